@@ -1,0 +1,29 @@
+#pragma once
+// Calendar date and time of day, as the framework's Date class.
+
+#include <cstdint>
+
+#include "framework/Ref.h"
+#include "framework/Text.h"
+
+class Date {
+public:
+    Date();  // now, in local time
+    Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+    int Year, Month, Day, Hour, Minute, Second;
+
+    // "YYYY-MM-DD": year, month and day (4, 2 and 2 digits) joined by "-".
+    String SQLDate() const;
+    // "YYYY-MM-DD HH:MM:SS".
+    String SQLDateTime() const;
+    // The date as text, as a variant shows it: SQLDateTime (it starts with SQLDate).
+    String ToText() const { return SQLDateTime(); }
+};
+
+// Reads a date that the user typed, in the order of day, month and year of the
+// user's locale (LC_TIME, then LC_ALL / LANG), with "/", "-", "." or blanks as
+// separators; two-digit years are taken as 19xx/20xx. SQL date text
+// ("YYYY-MM-DD") is accepted in every locale. Returns false when the text is
+// not a valid date, leaving `result` as it was.
+bool ParseDate(const String& text, Ref<Date>& result);

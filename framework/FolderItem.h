@@ -1,0 +1,53 @@
+#pragma once
+// Files and folders, as the framework's FolderItem: an item exists also for a
+// path where nothing is (yet); paths are POSIX paths, and a folder's absolute
+// path ends with "/".
+
+#include "framework/Ref.h"
+#include "framework/Streams.h"
+#include "framework/Text.h"
+
+class FolderItem {
+public:
+    explicit FolderItem(String path);  // absolute, without a trailing "/"
+
+    bool Exists() const;
+    bool Directory() const;
+    // The absolute path; a folder's ends with "/".
+    String AbsolutePath() const;
+    // The last part of the path.
+    String Name() const;
+    // The folder that holds this item; nil for the root.
+    Ref<FolderItem> Parent() const;
+    // The item named `name` inside this folder (it need not exist).
+    Ref<FolderItem> Child(const String& name) const;
+    // Deletes the file (or empty folder). Returns false when it could not.
+    bool Delete();
+    // Makes a new empty file in place of any existing one and opens it for
+    // writing; nil when it cannot be created.
+    Ref<TextOutputStream> CreateTextFile();
+    // Opens the file for reading; nil when it cannot be read (missing, a folder).
+    Ref<TextInputStream> OpenAsTextFile();
+    // Opens the item with the desktop's default program (through the
+    // interaction point, so tests record it instead).
+    void Launch();
+
+    String MacType;     // kept for the file-type sets; no meaning on Linux
+    String MacCreator;
+
+private:
+    String path_;
+};
+
+// The item for a path. Path mode 0 takes the text as a native POSIX path; a
+// relative path is taken from the current working folder. Nil for an empty path.
+Ref<FolderItem> GetFolderItem(const String& path, int pathMode = 0);
+
+// The user's special folders, following the XDG user directories
+// (xdg-user-dirs: $XDG_CONFIG_HOME/user-dirs.dirs, then $HOME). Nil when the
+// folder cannot be determined.
+namespace SpecialFolder {
+Ref<FolderItem> Desktop();
+Ref<FolderItem> Documents();
+Ref<FolderItem> Applications();  // ~/Applications ... see FolderItem.cpp
+}  // namespace SpecialFolder

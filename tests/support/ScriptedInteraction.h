@@ -1,0 +1,59 @@
+#pragma once
+// The interaction point as tests drive it: answers come from a queue that the
+// test fills beforehand, and everything the user would have seen or started
+// is recorded. A question or file dialog with no queued answer fails the
+// test; so does a queued answer left unused at the end.
+
+#include <deque>
+#include <vector>
+
+#include "framework/Interaction.h"
+
+struct ShownBox {
+    String text;
+    String title;
+    int buttons;  // 0 notice, 36 Yes/No question
+    int answer;
+};
+
+struct ShownDialog {
+    String title;
+    String filter;
+    String initialFolder;  // absolute path, "" for none
+};
+
+class ScriptedInteraction : public InteractionHandler {
+public:
+    ScriptedInteraction();   // installs itself as the interaction handler
+    ~ScriptedInteraction() override;  // restores the previous one
+
+    // Queues the answer to the next question (6 Yes, 7 No).
+    void AnswerNext(int answer) { answers_.push_back(answer); }
+    void AnswerYes() { AnswerNext(::AnswerYes); }
+    void AnswerNo() { AnswerNext(::AnswerNo); }
+    // Queues the item that the next file dialog returns (nil: cancelled).
+    void ChooseNext(Ref<FolderItem> item) { choices_.push_back(std::move(item)); }
+
+    const std::vector<ShownBox>& boxes() const { return boxes_; }
+    const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
+    const std::vector<String>& launched() const { return launched_; }
+    int beeps() const { return beeps_; }
+    // The texts of all boxes shown so far, in order.
+    std::vector<String> texts() const;
+    void clear();
+
+    int ShowMessage(const String& text, int buttons, const String& title) override;
+    Ref<FolderItem> ChooseFile(const String& title, const String& filter,
+                               const Ref<FolderItem>& initialFolder) override;
+    void Beep() override { ++beeps_; }
+    void Launch(const FolderItem& item) override;
+
+private:
+    InteractionHandler* previous_;
+    std::deque<int> answers_;
+    std::deque<Ref<FolderItem>> choices_;
+    std::vector<ShownBox> boxes_;
+    std::vector<ShownDialog> dialogs_;
+    std::vector<String> launched_;
+    int beeps_ = 0;
+};
