@@ -49,5 +49,5 @@ Ref<FolderItem> GetFolderItem(const String& path, int pathMode = 0);
 namespace SpecialFolder {
 Ref<FolderItem> Desktop();
 Ref<FolderItem> Documents();
-Ref<FolderItem> Applications();  // ~/Applications ... see FolderItem.cpp
+Ref<FolderItem> Applications();  // /usr/share/applications
 }  // namespace SpecialFolder

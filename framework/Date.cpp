@@ -1,0 +1,118 @@
+#include "framework/Date.h"
+
+#include <cctype>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <langinfo.h>
+#include <locale.h>
+#include <vector>
+
+Date::Date() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    Year = tm.tm_year + 1900;
+    Month = tm.tm_mon + 1;
+    Day = tm.tm_mday;
+    Hour = tm.tm_hour;
+    Minute = tm.tm_min;
+    Second = tm.tm_sec;
+}
+
+Date::Date(int year, int month, int day, int hour, int minute, int second)
+    : Year(year), Month(month), Day(day), Hour(hour), Minute(minute), Second(second) {}
+
+String Date::SQLDate() const {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", Year, Month, Day);
+    return buf;
+}
+
+String Date::SQLDateTime() const {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", Year, Month, Day, Hour, Minute, Second);
+    return buf;
+}
+
+namespace {
+
+enum class Order { DMY, MDY, YMD };
+
+// The order of day, month and year in the user's locale, read from the
+// locale's short date format (for example "%m/%d/%Y" gives month first).
+Order localeOrder() {
+    const char* name = nullptr;
+    for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const char* v = std::getenv(var);
+        if (v && *v) {
+            name = v;
+            break;
+        }
+    }
+    if (!name) return Order::MDY;
+    locale_t loc = newlocale(LC_TIME_MASK, name, locale_t(0));
+    if (!loc) return Order::MDY;
+    const String fmt = nl_langinfo_l(D_FMT, loc);
+    freelocale(loc);
+    std::vector<char> seen;
+    for (size_t i = 0; i + 1 < fmt.size(); ++i) {
+        if (fmt[i] != '%') continue;
+        char c = fmt[i + 1];
+        if (c == 'd' || c == 'e') seen.push_back('d');
+        else if (c == 'm' || c == 'b' || c == 'B') seen.push_back('m');
+        else if (c == 'y' || c == 'Y') seen.push_back('y');
+        else if (c == 'D') return Order::MDY;
+        else if (c == 'F') return Order::YMD;
+        ++i;
+    }
+    if (seen.size() == 3) {
+        if (seen[0] == 'y') return Order::YMD;
+        if (seen[0] == 'd') return Order::DMY;
+    }
+    return Order::MDY;
+}
+
+bool validDate(int y, int m, int d) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1 || m < 1 || m > 12 || d < 1) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= days[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+}  // namespace
+
+bool ParseDate(const String& text, Ref<Date>& result) {
+    // Split into runs of digits; anything between them must be a separator.
+    std::vector<String> parts;
+    String current;
+    for (char c : Trim(text)) {
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            current += c;
+        } else if (c == '/' || c == '-' || c == '.' || c == ' ' || c == ',') {
+            if (!current.empty()) parts.push_back(current);
+            current.clear();
+        } else {
+            return false;
+        }
+    }
+    if (!current.empty()) parts.push_back(current);
+    if (parts.size() != 3) return false;
+
+    Order order = localeOrder();
+    if (parts[0].size() == 4) order = Order::YMD;  // SQL date text in every locale
+    int a = std::atoi(parts[0].c_str()), b = std::atoi(parts[1].c_str()), c = std::atoi(parts[2].c_str());
+    int y, m, d;
+    String yearText;
+    switch (order) {
+        case Order::YMD: y = a, m = b, d = c, yearText = parts[0]; break;
+        case Order::DMY: d = a, m = b, y = c, yearText = parts[2]; break;
+        default: m = a, d = b, y = c, yearText = parts[2]; break;
+    }
+    if (yearText.size() <= 2) y += y < 50 ? 2000 : 1900;  // two-digit years
+    else if (yearText.size() != 4) return false;
+    if (!validDate(y, m, d)) return false;
+    result = New<Date>(y, m, d);
+    return true;
+}
