@@ -5,9 +5,11 @@
 namespace {
 
 // Every FileType in existence, oldest first. Used on the GUI thread only.
+// Never destroyed: file types held by other static objects unregister
+// themselves during the program's exit, in no set order.
 std::vector<const FileType*>& registry() {
-    static std::vector<const FileType*> types;
-    return types;
+    static auto* types = new std::vector<const FileType*>;
+    return *types;
 }
 
 }  // namespace

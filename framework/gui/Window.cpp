@@ -20,9 +20,11 @@
 namespace {
 
 // The open windows, oldest first. The list keeps them alive until Close.
+// Never destroyed, so that windows closed during the program's exit still
+// find it.
 std::vector<std::shared_ptr<Window>>& openWindows() {
-    static std::vector<std::shared_ptr<Window>> windows;
-    return windows;
+    static auto* windows = new std::vector<std::shared_ptr<Window>>;
+    return *windows;
 }
 
 QColor toQColor(const Color& c) { return QColor(c.Red, c.Green, c.Blue); }
