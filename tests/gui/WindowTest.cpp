@@ -288,26 +288,6 @@ TEST_F(WindowTest, RefreshRedrawsBeforeReturning) {
     w->label->NativeWidget()->removeEventFilter(&counter);
 }
 
-// One window with a control of every kind.
-class AllKindsWindow : public Window {
-public:
-    void CreateControls() override {
-        AddControl<Label>("label");
-        AddControl<TextField>("field");
-        AddControl<RadioButton>("radio");
-        AddControl<GroupBox>("group");
-        AddControl<CheckBox>("check");
-        AddControl<ComboBox>("combo");
-        AddControl<PushButton>("push");
-        AddControl<Listbox>("list");
-        AddControl<TabPanel>("tabs");
-        AddControl<BevelButton>("bevel");
-        AddControl<TextArea>("area");
-        AddControl<Canvas>("canvas");
-        AddControl<ProgressBar>("bar");
-    }
-};
-
 template <class Kind>
 std::vector<bool> kindColumn(const Window& w) {
     std::vector<bool> out;
@@ -316,7 +296,7 @@ std::vector<bool> kindColumn(const Window& w) {
 }
 
 TEST_F(WindowTest, TypeTestTellsEveryKindApart) {
-    Ref<AllKindsWindow> w = OpenNewWindow<AllKindsWindow>();
+    Ref<EveryKindWindow> w = OpenNewWindow<EveryKindWindow>();
     ASSERT_EQ(w->ControlCount(), 13);
     const std::vector<std::vector<bool>> columns = {
         kindColumn<Label>(*w),    kindColumn<TextField>(*w), kindColumn<RadioButton>(*w), kindColumn<GroupBox>(*w),
@@ -412,7 +392,7 @@ TEST_F(WindowTest, TextPropertiesReachTheWidgets) {
 }
 
 TEST_F(WindowTest, ProgressBarKeepsItsValueAndShowsItInRange) {
-    Ref<AllKindsWindow> w = OpenNewWindow<AllKindsWindow>();
+    Ref<EveryKindWindow> w = OpenNewWindow<EveryKindWindow>();
     Ref<ProgressBar> bar = w->Control(12).As<ProgressBar>();
     auto* native = static_cast<QProgressBar*>(bar->NativeWidget());
     EXPECT_EQ(bar->Maximum(), 100);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "framework/gui/Controls.h"
 #include "framework/gui/Window.h"
 
 bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -17,4 +18,20 @@ void CloseAllWindows() {
     while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
     QApplication::sendPostedEvents();
     QApplication::processEvents();
+}
+
+void EveryKindWindow::CreateControls() {
+    AddControl<Label>("label");
+    AddControl<TextField>("field");
+    AddControl<RadioButton>("radio");
+    AddControl<GroupBox>("group");
+    AddControl<CheckBox>("check");
+    AddControl<ComboBox>("combo");
+    AddControl<PushButton>("push");
+    AddControl<Listbox>("list");
+    AddControl<TabPanel>("tabs");
+    AddControl<BevelButton>("bevel");
+    AddControl<TextArea>("area");
+    AddControl<Canvas>("canvas");
+    AddControl<ProgressBar>("bar");
 }

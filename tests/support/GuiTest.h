@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "framework/gui/Window.h"
+
 // Lets Qt handle events until `done()` is true or `timeoutMs` have passed;
 // returns done().
 bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs = 5000);
@@ -39,3 +41,11 @@ void OnNextModal(std::function<void(T*)> act, int timeoutMs = 5000) {
     });
     timer->start(10);
 }
+
+// A window with one control of every kind, in this order: Label, TextField,
+// RadioButton, GroupBox, CheckBox, ComboBox, PushButton, Listbox, TabPanel,
+// BevelButton, TextArea (the kinds with text), then Canvas and ProgressBar.
+class EveryKindWindow : public Window {
+public:
+    void CreateControls() override;
+};
