@@ -9,36 +9,10 @@
 #include "framework/FolderItem.h"
 #include "framework/Streams.h"
 #include "framework/Variant.h"
+#include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"
 
 namespace {
-
-// Sets environment variables for one test and puts the old values back.
-class EnvGuard {
-public:
-    void set(const char* name, const std::string& value) {
-        remember(name);
-        setenv(name, value.c_str(), 1);
-    }
-    void unset(const char* name) {
-        remember(name);
-        unsetenv(name);
-    }
-    ~EnvGuard() {
-        for (auto& [name, value, had] : saved_) had ? setenv(name.c_str(), value.c_str(), 1) : unsetenv(name.c_str());
-    }
-
-private:
-    void remember(const char* name) {
-        const char* v = std::getenv(name);
-        saved_.push_back({name, v ? v : "", v != nullptr});
-    }
-    struct Saved {
-        std::string name, value;
-        bool had;
-    };
-    std::vector<Saved> saved_;
-};
 
 bool localeExists(const std::string& name) {
     locale_t loc = newlocale(LC_TIME_MASK, name.c_str(), locale_t(0));

@@ -1,7 +1,6 @@
-#include <cstdlib>
-
 #include "framework/EventLoop.h"
 #include "tests/services/ServicesFixture.h"
+#include "tests/support/EnvGuard.h"
 #include "tests/support/SqliteCli.h"
 
 namespace {
@@ -177,9 +176,8 @@ TEST_F(TextFunctions, BooleanStringsAndNewNames) {
 }
 
 TEST_F(TextFunctions, DatesBecomeSqlDateText) {
-    const char* old = std::getenv("LC_ALL");
-    const std::string saved = old ? old : "";
-    setenv("LC_ALL", "C.UTF-8", 1);  // month first
+    EnvGuard env;
+    env.set("LC_ALL", "C.UTF-8");  // month first
     struct Case {
         const char* in;
         const char* out;
@@ -199,5 +197,4 @@ TEST_F(TextFunctions, DatesBecomeSqlDateText) {
     EXPECT_EQ(appSystem::CDate(Variant(New<Date>(2021, 6, 7)))->SQLDate(), "2021-06-07");
     EXPECT_EQ(appSystem::CDate(Variant()), nullptr);
     EXPECT_EQ(appSystem::CDate(Variant("not a date")), nullptr);
-    old ? setenv("LC_ALL", saved.c_str(), 1) : unsetenv("LC_ALL");
 }
