@@ -36,7 +36,7 @@ int RuntimeRun() {
         g_opened = true;
         g_appObject->Event_Open();
     }
-    // A program that opened no window ends at once.
+    // With AutoQuit, a program that opened no window ends at once.
     LastWindowMayHaveClosed();
     return QApplication::exec();
 }

@@ -8,7 +8,7 @@
 // exclamation, information), 256 and 512 make the second or third button the
 // default. The answer is 1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes,
 // 7 No; closing the box without a button answers Cancel, or No where there is
-// no Cancel. A plain notice (0) has the title it is given ("" for none).
+// no Cancel, else the first button. The box has the title it is given.
 //
 // ChooseFile: a modal QFileDialog (Qt's own, never the desktop's) for one
 // existing file, starting in the initial folder (its nearest existing parent

@@ -199,14 +199,7 @@ void Window::SetMenuBar(const Ref<MenuBar>& menuBar) {
         top->menuBar->deleteLater();
         top->menuBar = nullptr;
     }
-    if (menuBar) {
-        std::weak_ptr<Window> self;
-        try {
-            self = weak_from_this();
-        } catch (...) {
-        }
-        top->menuBar = BuildNativeMenuBar(menuBar, self, top);
-    }
+    if (menuBar) top->menuBar = BuildNativeMenuBar(menuBar, weak_from_this(), top);
     ResizeNative();
 }
 
