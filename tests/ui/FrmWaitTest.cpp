@@ -1,0 +1,203 @@
+// The progress window and its Cancel, driven offscreen through the
+// interaction point.
+
+#include <filesystem>
+
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "framework/EventLoop.h"
+#include "framework/gui/Controls.h"
+#include "services/appSystem.h"
+#include "tests/support/GuiTest.h"
+#include "tests/support/ScriptedInteraction.h"
+#include "tests/support/SqliteCli.h"
+#include "tests/support/TempDir.h"
+#include "ui/Pictures.h"
+#include "ui/frmWait.h"
+
+namespace {
+
+const String CancelQuestion =
+    "The new file doesn't contain all the records yet.\nDo you want to delete the new file? ";
+
+class FrmWaitTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        appSystem::dataPath.clear();
+        appSystem::db = nullptr;
+        appSystem::destinationFilePath.clear();
+    }
+    void TearDown() override {
+        CloseAllWindows();
+        appSystem::db = nullptr;
+    }
+
+    // Opens appSystem::db on a fresh RSD/CAX file of one table.
+    void openSharedDatabase() {
+        const String path = dir.file("shared.rsd");
+        SqliteCli::query(path, "CREATE TABLE IF NOT EXISTS tree (id integer NOT NULL PRIMARY KEY, name text);");
+        appSystem::dataPath = path;
+        appSystem::connectData();
+        ASSERT_TRUE(sharedDatabaseOpen());
+    }
+    static bool sharedDatabaseOpen() { return appSystem::db && appSystem::db->SQLSelect("SELECT 1") != nullptr; }
+
+    ScriptedInteraction ui;
+    TempDir dir;
+};
+
+TEST_F(FrmWaitTest, FirstUseBuildsAndShowsTheWindowUntilItIsClosed) {
+    EXPECT_FALSE(frmWait.IsOpen());
+    Ref<frmWaitWindow> w = frmWait.Get();
+    EXPECT_EQ(WindowCount(), 1);
+    ASSERT_TRUE(w->NativeWidget());
+    EXPECT_TRUE(w->NativeWidget()->isVisible());
+    EXPECT_EQ(w->Title(), "Brevolan");
+    EXPECT_EQ(w->Width(), 316);
+    EXPECT_EQ(w->Height(), 111);
+    EXPECT_EQ(w->Frame, FrameType::ModalDialog);
+    EXPECT_FALSE(w->MaximizeButton);
+    EXPECT_TRUE(w->AttachedMenuBar().IsNil());
+
+    ASSERT_EQ(w->ControlCount(), 4);
+    const std::vector<String> order = {"lblMessage", "Canvas1", "cmdCancel", "ProgressBar1"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(w->Control(i)->Name(), order[size_t(i)]);
+    EXPECT_EQ(w->lblMessage->Text(), "Untitled");
+    EXPECT_TRUE(w->lblMessage->Multiline());
+    EXPECT_EQ(w->cmdCancel->Caption(), "Cancel");
+    EXPECT_EQ(w->ProgressBar1->Maximum(), 100);
+    EXPECT_EQ(w->ProgressBar1->Value(), 0);
+    EXPECT_TRUE(w->ProgressBar1->Visible());
+    EXPECT_EQ(w->Canvas1->Backdrop().get(), _x_settings().get());
+    // The text size of the label and the button; the picture and bar keep theirs.
+    EXPECT_EQ(w->lblMessage->TextSize(), 10);
+    EXPECT_EQ(w->cmdCancel->TextSize(), 10);
+    EXPECT_EQ(w->ProgressBar1->TextSize(), 0);
+
+    // Every use reaches the same window while it is open.
+    frmWait->lblMessage->SetText("Reading line 3");
+    frmWait->Show();
+    EXPECT_EQ(frmWait.Get().get(), w.get());
+    EXPECT_EQ(WindowCount(), 1);
+
+    frmWait->Close();
+    EXPECT_FALSE(frmWait.IsOpen());
+    EXPECT_EQ(WindowCount(), 0);
+    Ref<frmWaitWindow> again = frmWait.Get();
+    EXPECT_NE(again.get(), w.get());
+    EXPECT_EQ(again->lblMessage->Text(), "Untitled");
+    EXPECT_EQ(again->Canvas1->Backdrop().get(), w->Canvas1->Backdrop().get()) << "one picture for every window";
+}
+
+TEST_F(FrmWaitTest, CancelClosesTheDatabaseAsksAndDeletesOnlyAnExistingFileOnYes) {
+    struct Case {
+        const char* name;
+        bool sharedDatabase;  // appSystem::db open, or never set
+        bool answerYes;
+        const char* destination;  // file name in the folder; "" for no path
+        bool fileExists;
+        bool deleted;
+    };
+    const std::vector<Case> cases = {
+        {"yes with the file", true, true, "new.cax", true, true},
+        {"no with the file", true, false, "new.cax", true, false},
+        {"yes without a file", true, true, "missing.cax", false, false},
+        {"yes with no path", true, true, "", false, false},
+        {"no database ever opened", false, true, "new.cax", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        appSystem::db = nullptr;
+        if (c.sharedDatabase) openSharedDatabase();
+        const String path = *c.destination ? dir.file(c.destination) : "";
+        if (c.fileExists) dir.write(c.destination, "partial");
+        appSystem::destinationFilePath = path;
+        ui.clear();
+        c.answerYes ? ui.AnswerYes() : ui.AnswerNo();
+
+        Ref<frmWaitWindow> w = frmWait.Get();
+        w->cmdCancel->Push();
+
+        ASSERT_EQ(ui.boxes().size(), 1u);
+        EXPECT_EQ(ui.boxes()[0].text, CancelQuestion);
+        EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
+        EXPECT_EQ(ui.boxes()[0].buttons, 36);
+        EXPECT_FALSE(sharedDatabaseOpen());
+        if (c.fileExists) {
+            EXPECT_EQ(std::filesystem::exists(path), !c.deleted);
+        }
+        EXPECT_FALSE(w->IsOpen());
+        EXPECT_FALSE(frmWait.IsOpen());
+        EXPECT_EQ(WindowCount(), 0);
+    }
+}
+
+TEST_F(FrmWaitTest, ReturnEscapeAndTheCloseBoxRunNoneOfCancelsSteps) {
+    openSharedDatabase();
+    appSystem::destinationFilePath = dir.write("new.cax", "partial");
+    Ref<frmWaitWindow> w = frmWait.Get();
+    w->cmdCancel->SetFocus();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return w->cmdCancel->NativeWidget()->hasFocus(); }));
+    auto* button = qobject_cast<QPushButton*>(w->cmdCancel->NativeWidget());
+    ASSERT_TRUE(button);
+    EXPECT_FALSE(button->isDefault());
+    EXPECT_FALSE(button->autoDefault());
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(button, key);
+        QTest::keyClick(w->NativeWidget(), key);
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(ui.boxes().empty()) << "a key pressed Cancel";
+    EXPECT_TRUE(w->IsOpen());
+
+    // The close box: the window closes, nothing else happens.
+    w->NativeWidget()->close();
+    EXPECT_FALSE(w->IsOpen());
+    EXPECT_TRUE(ui.boxes().empty());
+    EXPECT_TRUE(sharedDatabaseOpen());
+    EXPECT_TRUE(std::filesystem::exists(appSystem::destinationFilePath));
+}
+
+// A long operation reporting by the protocol while the user presses Cancel:
+// the operation runs to its end, and its next report opens a new window.
+TEST_F(FrmWaitTest, CancelInsideTheYieldLetsTheOperationGoOnInANewWindow) {
+    openSharedDatabase();
+    appSystem::destinationFilePath = dir.write("new.cax", "partial");
+    ui.AnswerYes();
+
+    Ref<frmWaitWindow> first = frmWait.Get();
+    bool cancelled = false;
+    QTimer::singleShot(30, [&] {
+        QTest::mouseClick(frmWait->cmdCancel->NativeWidget(), Qt::LeftButton);
+        cancelled = true;
+    });
+    const int total = 50;
+    int passes = 0;
+    Ref<frmWaitWindow> last;
+    for (int row = 1; row <= total; ++row) {
+        frmWait->Show();
+        frmWait->lblMessage->SetText("Row " + Str(int64_t(row)));
+        frmWait->ProgressBar1->SetMaximum(total);
+        frmWait->ProgressBar1->SetValue(row);
+        frmWait->Refresh();
+        last = frmWait.Get();
+        ++passes;
+        // Waits for the click at the middle row, so that both halves report.
+        if (row == total / 2) ProcessEventsUntil([&] { return cancelled; });
+        YieldToEventLoop();
+    }
+    EXPECT_EQ(passes, total);
+    ASSERT_TRUE(cancelled);
+    EXPECT_FALSE(first->IsOpen());
+    EXPECT_NE(last.get(), first.get());
+    EXPECT_EQ(last->lblMessage->Text(), "Row 50");
+    EXPECT_EQ(last->ProgressBar1->Value(), 50);
+    EXPECT_FALSE(std::filesystem::exists(appSystem::destinationFilePath));
+    EXPECT_EQ(ui.boxes().size(), 1u);
+    frmWait->Close();
+    EXPECT_EQ(WindowCount(), 0);
+}
+
+}  // namespace
