@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "framework/FolderItem.h"
 #include "framework/Ref.h"
 #include "framework/Text.h"
 #include "framework/gui/Controls.h"

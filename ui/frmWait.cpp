@@ -5,71 +5,29 @@
 #include "services/appSystem.h"
 #include "services/appSystemWindows.h"
 #include "ui/Pictures.h"
+#include "ui/WindowParts.h"
 #include "ui/frmMain.h"
 
 void frmWaitWindow::Layout() {
-    SetTitle("Brevolan");
-    SetWidth(316);
-    SetHeight(111);
-    MinWidth = 64;
-    MinHeight = 64;
-    MaxWidth = 32000;
-    MaxHeight = 32000;
-    Frame = FrameType::ModalDialog;
-    CloseButton = true;
-    Resizeable = true;
-    LiveResize = true;
-    MaximizeButton = false;
-    MinimizeButton = true;
-    FullScreenButton = false;
-    Placement = WindowPlacement::Default;
+    setDialogFrame(*this, "Brevolan", 316, 111);
     HasBackColor = false;
 }
 
 void frmWaitWindow::CreateControls() { _CreateControls0(); }
 
 void frmWaitWindow::_CreateControls0() {
-    lblMessage = AddControl<Label>("lblMessage");
-    lblMessage->SetLeft(20);
-    lblMessage->SetTop(14);
-    lblMessage->SetWidth(244);
-    lblMessage->SetHeight(38);
-    lblMessage->SetTabIndex(0);
-    lblMessage->SetTextFont("System");
-    lblMessage->SetTextSize(0);
-    lblMessage->SetMultiline(true);
-    lblMessage->SetTextColor(Color::Hex(0x000000));
-    lblMessage->SetTextAlign(TextAlignment::Left);
-    lblMessage->SetTransparent(true);
-    lblMessage->SetSelectable(false);
-    lblMessage->SetText("Untitled");
+    lblMessage = addMessageLabel(*this, "lblMessage", "Untitled", 20, 14, 244, 38, 0);
 
     Canvas1 = AddControl<Canvas>("Canvas1");
     Canvas1->SetBackdrop(_x_settings());
-    Canvas1->SetLeft(276);
-    Canvas1->SetTop(14);
-    Canvas1->SetWidth(32);
-    Canvas1->SetHeight(32);
-    Canvas1->SetTabIndex(1);
+    placeControl(Canvas1, 276, 14, 32, 32, 1);
     Canvas1->EraseBackground = true;
     Canvas1->DoubleBuffer = false;
 
-    cmdCancel = AddControl<PushButton>("cmdCancel");
-    cmdCancel->SetLeft(231);
-    cmdCancel->SetTop(84);
-    cmdCancel->SetWidth(77);
-    cmdCancel->SetHeight(22);
-    cmdCancel->SetTabIndex(2);
-    cmdCancel->SetTextFont("System");
-    cmdCancel->SetCaption("Cancel");
+    cmdCancel = addPushButton(*this, "cmdCancel", "Cancel", 231, 84, 77, 22, 2);
     cmdCancel->Action = [this] { cmdCancel_Action(cmdCancel); };
 
-    ProgressBar1 = AddControl<ProgressBar>("ProgressBar1");
-    ProgressBar1->SetLeft(14);
-    ProgressBar1->SetTop(62);
-    ProgressBar1->SetWidth(294);
-    ProgressBar1->SetHeight(10);
-    ProgressBar1->SetTabIndex(3);
+    ProgressBar1 = placeControl(AddControl<ProgressBar>("ProgressBar1"), 14, 62, 294, 10, 3);
     ProgressBar1->SetMaximum(100);
     ProgressBar1->SetValue(0);
     ProgressBar1->SetVisible(true);

@@ -14,7 +14,9 @@
 #include "tests/support/ScriptedInteraction.h"
 #include "tests/support/SqliteCli.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/UiFixture.h"
 #include "ui/Pictures.h"
+#include "ui/frmMain.h"
 #include "ui/frmWait.h"
 
 namespace {
@@ -22,18 +24,8 @@ namespace {
 const String CancelQuestion =
     "The new file doesn't contain all the records yet.\nDo you want to delete the new file? ";
 
-class FrmWaitTest : public ::testing::Test {
+class FrmWaitTest : public UiTest {
 protected:
-    void SetUp() override {
-        appSystem::dataPath.clear();
-        appSystem::db = nullptr;
-        appSystem::destinationFilePath.clear();
-    }
-    void TearDown() override {
-        CloseAllWindows();
-        appSystem::db = nullptr;
-    }
-
     // Opens appSystem::db on a fresh RSD/CAX file of one table.
     void openSharedDatabase() {
         const String path = dir.file("shared.rsd");
@@ -44,7 +36,6 @@ protected:
     }
     static bool sharedDatabaseOpen() { return appSystem::db && appSystem::db->SQLSelect("SELECT 1") != nullptr; }
 
-    ScriptedInteraction ui;
     TempDir dir;
 };
 
@@ -92,6 +83,8 @@ TEST_F(FrmWaitTest, FirstUseBuildsAndShowsTheWindowUntilItIsClosed) {
 }
 
 TEST_F(FrmWaitTest, CancelClosesTheDatabaseAsksAndDeletesOnlyAnExistingFileOnYes) {
+    // The converter window shows the output of an earlier request.
+    Ref<frmMainWindow> main = frmMain.Get();
     struct Case {
         const char* name;
         bool sharedDatabase;  // appSystem::db open, or never set
@@ -116,6 +109,8 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAsksAndDeletesOnlyAnExistingFileOnYes
         appSystem::destinationFilePath = path;
         ui.clear();
         c.answerYes ? ui.AnswerYes() : ui.AnswerNo();
+        main->lblDestination->SetVisible(true);
+        main->lblDestinationFilePath->SetText(path);
 
         Ref<frmWaitWindow> w = frmWait.Get();
         w->cmdCancel->Push();
@@ -128,9 +123,12 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAsksAndDeletesOnlyAnExistingFileOnYes
         if (c.fileExists) {
             EXPECT_EQ(std::filesystem::exists(path), !c.deleted);
         }
+        // "New File:" goes only with the file it named.
+        EXPECT_EQ(main->lblDestination->Visible(), !c.deleted);
+        EXPECT_EQ(main->lblDestinationFilePath->Text(), c.deleted ? "" : path);
         EXPECT_FALSE(w->IsOpen());
         EXPECT_FALSE(frmWait.IsOpen());
-        EXPECT_EQ(WindowCount(), 0);
+        EXPECT_EQ(WindowCount(), 1);
     }
 }
 
