@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Starts the real program on a virtual X server, three times: its splash
+# window "Brevolan" must appear as its only window, and the program must end
+# with code 0 when that window goes: by "I Don't Agree", by the close box
+# (the X server's close request), and, after "I Agree", by the close box of
+# the converter window "Brevolan File Converter".
+#
+#   ExecutableUnderX.sh BREVOLAN X_CLOSE_WINDOW
+set -uo pipefail
+exe=$1
+close_window=$2
+
+if [ -z "${BREVOLAN_UNDER_XVFB:-}" ]; then
+  exec env BREVOLAN_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+unset QT_QPA_PLATFORM  # the tests' offscreen platform: this one uses the X server
+
+fail() { echo "FAIL: $*" >&2; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; exit 1; }
+
+# The visible top-level windows with exactly this title, one id a line.
+windows_titled() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
+
+# Waits up to 10 s for a visible window with this title; prints its id.
+wait_for_window() {
+  local id
+  for _ in $(seq 100); do
+    id=$(windows_titled "$1" | head -n1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to 10 s for the program to end; fails unless it ended with code 0.
+expect_exit_0() {
+  for _ in $(seq 100); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      local rc=$?
+      [ "$rc" -eq 0 ] || fail "$1: the program ended with code $rc"
+      pid=
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "$1: the program is still running"
+}
+
+start() {
+  "$exe" &
+  pid=$!
+  splash=$(wait_for_window "Brevolan") || fail "$1: no window titled \"Brevolan\" appeared"
+  [ -z "$(windows_titled "Brevolan File Converter")" ] || fail "$1: the converter window showed at start"
+  # Let the window finish its opening before it is clicked.
+  sleep 0.5
+}
+
+# The centre of a button of the splash window, in the window's coordinates.
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+start "I Don't Agree"
+click "$splash" 427 248
+expect_exit_0 "I Don't Agree"
+
+start "close box of the splash window"
+"$close_window" "$splash" || fail "could not send the close request"
+expect_exit_0 "close box of the splash window"
+
+start "I Agree"
+click "$splash" 330 248
+main=$(wait_for_window "Brevolan File Converter") || fail "I Agree: the converter window did not appear"
+[ -z "$(windows_titled "Brevolan")" ] || fail "I Agree: the splash window stayed"
+"$close_window" "$main" || fail "could not send the close request"
+expect_exit_0 "close box of the converter window"
+
+echo "PASS"

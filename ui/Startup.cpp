@@ -1,0 +1,53 @@
+#include "ui/Startup.h"
+
+#include <exception>
+
+#include "framework/gui/Application.h"
+#include "framework/gui/Runtime.h"
+#include "services/FileTypeSets.h"
+#include "ui/App.h"
+#include "ui/frmSplash.h"
+
+namespace {
+
+// Binds the plug-in libraries that the program's entry table names, the ODBC
+// connector "Corvane64.so" among them, from the folders beside the
+// executable. The plug-in host is not part of this build yet, so there is
+// nothing to bind. A missing library never stops the program: its entries
+// stay unbound and a connection through it fails with a message.
+void bindPluginLibraries() {}
+
+}  // namespace
+
+void _InitFileTypes() {
+    DatabaseFiles::_Initialize();
+    CSVFiles::_Initialize();
+    CAVFiles::_Initialize();
+}
+
+void _ApplicationAddMenuHandlers() {}
+
+void _EarlyStartup() {
+    bindPluginLibraries();
+    _InitFileTypes();
+    _NewAppInstance();
+    _ApplicationAddMenuHandlers();
+}
+
+void _MakeDefaultView() { frmSplash.Get(); }
+
+void _LateStartup() { _MakeDefaultView(); }
+
+int _Main() {
+    try {
+        _EarlyStartup();
+        // The late steps need the GUI runtime; the windows start it when the
+        // program has not.
+        InitGuiRuntime();
+        _LateStartup();
+        return RuntimeRun();
+    } catch (const std::exception& failure) {
+        UnhandledException(failure);
+        return 1;
+    }
+}
