@@ -1081,9 +1081,27 @@ SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC hdesc, SQLSMALLINT record, SQLWCHAR* n
     SQLRETURN SQL_API name params { return call(handle, [&] { return DRIVER(name) args; }); }
 
 FORWARD(SQLAllocConnect, henv, (SQLHENV henv, SQLHDBC* hdbc), (henv, hdbc))
-FORWARD(SQLAllocStmt, hdbc, (SQLHDBC hdbc, SQLHSTMT* hstmt), (hdbc, hstmt))
-FORWARD(SQLAllocHandle, input,
-        (SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output), (type, input, output))
+
+// A new statement may reuse the address of one that the driver freed by
+// itself (on disconnect): it starts without bindings.
+SQLRETURN SQL_API SQLAllocStmt(SQLHDBC hdbc, SQLHSTMT* hstmt) {
+    return call(hdbc, [&] {
+        const SQLRETURN rc = DRIVER(SQLAllocStmt)(hdbc, hstmt);
+        if (SQL_SUCCEEDED(rc)) statements.erase(*hstmt);
+        return rc;
+    });
+}
+
+SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
+    return call(input, [&] {
+        const SQLRETURN rc = DRIVER(SQLAllocHandle)(type, input, output);
+        if (SQL_SUCCEEDED(rc)) {
+            statements.erase(*output);
+            diagnostics.erase(*output);
+        }
+        return rc;
+    });
+}
 FORWARD(SQLBulkOperations, hstmt, (SQLHSTMT hstmt, SQLSMALLINT operation), (hstmt, operation))
 FORWARD(SQLCancel, hstmt, (SQLHSTMT hstmt), (hstmt))
 FORWARD(SQLCopyDesc, target, (SQLHDESC source, SQLHDESC target), (source, target))

@@ -19,6 +19,12 @@
 #include "tests/rig/CavRigPaths.h"
 #include "tests/support/TempDir.h"
 
+// iODBC 3.52.9 loses a one-byte copy it makes for a connection handle whose
+// connect failed when that handle connects again; not ours to mend.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libiodbc.so.2\n";
+}
+
 namespace {
 
 // UTF-8 and wide text converted by the C library, independently of the driver.
