@@ -14,12 +14,12 @@
 // "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.".
 // A file without that table takes any password or none.
 //
-// Files are built and read with the sqlite3 command-line program, so that
-// what a test checks never passes through the code under test.
+// Files are built with the sqlite3 command-line program, and tests read what
+// was written with it too (SqliteCli), so that what a test checks never passes
+// through the code under test.
 
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace cav_rig {
 
@@ -51,19 +51,9 @@ public:
         std::optional<std::string> password = std::string(cav_rig::kPassword);
     };
 
-    // Makes a new CAV file at `path` (which must not exist yet). Throws
-    // std::runtime_error with the tool's message when it cannot.
+    // Makes a new CAV file at `path` (which must not exist yet) with the
+    // sqlite3 tool. Throws std::runtime_error with the tool's message when it
+    // cannot. Read and seed it with SqliteCli (tests/support/SqliteCli.h).
     static void create(const std::string& path, const Options& options);
     static void create(const std::string& path) { create(path, Options{}); }
-
-    // Runs SQL on the file (for seeding rows); throws std::runtime_error on failure.
-    static void execute(const std::string& path, const std::string& sql);
-
-    // The rows of a select as the sqlite3 tool prints them: cells joined by
-    // "|", each row ended by "\n", NULL as "NULL". Throws on failure.
-    static std::string query(const std::string& path, const std::string& sql);
-
-    // The rows of a select, cell by cell; nullopt for NULL. Throws on failure.
-    using Row = std::vector<std::optional<std::string>>;
-    static std::vector<Row> rows(const std::string& path, const std::string& sql);
 };

@@ -1,7 +1,7 @@
 // The CAV rig as the connector uses it: iODBC's wide functions, the exact CAV
 // connection text, the row statements of the conversions into CAV, and text
 // beyond ASCII in both directions. What is written is checked with the
-// sqlite3 tool (CavFixture::query), not through ODBC.
+// sqlite3 tool (SqliteCli), not through ODBC.
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -17,6 +17,7 @@
 
 #include "tests/rig/CavFixture.h"
 #include "tests/rig/CavRigPaths.h"
+#include "tests/support/SqliteCli.h"
 #include "tests/support/TempDir.h"
 
 // iODBC 3.52.9 loses a one-byte copy it makes for a connection handle whose
@@ -26,6 +27,17 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 namespace {
+
+// The rows that the sqlite3 tool reads: cells joined by "|", each row ended by
+// "\n", NULL as SqliteCli::Null.
+std::string readBack(const std::string& path, const std::string& sql) {
+    std::string text;
+    for (const auto& row : SqliteCli::query(path, sql)) {
+        for (size_t i = 0; i < row.size(); ++i) text += (i ? "|" : "") + row[i];
+        text += "\n";
+    }
+    return text;
+}
 
 // UTF-8 and wide text converted by the C library, independently of the driver.
 locale_t utf8Locale() {
@@ -187,7 +199,7 @@ protected:
         ASSERT_EQ(odbc.connect(cav_rig::connectionText(path)), SQL_SUCCESS)
             << utf8(odbc.connectionError().message);
     }
-    std::string query(const std::string& sql) { return CavFixture::query(path, sql); }
+    std::string query(const std::string& sql) { return readBack(path, sql); }
 
     TempDir dir;
     std::string path;
@@ -284,8 +296,18 @@ TEST(CavRigConnect, DataSourcesOfTheRigsOdbcIniConnect) {
             EXPECT_EQ(odbc.select(L"SELECT id FROM cavyUser"), std::vector<Odbc::Row>{{L"1"}});
         }
     }
-    // The chooser's way in: a data source name with user and password.
+    // The chooser's way in: the listed names, then one with user and password.
     Odbc odbc;
+    std::vector<std::wstring> listed;
+    SQLWCHAR name[256], description[256];
+    SQLSMALLINT nameLength = 0, descriptionLength = 0;
+    for (SQLUSMALLINT direction = SQL_FETCH_FIRST;
+         SQL_SUCCEEDED(SQLDataSourcesW(odbc.env_, direction, name, 256, &nameLength, description, 256,
+                                       &descriptionLength));
+         direction = SQL_FETCH_NEXT)
+        listed.push_back(std::wstring(name) + L" = " + description);
+    EXPECT_EQ(listed, (std::vector<std::wstring>{L"CAV Rig = Microsoft Access Driver (*.mdb)",
+                                                 L"CAV Rig Open = Microsoft Access Driver (*.mdb)"}));
     const std::wstring dsn = wide(cav_rig::kDataSource), user = L"", password = wide(cav_rig::kPassword);
     EXPECT_TRUE(SQL_SUCCEEDED(SQLConnectW(odbc.dbc_, w(dsn), SQL_NTS, w(user), SQL_NTS, w(password), SQL_NTS)))
         << utf8(odbc.connectionError().message);
@@ -330,7 +352,7 @@ TEST_F(CavRig, TheConversionsRowStatementsLand) {
                       L"'Pre','Suf',NULL,'C2','Notes ✓','c1','c2','c3','c4','c5','c6','c7','c8','c9','c10','c11','"
                       L"c12')",
          "SELECT * FROM tree",
-         "1|Björk ✓|Agouti|Abyssinian|female|2024-03-07|NULL|NULL|NULL|Sire`s|Ōkami|T1|Pre|Suf|NULL|C2|Notes ✓|"
+         "1|Björk ✓|Agouti|Abyssinian|female|2024-03-07|<null>|<null>|<null>|Sire`s|Ōkami|T1|Pre|Suf|<null>|C2|Notes ✓|"
          "c1|c2|c3|c4|c5|c6|c7|c8|c9|c10|c11|c12\n"},
         {treePrefix + L"Ōkami','','','undefined','1925-01-01','12','','7','','','','','','','','','','','','','','',"
                       L"'','','','','','')",
@@ -346,11 +368,11 @@ TEST_F(CavRig, TheConversionsRowStatementsLand) {
         {L"INSERT INTO vaccinations (dueDate,name,vaccination,done) VALUES ('2024-07-01','Björk ✓','Worming','True')",
          "SELECT * FROM vaccinations", "1|2024-07-01|Björk ✓|Worming|True\n"},
         {L"Update cavyUser SET fldCustomName3 = 'größe ✓' WHERE id = 1",
-         "SELECT id, fldCustomName1, fldCustomName3 FROM cavyUser", "1|NULL|größe ✓\n"},
+         "SELECT id, fldCustomName1, fldCustomName3 FROM cavyUser", "1|<null>|größe ✓\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(utf8(c.statement));
-        CavFixture::execute(path, "DELETE FROM tree; DELETE FROM matings; DELETE FROM soldStock;"
+        SqliteCli::query(path, "DELETE FROM tree; DELETE FROM matings; DELETE FROM soldStock;"
                                   "DELETE FROM vaccinations; UPDATE cavyUser SET fldCustomName3 = NULL;");
         ASSERT_EQ(odbc.execute(c.statement), SQL_SUCCESS) << utf8(odbc.statementError().message);
         EXPECT_EQ(odbc.rowCount(), 1);
@@ -369,20 +391,20 @@ TEST_F(CavRig, ACaptionGoesIntoANewRowWhenTheFirstRowIsNotOne) {
     ASSERT_EQ(second.connect(cav_rig::connectionText(file)), SQL_SUCCESS);
     EXPECT_EQ(second.select(L"SELECT * FROM cavyUser").at(0).at(0), L"7");
     ASSERT_EQ(second.execute(L"INSERT INTO cavyUser(fldCustomName1) VALUES ('colour ✓')"), SQL_SUCCESS);
-    EXPECT_EQ(CavFixture::query(file, "SELECT id, fldCustomName1 FROM cavyUser"), "7|NULL\n8|colour ✓\n");
+    EXPECT_EQ(readBack(file, "SELECT id, fldCustomName1 FROM cavyUser"), "7|<null>\n8|colour ✓\n");
 }
 
 TEST_F(CavRig, AnUpdateReportsTheRowsItChanged) {
-    CavFixture::execute(path, "INSERT INTO tree (name, fatherId) VALUES ('a', '7'), ('b', '7'), ('c', '8');");
+    SqliteCli::query(path, "INSERT INTO tree (name, fatherId) VALUES ('a', '7'), ('b', '7'), ('c', '8');");
     ASSERT_EQ(odbc.execute(L"UPDATE tree SET ps = 'Björk' WHERE fatherId  = '7'"), SQL_SUCCESS);
     EXPECT_EQ(odbc.rowCount(), 2);
-    EXPECT_EQ(query("SELECT name, ps FROM tree ORDER BY id"), "a|Björk\nb|Björk\nc|NULL\n");
+    EXPECT_EQ(query("SELECT name, ps FROM tree ORDER BY id"), "a|Björk\nb|Björk\nc|<null>\n");
 }
 
 TEST_F(CavRig, TextBeyondAsciiRoundTrips) {
     for (const auto& name : kNames) {
         SCOPED_TRACE(name.utf8);
-        CavFixture::execute(path, "DELETE FROM tree;");
+        SqliteCli::query(path, "DELETE FROM tree;");
         // Written through ODBC, read by the sqlite3 tool.
         ASSERT_EQ(odbc.execute(L"INSERT INTO tree (name) VALUES ('" + std::wstring(name.wide) + L"')"), SQL_SUCCESS);
         EXPECT_EQ(query("SELECT name, length(name) FROM tree"),
@@ -394,7 +416,7 @@ TEST_F(CavRig, TextBeyondAsciiRoundTrips) {
 }
 
 TEST_F(CavRig, ColumnNamesBeyondAsciiAreDescribedWhole) {
-    CavFixture::execute(path, "CREATE TABLE ünits (\"größe ✓\" VARCHAR(255));");
+    SqliteCli::query(path, "CREATE TABLE ünits (\"größe ✓\" VARCHAR(255));");
     ASSERT_EQ(odbc.execute(L"SELECT \"größe ✓\" FROM ünits"), SQL_SUCCESS) << utf8(odbc.statementError().message);
     SQLWCHAR name[256] = {0};
     SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
@@ -422,7 +444,7 @@ TEST_F(CavRig, ALongValueIsReadInPieces) {
         stored += "ö✓x";
         want += L"ö✓x";
     }
-    CavFixture::execute(path, "INSERT INTO tree (notes) VALUES ('" + stored + "');");
+    SqliteCli::query(path, "INSERT INTO tree (notes) VALUES ('" + stored + "');");
     ASSERT_EQ(odbc.execute(L"SELECT notes FROM tree"), SQL_SUCCESS);
     ASSERT_EQ(SQLFetch(odbc.stmt_), SQL_SUCCESS);
     std::wstring got;
@@ -449,7 +471,7 @@ TEST_F(CavRig, ALongValueIsReadInPieces) {
 }
 
 TEST_F(CavRig, NullAndEmptyValuesAreToldApart) {
-    CavFixture::execute(path, "INSERT INTO tree (name, colour) VALUES ('', NULL);");
+    SqliteCli::query(path, "INSERT INTO tree (name, colour) VALUES ('', NULL);");
     ASSERT_EQ(odbc.execute(L"SELECT name, colour FROM tree"), SQL_SUCCESS);
     ASSERT_EQ(SQLFetch(odbc.stmt_), SQL_SUCCESS);
     const struct {
@@ -467,8 +489,8 @@ TEST_F(CavRig, NullAndEmptyValuesAreToldApart) {
 
 TEST_F(CavRig, BoundWideColumnsHoldEachFetchedRow) {
     for (const auto& name : kNames)
-        CavFixture::execute(path, std::string("INSERT INTO tree (name) VALUES ('") + name.utf8 + "');");
-    CavFixture::execute(path, "INSERT INTO tree (name) VALUES (NULL);");
+        SqliteCli::query(path, std::string("INSERT INTO tree (name) VALUES ('") + name.utf8 + "');");
+    SqliteCli::query(path, "INSERT INTO tree (name) VALUES (NULL);");
     ASSERT_EQ(odbc.execute(L"SELECT name, name FROM tree ORDER BY id"), SQL_SUCCESS);
     SQLWCHAR whole[256], cut[4];
     SQLLEN wholeLength = 0, cutLength = 0;
@@ -516,7 +538,7 @@ TEST_F(CavRig, BoundWideParametersAreWrittenAsTheyStandAtEachRun) {
         notesLength = run.notesLength;
         ASSERT_EQ(SQLExecute(statement), SQL_SUCCESS) << utf8(odbc.statementError().message);
     }
-    EXPECT_EQ(query("SELECT name, notes FROM tree ORDER BY id"), "Björk ✓|Ōkami ✓\n𝄞|NULL\n");
+    EXPECT_EQ(query("SELECT name, notes FROM tree ORDER BY id"), "Björk ✓|Ōkami ✓\n𝄞|<null>\n");
 }
 
 TEST_F(CavRig, DriverMessagesArriveWhole) {
