@@ -7,9 +7,9 @@
 //  - the connect: DBQ= names the file (as Access drivers take it), becomes
 //    Database= for SQLite, and a missing file is refused instead of created;
 //    a file that records a password (table cavRigPassword, column password)
-//    refuses any other PWD= with SQLSTATE 28000, native error -1905 and
-//    "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.";
-//    a file without that table takes any password or none;
+//    refuses any other PWD= with the error of a protected Access file
+//    (tests/rig/CavFixture.h); a file without that table takes any password
+//    or none;
 //  - the wide (SQL...W) functions. The driver manager hands a driver that
 //    defines SQLConnectW the application's wide text, 4-byte wchar_t here, and
 //    the SQLite driver only understands UTF-8, so each wide function turns its
@@ -33,6 +33,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/rig/CavFixture.h"
 
 #ifndef CAV_RIG_SQLITE_DRIVER
 #error "CAV_RIG_SQLITE_DRIVER must name the SQLite ODBC driver's file"
@@ -147,16 +149,16 @@ void setLength(Length* length, SQLLEN value) {
 
 // Runs a narrow driver call that writes text into a buffer, again with a
 // larger buffer when the text did not fit, so no UTF-8 sequence is cut.
-// `call(buffer, capacity, &length)`; `length` is in bytes.
-template <class Call>
+// `call(buffer, capacity, &length)` with lengths of type N, in bytes.
+template <class N, class Call>
 SQLRETURN readNarrow(std::string& out, Call call) {
     std::vector<SQLCHAR> buffer(1024);
     for (int attempt = 0;; ++attempt) {
-        SQLLEN length = 0;
+        N length = 0;
         buffer[0] = 0;
-        const SQLRETURN rc = call(buffer.data(), SQLLEN(buffer.size()), &length);
+        const SQLRETURN rc = call(buffer.data(), N(buffer.size()), &length);
         if (!SQL_SUCCEEDED(rc)) return rc;
-        if (length >= SQLLEN(buffer.size()) && length < 0x7FFF && attempt < 2) {
+        if (length >= N(buffer.size()) && length < 0x7FFF && attempt < 2) {
             buffer.assign(size_t(length) + 1, 0);
             continue;
         }
@@ -221,6 +223,19 @@ SQLRETURN withTruncation(SQLRETURN rc, bool truncated, SQLSMALLINT type, SQLHAND
     return SQL_SUCCESS_WITH_INFO;
 }
 
+// Answers a wide function with the text of the narrow `call`
+// (see readNarrow): into `out` of `capacity` units, its length into `length`.
+template <class N, class Call>
+SQLRETURN answerWide(SQLSMALLINT type, SQLHANDLE handle, SQLPOINTER out, SQLLEN capacity, Unit unit, N* length,
+                     Call call) {
+    std::string text;
+    const SQLRETURN rc = readNarrow<N>(text, call);
+    if (!SQL_SUCCEEDED(rc)) return rc;
+    const Put put = putWide(text, out, capacity, unit);
+    setLength(length, put.length);
+    return withTruncation(rc, put.truncated && out, type, handle);
+}
+
 // A failure of the shim's own: its record is the handle's only one.
 SQLRETURN raise(SQLHANDLE handle, const char* state, SQLINTEGER native, const char* message) {
     std::lock_guard guard(stateLock);
@@ -267,8 +282,8 @@ Statement& statement(SQLHSTMT handle) {
     return statements[handle];
 }
 
-// Every shim function runs its body through here: the shim's own diagnostics
-// of the handle end, and no exception leaves the driver.
+// Every driver function that takes a handle runs its body through here: the
+// handle's earlier diagnostics end, and no exception leaves the driver.
 template <class Body>
 SQLRETURN call(SQLHANDLE handle, Body body) {
     try {
@@ -279,7 +294,6 @@ SQLRETURN call(SQLHANDLE handle, Body body) {
         return raise(handle, "HY001", 0, "[CAV rig] Memory allocation error");
     }
 }
-
 
 // A new result or row: what SQLGetData was handing out is gone.
 void newRow(SQLHSTMT handle) {
@@ -453,8 +467,7 @@ SQLRETURN connect(SQLHDBC connection, const std::string& text) {
     const auto expected = filePassword(connection);
     if (expected && password.value_or("") != *expected) {
         DRIVER(SQLDisconnect)(connection);
-        return raise(connection, "28000", -1905,
-                     "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.");
+        return raise(connection, cav_rig::kPasswordState, cav_rig::kPasswordNativeError, cav_rig::kPasswordMessage);
     }
     return rc;
 }
@@ -522,6 +535,20 @@ SQLRETURN putRecord(const Record& r, SQLWCHAR* state, SQLINTEGER* native, SQLWCH
 }
 
 }  // namespace
+
+// SQLColAttributeW and the older SQLColAttributesW, over the driver's `narrow`
+// function of the same arguments.
+template <class Narrow>
+SQLRETURN columnAttribute(Narrow narrow, SQLHSTMT hstmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
+                          SQLSMALLINT capacity, SQLSMALLINT* length, SQLLEN* number) {
+    return call(hstmt, [&] {
+        if (!isTextField(field)) return narrow(hstmt, column, field, text, capacity, length, number);
+        return answerWide<SQLSMALLINT>(SQL_HANDLE_STMT, hstmt, text, capacity, Unit::Bytes, length,
+                                       [&](SQLCHAR* b, SQLSMALLINT cap, SQLSMALLINT* len) {
+                                           return narrow(hstmt, column, field, b, cap, len, number);
+                                       });
+    });
+}
 
 // ===========================================================================
 // The driver's exported functions.
@@ -593,33 +620,19 @@ SQLRETURN SQL_API SQLNativeSqlW(SQLHDBC hdbc, SQLWCHAR* in, SQLINTEGER inLength,
                                 SQLINTEGER outCapacity, SQLINTEGER* outLength) {
     return call(hdbc, [&] {
         Narrow sql(in, inLength);
-        std::string text;
-        const SQLRETURN rc = readNarrow(text, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLINTEGER n = 0;
-            const SQLRETURN r = DRIVER(SQLNativeSql)(hdbc, sql.p(), sql.ni(), b, SQLINTEGER(cap), &n);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(text, out, outCapacity, Unit::Chars);
-        setLength(outLength, put.length);
-        return withTruncation(rc, put.truncated && out, SQL_HANDLE_DBC, hdbc);
+        return answerWide<SQLINTEGER>(SQL_HANDLE_DBC, hdbc, out, outCapacity, Unit::Chars, outLength,
+                                      [&](SQLCHAR* b, SQLINTEGER cap, SQLINTEGER* len) {
+                                          return DRIVER(SQLNativeSql)(hdbc, sql.p(), sql.ni(), b, cap, len);
+                                      });
     });
 }
 
 SQLRETURN SQL_API SQLGetCursorNameW(SQLHSTMT hstmt, SQLWCHAR* name, SQLSMALLINT capacity, SQLSMALLINT* length) {
     return call(hstmt, [&] {
-        std::string text;
-        const SQLRETURN rc = readNarrow(text, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLSMALLINT n = 0;
-            const SQLRETURN r = DRIVER(SQLGetCursorName)(hstmt, b, SQLSMALLINT(std::min<SQLLEN>(cap, 0x7FFF)), &n);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(text, name, capacity, Unit::Chars);
-        setLength(length, put.length);
-        return withTruncation(rc, put.truncated && name, SQL_HANDLE_STMT, hstmt);
+        return answerWide<SQLSMALLINT>(SQL_HANDLE_STMT, hstmt, name, capacity, Unit::Chars, length,
+                                       [&](SQLCHAR* b, SQLSMALLINT cap, SQLSMALLINT* len) {
+                                           return DRIVER(SQLGetCursorName)(hstmt, b, cap, len);
+                                       });
     });
 }
 
@@ -636,57 +649,22 @@ SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT hstmt, SQLUSMALLINT column, SQLWCHAR*
                                   SQLSMALLINT* nameLength, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
                                   SQLSMALLINT* nullable) {
     return call(hstmt, [&] {
-        std::string text;
-        const SQLRETURN rc = readNarrow(text, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLSMALLINT n = 0;
-            const SQLRETURN r = DRIVER(SQLDescribeCol)(hstmt, column, b, SQLSMALLINT(std::min<SQLLEN>(cap, 0x7FFF)),
-                                                       &n, type, size, digits, nullable);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(text, name, capacity, Unit::Chars);
-        setLength(nameLength, put.length);
-        return withTruncation(rc, put.truncated && name, SQL_HANDLE_STMT, hstmt);
+        return answerWide<SQLSMALLINT>(SQL_HANDLE_STMT, hstmt, name, capacity, Unit::Chars, nameLength,
+                                       [&](SQLCHAR* b, SQLSMALLINT cap, SQLSMALLINT* len) {
+                                           return DRIVER(SQLDescribeCol)(hstmt, column, b, cap, len, type, size, digits,
+                                                                  nullable);
+                                       });
     });
 }
 
 SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT hstmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
                                    SQLSMALLINT capacity, SQLSMALLINT* length, SQLLEN* number) {
-    return call(hstmt, [&] {
-        if (!isTextField(field)) return DRIVER(SQLColAttribute)(hstmt, column, field, text, capacity, length, number);
-        std::string value;
-        const SQLRETURN rc = readNarrow(value, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLSMALLINT n = 0;
-            const SQLRETURN r = DRIVER(SQLColAttribute)(hstmt, column, field, b,
-                                                        SQLSMALLINT(std::min<SQLLEN>(cap, 0x7FFF)), &n, number);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(value, text, capacity, Unit::Bytes);
-        setLength(length, put.length);
-        return withTruncation(rc, put.truncated && text, SQL_HANDLE_STMT, hstmt);
-    });
+    return columnAttribute(DRIVER(SQLColAttribute), hstmt, column, field, text, capacity, length, number);
 }
 
 SQLRETURN SQL_API SQLColAttributesW(SQLHSTMT hstmt, SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER text,
                                     SQLSMALLINT capacity, SQLSMALLINT* length, SQLLEN* number) {
-    return call(hstmt, [&] {
-        if (!isTextField(field)) return DRIVER(SQLColAttributes)(hstmt, column, field, text, capacity, length, number);
-        std::string value;
-        const SQLRETURN rc = readNarrow(value, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLSMALLINT n = 0;
-            const SQLRETURN r = DRIVER(SQLColAttributes)(hstmt, column, field, b,
-                                                         SQLSMALLINT(std::min<SQLLEN>(cap, 0x7FFF)), &n, number);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(value, text, capacity, Unit::Bytes);
-        setLength(length, put.length);
-        return withTruncation(rc, put.truncated && text, SQL_HANDLE_STMT, hstmt);
-    });
+    return columnAttribute(DRIVER(SQLColAttributes), hstmt, column, field, text, capacity, length, number);
 }
 
 // SQL_C_WCHAR values are read from the driver as UTF-8, whole, and handed out
@@ -741,8 +719,8 @@ SQLRETURN SQL_API SQLBindCol(SQLHSTMT hstmt, SQLUSMALLINT column, SQLSMALLINT ty
     });
 }
 
-// The driver manager binds through SQLBindParam or SQLBindParameter,
-// whichever the driver has; SQLSetParam is the oldest name of the same.
+// The driver manager binds through SQLBindParam when the driver has it, as
+// this one does, else through SQLBindParameter.
 SQLRETURN SQL_API SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT number, SQLSMALLINT direction, SQLSMALLINT cType,
                                    SQLSMALLINT sqlType, SQLULEN columnSize, SQLSMALLINT digits, SQLPOINTER buffer,
                                    SQLLEN capacity, SQLLEN* indicator) {
@@ -761,17 +739,6 @@ SQLRETURN SQL_API SQLBindParam(SQLHSTMT hstmt, SQLUSMALLINT number, SQLSMALLINT 
                              [&] {
                                  return DRIVER(SQLBindParam)(hstmt, number, cType, sqlType, columnSize, digits,
                                                              buffer, indicator);
-                             });
-    });
-}
-
-SQLRETURN SQL_API SQLSetParam(SQLHSTMT hstmt, SQLUSMALLINT number, SQLSMALLINT cType, SQLSMALLINT sqlType,
-                              SQLULEN columnSize, SQLSMALLINT digits, SQLPOINTER buffer, SQLLEN* indicator) {
-    return call(hstmt, [&] {
-        return bindParameter(hstmt, number, SQL_PARAM_INPUT, cType, sqlType, columnSize, digits, buffer, indicator,
-                             [&] {
-                                 return DRIVER(SQLSetParam)(hstmt, number, cType, sqlType, columnSize, digits,
-                                                            buffer, indicator);
                              });
     });
 }
@@ -954,17 +921,10 @@ SQLRETURN SQL_API SQLGetInfoW(SQLHDBC hdbc, SQLUSMALLINT type, SQLPOINTER value,
                               SQLSMALLINT* length) {
     return call(hdbc, [&] {
         if (!isTextInfo(type)) return DRIVER(SQLGetInfo)(hdbc, type, value, capacity, length);
-        std::string text;
-        const SQLRETURN rc = readNarrow(text, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLSMALLINT n = 0;
-            const SQLRETURN r = DRIVER(SQLGetInfo)(hdbc, type, b, SQLSMALLINT(std::min<SQLLEN>(cap, 0x7FFF)), &n);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(text, value, capacity, Unit::Bytes);
-        setLength(length, put.length);
-        return withTruncation(rc, put.truncated && value, SQL_HANDLE_DBC, hdbc);
+        return answerWide<SQLSMALLINT>(SQL_HANDLE_DBC, hdbc, value, capacity, Unit::Bytes, length,
+                                       [&](SQLCHAR* b, SQLSMALLINT cap, SQLSMALLINT* len) {
+                                           return DRIVER(SQLGetInfo)(hdbc, type, b, cap, len);
+                                       });
     });
 }
 
@@ -973,17 +933,10 @@ SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC hdbc, SQLINTEGER attribute, SQLPOIN
     return call(hdbc, [&] {
         if (!isTextConnectAttribute(attribute))
             return DRIVER(SQLGetConnectAttr)(hdbc, attribute, value, capacity, length);
-        std::string text;
-        const SQLRETURN rc = readNarrow(text, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLINTEGER n = 0;
-            const SQLRETURN r = DRIVER(SQLGetConnectAttr)(hdbc, attribute, b, SQLINTEGER(cap), &n);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(text, value, capacity, Unit::Bytes);
-        setLength(length, put.length);
-        return withTruncation(rc, put.truncated && value, SQL_HANDLE_DBC, hdbc);
+        return answerWide<SQLINTEGER>(SQL_HANDLE_DBC, hdbc, value, capacity, Unit::Bytes, length,
+                                      [&](SQLCHAR* b, SQLINTEGER cap, SQLINTEGER* len) {
+                                          return DRIVER(SQLGetConnectAttr)(hdbc, attribute, b, cap, len);
+                                      });
     });
 }
 
@@ -1032,17 +985,10 @@ SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC hdesc, SQLSMALLINT record, SQLSMALLI
                                    SQLINTEGER capacity, SQLINTEGER* length) {
     return call(hdesc, [&] {
         if (!isTextField(field)) return DRIVER(SQLGetDescField)(hdesc, record, field, value, capacity, length);
-        std::string text;
-        const SQLRETURN rc = readNarrow(text, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLINTEGER n = 0;
-            const SQLRETURN r = DRIVER(SQLGetDescField)(hdesc, record, field, b, SQLINTEGER(cap), &n);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(text, value, capacity, Unit::Bytes);
-        setLength(length, put.length);
-        return withTruncation(rc, put.truncated && value, SQL_HANDLE_DESC, hdesc);
+        return answerWide<SQLINTEGER>(SQL_HANDLE_DESC, hdesc, value, capacity, Unit::Bytes, length,
+                                      [&](SQLCHAR* b, SQLINTEGER cap, SQLINTEGER* len) {
+                                          return DRIVER(SQLGetDescField)(hdesc, record, field, b, cap, len);
+                                      });
     });
 }
 
@@ -1059,18 +1005,11 @@ SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC hdesc, SQLSMALLINT record, SQLWCHAR* n
                                  SQLSMALLINT* nameLength, SQLSMALLINT* type, SQLSMALLINT* subType, SQLLEN* size,
                                  SQLSMALLINT* precision, SQLSMALLINT* scale, SQLSMALLINT* nullable) {
     return call(hdesc, [&] {
-        std::string text;
-        const SQLRETURN rc = readNarrow(text, [&](SQLCHAR* b, SQLLEN cap, SQLLEN* len) {
-            SQLSMALLINT n = 0;
-            const SQLRETURN r = DRIVER(SQLGetDescRec)(hdesc, record, b, SQLSMALLINT(std::min<SQLLEN>(cap, 0x7FFF)),
-                                                      &n, type, subType, size, precision, scale, nullable);
-            *len = n;
-            return r;
-        });
-        if (!SQL_SUCCEEDED(rc)) return rc;
-        const Put put = putWide(text, name, capacity, Unit::Chars);
-        setLength(nameLength, put.length);
-        return withTruncation(rc, put.truncated && name, SQL_HANDLE_DESC, hdesc);
+        return answerWide<SQLSMALLINT>(SQL_HANDLE_DESC, hdesc, name, capacity, Unit::Chars, nameLength,
+                                       [&](SQLCHAR* b, SQLSMALLINT cap, SQLSMALLINT* len) {
+                                           return DRIVER(SQLGetDescRec)(hdesc, record, b, cap, len, type, subType, size,
+                                                                 precision, scale, nullable);
+                                       });
     });
 }
 
