@@ -194,6 +194,7 @@ TEST_F(FrmWaitTest, CancelInsideTheYieldLetsTheOperationGoOnInANewWindow) {
     EXPECT_EQ(last->ProgressBar1->Value(), 50);
     EXPECT_FALSE(std::filesystem::exists(appSystem::destinationFilePath));
     EXPECT_EQ(ui.boxes().size(), 1u);
+    EXPECT_FALSE(frmMain.IsOpen()) << "Cancel brought up a converter window to clear its labels";
     frmWait->Close();
     EXPECT_EQ(WindowCount(), 0);
 }
