@@ -68,7 +68,9 @@ struct HostState {
     std::exception_ptr pending;
     int detachCount = 0;
     uintptr_t detachToken = 0;
-    bool detached = false;
+    std::vector<uintptr_t> openDetaches;  // tokens given and not yet attached
+    void (*detachHook)(void*) = nullptr;
+    void* detachHookContext = nullptr;
     int64_t liveStrings = 0;
     int64_t liveObjects = 0;
 };
@@ -511,15 +513,20 @@ HostObject hostIntegerToVariant(int64_t value) {
 void* hostDetachThread() {
     HostState& s = state();
     ++s.detachCount;
-    s.detached = true;
-    return reinterpret_cast<void*>(++s.detachToken);
+    s.openDetaches.push_back(++s.detachToken);
+    void* token = reinterpret_cast<void*>(s.detachToken);
+    if (s.detachHook) guardedVoid([&] { s.detachHook(s.detachHookContext); });
+    return token;
 }
 
 void hostAttachThread(void* token) {
     HostState& s = state();
-    if (reinterpret_cast<uintptr_t>(token) != s.detachToken)
+    const auto given = reinterpret_cast<uintptr_t>(token);
+    if (s.openDetaches.empty() || s.openDetaches.back() != given) {
         std::fprintf(stderr, "plug-in attached its thread with a token it was not given\n");
-    s.detached = false;
+        return;
+    }
+    s.openDetaches.pop_back();
 }
 
 void hostReportAssertion(const char* file, int32_t line, const char* message) {
@@ -720,7 +727,12 @@ void RethrowPendingPluginException() {
 }
 
 int PluginDetachCount() { return state().detachCount; }
-bool PluginThreadDetached() { return state().detached; }
+bool PluginThreadDetached() { return !state().openDetaches.empty(); }
+
+void SetPluginDetachHook(void (*hook)(void*), void* context) {
+    state().detachHook = hook;
+    state().detachHookContext = context;
+}
 
 // ---- strings -----------------------------------------------------------------
 

@@ -92,6 +92,10 @@ void RethrowPendingPluginException();
 // detached now (a detach without its attach).
 int PluginDetachCount();
 bool PluginThreadDetached();
+// A function that runs each time a plug-in has detached the program's
+// thread, before it attaches again: what another thread of the framework
+// could do meanwhile. nullptr: none.
+void SetPluginDetachHook(void (*hook)(void* context), void* context);
 
 // ---- strings -----------------------------------------------------------------
 
