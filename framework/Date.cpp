@@ -81,13 +81,47 @@ bool validDate(int y, int m, int d) {
     return d <= days[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
+// Reads "H:MM", "H:MM:SS", each optionally followed by AM or PM.
+bool parseTime(const String& text, int& h, int& mi, int& sec) {
+    String t = Trim(text);
+    int shift = -1;  // -1: 24-hour clock, 0: AM, 12: PM
+    if (t.size() >= 2) {
+        const String tail = Lowercase(t.substr(t.size() - 2));
+        if (tail == "am" || tail == "pm") {
+            shift = tail == "am" ? 0 : 12;
+            t = Trim(t.substr(0, t.size() - 2));
+        }
+    }
+    int used = 0;
+    sec = 0;
+    if (std::sscanf(t.c_str(), "%2d:%2d:%2d%n", &h, &mi, &sec, &used) != 3 &&
+        std::sscanf(t.c_str(), "%2d:%2d%n", &h, &mi, &used) != 2)
+        return false;
+    if (size_t(used) != t.size() || mi > 59 || sec > 59 || h < 0 || mi < 0 || sec < 0) return false;
+    if (shift >= 0) {
+        if (h < 1 || h > 12) return false;
+        h = h % 12 + shift;
+    }
+    return h <= 23;
+}
+
 }  // namespace
 
 bool ParseDate(const String& text, Ref<Date>& result) {
+    String datePart = Trim(text);
+    int hour = 0, minute = 0, second = 0;
+    // A time of day, when present, follows the date after a blank (or "T").
+    const size_t colon = datePart.find(':');
+    if (colon != String::npos) {
+        const size_t cut = datePart.find_last_of(" T", colon);
+        if (cut == String::npos || !parseTime(datePart.substr(cut + 1), hour, minute, second)) return false;
+        datePart = Trim(datePart.substr(0, cut));
+    }
+
     // Split into runs of digits; anything between them must be a separator.
     std::vector<String> parts;
     String current;
-    for (char c : Trim(text)) {
+    for (char c : datePart) {
         if (std::isdigit(static_cast<unsigned char>(c))) {
             current += c;
         } else if (c == '/' || c == '-' || c == '.' || c == ' ' || c == ',') {
@@ -99,6 +133,8 @@ bool ParseDate(const String& text, Ref<Date>& result) {
     }
     if (!current.empty()) parts.push_back(current);
     if (parts.size() != 3) return false;
+    for (const String& part : parts)
+        if (part.size() > 4) return false;
 
     Order order = localeOrder();
     if (parts[0].size() == 4) order = Order::YMD;  // SQL date text in every locale
@@ -113,6 +149,6 @@ bool ParseDate(const String& text, Ref<Date>& result) {
     if (yearText.size() <= 2) y += y < 50 ? 2000 : 1900;  // two-digit years
     else if (yearText.size() != 4) return false;
     if (!validDate(y, m, d)) return false;
-    result = New<Date>(y, m, d);
+    result = New<Date>(y, m, d, hour, minute, second);
     return true;
 }

@@ -24,6 +24,8 @@ public:
 // Reads a date that the user typed, in the order of day, month and year of the
 // user's locale (LC_TIME, then LC_ALL / LANG), with "/", "-", "." or blanks as
 // separators; two-digit years are taken as 19xx/20xx. SQL date text
-// ("YYYY-MM-DD") is accepted in every locale. Returns false when the text is
-// not a valid date, leaving `result` as it was.
+// ("YYYY-MM-DD") is accepted in every locale. A time of day may follow after
+// a blank ("H:MM", "H:MM:SS", optionally AM/PM). Returns true and sets
+// `result` to a new date; returns false when the text is not a valid date,
+// leaving `result` as it was.
 bool ParseDate(const String& text, Ref<Date>& result);

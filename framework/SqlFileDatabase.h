@@ -34,27 +34,36 @@ public:
     // error code and message set.
     bool CreateDatabaseFile();
 
+    // Runs the first statement of `sql` and returns all its rows, read at
+    // once, on the first row; nil on any failure (error code and message
+    // set). A column declared DATE gives its SQL date text as a Date. Edit and
+    // Update on a select from one table that includes the table's INTEGER
+    // PRIMARY KEY write the changed fields back by that key (Update failures
+    // set the error code and message of this object).
     Ref<RecordSet> SQLSelect(const String& sql) override;
     Ref<RecordSet> SQLSelect(const String& sql, bool fastForwardCursor) {
         (void)fastForwardCursor;
         return SQLSelect(sql);
     }
+    // Runs every statement of `sql` in turn, stopping at the first failure.
     void SQLExecute(const String& sql) override;
     // Inserts one row with the record's values; columns that the table lacks
-    // are left out. Without an `id` the row gets the next key.
+    // are left out. Without an `id` the row gets the next key (1 in an empty
+    // table).
     void InsertRecord(const String& table, const DatabaseRecord& record) override;
+    // Ends the open transaction, if any. When the file stays locked beyond a
+    // few seconds the commit fails and the transaction stays open.
     void Commit() override;
     void Rollback() override;
+    // Rolls back what was not committed and closes the file; a later Connect
+    // opens it again. Record sets made earlier stay readable.
     void Close() override;
 
-    Ref<RecordSet> TableSchema() override;
-    Ref<RecordSet> FieldSchema(const String& table) override;
-
-    int64_t ErrorCode() const override { return errorCode_; }
-    String ErrorMessage() const override { return errorMessage_; }
+    // SQLite's code and message of the last failure; 0 and "" after a success.
+    int64_t ErrorCode() const override;
+    String ErrorMessage() const override;
 
 private:
+    // Never null; record sets share it so that they outlive this object.
     std::shared_ptr<SqlFileConnection> conn_;
-    int64_t errorCode_ = 0;
-    String errorMessage_;
 };

@@ -1,11 +1,11 @@
 #include "tests/connector/ConnectorSupport.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "connector/source/ODBCDatabase.h"
 #include "services/ODBCDatabase.h"
 #include "services/PluginEntryTable.h"
+#include "tests/support/SqliteCli.h"
 
 namespace connector_test {
 
@@ -27,26 +27,12 @@ ODBCConnection* ConnectionOf(const ODBCDatabase& db) {
 }
 
 std::string Sqlite(const std::string& path, const std::string& sql) {
-    sqlite3* handle = nullptr;
-    std::string rows;
-    if (sqlite3_open(path.c_str(), &handle) != SQLITE_OK) {
-        ADD_FAILURE() << "cannot open " << path;
-        sqlite3_close(handle);
-        return rows;
+    std::string text;
+    for (const SqliteCli::Row& row : SqliteCli::query(path, sql)) {
+        for (size_t i = 0; i < row.size(); ++i) text += (i ? "|" : "") + row[i];
+        text += "\n";
     }
-    char* error = nullptr;
-    auto collect = [](void* out, int n, char** values, char**) {
-        auto* text = static_cast<std::string*>(out);
-        for (int i = 0; i < n; ++i) *text += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
-        *text += "\n";
-        return 0;
-    };
-    if (sqlite3_exec(handle, sql.c_str(), collect, &rows, &error) != SQLITE_OK) {
-        ADD_FAILURE() << "sqlite: " << (error ? error : "?") << " in " << sql;
-        sqlite3_free(error);
-    }
-    sqlite3_close(handle);
-    return rows;
+    return text;
 }
 
 }  // namespace connector_test

@@ -22,8 +22,8 @@ std::string SqliteConnectionText(const std::string& path);
 // The connection record in a database object's instance data.
 ODBCConnection* ConnectionOf(const ODBCDatabase& db);
 
-// Runs `sql` on the database file with SQLite's own library (not through
-// ODBC), failing the test on an error; returns the rows as "a|b" lines.
+// Runs `sql` on the database file with the sqlite3 tool (not through ODBC),
+// failing the test on an error; returns the rows as "a|b" lines.
 std::string Sqlite(const std::string& path, const std::string& sql);
 
 }  // namespace connector_test

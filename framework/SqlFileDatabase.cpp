@@ -1,0 +1,558 @@
+#include "framework/SqlFileDatabase.h"
+
+#include <cstring>
+#include <sys/stat.h>
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+// The open file and what goes with it. Shared between a SqlFileDatabase and
+// the record sets it made, so that a record set can still report its errors
+// and write its edits while its database object is open, and is harmless
+// (db is null) after the object closed.
+struct SqlFileConnection {
+    sqlite3* db = nullptr;
+    int64_t errorCode = 0;
+    String errorMessage;
+
+    // The last INSERT statement, kept prepared: imports insert thousands of
+    // rows with the same columns.
+    String insertSql;
+    sqlite3_stmt* insertStmt = nullptr;
+    // Column names of tables, by lower-cased table name, for InsertRecord.
+    std::vector<std::pair<String, std::vector<String>>> tableColumns;
+
+    void clearError() {
+        errorCode = 0;
+        errorMessage.clear();
+    }
+    void setError(int code, const String& message) {
+        errorCode = code;
+        errorMessage = message;
+    }
+    // Takes code and message of the last failure from SQLite.
+    void setSqliteError() {
+        if (db) setError(sqlite3_extended_errcode(db) & 0xff, sqlite3_errmsg(db));
+        else setError(SQLITE_MISUSE, "The database is not open.");
+    }
+    bool requireOpen() {
+        if (db) return true;
+        setError(SQLITE_MISUSE, "The database is not open.");
+        return false;
+    }
+
+    // Runs one statement without parameters or result rows.
+    bool exec(const char* sql) {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+        if (rc != SQLITE_OK) {
+            setError(rc & 0xff, message ? message : sqlite3_errstr(rc));
+            sqlite3_free(message);
+            return false;
+        }
+        return true;
+    }
+    // Writes run in a transaction that the next Commit ends; opens one when
+    // none is open. IMMEDIATE takes the write lock at once, waiting for
+    // another object's momentary lock, instead of failing later when a read
+    // lock would have to be upgraded.
+    bool ensureTransaction() { return !sqlite3_get_autocommit(db) || exec("BEGIN IMMEDIATE"); }
+
+    void forgetStatements() {
+        if (insertStmt) sqlite3_finalize(insertStmt);
+        insertStmt = nullptr;
+        insertSql.clear();
+        tableColumns.clear();
+    }
+
+    // Rolls back what was not committed and closes the file.
+    void close() {
+        if (!db) return;
+        forgetStatements();
+        if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
+};
+
+namespace {
+
+// Identifiers are quoted so that any table or column name passes unchanged.
+String quoteName(const String& name) {
+    String out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"') out += '"';
+    }
+    return out + "\"";
+}
+
+bool isDateType(const char* declared) { return declared && TextEquals(declared, "date"); }
+
+// The rows of a select, read at select time into one byte buffer per row:
+// for each column a 32-bit word (end offset of its bytes << 3 | storage
+// type), followed by the columns' bytes. Integers and reals take 8 bytes,
+// text and blobs their length, NULL nothing.
+class SqlFileRecordSet : public RecordSet {
+public:
+    enum : uint32_t { Null = 0, Integer = 1, Real = 2, Text = 3 };
+
+    SqlFileRecordSet(std::shared_ptr<SqlFileConnection> conn, sqlite3_stmt* stmt) : conn_(std::move(conn)) {
+        const int n = sqlite3_column_count(stmt);
+        for (int i = 0; i < n; ++i) {
+            const char* name = sqlite3_column_name(stmt, i);
+            const char* table = sqlite3_column_table_name(stmt, i);
+            const char* origin = sqlite3_column_origin_name(stmt, i);
+            const char* schema = sqlite3_column_database_name(stmt, i);
+            columns_.push_back({name ? name : "", table && schema && std::strcmp(schema, "main") == 0 ? table : "",
+                                origin ? origin : "", isDateType(sqlite3_column_decltype(stmt, i))});
+        }
+    }
+
+    // Appends the statement's current row.
+    void addRow(sqlite3_stmt* stmt) {
+        const int n = static_cast<int>(columns_.size());
+        String row(size_t(n) * 4, '\0');
+        for (int i = 0; i < n; ++i) {
+            uint32_t type = Null;
+            switch (sqlite3_column_type(stmt, i)) {
+                case SQLITE_INTEGER: {
+                    const int64_t v = sqlite3_column_int64(stmt, i);
+                    row.append(reinterpret_cast<const char*>(&v), 8);
+                    type = Integer;
+                    break;
+                }
+                case SQLITE_FLOAT: {
+                    const double v = sqlite3_column_double(stmt, i);
+                    row.append(reinterpret_cast<const char*>(&v), 8);
+                    type = Real;
+                    break;
+                }
+                case SQLITE_TEXT:
+                case SQLITE_BLOB: {
+                    const void* p = sqlite3_column_blob(stmt, i);
+                    const int len = sqlite3_column_bytes(stmt, i);
+                    if (p && len > 0) row.append(static_cast<const char*>(p), size_t(len));
+                    type = Text;
+                    break;
+                }
+                default: break;
+            }
+            setWord(row, i, uint32_t(row.size() - size_t(n) * 4) << 3 | type);
+        }
+        row.shrink_to_fit();
+        rows_.push_back(std::move(row));
+    }
+
+    bool Eof() override { return current_ >= rows_.size(); }
+    bool Bof() override { return rows_.empty(); }
+    void MoveNext() override {
+        if (current_ < rows_.size()) ++current_;
+    }
+    void MoveFirst() override { current_ = 0; }
+    void MovePrevious() override {
+        if (current_ > 0) --current_;
+    }
+    void MoveLast() override { current_ = rows_.empty() ? 0 : rows_.size() - 1; }
+    int64_t RecordCount() override { return static_cast<int64_t>(rows_.size()); }
+    int FieldCount() override { return static_cast<int>(columns_.size()); }
+
+    String ColumnName(int index) override {
+        if (index < 0 || index >= FieldCount()) throw OutOfBoundsException();
+        return columns_[size_t(index)].name;
+    }
+
+    Variant ColumnValue(int index) override {
+        if (index < 0 || index >= FieldCount()) throw OutOfBoundsException();
+        if (Eof()) return Variant();
+        return cell(rows_[current_], index, columns_[size_t(index)].isDate);
+    }
+
+protected:
+    // Writes the changed columns of the current row back by the table's
+    // INTEGER PRIMARY KEY, and into the row held here.
+    void WriteChanges(const std::vector<std::pair<int, Variant>>& changes) override {
+        SqlFileConnection& c = *conn_;
+        c.clearError();
+        if (!c.requireOpen()) return;
+        if (Eof()) return c.setError(SQLITE_MISUSE, "The record set has no current row.");
+        const String table = columns_.empty() ? String() : columns_[0].table;
+        for (const auto& col : columns_) {
+            if (table.empty() || !TextEquals(col.table, table))
+                return c.setError(SQLITE_ERROR, "Only rows selected from one table can be updated.");
+        }
+        const String key = keyColumn(table);
+        int keyIndex = -1;
+        for (size_t i = 0; i < columns_.size() && !key.empty(); ++i)
+            if (TextEquals(columns_[i].origin, key)) keyIndex = int(i);
+        if (keyIndex < 0)
+            return c.setError(SQLITE_ERROR, "The row cannot be updated: the select does not hold the table's key.");
+
+        String sql = "UPDATE " + quoteName(table) + " SET ";
+        for (size_t i = 0; i < changes.size(); ++i)
+            sql += (i ? ", " : "") + quoteName(columns_[size_t(changes[i].first)].origin) + " = ?";
+        sql += " WHERE " + quoteName(key) + " = ?";
+
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return c.setSqliteError();
+        int param = 1;
+        for (const auto& change : changes) bindVariant(stmt, param++, change.second);
+        bindVariant(stmt, param, cell(rows_[current_], keyIndex, false));
+        const bool ok = c.ensureTransaction() && sqlite3_step(stmt) == SQLITE_DONE;
+        if (!ok && c.errorCode == 0) c.setSqliteError();
+        sqlite3_finalize(stmt);
+        if (!ok) return;
+
+        // The row as it now stands in the file.
+        std::vector<Variant> values;
+        for (int i = 0; i < FieldCount(); ++i) values.push_back(cell(rows_[current_], i, false));
+        for (const auto& change : changes) values[size_t(change.first)] = change.second;
+        rows_[current_] = encodeRow(values);
+    }
+
+public:
+    static void bindVariant(sqlite3_stmt* stmt, int param, const Variant& v) {
+        switch (v.GetType()) {
+            case Variant::Type::Nil: sqlite3_bind_null(stmt, param); break;
+            case Variant::Type::Boolean: sqlite3_bind_int64(stmt, param, v.BooleanValue() ? 1 : 0); break;
+            case Variant::Type::Integer: sqlite3_bind_int64(stmt, param, v.IntegerValue()); break;
+            case Variant::Type::Double: sqlite3_bind_double(stmt, param, v.DoubleValue()); break;
+            case Variant::Type::Date: {
+                const Ref<Date> d = v.DateValue();
+                const String text = d->Hour || d->Minute || d->Second ? d->SQLDateTime() : d->SQLDate();
+                sqlite3_bind_text(stmt, param, text.data(), int(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            case Variant::Type::Text: {
+                const String text = v.StringValue();
+                sqlite3_bind_text(stmt, param, text.data(), int(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
+        }
+    }
+
+private:
+    struct Column {
+        String name;    // as the select names it
+        String table;   // the table it comes from ("" for an expression)
+        String origin;  // its name in that table
+        bool isDate;    // declared DATE: its SQL date text reads as a Date
+    };
+
+    static uint32_t word(const String& row, int i) {
+        uint32_t w;
+        std::memcpy(&w, row.data() + size_t(i) * 4, 4);
+        return w;
+    }
+    static void setWord(String& row, int i, uint32_t w) { std::memcpy(row.data() + size_t(i) * 4, &w, 4); }
+
+    Variant cell(const String& row, int i, bool asDate) const {
+        const size_t base = columns_.size() * 4;
+        const uint32_t w = word(row, i);
+        const size_t begin = base + (i ? word(row, i - 1) >> 3 : 0);
+        const size_t end = base + (w >> 3);
+        switch (w & 7) {
+            case Integer: {
+                int64_t v;
+                std::memcpy(&v, row.data() + begin, 8);
+                return Variant(v);
+            }
+            case Real: {
+                double v;
+                std::memcpy(&v, row.data() + begin, 8);
+                return Variant(v);
+            }
+            case Text: {
+                Variant text(String(row, begin, end - begin));
+                if (asDate) {
+                    if (Ref<Date> d = text.DateValue()) return Variant(d);
+                }
+                return text;
+            }
+            default: return Variant();
+        }
+    }
+
+    String encodeRow(const std::vector<Variant>& values) const {
+        const int n = static_cast<int>(values.size());
+        String row(size_t(n) * 4, '\0');
+        for (int i = 0; i < n; ++i) {
+            uint32_t type = Null;
+            const Variant& v = values[size_t(i)];
+            switch (v.GetType()) {
+                case Variant::Type::Nil: break;
+                case Variant::Type::Boolean:
+                case Variant::Type::Integer: {
+                    const int64_t x = v.IntegerValue();
+                    row.append(reinterpret_cast<const char*>(&x), 8);
+                    type = Integer;
+                    break;
+                }
+                case Variant::Type::Double: {
+                    const double x = v.DoubleValue();
+                    row.append(reinterpret_cast<const char*>(&x), 8);
+                    type = Real;
+                    break;
+                }
+                case Variant::Type::Date: {
+                    const Ref<Date> d = v.DateValue();
+                    row += d->Hour || d->Minute || d->Second ? d->SQLDateTime() : d->SQLDate();
+                    type = Text;
+                    break;
+                }
+                case Variant::Type::Text:
+                    row += v.StringValue();
+                    type = Text;
+                    break;
+            }
+            setWord(row, i, uint32_t(row.size() - size_t(n) * 4) << 3 | type);
+        }
+        row.shrink_to_fit();
+        return row;
+    }
+
+    // The table's INTEGER PRIMARY KEY column, "" when it has none.
+    String keyColumn(const String& table) {
+        String key;
+        int keys = 0;
+        sqlite3_stmt* stmt = nullptr;
+        const String sql = "PRAGMA table_info(" + quoteName(table) + ")";
+        if (sqlite3_prepare_v2(conn_->db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return key;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            if (sqlite3_column_int(stmt, 5) == 0) continue;
+            ++keys;
+            const char* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2));
+            if (type && TextEquals(type, "integer")) key = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+        }
+        sqlite3_finalize(stmt);
+        return keys == 1 ? key : String();
+    }
+
+    std::shared_ptr<SqlFileConnection> conn_;
+    std::vector<Column> columns_;
+    std::vector<String> rows_;
+    size_t current_ = 0;
+};
+
+// The file's size, or -1 when it is not a regular file.
+int64_t regularFileSize(const String& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return st.st_size;
+}
+
+bool startsWithPlainHeader(const String& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char head[16] = {};
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return n == sizeof head && std::memcmp(head, "SQLite format 3", 16) == 0;
+}
+
+// How long a statement waits for another connection's momentary lock.
+constexpr int BusyTimeoutMs = 5000;
+
+}  // namespace
+
+SqlFileDatabase::SqlFileDatabase() : conn_(std::make_shared<SqlFileConnection>()) {}
+
+SqlFileDatabase::~SqlFileDatabase() { conn_->close(); }
+
+int64_t SqlFileDatabase::ErrorCode() const { return conn_->errorCode; }
+
+String SqlFileDatabase::ErrorMessage() const { return conn_->errorMessage; }
+
+bool SqlFileDatabase::Connect() {
+    SqlFileConnection& c = *conn_;
+    c.clearError();
+    if (c.db) return true;
+    if (!DatabaseFile) {
+        c.setError(SQLITE_CANTOPEN, "No database file is set.");
+        return false;
+    }
+    const String path = DatabaseFile->AbsolutePath();
+    const int64_t size = regularFileSize(path);
+    if (size < 0) {
+        c.setError(SQLITE_CANTOPEN, "unable to open database file");
+        return false;
+    }
+    // An empty file would open as a new empty database; it is no RSD/CAX file.
+    // A file with the plain header cannot be read with a key: saying so at
+    // once spares the key derivation.
+    if (size == 0 || (!EncryptionKey.empty() && startsWithPlainHeader(path))) {
+        c.setError(SQLITE_NOTADB, "file is encrypted or is not a database");
+        return false;
+    }
+    // Read-write but never create: a failed attempt must leave the file as it was.
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK && !EncryptionKey.empty())
+        rc = sqlite3_key(db, EncryptionKey.data(), static_cast<int>(EncryptionKey.size()));
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, BusyTimeoutMs);
+        // Reading the schema proves the key (and that this is a database).
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        if (db) c.setError(sqlite3_extended_errcode(db) & 0xff, sqlite3_errmsg(db));
+        else c.setError(rc & 0xff, sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        return false;
+    }
+    c.db = db;
+    return true;
+}
+
+bool SqlFileDatabase::CreateDatabaseFile() {
+    SqlFileConnection& c = *conn_;
+    c.clearError();
+    if (!DatabaseFile) {
+        c.setError(SQLITE_CANTOPEN, "No database file is set.");
+        return false;
+    }
+    const String path = DatabaseFile->AbsolutePath();
+    if (DatabaseFile->Exists()) {
+        c.setError(SQLITE_CANTOPEN, "The file already exists: " + path);
+        return false;
+    }
+    c.close();
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // Writing the header at once makes the new file a database that a second
+    // object can open before any table exists.
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA user_version = 0", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        if (db) c.setError(sqlite3_extended_errcode(db) & 0xff, sqlite3_errmsg(db));
+        else c.setError(rc & 0xff, sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        ::remove(path.c_str());
+        return false;
+    }
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    c.db = db;
+    return true;
+}
+
+Ref<RecordSet> SqlFileDatabase::SQLSelect(const String& sql) {
+    SqlFileConnection& c = *conn_;
+    c.clearError();
+    if (!c.requireOpen()) return nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        c.setSqliteError();
+        return nullptr;
+    }
+    if (!stmt) {
+        c.setError(SQLITE_ERROR, "No statement to select.");
+        return nullptr;
+    }
+    if (!sqlite3_stmt_readonly(stmt) && !c.ensureTransaction()) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    auto rs = std::make_shared<SqlFileRecordSet>(conn_, stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) rs->addRow(stmt);
+    if (rc != SQLITE_DONE) c.setSqliteError();
+    // Finalizing ends the read: no lock outlives the select.
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) return nullptr;
+    return Ref<RecordSet>(std::shared_ptr<RecordSet>(std::move(rs)));
+}
+
+void SqlFileDatabase::SQLExecute(const String& sql) {
+    SqlFileConnection& c = *conn_;
+    c.clearError();
+    if (!c.requireOpen()) return;
+    const char* next = sql.c_str();
+    while (next && *next) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(c.db, next, -1, &stmt, &tail) != SQLITE_OK) return c.setSqliteError();
+        next = tail;
+        if (!stmt) continue;  // blanks or a lone ";"
+        if (!sqlite3_stmt_readonly(stmt) && !c.ensureTransaction()) {
+            sqlite3_finalize(stmt);
+            return;
+        }
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) c.setSqliteError();
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE) return;
+        // The schema may have changed: column lists are read again.
+        c.forgetStatements();
+    }
+}
+
+void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& record) {
+    SqlFileConnection& c = *conn_;
+    c.clearError();
+    if (!c.requireOpen()) return;
+
+    // The table's columns, in its own spelling.
+    const String key = Lowercase(table);
+    const std::vector<String>* columns = nullptr;
+    for (const auto& [name, list] : c.tableColumns)
+        if (name == key) columns = &list;
+    if (!columns) {
+        std::vector<String> list;
+        sqlite3_stmt* stmt = nullptr;
+        const String sql = "PRAGMA table_info(" + quoteName(table) + ")";
+        if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return c.setSqliteError();
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            list.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+        sqlite3_finalize(stmt);
+        if (list.empty()) return c.setError(SQLITE_ERROR, "no such table: " + table);
+        c.tableColumns.emplace_back(key, std::move(list));
+        columns = &c.tableColumns.back().second;
+    }
+
+    // The record's values for the columns the table has; others are left out.
+    std::vector<const Variant*> values;
+    String names, marks;
+    for (const auto& [name, value] : record.Values()) {
+        for (const String& column : *columns) {
+            if (!TextEquals(column, name)) continue;
+            names += (values.empty() ? "" : ", ") + quoteName(column);
+            marks += values.empty() ? "?" : ", ?";
+            values.push_back(&value);
+            break;
+        }
+    }
+    const String sql = values.empty() ? "INSERT INTO " + quoteName(table) + " DEFAULT VALUES"
+                                      : "INSERT INTO " + quoteName(table) + " (" + names + ") VALUES (" + marks + ")";
+    if (sql != c.insertSql || !c.insertStmt) {
+        if (c.insertStmt) sqlite3_finalize(c.insertStmt);
+        c.insertStmt = nullptr;
+        c.insertSql.clear();
+        if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &c.insertStmt, nullptr) != SQLITE_OK) return c.setSqliteError();
+        c.insertSql = sql;
+    }
+    sqlite3_stmt* stmt = c.insertStmt;
+    for (size_t i = 0; i < values.size(); ++i) SqlFileRecordSet::bindVariant(stmt, int(i) + 1, *values[i]);
+    if (c.ensureTransaction() && sqlite3_step(stmt) != SQLITE_DONE) c.setSqliteError();
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+}
+
+void SqlFileDatabase::Commit() {
+    SqlFileConnection& c = *conn_;
+    c.clearError();
+    if (!c.requireOpen()) return;
+    // A commit that fails (the file is locked past the busy timeout) leaves
+    // the transaction open, so that nothing is lost and a later Commit can
+    // still make it permanent.
+    if (!sqlite3_get_autocommit(c.db)) c.exec("COMMIT");
+}
+
+void SqlFileDatabase::Rollback() {
+    SqlFileConnection& c = *conn_;
+    c.clearError();
+    if (!c.requireOpen()) return;
+    if (!sqlite3_get_autocommit(c.db)) c.exec("ROLLBACK");
+}
+
+void SqlFileDatabase::Close() { conn_->close(); }

@@ -1,0 +1,44 @@
+#include "services/CsvGrid.h"
+
+#include "framework/Exceptions.h"
+
+void CsvGrid::checkBounds(int64_t row, int64_t column) {
+    if (row < 0 || row > LastRow || column < 0 || column > LastColumn) throw OutOfBoundsException();
+}
+
+String CsvGrid::operator()(int64_t row, int64_t column) const {
+    checkBounds(row, column);
+    if (size_t(row) >= rows_.size() || !rows_[size_t(row)]) return String();
+    const Row& r = *rows_[size_t(row)];
+    if (size_t(column) >= r.ends.size()) return String();
+    const uint32_t begin = column ? r.ends[size_t(column) - 1] : 0;
+    return r.data.substr(begin, r.ends[size_t(column)] - begin);
+}
+
+void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
+    checkBounds(row, column);
+    if (size_t(row) >= rows_.size()) {
+        if (value.empty()) return;  // reads "" already
+        rows_.resize(size_t(row) + 1);
+    }
+    std::unique_ptr<Row>& slot = rows_[size_t(row)];
+    if (!slot) slot = std::make_unique<Row>();
+    Row& r = *slot;
+    const size_t k = size_t(column);
+    if (k >= r.ends.size()) {
+        // Cells between the last one stored and this one stay empty.
+        const uint32_t end = r.data.size();
+        r.ends.resize(k, end);
+        r.data += value;
+        r.ends.push_back(uint32_t(r.data.size()));
+        return;
+    }
+    // Replacing a cell inside the row moves the cells after it.
+    const uint32_t begin = k ? r.ends[k - 1] : 0;
+    const uint32_t oldLength = r.ends[k] - begin;
+    r.data.replace(begin, oldLength, value);
+    const int64_t delta = int64_t(value.size()) - int64_t(oldLength);
+    for (size_t i = k; i < r.ends.size(); ++i) r.ends[i] = uint32_t(int64_t(r.ends[i]) + delta);
+}
+
+void CsvGrid::Clear() { std::vector<std::unique_ptr<Row>>().swap(rows_); }

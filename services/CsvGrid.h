@@ -1,0 +1,35 @@
+#pragma once
+// The CSV cell grid: rows 0 to 99000 (row 0 a file's heading line, row n its
+// n-th data line) and columns 0 to 70, one field per cell. Only the cells
+// that lines write are stored: a cell never written reads "", and an empty
+// grid holds no memory for its cells.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "framework/Text.h"
+
+class CsvGrid {
+public:
+    static constexpr int64_t LastRow = 99000;
+    static constexpr int64_t LastColumn = 70;
+
+    // The cell's text, "" when nothing was written there. Raises
+    // OutOfBoundsException outside rows 0..LastRow and columns 0..LastColumn.
+    String operator()(int64_t row, int64_t column) const;
+    // Stores the cell's text. Raises OutOfBoundsException outside the bounds.
+    void Set(int64_t row, int64_t column, const String& value);
+    // Forgets every cell and gives their memory back; every cell reads "".
+    void Clear();
+
+private:
+    // One row's cells, back to back in `data`; cell k ends at ends[k].
+    struct Row {
+        std::vector<uint32_t> ends;
+        String data;
+    };
+    static void checkBounds(int64_t row, int64_t column);
+
+    std::vector<std::unique_ptr<Row>> rows_;  // grows to the last row written
+};

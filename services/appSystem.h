@@ -1,0 +1,96 @@
+#pragma once
+// The conversion services: the state of the conversion in progress, the one
+// way the conversions reach an RSD/CAX database file, and the small text,
+// field and date functions every conversion uses. Everything runs on the GUI
+// thread; the state lives as long as the program.
+
+#include <cstdint>
+
+#include "framework/Database.h"
+#include "framework/Date.h"
+#include "framework/Ref.h"
+#include "framework/SqlFileDatabase.h"
+#include "framework/Text.h"
+#include "framework/Variant.h"
+#include "services/CsvGrid.h"
+
+namespace appSystem {
+
+// ---- State of the current conversion ----
+
+// The CSV cell grid. The CSV imports call CSVa.Clear() before they read a
+// file, so that every cell that no line of that file fills reads "".
+extern CsvGrid CSVa;
+// The RSD/CAX file that connectData opens; while "" nothing is opened.
+extern String dataPath;
+// The open RSD/CAX database: nil until the first connectData with a path,
+// then the object that the last connectData made (connected or not).
+extern Ref<SqlFileDatabase> db;
+extern String sourceFilepath;       // input file of the current conversion
+extern String destinationFilePath;  // output file of the current conversion
+
+// ---- RSD/CAX database access ----
+
+// Replaces db by a new object on dataPath, opened with the database key or,
+// failing that, without a key. Shows "Cannot open database." when neither
+// opens. Does nothing while dataPath is "". Never raises.
+void connectData();
+// connectData, then the select on db: the record set on its first row, or nil
+// (also when no path was ever set). Never raises.
+Ref<RecordSet> GetRecordset(const String& sql);
+// connectData, then inserts the record into the table and commits. True when
+// inserted and committed; otherwise shows db's error message and gives false.
+// Raises NilObjectException when no database object exists at all.
+bool saveToFile(const DatabaseRecord& record, const String& table);
+// Closes db; nothing when db is nil. db keeps the closed object.
+void closeData();
+// Sets Version "20402" in the first settings row, or inserts a row holding
+// only that version into an empty settings table. Raises when the select
+// gives no record set.
+void UpdateVersion();
+// The heading of custom field "CustomField1" to "CustomField12" (any case)
+// from the first settings row; "" for any other key and on any failure.
+String getRsdCustomHeading(const String& field);
+// The name of the tree row whose id is `id` (a number), "" when there is
+// none or on any failure.
+String getNameFromId(const Ref<Database>& database, const String& id);
+
+// Creates the twelve tables of an RSD/CAX file in `database` (open on a new,
+// empty file) and commits once. Rejected statements are not reported.
+void makeRSDfields(const Ref<Database>& database);
+
+// ---- Text, field and date functions ----
+
+// The line trimmed, without double quotes, carriage returns and line feeds.
+String clean(const String& line);
+// Cuts the line at every delimiter (every caller passes ",") and writes field
+// k into CSVa(row, k), yielding to the event loop after every cut. Fields
+// outside the grid end the line silently; the cells written before stay.
+void extractfields(const String& line, int64_t row, const String& delimiter);
+// The number of commas in the line, yielding once per character and once
+// more; 0 on any failure.
+int64_t countCommas(const String& line);
+// "male", "female" or "undefined" for a sex word, case ignored.
+String convertSex(const String& text);
+// Apostrophes become backticks (for text put into SQL literals).
+String rma(const String& text);
+// Backticks become apostrophes, and so does every "$" unless a digit follows
+// the first "$".
+String rpa(const String& text);
+// Every line ending becomes " - ".
+String rcr(const String& text);
+// The CSV-safe text of a column of the record set's current row: a date's SQL
+// date; otherwise the text with commas as blanks and line endings as " - ".
+// "" for a nil record set, an unknown column or an empty value.
+String GetFieldString(const Ref<RecordSet>& rs, const String& column);
+// "True" when the value is true, -1 or "-1"; otherwise "False".
+String getBooleanString(const Variant& value);
+// The path without its last four characters, followed by the suffix.
+String getNewName(const String& path, const String& suffix);
+// The value's text read as a date in the user's locale; nil when it is none.
+Ref<Date> CDate(const Variant& value);
+// SQL date text for a date as the user typed it; text whose fifth and eighth
+// characters are "-" passes unchanged; "" when it reads as no date.
+String convDisplayDateToSql(const String& text);
+
+}  // namespace appSystem

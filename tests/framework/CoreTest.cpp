@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <locale.h>
+
+#include "framework/Date.h"
+#include "framework/FolderItem.h"
+#include "framework/Streams.h"
+#include "framework/Variant.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+bool localeExists(const std::string& name) {
+    locale_t loc = newlocale(LC_TIME_MASK, name.c_str(), locale_t(0));
+    if (loc) freelocale(loc);
+    return loc != locale_t(0);
+}
+
+String parsed(const String& text) {
+    Ref<Date> d;
+    if (!ParseDate(text, d)) return "fails";
+    return d->SQLDateTime();
+}
+
+}  // namespace
+
+TEST(Variant, ConvertsToTextIntegerBooleanAndDate) {
+    struct Case {
+        Variant v;
+        String text;
+        int64_t integer;
+        bool boolean;
+    } cases[] = {
+        {Variant(), "", 0, false},
+        {Variant(true), "True", 1, true},
+        {Variant(false), "False", 0, false},
+        {Variant(int64_t(-1)), "-1", -1, true},
+        {Variant(2.9), "2.9", 2, true},
+        {Variant(-2.9), "-2.9", -2, true},
+        {Variant("12abc"), "12abc", 12, false},
+        {Variant(" -3"), " -3", -3, false},
+        {Variant("true"), "true", 0, true},
+        {Variant("yes"), "yes", 0, false},
+        {Variant(""), "", 0, false},
+        {Variant(New<Date>(2020, 3, 4)), "2020-03-04 00:00:00", 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("\"" + c.text + "\"");
+        EXPECT_EQ(c.v.StringValue(), c.text);
+        EXPECT_EQ(c.v.IntegerValue(), c.integer);
+        EXPECT_EQ(c.v.BooleanValue(), c.boolean);
+    }
+    EXPECT_EQ(Variant("2020-03-04").DateValue()->SQLDateTime(), "2020-03-04 00:00:00");
+    EXPECT_EQ(Variant("2020-03-04 10:30:00").DateValue()->Hour, 10);
+    for (const char* notDate : {"", "2020-3-4", "2020-13-01", "4/3/2020", "10:00 feed"})
+        EXPECT_EQ(Variant(notDate).DateValue(), nullptr) << notDate;
+    EXPECT_EQ(Variant(int64_t(5)).DateValue(), nullptr);
+}
+
+TEST(Date, SqlDateIsYearMonthDayWithFixedDigits) {
+    EXPECT_EQ(Date(987, 1, 2).SQLDate(), "0987-01-02");
+    EXPECT_EQ(Date(2020, 12, 31, 23, 5, 9).SQLDateTime(), "2020-12-31 23:05:09");
+    EXPECT_EQ(Date(2020, 12, 31).ToText().rfind(Date(2020, 12, 31).SQLDate(), 0), 0u);
+}
+
+TEST(ParseDate, FollowsTheLocaleOrderOfDayMonthAndYear) {
+    struct Case {
+        const char* locale;
+        const char* text;
+        const char* want;
+    } cases[] = {
+        {"C.UTF-8", "03/04/2020", "2020-03-04 00:00:00"},
+        {"en_US.UTF-8", "03/04/2020", "2020-03-04 00:00:00"},
+        {"en_US.UTF-8", "12-25-99", "1999-12-25 00:00:00"},
+        {"en_US.UTF-8", "25/12/2020", "fails"},
+        {"en_GB.UTF-8", "03/04/2020", "2020-04-03 00:00:00"},
+        {"en_GB.UTF-8", "25/12/20", "2020-12-25 00:00:00"},
+        {"en_GB.UTF-8", "29/02/2020", "2020-02-29 00:00:00"},
+        {"en_GB.UTF-8", "29/02/2021", "fails"},
+        {"de_DE.UTF-8", "04.03.2020", "2020-03-04 00:00:00"},
+        {"de_DE.UTF-8", "4 3 2020", "2020-03-04 00:00:00"},
+    };
+    EnvGuard env;
+    env.unset("LANG");
+    env.unset("LC_TIME");
+    int ran = 0;
+    for (const auto& c : cases) {
+        if (!localeExists(c.locale)) {
+            std::cerr << "locale " << c.locale << " is not installed; case \"" << c.text << "\" skipped\n";
+            continue;
+        }
+        env.set("LC_ALL", c.locale);
+        EXPECT_EQ(parsed(c.text), c.want) << c.text << " in " << c.locale;
+        ++ran;
+    }
+    if (!localeExists("en_GB.UTF-8") && !localeExists("de_DE.UTF-8"))
+        GTEST_SKIP() << "no day-first locale installed (scripts/setup makes en_GB.UTF-8 and de_DE.UTF-8)";
+    EXPECT_GT(ran, 0);
+}
+
+TEST(ParseDate, AcceptsSqlDatesAndTimesAndReportsFailure) {
+    EnvGuard env;
+    env.set("LC_ALL", "C.UTF-8");
+    struct Case {
+        const char* text;
+        const char* want;
+    } cases[] = {
+        {"2020-03-04", "2020-03-04 00:00:00"},
+        {" 2020/3/4 ", "2020-03-04 00:00:00"},
+        {"2020-03-04 00:00:00", "2020-03-04 00:00:00"},
+        {"3/4/2020 10:30", "2020-03-04 10:30:00"},
+        {"3/4/2020 1:05:07 PM", "2020-03-04 13:05:07"},
+        {"3/4/2020 12:00 am", "2020-03-04 00:00:00"},
+        {"", "fails"},
+        {"unknown", "fails"},
+        {"3/4", "fails"},
+        {"1/2/3/4", "fails"},
+        {"13/13/2020", "fails"},
+        {"2020-02-30", "fails"},
+        {"3/4/20201", "fails"},
+        {"12:00", "fails"},
+        {"3/4/2020 25:00", "fails"},
+        {"3/4/2020 13:00 PM", "fails"},
+        {"Mar 4 2020", "fails"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parsed(c.text), c.want) << "\"" << c.text << "\"";
+
+    Ref<Date> kept = New<Date>(1999, 1, 1);
+    const Date* before = kept.get();
+    EXPECT_FALSE(ParseDate("31/31/31", kept));
+    EXPECT_EQ(kept.get(), before) << "a failed parse leaves the result alone";
+}
+
+TEST(FolderItem, PathsParentsAndChildren) {
+    TempDir dir;
+    const std::string sub = dir.file("herds");
+    std::filesystem::create_directory(sub);
+    Ref<FolderItem> folder = GetFolderItem(sub);
+    ASSERT_TRUE(folder);
+    EXPECT_TRUE(folder->Exists());
+    EXPECT_EQ(folder->AbsolutePath(), sub + "/");
+    EXPECT_EQ(GetFolderItem(folder->AbsolutePath())->AbsolutePath(), sub + "/") << "paths are accepted back";
+
+    Ref<FolderItem> file = folder->Child("herd.rsd");
+    EXPECT_FALSE(file->Exists()) << "an item also for a missing file";
+    EXPECT_EQ(file->AbsolutePath(), sub + "/herd.rsd");
+    EXPECT_EQ(file->Name(), "herd.rsd");
+    EXPECT_EQ(file->Parent()->AbsolutePath(), sub + "/");
+    EXPECT_EQ(GetFolderItem(sub + "/x/../herd.rsd")->AbsolutePath(), sub + "/herd.rsd");
+    EXPECT_EQ(GetFolderItem("/")->Parent(), nullptr);
+    EXPECT_EQ(GetFolderItem(""), nullptr);
+}
+
+TEST(FolderItem, CreateReplacesOpenReadsDeleteRemoves) {
+    TempDir dir;
+    Ref<FolderItem> file = GetFolderItem(dir.write("out.csv", "old content that is longer\n"));
+    {
+        Ref<TextOutputStream> out = file->CreateTextFile();
+        ASSERT_TRUE(out);
+        out->WriteLine("NAME,COLOR");
+        out->Write("Bella,brown");
+    }
+    EXPECT_EQ(TempDir::read(file->AbsolutePath()), "NAME,COLOR\nBella,brown");
+    Ref<TextInputStream> in = file->OpenAsTextFile();
+    ASSERT_TRUE(in);
+    EXPECT_EQ(in->ReadLine(), "NAME,COLOR");
+    in->Close();
+
+    Ref<FolderItem> folder = GetFolderItem(dir.path());
+    Ref<FolderItem> missing = folder->Child("missing.csv");
+    EXPECT_EQ(missing->OpenAsTextFile(), nullptr);
+    EXPECT_EQ(folder->OpenAsTextFile(), nullptr);
+    EXPECT_EQ(folder->CreateTextFile(), nullptr);
+    EXPECT_EQ(folder->Child("no")->Child("such.csv")->CreateTextFile(), nullptr);
+    EXPECT_FALSE(missing->Delete());
+    EXPECT_TRUE(file->Delete());
+    EXPECT_FALSE(file->Exists());
+}
+
+TEST(TextInputStream, ReadsLinesOverEveryLineEnding) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"LF", "a\nb\n", {"a", "b"}},
+        {"CRLF", "a\r\nb\r\n", {"a", "b"}},
+        {"CR", "a\rb\r", {"a", "b"}},
+        {"mixed, last line without ending", "a\r\nb\rc\nd", {"a", "b", "c", "d"}},
+        {"empty lines kept", "a\n\n\r\nb", {"a", "", "", "b"}},
+        {"UTF-8 unchanged", "Björk,✓\n", {"Björk,✓"}},
+        {"empty file", "", {}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Ref<TextInputStream> in = GetFolderItem(dir.write("in.txt", c.bytes))->OpenAsTextFile();
+        ASSERT_TRUE(in);
+        std::vector<std::string> lines;
+        while (!in->Eof() && lines.size() < 10) lines.push_back(in->ReadLine());
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(in->ReadLine(), "");
+    }
+}
+
+TEST(SpecialFolder, FollowsTheXdgUserDirectories) {
+    TempDir dir;
+    EnvGuard env;
+    env.set("HOME", dir.path());
+    env.set("XDG_CONFIG_HOME", dir.file("config"));
+    EXPECT_EQ(SpecialFolder::Desktop()->AbsolutePath(), dir.file("Desktop"));
+    EXPECT_EQ(SpecialFolder::Documents()->AbsolutePath(), dir.file("Documents"));
+
+    std::filesystem::create_directory(dir.file("config"));
+    dir.write("config/user-dirs.dirs",
+              "# written by xdg-user-dirs-update\n"
+              "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+              "XDG_DOCUMENTS_DIR=\"" + dir.file("Dokumente") + "\"\n");
+    std::filesystem::create_directory(dir.file("Schreibtisch"));
+    EXPECT_EQ(SpecialFolder::Desktop()->AbsolutePath(), dir.file("Schreibtisch") + "/");
+    EXPECT_EQ(SpecialFolder::Documents()->AbsolutePath(), dir.file("Dokumente"));
+}

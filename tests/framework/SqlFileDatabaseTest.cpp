@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <thread>
+
+#include "framework/SqlFileDatabase.h"
+#include "tests/support/SqliteCli.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const std::string Key = "plovertarn";
+
+Ref<SqlFileDatabase> openDb(const std::string& path, const std::string& key = "") {
+    auto db = New<SqlFileDatabase>();
+    db->DatabaseFile = GetFolderItem(path);
+    db->EncryptionKey = key;
+    return db;
+}
+
+// A small herd made by the independent tool, optionally keyed.
+std::string makeHerd(const TempDir& dir, const std::string& name, const std::string& key = "") {
+    const std::string path = dir.file(name);
+    SqliteCli::query(path,
+                     "CREATE TABLE tree(id integer NOT NULL PRIMARY KEY, name Varchar, colour Varchar, dob DATE, "
+                     "oldId Integer);"
+                     "INSERT INTO tree(name, colour, dob, oldId) VALUES ('Bella', 'brown', '2020-03-04', 7);"
+                     "INSERT INTO tree(name, colour, dob, oldId) VALUES ('Max', NULL, 'not known', 8);",
+                     key);
+    return path;
+}
+
+int64_t countRows(const std::string& path, const std::string& table) {
+    const auto rows = SqliteCli::query(path, "SELECT count(*) FROM " + table);
+    return rows.empty() ? -1 : std::stoll(rows[0][0]);
+}
+
+}  // namespace
+
+TEST(SqlFileDatabase, ConnectRefusesWhatIsNoReadableDatabaseAndLeavesTheFileAlone) {
+    TempDir dir;
+    const std::string keyed = makeHerd(dir, "keyed.rsd", Key);
+    const std::string plain = makeHerd(dir, "plain.rsd");
+    // A database cut short: its pages end long before the header says.
+    std::string big = dir.file("truncated.rsd");
+    SqliteCli::query(big, "CREATE TABLE t(id integer PRIMARY KEY, a);"
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                          "INSERT INTO t(a) SELECT hex(randomblob(60)) FROM n;");
+    std::filesystem::resize_file(big, std::filesystem::file_size(big) / 3);
+    std::filesystem::create_directory(dir.file("folder.rsd"));
+    dir.write("empty.rsd", "");
+    dir.write("text.rsd", "NAME,COLOR\nBella,brown\n");
+    dir.write("short.rsd", "SQLite format 3");
+
+    struct Case {
+        std::string file, key;
+    } cases[] = {
+        {"missing.rsd", ""}, {"missing.rsd", Key}, {"folder.rsd", ""}, {"empty.rsd", ""},   {"empty.rsd", Key},
+        {"text.rsd", ""},    {"text.rsd", Key},    {"short.rsd", ""},  {"truncated.rsd", ""},
+        {"keyed.rsd", ""},   {"keyed.rsd", "wrong"}, {"plain.rsd", Key},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file + " with key \"" + c.key + "\"");
+        const std::string path = dir.file(c.file);
+        const bool existed = std::filesystem::exists(path);
+        const std::string before = existed ? TempDir::read(path) : "";
+        auto db = openDb(path, c.key);
+        bool connected = true;
+        EXPECT_NO_THROW(connected = db->Connect());
+        EXPECT_FALSE(connected);
+        EXPECT_NE(db->ErrorCode(), 0);
+        EXPECT_NE(db->ErrorMessage(), "");
+        EXPECT_EQ(db->SQLSelect("SELECT 1"), nullptr);
+        db = nullptr;
+        EXPECT_EQ(std::filesystem::exists(path), existed);
+        if (existed && !std::filesystem::is_directory(path)) {
+            EXPECT_EQ(TempDir::read(path), before);
+        }
+        // No journal or other file is left beside it.
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    }
+}
+
+TEST(SqlFileDatabase, OpensKeyedFilesWithTheirKeyAndPlainFilesWithout) {
+    TempDir dir;
+    for (const std::string& key : {Key, std::string()}) {
+        SCOPED_TRACE("key \"" + key + "\"");
+        auto db = openDb(makeHerd(dir, key.empty() ? "plain.rsd" : "keyed.rsd", key), key);
+        ASSERT_TRUE(db->Connect());
+        EXPECT_TRUE(db->Connect()) << "connecting an open object again";
+        EXPECT_EQ(db->ErrorCode(), 0);
+        Ref<RecordSet> rs = db->SQLSelect("SELECT name FROM tree ORDER BY id");
+        ASSERT_TRUE(rs);
+        EXPECT_EQ(rs->Field("name")->StringValue(), "Bella");
+    }
+}
+
+TEST(SqlFileDatabase, CreatedFilesHaveNoKeyAndAreReadableAtOnce) {
+    TempDir dir;
+    auto db = openDb(dir.file("new.cax"), Key);
+    ASSERT_TRUE(db->CreateDatabaseFile());
+    // Another reader (and a second object) can open the new file before it holds a table.
+    EXPECT_TRUE(SqliteCli::run(dir.file("new.cax"), "SELECT count(*) FROM sqlite_master").ok);
+    auto second = openDb(dir.file("new.cax"));
+    EXPECT_TRUE(second->Connect());
+
+    db->SQLExecute("CREATE TABLE t(id integer NOT NULL PRIMARY KEY, a Varchar)");
+    db->Commit();
+    EXPECT_EQ(SqliteCli::columns(dir.file("new.cax"), "t"), (std::vector<std::string>{"id", "a"}));
+
+    // An existing file is not replaced; a file in a missing folder cannot be made.
+    const std::string before = TempDir::read(dir.file("new.cax"));
+    auto again = openDb(dir.file("new.cax"));
+    EXPECT_FALSE(again->CreateDatabaseFile());
+    EXPECT_NE(again->ErrorCode(), 0);
+    EXPECT_EQ(TempDir::read(dir.file("new.cax")), before);
+    auto nowhere = openDb(dir.file("no/such/folder.cax"));
+    EXPECT_FALSE(nowhere->CreateDatabaseFile());
+    EXPECT_NE(nowhere->ErrorMessage(), "");
+}
+
+TEST(SqlFileDatabase, SelectReadsRowsFieldsAndDatesIgnoringCase) {
+    TempDir dir;
+    auto db = openDb(makeHerd(dir, "herd.rsd"));
+    ASSERT_TRUE(db->Connect());
+
+    Ref<RecordSet> rs = db->SQLSelect("select * from TREE order by ID");
+    ASSERT_TRUE(rs);
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_FALSE(rs->Eof());
+    EXPECT_EQ(rs->Field("NAME")->StringValue(), "Bella");
+    EXPECT_EQ(rs->Field("Colour")->StringValue(), "brown");
+    EXPECT_EQ(rs->Field("OLDID")->IntegerValue(), 7);
+    EXPECT_EQ(rs->Field("nosuchcolumn"), nullptr);
+    // A DATE column's value is a date; its text holds the time of midnight.
+    Ref<DatabaseField> dob = rs->Field("DOB");
+    EXPECT_EQ(dob->Value().GetType(), Variant::Type::Date);
+    EXPECT_EQ(dob->StringValue(), "2020-03-04 00:00:00");
+    ASSERT_TRUE(dob->DateValue());
+    EXPECT_EQ(dob->DateValue()->SQLDate(), "2020-03-04");
+
+    rs->MoveNext();
+    EXPECT_EQ(rs->Field("name")->StringValue(), "Max");
+    EXPECT_TRUE(rs->Field("colour")->Value().IsNil());
+    EXPECT_EQ(rs->Field("dob")->StringValue(), "not known") << "text that is no date stays text";
+    EXPECT_EQ(rs->Field("dob")->DateValue(), nullptr);
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(rs->Field("name")->StringValue(), "") << "no current row: an empty value";
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Field("name")->StringValue(), "Bella");
+
+    Ref<RecordSet> none = db->SQLSelect("SELECT * FROM tree WHERE id = 99");
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->Eof());
+    EXPECT_EQ(none->RecordCount(), 0);
+}
+
+TEST(SqlFileDatabase, FailuresSetTheErrorAndSuccessClearsIt) {
+    TempDir dir;
+    auto db = openDb(makeHerd(dir, "herd.rsd"));
+    ASSERT_TRUE(db->Connect());
+    for (const char* bad : {"SELECT * FROM nosuchtable", "SELEKT 1", "SELECT name FROM tree WHERE id =", ""}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(db->SQLSelect(bad), nullptr);
+        EXPECT_NE(db->ErrorCode(), 0);
+    }
+    db->SQLSelect("SELECT * FROM nosuchtable");
+    EXPECT_EQ(db->ErrorCode(), 1);
+    EXPECT_EQ(db->ErrorMessage(), "no such table: nosuchtable");
+    EXPECT_TRUE(db->SQLSelect("SELECT 1"));
+    EXPECT_EQ(db->ErrorCode(), 0);
+    EXPECT_EQ(db->ErrorMessage(), "");
+
+    DatabaseRecord record;
+    record.Column("name", "x");
+    EXPECT_NO_THROW(db->InsertRecord("nosuchtable", record));
+    EXPECT_NE(db->ErrorCode(), 0);
+
+    db->Close();
+    EXPECT_EQ(db->SQLSelect("SELECT 1"), nullptr);
+    EXPECT_NE(db->ErrorMessage(), "");
+}
+
+TEST(SqlFileDatabase, RecordSetsOutliveTheirDatabase) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    Ref<RecordSet> afterClose, afterRelease;
+    {
+        auto db = openDb(path);
+        ASSERT_TRUE(db->Connect());
+        afterClose = db->SQLSelect("SELECT name FROM tree ORDER BY id");
+        afterRelease = db->SQLSelect("SELECT name FROM tree ORDER BY id DESC");
+        db->Close();
+    }
+    ASSERT_TRUE(afterClose && afterRelease);
+    EXPECT_EQ(afterClose->Field("name")->StringValue(), "Bella");
+    afterClose->MoveNext();
+    EXPECT_EQ(afterClose->Field("name")->StringValue(), "Max");
+    EXPECT_EQ(afterRelease->Field("name")->StringValue(), "Max");
+    // Editing one whose database is gone writes nothing and raises nothing.
+    afterRelease->Edit();
+    afterRelease->Field("name")->SetStringValue("Changed");
+    EXPECT_NO_THROW(afterRelease->Update());
+    EXPECT_EQ(SqliteCli::query(path, "SELECT name FROM tree ORDER BY id"),
+              (SqliteCli::Rows{{"Bella"}, {"Max"}}));
+}
+
+TEST(SqlFileDatabase, InsertLeavesOutColumnsTheTableLacksAndNumbersRows) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    SqliteCli::query(path, "DELETE FROM tree");
+    auto db = openDb(path);
+    ASSERT_TRUE(db->Connect());
+    for (const char* name : {"Ann", "Ben"}) {
+        DatabaseRecord record;
+        record.Column("NAME", name);
+        record.Column("DOB", "2021-05-06");
+        record.Column("OldID", "12");
+        record.Column("customfield13", "kept nowhere");
+        db->InsertRecord("TREE", record);
+        EXPECT_EQ(db->ErrorCode(), 0) << db->ErrorMessage();
+    }
+    DatabaseRecord withId;
+    withId.IntegerColumn("id", 10);
+    withId.Column("name", "Cid");
+    db->InsertRecord("tree", withId);
+    db->Commit();
+    EXPECT_EQ(SqliteCli::query(path, "SELECT id, name, dob, typeof(oldId) FROM tree ORDER BY id"),
+              (SqliteCli::Rows{{"1", "Ann", "2021-05-06", "integer"},
+                               {"2", "Ben", "2021-05-06", "integer"},
+                               {"10", "Cid", SqliteCli::Null, "null"}}));
+}
+
+TEST(SqlFileDatabase, UpdateWritesEditedFieldsBackByTheKey) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    auto db = openDb(path);
+    ASSERT_TRUE(db->Connect());
+    Ref<RecordSet> rs = db->SQLSelect("Select * From tree ORDER BY name DESC");
+    ASSERT_TRUE(rs);
+    rs->Edit();
+    rs->Field("Colour")->SetStringValue("white");
+    rs->Update();
+    EXPECT_EQ(db->ErrorCode(), 0) << db->ErrorMessage();
+    EXPECT_EQ(rs->Field("colour")->StringValue(), "white") << "the row held in memory changes too";
+    db->Commit();
+    EXPECT_EQ(SqliteCli::query(path, "SELECT name, colour FROM tree ORDER BY id"),
+              (SqliteCli::Rows{{"Bella", "brown"}, {"Max", "white"}}));
+
+    // Rows that cannot be found again (no key selected) are not written.
+    Ref<RecordSet> keyless = db->SQLSelect("SELECT name FROM tree");
+    keyless->Edit();
+    keyless->Field("name")->SetStringValue("Changed");
+    keyless->Update();
+    EXPECT_NE(db->ErrorCode(), 0);
+    db->Commit();
+    EXPECT_EQ(countRows(path, "tree WHERE name = 'Changed'"), 0);
+}
+
+TEST(SqlFileDatabase, OnlyCommitMakesWritesPermanent) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    auto write = [&](const char* name) {
+        auto db = openDb(path);
+        EXPECT_TRUE(db->Connect());
+        DatabaseRecord record;
+        record.Column("name", name);
+        db->InsertRecord("tree", record);
+        db->SQLExecute(std::string("UPDATE tree SET colour = '") + name + "' WHERE id = 1");
+        return db;
+    };
+    write("dropped by close")->Close();
+    write("dropped by release");
+    EXPECT_EQ(countRows(path, "tree"), 2);
+    EXPECT_EQ(SqliteCli::query(path, "SELECT colour FROM tree WHERE id = 1"), (SqliteCli::Rows{{"brown"}}));
+
+    auto db = write("kept");
+    db->Commit();
+    EXPECT_EQ(db->ErrorCode(), 0);
+    db->Commit();  // nothing open: nothing happens
+    EXPECT_EQ(db->ErrorCode(), 0);
+    db = nullptr;
+    EXPECT_EQ(countRows(path, "tree"), 3);
+    EXPECT_EQ(SqliteCli::query(path, "SELECT colour FROM tree WHERE id = 1"), (SqliteCli::Rows{{"kept"}}));
+}
+
+TEST(SqlFileDatabase, ReadsHoldNoLockAndAMomentaryLockIsWaitedFor) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    auto reader = openDb(path);
+    ASSERT_TRUE(reader->Connect());
+    Ref<RecordSet> rs = reader->SQLSelect("SELECT * FROM tree");
+    ASSERT_TRUE(rs);
+    // The tool waits for no lock: it can only write when nobody holds one.
+    EXPECT_TRUE(SqliteCli::run(path, "BEGIN EXCLUSIVE; UPDATE tree SET colour = 'grey'; COMMIT;").ok);
+
+    // Another object holds a write transaction for a moment; our write waits.
+    std::promise<void> locked;
+    std::thread other([&] {
+        auto db = openDb(path);
+        ASSERT_TRUE(db->Connect());
+        db->SQLExecute("UPDATE tree SET colour = 'black' WHERE id = 1");
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        db->Commit();
+    });
+    locked.get_future().wait();
+    reader->SQLExecute("UPDATE tree SET colour = 'white' WHERE id = 2");
+    reader->Commit();
+    other.join();
+    EXPECT_EQ(reader->ErrorCode(), 0) << reader->ErrorMessage();
+    EXPECT_EQ(SqliteCli::query(path, "SELECT colour FROM tree ORDER BY id"), (SqliteCli::Rows{{"black"}, {"white"}}));
+}

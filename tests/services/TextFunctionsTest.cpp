@@ -1,0 +1,200 @@
+#include "framework/EventLoop.h"
+#include "tests/services/ServicesFixture.h"
+#include "tests/support/EnvGuard.h"
+#include "tests/support/SqliteCli.h"
+
+namespace {
+
+int g_yields = 0;
+void countYield() { ++g_yields; }
+
+// Counts the yields to the event loop while it lives.
+struct YieldCounter {
+    YieldCounter() {
+        g_yields = 0;
+        SetYieldHandler(countYield);
+    }
+    ~YieldCounter() { SetYieldHandler(nullptr); }
+    int count() const { return g_yields; }
+};
+
+std::vector<String> rowCells(int64_t row, int64_t upTo) {
+    std::vector<String> cells;
+    for (int64_t c = 0; c <= upTo; ++c) cells.push_back(appSystem::CSVa(row, c));
+    return cells;
+}
+
+}  // namespace
+
+using TextFunctions = ServicesTest;
+
+TEST_F(TextFunctions, TheGridStoresWrittenCellsAndKeepsItsBounds) {
+    CsvGrid& grid = appSystem::CSVa;
+    EXPECT_EQ(grid(0, 0), "");
+    EXPECT_EQ(grid(CsvGrid::LastRow, CsvGrid::LastColumn), "");
+    grid.Set(7, 2, "two");
+    grid.Set(7, 0, "zero");
+    grid.Set(7, 1, "one");
+    grid.Set(7, 0, "0");  // replacing a cell keeps its neighbours
+    EXPECT_EQ(rowCells(7, 3), (std::vector<String>{"0", "one", "two", ""}));
+    grid.Set(CsvGrid::LastRow, CsvGrid::LastColumn, "corner");
+    EXPECT_EQ(grid(CsvGrid::LastRow, CsvGrid::LastColumn), "corner");
+
+    struct Cell {
+        int64_t row, column;
+    } outside[] = {{-1, 0}, {0, -1}, {CsvGrid::LastRow + 1, 0}, {0, CsvGrid::LastColumn + 1}};
+    for (const auto& c : outside) {
+        EXPECT_THROW(grid.Set(c.row, c.column, "x"), OutOfBoundsException) << c.row << "," << c.column;
+        EXPECT_THROW(grid(c.row, c.column), OutOfBoundsException) << c.row << "," << c.column;
+    }
+
+    grid.Clear();
+    EXPECT_EQ(grid(7, 1), "");
+    EXPECT_EQ(grid(CsvGrid::LastRow, CsvGrid::LastColumn), "");
+}
+
+TEST_F(TextFunctions, CleanTrimsAndDropsQuotesAndLineEndings) {
+    EXPECT_EQ(appSystem::clean("   \"Bella\",brown,\"f\"\r\n"), "Bella,brown,f");
+    EXPECT_EQ(appSystem::clean("a\"b\rc\nd  "), "abcd");
+    EXPECT_EQ(appSystem::clean(""), "");
+}
+
+TEST_F(TextFunctions, ExtractFieldsWritesOneRowAndYieldsPerCut) {
+    YieldCounter yields;
+    appSystem::CSVa.Set(5, 3, "left by an earlier line");
+    appSystem::extractfields("Bella,,\"f\"", 5, ",");
+    EXPECT_EQ(rowCells(5, 3), (std::vector<String>{"Bella", "", "f", "left by an earlier line"}))
+        << "cells beyond the line's last field are not written";
+    EXPECT_EQ(yields.count(), 2);
+
+    appSystem::extractfields("", 6, ",");
+    EXPECT_EQ(appSystem::CSVa(6, 0), "");
+    appSystem::extractfields("a,b,", 8, ",");
+    EXPECT_EQ(rowCells(8, 2), (std::vector<String>{"a", "b", ""}));
+    appSystem::extractfields("Björk,✓", 9, ",");
+    EXPECT_EQ(rowCells(9, 1), (std::vector<String>{"Björk", "✓"}));
+}
+
+TEST_F(TextFunctions, ExtractFieldsDropsWhatFallsOutsideTheGrid) {
+    String line;
+    for (int i = 0; i < 72; ++i) line += (i ? "," : "") + Str(int64_t(i));
+    EXPECT_NO_THROW(appSystem::extractfields(line, 1, ","));
+    EXPECT_EQ(appSystem::CSVa(1, 0), "0");
+    EXPECT_EQ(appSystem::CSVa(1, 70), "70");
+    EXPECT_NO_THROW(appSystem::extractfields("a,b", CsvGrid::LastRow + 1, ","));
+    EXPECT_NO_THROW(appSystem::extractfields("a,b", -1, ","));
+    EXPECT_EQ(appSystem::CSVa(CsvGrid::LastRow, 0), "");
+    EXPECT_TRUE(ui.boxes().empty());
+}
+
+TEST_F(TextFunctions, CountCommasCountsAndYieldsPerCharacter) {
+    struct Case {
+        const char* line;
+        int64_t commas;
+        int yields;
+    } cases[] = {
+        {"a,,b,c", 3, 7}, {"", 0, 1}, {",", 1, 2}, {"ö,✓", 1, 4},
+    };
+    for (const auto& c : cases) {
+        YieldCounter yields;
+        EXPECT_EQ(appSystem::countCommas(c.line), c.commas) << c.line;
+        EXPECT_EQ(yields.count(), c.yields) << c.line;
+    }
+}
+
+TEST_F(TextFunctions, ConvertSexKnowsItsWordsInAnyCase) {
+    for (const char* m : {"m", "M", "male", "MALE", "Dog", "sire", "buck", "cock", "boar", "bull", "b", "C"})
+        EXPECT_EQ(appSystem::convertSex(m), "male") << m;
+    for (const char* f : {"f", "F", "Female", "bitch", "dam", "DOE", "hen", "sow", "cow", "d", "h"})
+        EXPECT_EQ(appSystem::convertSex(f), "female") << f;
+    for (const char* u : {"", "?", "unknown", "undefined", " m", "male ", "mare", "x"})
+        EXPECT_EQ(appSystem::convertSex(u), "undefined") << "\"" << u << "\"";
+}
+
+TEST_F(TextFunctions, ApostrophesGoInAsBackticksAndComeBack) {
+    EXPECT_EQ(appSystem::rma("O'Neil's"), "O`Neil`s");
+    EXPECT_EQ(appSystem::rma("plain"), "plain");
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"O`Neil`s", "O'Neil's"},
+        {"Bob$s cage", "Bob's cage"},
+        {"$5 and Tom$s", "$5 and Tom$s"},   // a digit after the first "$" keeps every "$"
+        {"Tom$s $5", "Tom's '5"},           // a letter after the first "$" changes every one
+        {"price$", "price'"},               // nothing after "$"
+        {"no dollar", "no dollar"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(appSystem::rpa(c.in), c.out) << c.in;
+    EXPECT_EQ(appSystem::rcr("line1\nline2\r\nend"), "line1 - line2\r - end");
+}
+
+TEST_F(TextFunctions, GetFieldStringGivesCsvSafeText) {
+    const std::string path = dir.file("herd.rsd");
+    SqliteCli::query(path,
+                     "CREATE TABLE tree(id integer PRIMARY KEY, name Varchar, dob DATE, notes varchar, "
+                     "oldId Integer);"
+                     "INSERT INTO tree VALUES (1, 'Bella', '2020-03-04', 'fed at 10:00, then 12:00', 5);"
+                     "INSERT INTO tree VALUES (2, 'a,b,c', '', 'line one' || char(10) || 'two' || char(13), NULL);");
+    appSystem::dataPath = path;
+    Ref<RecordSet> rs = appSystem::GetRecordset("SELECT * FROM tree ORDER BY id");
+    ASSERT_TRUE(rs);
+    EXPECT_EQ(appSystem::GetFieldString(rs, "DOB"), "2020-03-04");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "Name"), "Bella");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "oldid"), "5");
+    // A note that mentions a time holds no date: it is kept as text.
+    EXPECT_EQ(appSystem::GetFieldString(rs, "notes"), "fed at 10:00  then 12:00");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "nosuchcolumn"), "");
+    rs->MoveNext();
+    EXPECT_EQ(appSystem::GetFieldString(rs, "name"), "a b c");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "dob"), "");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "notes"), "line one - two\r");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "oldId"), "");
+    rs->MoveNext();
+    EXPECT_EQ(appSystem::GetFieldString(rs, "name"), "") << "no current row";
+    EXPECT_EQ(appSystem::GetFieldString(nullptr, "name"), "");
+}
+
+TEST_F(TextFunctions, BooleanStringsAndNewNames) {
+    for (const Variant& v : {Variant(true), Variant(int64_t(-1)), Variant("-1"), Variant("True")})
+        EXPECT_EQ(appSystem::getBooleanString(v), "True") << v.StringValue();
+    for (const Variant& v : {Variant(false), Variant(int64_t(0)), Variant(""), Variant()})
+        EXPECT_EQ(appSystem::getBooleanString(v), "False") << v.StringValue();
+
+    struct Case {
+        const char* path;
+        const char* suffix;
+        const char* want;
+    } cases[] = {
+        {"/home/user/herd.csv", ".cax", "/home/user/herd.cax"},
+        {"/home/user/herd.rsd", "( tree ).csv", "/home/user/herd( tree ).csv"},
+        {"/home/user/herd", ".cax", "/home/user/.cax"},
+        {"ab", ".cax", ".cax"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(appSystem::getNewName(c.path, c.suffix), c.want) << c.path;
+}
+
+TEST_F(TextFunctions, DatesBecomeSqlDateText) {
+    EnvGuard env;
+    env.set("LC_ALL", "C.UTF-8");  // month first
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"2020-03-04", "2020-03-04"},
+        {"abcd-ef-gh", "abcd-ef-gh"},  // taken as SQL date text without a check
+        {"3/4/2020", "2020-03-04"},
+        {"12/25/99", "1999-12-25"},
+        {"3/4/2020 0:00", "2020-03-04"},
+        {"", ""},
+        {"unknown", ""},
+        {"31/31/2020", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(appSystem::convDisplayDateToSql(c.in), c.out) << c.in;
+    ASSERT_TRUE(appSystem::CDate(Variant("1/1/1925")));
+    EXPECT_EQ(appSystem::CDate(Variant("1/1/1925"))->SQLDate(), "1925-01-01");
+    EXPECT_EQ(appSystem::CDate(Variant(New<Date>(2021, 6, 7)))->SQLDate(), "2021-06-07");
+    EXPECT_EQ(appSystem::CDate(Variant()), nullptr);
+    EXPECT_EQ(appSystem::CDate(Variant("not a date")), nullptr);
+}
