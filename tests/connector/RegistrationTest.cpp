@@ -276,7 +276,8 @@ TEST_P(DesignName, ConnectionDialogNamesTheDataSource) {
 
 INSTANTIATE_TEST_SUITE_P(Names, DesignName,
                          ::testing::Values(NameCase{"12 Main-DB", "MainDB"}, NameCase{"123-456 !", "ODBCDatabase1"},
-                                           NameCase{"Herd 2024_b", "Herd2024b"}, NameCase{"Björk", "Bjrk"}));
+                                           NameCase{"Herd 2024_b", "Herd2024b"}, NameCase{"Björk", "Bjrk"}),
+                         [](const ::testing::TestParamInfo<NameCase>& info) { return String(info.param.name); });
 
 TEST_F(Registration, CancelledConnectionDialogAddsNothing) {
     ScriptedInteraction ui;
