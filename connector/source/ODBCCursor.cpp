@@ -121,6 +121,14 @@ bool truncated(ODBCConnection* connection, SQLHSTMT statement) {
 
 bool isShortText(SQLSMALLINT t) { return isText(t) && !isLongText(t); }
 
+// A value of type T from a value area that need not be aligned for it.
+template <class T>
+T read(const void* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
 }  // namespace
 
 uint32_t MapSqlTypeToHostType(SQLSMALLINT sqlType) {
@@ -462,45 +470,22 @@ char* ODBCCursor::ColumnValueAsString(int64_t index, int64_t* length, bool* must
     auto text = static_cast<char*>(std::calloc(129, 1));
     if (!text) return nullptr;
     switch (type) {
-    case HOST_TYPE_SHORT: {
-        int16_t v;
-        std::memcpy(&v, value, sizeof v);
-        std::snprintf(text, 129, "%d", int(v));
-        break;
-    }
-    case HOST_TYPE_INTEGER: {
-        int32_t v;
-        std::memcpy(&v, value, sizeof v);
-        std::snprintf(text, 129, "%ld", long(v));
-        break;
-    }
-    case HOST_TYPE_SINGLE: {
-        float v;
-        std::memcpy(&v, value, sizeof v);
-        std::snprintf(text, 129, "%f", double(v));
-        break;
-    }
-    case HOST_TYPE_DOUBLE: {
-        double v;
-        std::memcpy(&v, value, sizeof v);
-        std::snprintf(text, 129, "%f", v);
-        break;
-    }
+    case HOST_TYPE_SHORT: std::snprintf(text, 129, "%d", int(read<int16_t>(value))); break;
+    case HOST_TYPE_INTEGER: std::snprintf(text, 129, "%ld", long(read<int32_t>(value))); break;
+    case HOST_TYPE_SINGLE: std::snprintf(text, 129, "%f", double(read<float>(value))); break;
+    case HOST_TYPE_DOUBLE: std::snprintf(text, 129, "%f", read<double>(value)); break;
     case HOST_TYPE_DATE: {
-        SQL_DATE_STRUCT d;
-        std::memcpy(&d, value, sizeof d);
+        const auto d = read<SQL_DATE_STRUCT>(value);
         std::snprintf(text, 129, "%04d-%02d-%02d", int(d.year), int(d.month), int(d.day));
         break;
     }
     case HOST_TYPE_TIME: {
-        SQL_TIME_STRUCT t;
-        std::memcpy(&t, value, sizeof t);
+        const auto t = read<SQL_TIME_STRUCT>(value);
         std::snprintf(text, 129, "%02d:%02d:%02d", int(t.hour), int(t.minute), int(t.second));
         break;
     }
     case HOST_TYPE_TIMESTAMP: {
-        SQL_TIMESTAMP_STRUCT t;
-        std::memcpy(&t, value, sizeof t);
+        const auto t = read<SQL_TIMESTAMP_STRUCT>(value);
         std::snprintf(text, 129, "%04d-%02d-%02d %02d:%02d:%02d", int(t.year), int(t.month), int(t.day),
                       int(t.hour), int(t.minute), int(t.second));
         break;

@@ -26,48 +26,36 @@ constexpr size_t kMaxConnectionText = 4095;
 // The one environment of the process: made at the first connect, never freed.
 SQLHENV g_environment = SQL_NULL_HENV;
 
-// A statement handle with one owner; freed (SQL_DROP) unless released.
-class StatementHandle {
+// An ODBC handle with one owner, freed with `Free` unless released.
+template <class Handle, void (*Free)(ODBCConnection*, Handle)>
+class UniqueHandle {
 public:
-    StatementHandle(ODBCConnection* connection, SQLHSTMT handle) : connection_(connection), handle_(handle) {}
-    ~StatementHandle() {
-        if (handle_ != SQL_NULL_HSTMT) ODBC(connection_, SQLFreeStmt, handle_, SQLUSMALLINT(SQL_DROP));
+    explicit UniqueHandle(ODBCConnection* connection, Handle handle = nullptr)
+        : connection_(connection), handle_(handle) {}
+    ~UniqueHandle() {
+        if (handle_) Free(connection_, handle_);
     }
-    StatementHandle(const StatementHandle&) = delete;
-    StatementHandle& operator=(const StatementHandle&) = delete;
-    SQLHSTMT get() const { return handle_; }
-    SQLHSTMT release() {
-        SQLHSTMT h = handle_;
-        handle_ = SQL_NULL_HSTMT;
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    Handle* out() { return &handle_; }
+    Handle get() const { return handle_; }
+    Handle release() {
+        Handle h = handle_;
+        handle_ = nullptr;
         return h;
     }
 
 private:
     ODBCConnection* connection_;
-    SQLHSTMT handle_;
+    Handle handle_;
 };
 
-// A connection handle being connected: freed unless handed to the connection.
-class ConnectionHandle {
-public:
-    explicit ConnectionHandle(ODBCConnection* connection) : connection_(connection) {}
-    ~ConnectionHandle() {
-        if (handle_ != SQL_NULL_HDBC) ODBC(connection_, SQLFreeConnect, handle_);
-    }
-    ConnectionHandle(const ConnectionHandle&) = delete;
-    ConnectionHandle& operator=(const ConnectionHandle&) = delete;
-    SQLHDBC* out() { return &handle_; }
-    SQLHDBC get() const { return handle_; }
-    SQLHDBC release() {
-        SQLHDBC h = handle_;
-        handle_ = SQL_NULL_HDBC;
-        return h;
-    }
+void dropStatement(ODBCConnection* connection, SQLHSTMT h) { ODBC(connection, SQLFreeStmt, h, SQLUSMALLINT(SQL_DROP)); }
+void freeConnection(ODBCConnection* connection, SQLHDBC h) { ODBC(connection, SQLFreeConnect, h); }
 
-private:
-    ODBCConnection* connection_;
-    SQLHDBC handle_ = SQL_NULL_HDBC;
-};
+// A statement of one select or statement; a connection handle being connected.
+using StatementHandle = UniqueHandle<SQLHSTMT, dropStatement>;
+using ConnectionHandle = UniqueHandle<SQLHDBC, freeConnection>;
 
 // Allocates a statement on the connection; on failure the connection's
 // diagnostic becomes the error and the handle is empty.
@@ -502,27 +490,25 @@ SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEnco
     return rc;
 }
 
-void ODBCCommit(ODBCConnection* connection) {
-    Trace(connection, "ENTER ODBCCommit(%p)", static_cast<void*>(connection));
+namespace {
+
+// Ends the transaction of the connection with SQL_COMMIT or SQL_ROLLBACK.
+void endTransaction(ODBCConnection* connection, const char* name, SQLUSMALLINT completion) {
+    Trace(connection, "ENTER %s(%p)", name, static_cast<void*>(connection));
     if (!connection->hdbc) {
         SetLastError(connection, 1, "Not connected.");
         return;
     }
     ClearLastError(connection);
-    if (!Succeeded(ODBC(connection, SQLTransact, static_cast<SQLHENV>(SQL_NULL_HENV), connection->hdbc, SQLUSMALLINT(SQL_COMMIT))))
+    if (!Succeeded(ODBC(connection, SQLTransact, static_cast<SQLHENV>(SQL_NULL_HENV), connection->hdbc, completion)))
         SetErrorFromConnection(connection);
 }
 
-void ODBCRollback(ODBCConnection* connection) {
-    Trace(connection, "ENTER ODBCRollback(%p)", static_cast<void*>(connection));
-    if (!connection->hdbc) {
-        SetLastError(connection, 1, "Not connected.");
-        return;
-    }
-    ClearLastError(connection);
-    if (!Succeeded(ODBC(connection, SQLTransact, static_cast<SQLHENV>(SQL_NULL_HENV), connection->hdbc, SQLUSMALLINT(SQL_ROLLBACK))))
-        SetErrorFromConnection(connection);
-}
+}  // namespace
+
+void ODBCCommit(ODBCConnection* connection) { endTransaction(connection, "ODBCCommit", SQL_COMMIT); }
+
+void ODBCRollback(ODBCConnection* connection) { endTransaction(connection, "ODBCRollback", SQL_ROLLBACK); }
 
 void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValue* first) {
     Trace(connection, "ENTER ODBCAddTableRecord(%p)", static_cast<void*>(connection));

@@ -1096,14 +1096,22 @@ Ref<RecordSet> PluginDatabase::WrapRecordSet(HostObject recordSet) {
     return WrapPluginRecordSet(recordSet, object_.get());
 }
 
-Ref<RecordSet> PluginDatabase::SQLSelect(const String& sql) {
+Ref<RecordSet> PluginDatabase::RecordSetFrom(HostObject (*DbEngineTable::*entry)(void*, HostString),
+                                             const String& text) {
     DbEngineTable* engine = Engine();
-    if (!engine || !engine->select) return nullptr;
-    HostString text = NewHostString(sql);
-    HostObject result = engine->select(EngineDatabase(), text);
-    ReleaseHostString(text);
+    if (!engine || !(engine->*entry)) return nullptr;
+    HostString argument = NewHostString(text);
+    HostObject result = (engine->*entry)(EngineDatabase(), argument);
+    ReleaseHostString(argument);
     return WrapRecordSet(result);
 }
+
+void PluginDatabase::Run(void (*DbEngineTable::*entry)(void*)) {
+    if (DbEngineTable* engine = Engine(); engine && (engine->*entry)) (engine->*entry)(EngineDatabase());
+    RethrowPendingPluginException();
+}
+
+Ref<RecordSet> PluginDatabase::SQLSelect(const String& sql) { return RecordSetFrom(&DbEngineTable::select, sql); }
 
 void PluginDatabase::SQLExecute(const String& sql) {
     DbEngineTable* engine = Engine();
@@ -1146,20 +1154,13 @@ void PluginDatabase::InsertRecord(const String& table, const DatabaseRecord& rec
     RethrowPendingPluginException();
 }
 
-void PluginDatabase::Commit() {
-    if (DbEngineTable* engine = Engine(); engine && engine->commit) engine->commit(EngineDatabase());
-    RethrowPendingPluginException();
-}
+void PluginDatabase::Commit() { Run(&DbEngineTable::commit); }
 
-void PluginDatabase::Rollback() {
-    if (DbEngineTable* engine = Engine(); engine && engine->rollback) engine->rollback(EngineDatabase());
-    RethrowPendingPluginException();
-}
+void PluginDatabase::Rollback() { Run(&DbEngineTable::rollback); }
 
 void PluginDatabase::Close() {
-    if (DbEngineTable* engine = Engine(); engine && engine->close) engine->close(EngineDatabase());
     if (object_) object_.get()->connected = false;
-    RethrowPendingPluginException();
+    Run(&DbEngineTable::close);
 }
 
 Ref<RecordSet> PluginDatabase::TableSchema() {
@@ -1169,21 +1170,11 @@ Ref<RecordSet> PluginDatabase::TableSchema() {
 }
 
 Ref<RecordSet> PluginDatabase::FieldSchema(const String& table) {
-    DbEngineTable* engine = Engine();
-    if (!engine || !engine->fieldSchema) return nullptr;
-    HostString name = NewHostString(table);
-    HostObject result = engine->fieldSchema(EngineDatabase(), name);
-    ReleaseHostString(name);
-    return WrapRecordSet(result);
+    return RecordSetFrom(&DbEngineTable::fieldSchema, table);
 }
 
 Ref<RecordSet> PluginDatabase::IndexSchema(const String& table) {
-    DbEngineTable* engine = Engine();
-    if (!engine || !engine->indexSchema) return nullptr;
-    HostString name = NewHostString(table);
-    HostObject result = engine->indexSchema(EngineDatabase(), name);
-    ReleaseHostString(name);
-    return WrapRecordSet(result);
+    return RecordSetFrom(&DbEngineTable::indexSchema, table);
 }
 
 int64_t PluginDatabase::ErrorCode() const {

@@ -212,6 +212,10 @@ protected:
 
 private:
     Ref<RecordSet> WrapRecordSet(HostObject recordSet);
+    // Runs an engine entry that takes one text and gives a record set.
+    Ref<RecordSet> RecordSetFrom(HostObject (*DbEngineTable::*entry)(void*, HostString), const String& text);
+    // Runs an engine entry without arguments or result.
+    void Run(void (*DbEngineTable::*entry)(void*));
     PluginObjectRef object_;
     int64_t unavailableCode_ = 0;
     String unavailableMessage_;

@@ -248,6 +248,8 @@ struct NameCase {
     const char* name;
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.dataSource << '"'; }
+
 class DesignName : public Registration, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(DesignName, ConnectionDialogNamesTheDataSource) {

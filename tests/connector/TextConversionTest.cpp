@@ -51,7 +51,7 @@ TEST(TextConversion, MalformedUtf8StopsAtTheBadSequenceAndSaysSo) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
 }
 
-TEST(TextConversion, Utf32ToUtf8RoundTripsAndRespectsCapacity) {
+TEST(TextConversion, Utf32ToUtf8RoundTripsWithinItsCapacity) {
     const std::u32string text = U"Björk Ōkami ✓";
     char out[64];
     int incomplete = -1;
