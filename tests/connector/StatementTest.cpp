@@ -228,3 +228,17 @@ TEST(MissingDataSource, UnknownDataSourceNameGivesTheDriverManagersError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MissingDataSource, ConnectionTextBeyond4095BytesIsRefusedNotCut) {
+    ASSERT_TRUE(LoadConnector());
+    ODBCDatabase db;
+    db.SetDataSource("DRIVER=" SQLITE_ODBC_DRIVER ";Database=/tmp/" + std::string(4100, 'x') + ".db;");
+    EXPECT_FALSE(db.Connect());
+    EXPECT_EQ(db.ErrorCode(), 1);
+    EXPECT_EQ(db.ErrorMessage(), "The connection text is longer than 4095 bytes.");
+    EXPECT_EQ(ConnectionOf(db)->hdbc, nullptr);
+}
+
+}  // namespace

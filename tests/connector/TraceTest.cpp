@@ -106,4 +106,32 @@ TEST_F(Trace, LogThatCannotBeOpenedGivesNoTrace) {
     EXPECT_TRUE(db.Connect());
 }
 
+// The connect line shows the connection text that Connect made.
+TEST_F(Trace, ConnectionTextFollowsDataSourceHostAndLogin) {
+    const std::string log = dir.path() + "/rules.log";
+    writeFlag(log);
+    const std::string sqlite = SqliteConnectionText(dir.file("herd.db"));
+    std::string lower = sqlite;
+    lower.replace(0, 7, "driver=");
+    struct Case {
+        std::string dataSource, host, expected;
+    } cases[] = {
+        {"HerdDSN", "ignored", "DSN=HerdDSN;UID=breeder;PWD=s3cret;"},
+        {sqlite, "", sqlite},
+        {lower, "", lower},  // the keyword counts in any case
+        {"", "HostDSN", "DSN=HostDSN;UID=breeder;PWD=s3cret;"},
+    };
+    for (const Case& c : cases) {
+        std::remove(log.c_str());
+        ODBCDatabase db;
+        db.SetDataSource(c.dataSource);
+        db.Host = c.host;
+        db.UserName = "breeder";
+        db.Password = "s3cret";
+        db.Connect();
+        const std::string text = TempDir::read(log);
+        EXPECT_NE(text.find(", " + c.expected + ")\n"), std::string::npos) << c.dataSource << "\n" << text;
+    }
+}
+
 }  // namespace
