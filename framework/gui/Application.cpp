@@ -1,0 +1,56 @@
+#include "framework/gui/Application.h"
+
+#include <climits>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTimer>
+
+#include "framework/gui/Runtime.h"
+#include "framework/gui/Window.h"
+#include "framework/gui/WindowList.h"
+
+namespace {
+
+Ref<Application> g_appObject;
+bool g_opened = false;
+
+}  // namespace
+
+Ref<FolderItem> Application::ExecutableFile() const {
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return nullptr;
+    return New<FolderItem>(String(path, size_t(n)));
+}
+
+void Application::Quit() { ::Quit(); }
+
+void RuntimeRegisterAppObject(const Ref<Application>& app) { g_appObject = app; }
+
+Ref<Application> RuntimeAppObject() { return g_appObject; }
+
+int RuntimeRun() {
+    InitGuiRuntime();
+    if (g_appObject && !g_opened) {
+        g_opened = true;
+        g_appObject->Event_Open();
+    }
+    // With AutoQuit, a program that opened no window ends at once.
+    LastWindowMayHaveClosed();
+    return QApplication::exec();
+}
+
+void Quit() {
+    while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
+    QCoreApplication::exit(0);
+}
+
+void LastWindowMayHaveClosed() {
+    if (!QCoreApplication::instance()) return;
+    // Looked at once the current event is over, so that a handler that
+    // closes one window and then opens another does not end the program.
+    QTimer::singleShot(0, [] {
+        if (WindowCount() == 0 && g_appObject && g_appObject->AutoQuit) QCoreApplication::exit(0);
+    });
+}

@@ -1,0 +1,300 @@
+#pragma once
+// Controls of windows.
+//
+// Every control is a RectControl of one kind: Label, TextField, RadioButton,
+// GroupBox, PushButton, Canvas (a picture area), ProgressBar, and CheckBox,
+// ComboBox, Listbox, TabPanel, BevelButton and TextArea (offered so that the
+// type test can tell every kind apart; they have no properties of their own
+// here). The kinds are unrelated siblings: `c.IsA<Label>()` is true for
+// labels only, `c.IsA<RectControl>()` for every control.
+//
+// A control is made and added by Window::AddControl; its properties are then
+// set one by one. Every setter takes effect at once on the screen. Values are
+// kept by the control itself, so a control of a closed window can still be
+// read and set (nothing is shown any more).
+//
+// Events: PushButton and RadioButton run their Action (a plain function
+// member) when the user presses or selects them; a failure escaping an
+// Action goes to UnhandledException. The window is kept alive while its
+// control's Action runs, so the Action may close it.
+//
+// Text: TextFont "System" (the default) is the platform's interface font;
+// TextSize is in points, 0 meaning the platform's default size.
+
+#include <functional>
+#include <memory>
+
+#include "framework/Ref.h"
+#include "framework/Text.h"
+#include "framework/gui/Picture.h"
+#include "framework/gui/Window.h"
+
+class QWidget;
+
+class RectControl : public std::enable_shared_from_this<RectControl> {
+public:
+    virtual ~RectControl();
+    RectControl(const RectControl&) = delete;
+    RectControl& operator=(const RectControl&) = delete;
+
+    // Name and index given when the control was added to its window.
+    String Name() const { return name_; }
+    int Index() const { return index_; }
+    // The window it was added to; nil when none, or once that window is gone.
+    Ref<Window> OwnerWindow() const;
+    // The control it lies in (a group box); nil when it lies in the window.
+    Ref<RectControl> Parent() const;
+
+    // Position in window coordinates and size. Moving a group box moves the
+    // controls inside it along.
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    void SetLeft(int left);
+    void SetTop(int top);
+    void SetWidth(int width);
+    void SetHeight(int height);
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+
+    // Keyboard focus order among the controls of one parent: lower first,
+    // equal ones in the order they were added. A control that is no tab stop
+    // takes the focus only by a click.
+    int TabIndex() const { return tabIndex_; }
+    void SetTabIndex(int index);
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool tabStop);
+
+    String TextFont() const { return textFont_; }
+    void SetTextFont(const String& font);
+    double TextSize() const { return textSize_; }
+    void SetTextSize(double points);
+    bool Bold() const { return bold_; }
+    void SetBold(bool bold);
+
+    // Gives this control the keyboard focus of its window.
+    void SetFocus();
+    // Redraws the control now.
+    void Refresh(bool eraseBackground = true);
+
+    // The native widget; nullptr once its window has closed. For the layer
+    // and for tests.
+    QWidget* NativeWidget() const;
+
+protected:
+    explicit RectControl(QWidget* widget);
+    // Runs an event: the control and its window stay alive meanwhile, and a
+    // failure goes to UnhandledException.
+    void RunEvent(const std::function<void()>& handler);
+    QWidget* widget() const;
+    // The object that native event connections are made on: they end when
+    // the control goes or its window closes.
+    QObject* guard() const;
+
+private:
+    friend class Window;
+    void PlaceNative();
+    void ApplyFont();
+    void MoveDescendants(int dx, int dy);
+    void Detach();
+
+    struct Native;
+    std::unique_ptr<Native> native_;
+    String name_;
+    int index_ = -1;
+    std::weak_ptr<Window> window_;
+    std::weak_ptr<RectControl> parent_;
+    int left_ = 0;
+    int top_ = 0;
+    int width_ = 80;
+    int height_ = 20;
+    bool visible_ = true;
+    bool enabled_ = true;
+    int tabIndex_ = 0;
+    bool tabStop_ = true;
+    String textFont_ = "System";
+    double textSize_ = 0;
+    bool bold_ = false;
+};
+
+// Text alignment of labels and text fields.
+enum class TextAlignment { Default = 0, Left = 1, Center = 2, Right = 3 };
+
+class Label : public RectControl {
+public:
+    Label();
+    String Text() const { return text_; }
+    void SetText(const String& text);
+    // Multi-line labels wrap their text and keep line ends; single-line ones
+    // show one line.
+    bool Multiline() const { return multiline_; }
+    void SetMultiline(bool multiline);
+    Color TextColor() const { return textColor_; }
+    void SetTextColor(const Color& color);
+    TextAlignment TextAlign() const { return align_; }
+    void SetTextAlign(TextAlignment align);
+    // A transparent label (the default) shows what lies behind it.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
+    // A selectable label lets the user select and copy its text.
+    bool Selectable() const { return selectable_; }
+    void SetSelectable(bool selectable);
+
+private:
+    void ApplyText();
+    String text_;
+    bool multiline_ = false;
+    Color textColor_{0, 0, 0};
+    TextAlignment align_ = TextAlignment::Default;
+    bool transparent_ = true;
+    bool selectable_ = false;
+};
+
+// One line of editable text.
+class TextField : public RectControl {
+public:
+    TextField();
+    // What the field shows, also what the user typed.
+    String Text() const;
+    void SetText(const String& text);
+    Color TextColor() const { return textColor_; }
+    void SetTextColor(const Color& color);
+    Color BackColor() const { return backColor_; }
+    void SetBackColor(const Color& color);
+    bool HasBorder() const { return hasBorder_; }
+    void SetHasBorder(bool border);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly);
+    // Most characters the user may type; 0 means no limit.
+    int LimitText() const { return limitText_; }
+    void SetLimitText(int limit);
+    TextAlignment TextAlign() const { return align_; }
+    void SetTextAlign(TextAlignment align);
+
+private:
+    void ApplyColors();
+    String text_;
+    Color textColor_{0, 0, 0};
+    Color backColor_{255, 255, 255};
+    bool hasBorder_ = true;
+    bool readOnly_ = false;
+    int limitText_ = 0;
+    TextAlignment align_ = TextAlignment::Default;
+};
+
+// A radio button. The radio buttons with the same parent (one group box, or
+// the window itself) form one group: selecting one clears the others.
+class RadioButton : public RectControl {
+public:
+    RadioButton();
+    String Caption() const { return caption_; }
+    void SetCaption(const String& caption);  // may hold line ends
+    // Selected or not. SetValue(true) on an unselected button selects it,
+    // clears the others of its group and runs Action, as a click does;
+    // SetValue(false) only clears it.
+    bool Value() const { return value_; }
+    void SetValue(bool selected);
+    // Runs when the button becomes selected.
+    std::function<void()> Action;
+
+private:
+    void Select();
+    String caption_;
+    bool value_ = false;
+};
+
+// A frame with a caption around other controls (its radio buttons form one
+// group). SetBold makes only the caption bold.
+class GroupBox : public RectControl {
+public:
+    GroupBox();
+    String Caption() const { return caption_; }
+    void SetCaption(const String& caption);
+
+private:
+    String caption_;
+};
+
+// A push button. It is never a default or cancel button: Return and Escape
+// do not press it (Space does, while it has the focus).
+class PushButton : public RectControl {
+public:
+    PushButton();
+    String Caption() const { return caption_; }
+    void SetCaption(const String& caption);
+    // Runs when the button is pressed.
+    std::function<void()> Action;
+    // Presses the button as a click does (nothing when disabled or closed).
+    void Push();
+
+private:
+    String caption_;
+};
+
+// A picture area: draws its backdrop picture at its top-left corner.
+class Canvas : public RectControl {
+public:
+    Canvas();
+    ~Canvas() override;
+    Ref<Picture> Backdrop() const { return backdrop_; }
+    void SetBackdrop(const Ref<Picture>& picture);  // nil: no picture
+    // Read when the area is drawn. EraseBackground fills the area with the
+    // window's colour before the picture, unless Transparent is set.
+    bool EraseBackground = true;
+    bool Transparent = false;
+    bool DoubleBuffer = false;  // drawing is always buffered here
+    bool UseFocusRing = false;  // the area never takes the focus
+
+private:
+    Ref<Picture> backdrop_;
+};
+
+// A progress bar from 0 to Maximum. A Value beyond the range is kept as set
+// and shown at the nearest end; Maximum 0 shows a busy bar.
+class ProgressBar : public RectControl {
+public:
+    ProgressBar();
+    int Maximum() const { return maximum_; }
+    void SetMaximum(int maximum);
+    int Value() const { return value_; }
+    void SetValue(int value);
+
+private:
+    void ApplyValue();
+    int maximum_ = 100;
+    int value_ = 0;
+};
+
+class CheckBox : public RectControl {
+public:
+    CheckBox();
+};
+
+class ComboBox : public RectControl {
+public:
+    ComboBox();
+};
+
+class Listbox : public RectControl {
+public:
+    Listbox();
+};
+
+class TabPanel : public RectControl {
+public:
+    TabPanel();
+};
+
+class BevelButton : public RectControl {
+public:
+    BevelButton();
+};
+
+class TextArea : public RectControl {
+public:
+    TextArea();
+};

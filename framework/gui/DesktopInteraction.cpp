@@ -1,0 +1,132 @@
+#include "framework/gui/DesktopInteraction.h"
+
+#include <filesystem>
+#include <utility>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+#include "framework/gui/FileType.h"
+
+namespace {
+
+struct Answer {
+    QMessageBox::StandardButton button;
+    int code;
+};
+
+// The button sets that the lowest three bits of a MsgBox code choose.
+const std::vector<std::vector<Answer>>& buttonSets() {
+    static const std::vector<std::vector<Answer>> sets = {
+        {{QMessageBox::Ok, 1}},
+        {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}},
+        {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}},
+        {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}},
+        {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}},
+        {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}},
+    };
+    return sets;
+}
+
+QMessageBox::Icon iconFor(int buttons) {
+    switch (buttons & 0x70) {
+        case 16: return QMessageBox::Critical;
+        case 32: return QMessageBox::Question;
+        case 48: return QMessageBox::Warning;
+        case 64: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
+    }
+}
+
+// The folder the dialog starts in: the given one, or its nearest existing
+// parent when it does not exist.
+QString startFolder(const Ref<FolderItem>& folder) {
+    if (!folder) return QString();
+    std::filesystem::path p(folder->AbsolutePath());
+    std::error_code ec;
+    while (!p.empty() && !std::filesystem::is_directory(p, ec)) {
+        if (p == p.parent_path()) return QString();
+        p = p.parent_path();
+    }
+    return QString::fromStdString(p.string());
+}
+
+}  // namespace
+
+int DesktopInteraction::ShowMessage(const String& text, int buttons, const String& title) {
+    const auto& sets = buttonSets();
+    const size_t setIndex = size_t(buttons & 7) < sets.size() ? size_t(buttons & 7) : 0;
+    const std::vector<Answer>& set = sets[setIndex];
+
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setText(QString::fromStdString(text));
+    box.setIcon(iconFor(buttons));
+    std::vector<std::pair<QAbstractButton*, int>> made;
+    for (const Answer& a : set) made.emplace_back(box.addButton(a.button), a.code);
+
+    const size_t defaultIndex = size_t((buttons >> 8) & 3);
+    if (defaultIndex < made.size()) box.setDefaultButton(static_cast<QPushButton*>(made[defaultIndex].first));
+    // Closing the box without a button answers Cancel, else No, else OK.
+    int escapeCode = 0;
+    for (int wanted : {2, 7, 1}) {
+        for (const auto& [button, code] : made)
+            if (code == wanted && escapeCode == 0) {
+                box.setEscapeButton(button);
+                escapeCode = code;
+            }
+    }
+
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    for (const auto& [button, code] : made)
+        if (button == clicked) return code;
+    return escapeCode != 0 ? escapeCode : made.front().second;
+}
+
+Ref<FolderItem> DesktopInteraction::ChooseFile(const String& title, const String& filter,
+                                               const Ref<FolderItem>& initialFolder) {
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    QStringList filters;
+    for (const String& f : FileDialogNameFilters(filter)) filters << QString::fromStdString(f);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    const QString folder = startFolder(initialFolder);
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    if (dialog.exec() != QDialog::Accepted) return nullptr;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return nullptr;
+    return New<FolderItem>(chosen.first().toStdString());
+}
+
+void DesktopInteraction::Beep() { QApplication::beep(); }
+
+void DesktopInteraction::Launch(const FolderItem& item) {
+    const String path = item.AbsolutePath();
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
+        throw IOException("Cannot open " + path);
+}
+
+std::vector<String> FileDialogNameFilters(const String& filter) {
+    std::vector<String> out;
+    size_t start = 0;
+    while (start < filter.size()) {
+        size_t end = filter.find(';', start);
+        if (end == String::npos) end = filter.size();
+        const String name = Trim(filter.substr(start, end - start));
+        start = end + 1;
+        if (name.empty()) continue;
+        const FileType* type = FindFileType(name);
+        if (!type) continue;
+        String patterns;
+        for (const String& ext : type->ExtensionList()) patterns += (patterns.empty() ? "*." : " *.") + ext;
+        if (!patterns.empty()) out.push_back(type->Name + " (" + patterns + ")");
+    }
+    return out;
+}

@@ -1,0 +1,109 @@
+#include "framework/gui/Runtime.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <cxxabi.h>
+#include <memory>
+#include <typeinfo>
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include "framework/EventLoop.h"
+#include "framework/Interaction.h"
+#include "framework/gui/DesktopInteraction.h"
+#include "framework/gui/Window.h"
+
+namespace {
+
+QApplication* g_app = nullptr;
+int g_defaultArgc = 1;
+char g_defaultName[] = "Brevolan";
+char* g_defaultArgv[] = {g_defaultName, nullptr};
+
+// Keeps Qt away from its GTK 3 platform theme (see the header): a theme the
+// user chose that is not a GTK one is left alone.
+void chooseNonGtkTheme() {
+    const char* theme = std::getenv("QT_QPA_PLATFORMTHEME");
+    const bool userTheme = theme && *theme && strncasecmp(theme, "gtk", 3) != 0;
+    if (userTheme) return;
+    ::unsetenv("QT_QPA_PLATFORMTHEME");
+    // Without desktop settings Qt does not pick a theme by the desktop
+    // (XDG_CURRENT_DESKTOP=GNOME would select GTK 3).
+    QGuiApplication::setDesktopSettingsAware(false);
+}
+
+int64_t coarseMilliseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+int64_t g_lastEventsAt = 0;
+
+DesktopInteraction& desktopInteraction() {
+    static DesktopInteraction handler;
+    return handler;
+}
+
+String className(const std::exception& failure) {
+    const char* mangled = typeid(failure).name();
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
+    return status == 0 && name ? String(name.get()) : String(mangled);
+}
+
+}  // namespace
+
+void InitGuiRuntime(int& argc, char** argv) {
+    if (g_app) return;
+    chooseNonGtkTheme();
+    // Made once and never deleted before ShutdownGuiRuntime: windows and
+    // pictures may outlive any scope the program has.
+    g_app = new QApplication(argc, argv);
+    // The runtime decides when the program ends (Application::AutoQuit).
+    QApplication::setQuitOnLastWindowClosed(false);
+    SetYieldHandler(&GuiYield);
+}
+
+void InitGuiRuntime() { InitGuiRuntime(g_defaultArgc, g_defaultArgv); }
+
+bool GuiRuntimeStarted() { return g_app != nullptr; }
+
+void InstallDesktopInteraction() { SetInteractionHandler(&desktopInteraction()); }
+
+void ShutdownGuiRuntime() {
+    if (!g_app) return;
+    while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SetYieldHandler(nullptr);
+    if (&CurrentInteraction() == &desktopInteraction()) SetInteractionHandler(nullptr);
+    delete g_app;
+    g_app = nullptr;
+}
+
+void GuiYield() {
+    const int64_t now = coarseMilliseconds();
+    if (now - g_lastEventsAt < YieldIntervalMs) return;
+    g_lastEventsAt = now;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Time spent inside the handlers does not count towards the next look.
+    g_lastEventsAt = coarseMilliseconds();
+}
+
+void UnhandledException(const std::exception& failure) {
+    MsgBox("An exception of class " + className(failure) + " was not handled. The application must shut down.");
+    QCoreApplication::exit(1);
+}
+
+void RunEventHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        UnhandledException(failure);
+    } catch (...) {
+        UnhandledException(RuntimeException("unknown failure"));
+    }
+}

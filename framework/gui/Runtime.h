@@ -1,0 +1,50 @@
+#pragma once
+// Start of the GUI runtime and the handling of failures inside events.
+//
+// InitGuiRuntime makes the one QApplication of the process and installs the
+// yield handler; it is safe to call more than once (later calls do nothing),
+// and every Window makes sure it has run, so tests need not call it.
+// InstallDesktopInteraction makes MsgBox, OpenDialog, Beep and Launch show
+// real Qt dialogs and reach the desktop; the program calls it at start, tests
+// do not (they install ScriptedInteraction, or keep the unattended default
+// that never blocks).
+//
+// Platform theme: unless the user named a theme of their own in
+// QT_QPA_PLATFORMTHEME (anything not starting with "gtk"), the runtime clears
+// that variable and makes Qt ignore the desktop's settings before the
+// QApplication is made, so that Qt never loads its GTK 3 theme: the ODBC
+// connector opens GTK+ 2 dialogs in this same process, and the two GTK
+// versions cannot live in one process.
+
+#include <exception>
+#include <functional>
+
+// Makes the QApplication (once). `argc` and `argv` must live as long as the
+// program; the first form passes the program name only.
+void InitGuiRuntime(int& argc, char** argv);
+void InitGuiRuntime();
+bool GuiRuntimeStarted();
+
+// Makes the interaction point show real dialogs (DesktopInteraction).
+void InstallDesktopInteraction();
+
+// Ends the runtime: closes every open window and deletes the QApplication.
+// Called by the program after RuntimeRun returns.
+void ShutdownGuiRuntime();
+
+// The yield that InitGuiRuntime installs (SetYieldHandler): it reads a
+// coarse clock and lets Qt handle pending events only when at least
+// YieldIntervalMs have passed since it last did, so a yield with nothing to
+// do costs a few nanoseconds while repaints and clicks still run within a
+// frame.
+void GuiYield();
+inline constexpr int YieldIntervalMs = 4;
+
+// The framework's handling of a failure that no handler caught: shows "An
+// exception of class <name> was not handled. The application must shut
+// down." and quits the event loop with exit code 1.
+void UnhandledException(const std::exception& failure);
+
+// Runs an event handler; a failure escaping it goes to UnhandledException
+// instead of unwinding through Qt (which cannot pass exceptions on).
+void RunEventHandler(const std::function<void()>& handler);

@@ -1,0 +1,316 @@
+#include "framework/gui/Window.h"
+
+#include <algorithm>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+
+#include "framework/Exceptions.h"
+#include "framework/gui/Controls.h"
+#include "framework/gui/Menu.h"
+#include "framework/gui/MenuNative.h"
+#include "framework/gui/Runtime.h"
+#include "framework/gui/WindowList.h"
+
+namespace {
+
+// The open windows, oldest first. The list keeps them alive until Close.
+// Never destroyed, so that windows closed during the program's exit still
+// find it.
+std::vector<std::shared_ptr<Window>>& openWindows() {
+    static auto* windows = new std::vector<std::shared_ptr<Window>>;
+    return *windows;
+}
+
+QColor toQColor(const Color& c) { return QColor(c.Red, c.Green, c.Blue); }
+
+// The native top-level window: an optional menu bar over the content area.
+class WindowWidget : public QWidget {
+public:
+    explicit WindowWidget(Window* owner) : QWidget(nullptr, Qt::Window), owner(owner) {
+        content = new QWidget(this);
+    }
+    Window* owner;  // cleared when the Window object goes
+    QWidget* content;
+    QPointer<QMenuBar> menuBar;
+
+    int menuHeight() const { return menuBar ? menuBar->sizeHint().height() : 0; }
+    void layoutParts() {
+        const int mh = menuHeight();
+        if (menuBar) menuBar->setGeometry(0, 0, width(), mh);
+        content->setGeometry(0, mh, width(), std::max(0, height() - mh));
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { layoutParts(); }
+    void closeEvent(QCloseEvent* event) override {
+        // The window system asks; the runtime closes the window its own way.
+        event->ignore();
+        if (Window* w = owner) RunEventHandler([w] { w->CloseFromUser(); });
+    }
+};
+
+// Drops a reference once the current event is over, so that an object is
+// not destroyed while one of its own functions runs.
+void releaseLater(std::shared_ptr<Window> window) {
+    if (!QCoreApplication::instance()) return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [w = std::move(window)]() mutable { w.reset(); }, Qt::QueuedConnection);
+}
+
+}  // namespace
+
+struct Window::Native {
+    QPointer<WindowWidget> top;
+    bool placed = false;
+};
+
+Window::Window() : native_(std::make_unique<Native>()) {
+    InitGuiRuntime();
+    native_->top = new WindowWidget(this);
+    ResizeNative();
+}
+
+Window::~Window() {
+    if (WindowWidget* top = native_->top) {
+        top->owner = nullptr;
+        top->hide();
+        top->deleteLater();
+    }
+}
+
+QWidget* Window::NativeWidget() const { return native_->top; }
+
+QWidget* Window::ContentWidget() const { return native_->top ? native_->top->content : nullptr; }
+
+void Window::SetTitle(const String& title) {
+    title_ = title;
+    if (native_->top) native_->top->setWindowTitle(QString::fromStdString(title));
+}
+
+int Window::Width() const { return native_->top ? native_->top->content->width() : width_; }
+
+int Window::Height() const { return native_->top ? native_->top->content->height() : height_; }
+
+void Window::SetWidth(int width) {
+    height_ = Height();
+    width_ = width;
+    ResizeNative();
+}
+
+void Window::SetHeight(int height) {
+    width_ = Width();
+    height_ = height;
+    ResizeNative();
+}
+
+int Window::MenuBarHeight() const { return native_->top ? native_->top->menuHeight() : 0; }
+
+void Window::ResizeNative() {
+    WindowWidget* top = native_->top;
+    if (!top) return;
+    const int mh = MenuBarHeight();
+    if (built_ && !Resizeable) {
+        top->setFixedSize(width_, height_ + mh);
+    } else if (built_) {
+        top->setMinimumSize(MinWidth, MinHeight + mh);
+        top->setMaximumSize(std::min(MaxWidth, QWIDGETSIZE_MAX), std::min(MaxHeight + mh, QWIDGETSIZE_MAX));
+    }
+    top->resize(width_, height_ + mh);
+    top->layoutParts();
+}
+
+void Window::ApplyFrame() {
+    WindowWidget* top = native_->top;
+    if (!top) return;
+    Qt::WindowFlags flags = (Frame == FrameType::ModalDialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint |
+                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
+    if (CloseButton) flags |= Qt::WindowCloseButtonHint;
+    if (MinimizeButton) flags |= Qt::WindowMinimizeButtonHint;
+    if (MaximizeButton) flags |= Qt::WindowMaximizeButtonHint;
+    top->setWindowFlags(flags);
+    top->setWindowModality(Frame == FrameType::ModalDialog ? Qt::ApplicationModal : Qt::NonModal);
+    ApplyBackground();
+    ResizeNative();
+}
+
+void Window::ApplyBackground() {
+    if (!native_->top) return;
+    QWidget* content = native_->top->content;
+    content->setAutoFillBackground(HasBackColor);
+    if (HasBackColor) {
+        QPalette palette = content->palette();
+        palette.setColor(QPalette::Window, toQColor(BackColor));
+        content->setPalette(palette);
+    }
+}
+
+void Window::SetVisible(bool visible) {
+    if (visible)
+        Show();
+    else
+        Hide();
+}
+
+void Window::ShowNative() {
+    WindowWidget* top = native_->top;
+    if (!top) return;
+    if (!native_->placed) {
+        native_->placed = true;
+        if (Placement == WindowPlacement::MainScreen) {
+            if (QScreen* screen = QGuiApplication::primaryScreen()) {
+                const QRect area = screen->availableGeometry();
+                top->move(area.x() + (area.width() - top->width()) / 2, area.y() + (area.height() - top->height()) / 2);
+            }
+        }
+    }
+    top->show();
+    top->raise();
+    top->activateWindow();
+}
+
+void Window::Show() {
+    if (closed_) return;
+    visible_ = true;
+    if (built_) ShowNative();
+}
+
+void Window::Hide() {
+    visible_ = false;
+    if (native_->top) native_->top->hide();
+}
+
+void Window::Refresh(bool eraseBackground) {
+    (void)eraseBackground;  // every redraw here paints the background first
+    if (native_->top && native_->top->isVisible()) native_->top->repaint();
+}
+
+void Window::SetMenuBar(const Ref<MenuBar>& menuBar) {
+    menuBar_ = menuBar;
+    WindowWidget* top = native_->top;
+    if (!top) return;
+    if (top->menuBar) {
+        top->menuBar->hide();
+        top->menuBar->deleteLater();
+        top->menuBar = nullptr;
+    }
+    if (menuBar) top->menuBar = BuildNativeMenuBar(menuBar, weak_from_this(), top);
+    ResizeNative();
+}
+
+Ref<RectControl> Window::Control(int index) const {
+    if (index < 0 || index >= ControlCount()) throw OutOfBoundsException();
+    return controls_[size_t(index)];
+}
+
+void Window::Attach(const Ref<RectControl>& control, const String& name, const Ref<RectControl>& parent) {
+    control->name_ = name;
+    control->index_ = ControlCount();
+    control->window_ = weak_from_this();
+    control->parent_ = parent.shared();
+    controls_.push_back(control);
+    if (QWidget* w = control->widget()) {
+        QWidget* nativeParent = parent && parent->widget() ? parent->widget() : ContentWidget();
+        w->setParent(nativeParent);
+        control->PlaceNative();
+        control->ApplyFont();
+        w->setVisible(control->visible_);
+    }
+    if (built_) ApplyTabOrder();
+}
+
+void Window::ApplyTabOrder() {
+    // Depth first: the controls of one parent by tab index (stable), each
+    // followed by the controls inside it.
+    std::vector<QWidget*> order;
+    std::function<void(const RectControl*)> visit = [&](const RectControl* parent) {
+        std::vector<RectControl*> children;
+        for (const auto& c : controls_)
+            if (c->Parent().get() == parent) children.push_back(c.get());
+        std::stable_sort(children.begin(), children.end(),
+                         [](const RectControl* a, const RectControl* b) { return a->TabIndex() < b->TabIndex(); });
+        for (RectControl* c : children) {
+            if (QWidget* w = c->widget()) order.push_back(w);
+            visit(c);
+        }
+    };
+    visit(nullptr);
+    for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void Window::AddMenuHandler(const String& itemName, std::function<bool()> handler) {
+    for (auto& h : menuHandlers_)
+        if (TextEquals(h.name, itemName)) {
+            h.handler = std::move(handler);
+            return;
+        }
+    menuHandlers_.push_back({itemName, std::move(handler)});
+}
+
+bool Window::HandleMenuItem(const MenuItem& item) {
+    for (const auto& h : menuHandlers_)
+        if (TextEquals(h.name, item.Name) && h.handler) {
+            auto handler = h.handler;  // the handler may replace the list
+            return handler();
+        }
+    return false;
+}
+
+void Window::Build() {
+    if (built_) return;
+    built_ = true;
+    openWindows().push_back(shared_from_this());
+    Layout();
+    ApplyFrame();
+    CreateControls();
+    ApplyTabOrder();
+    AddMenuHandlers();
+    if (closed_) return;
+    if (visible_) ShowNative();
+    Event_Open();
+}
+
+void Window::CloseFromUser() { Close(); }
+
+void Window::Close() {
+    if (closing_ || closed_) return;
+    closing_ = true;
+    std::shared_ptr<Window> keep = shared_from_this();
+    struct Finish {
+        Window* w;
+        ~Finish() {
+            w->width_ = w->Width();
+            w->height_ = w->Height();
+            w->closed_ = true;
+            for (const auto& c : w->controls_) c->Detach();
+            w->controls_.clear();
+            w->menuHandlers_.clear();
+            if (WindowWidget* top = w->native_->top) {
+                top->owner = nullptr;
+                top->hide();
+                top->deleteLater();
+            }
+            w->native_->top = nullptr;
+            auto& list = openWindows();
+            auto it = std::find_if(list.begin(), list.end(), [this](const auto& p) { return p.get() == w; });
+            if (it != list.end()) {
+                releaseLater(*it);
+                list.erase(it);
+            }
+            LastWindowMayHaveClosed();
+        }
+    } finish{this};
+    if (built_) Event_Close();  // a failure passes on after the window closed
+}
+
+int WindowCount() { return int(openWindows().size()); }
+
+Ref<Window> WindowAt(int index) {
+    if (index < 0 || index >= WindowCount()) throw OutOfBoundsException();
+    return Ref<Window>(openWindows()[size_t(index)]);
+}

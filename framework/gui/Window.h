@@ -1,0 +1,235 @@
+#pragma once
+// Windows and their implicit instances.
+//
+// A window class derives from Window and overrides the construction steps:
+//
+//   class frmWaitWindow : public Window {
+//   public:
+//       Ref<Label> lblMessage;
+//       void Layout() override { SetTitle("Brevolan"); SetWidth(316); ... Frame = FrameType::ModalDialog; }
+//       void CreateControls() override {
+//           lblMessage = AddControl<Label>("lblMessage");
+//           lblMessage->SetLeft(20); ...
+//       }
+//       void Event_Open() override { appSystem::setFontSize(Self()); }
+//   };
+//   inline ImplicitInstance<frmWaitWindow> frmWait;
+//
+//   frmWait->lblMessage->SetText("Reading...");   // builds the window when none is open
+//
+// Building a window (ImplicitInstance or OpenNewWindow) runs, in this order:
+// Layout, then the frame properties are applied, CreateControls, the tab
+// order is set, AddMenuHandlers, the window is shown when Visible is true,
+// and Event_Open runs. A failure raised by a step passes to the caller.
+//
+// Coordinates: Left and Top of every control are in the window's content
+// area (below the menu bar, when there is one), also for controls inside a
+// group box; Width and Height of the window are those of the content area.
+// Controls keep their position when the window is resized.
+//
+// Life: an open window is kept by the runtime until it is closed, whoever
+// else holds it. Close runs Event_Close, hides the window, removes it with
+// its controls from the window list and lets the native window go once the
+// current event has ended, so Close is safe inside one of the window's own
+// handlers. A closed window object stays valid: its properties and controls
+// can still be read and set (nothing is shown), Show does nothing, and its
+// implicit instance builds a new window at the next use.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "framework/Ref.h"
+#include "framework/Text.h"
+
+class QWidget;
+class RectControl;
+class MenuBar;
+class MenuItem;
+
+// A colour from its red, green and blue parts.
+struct Color {
+    int Red = 0;
+    int Green = 0;
+    int Blue = 0;
+    // Color::Hex(0xDBE7F2) is red DB, green E7, blue F2.
+    static constexpr Color Hex(unsigned rgb) {
+        return Color{int((rgb >> 16) & 0xFF), int((rgb >> 8) & 0xFF), int(rgb & 0xFF)};
+    }
+    friend bool operator==(const Color&, const Color&) = default;
+};
+
+// The frame of a window. A modal dialog is application-modal while it is
+// shown (no other window takes input), but Show still returns at once.
+enum class FrameType { Document, ModalDialog };
+
+// Where a window is first placed: the platform's default, or centred on the
+// main screen (the framework's placement code 2).
+enum class WindowPlacement { Default = 0, MainScreen = 2 };
+
+class Window : public std::enable_shared_from_this<Window> {
+public:
+    Window();  // starts the GUI runtime when it has not started
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Construction steps and events, overridden by window classes.
+    virtual void Layout() {}
+    virtual void CreateControls() {}
+    virtual void AddMenuHandlers() {}
+    virtual void Event_Open() {}
+    virtual void Event_Close() {}
+
+    // Frame properties: set them in Layout; they are applied once, right
+    // after Layout, and later changes have no effect.
+    FrameType Frame = FrameType::Document;
+    bool CloseButton = true;
+    bool MinimizeButton = true;
+    bool MaximizeButton = true;
+    bool FullScreenButton = false;  // no such button on this platform
+    bool Resizeable = true;
+    bool LiveResize = true;  // the window system always resizes live here
+    int MinWidth = 64;
+    int MinHeight = 64;
+    int MaxWidth = 32000;
+    int MaxHeight = 32000;
+    WindowPlacement Placement = WindowPlacement::Default;
+    bool HasBackColor = false;
+    Color BackColor{255, 255, 255};
+
+    String Title() const { return title_; }
+    void SetTitle(const String& title);
+    int Width() const;
+    void SetWidth(int width);
+    int Height() const;
+    void SetHeight(int height);
+
+    // Visible at building (the default) means the window shows as soon as it
+    // is built. SetVisible(true) is Show, SetVisible(false) hides it.
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+
+    // Attaches the menu bar: the window builds its native menus from the
+    // items as they stand now; choosing one runs ChooseMenuItem. Nil removes it.
+    void SetMenuBar(const Ref<MenuBar>& menuBar);
+    Ref<MenuBar> AttachedMenuBar() const { return menuBar_; }
+
+    // Makes the window visible and brings it to the front; returns at once.
+    void Show();
+    void Hide();
+    // Closes the window for good (see Life above); does nothing when closed.
+    void Close();
+    // Redraws the whole window now, before returning.
+    void Refresh(bool eraseBackground = true);
+    // True from building until Close.
+    bool IsOpen() const { return built_ && !closed_; }
+    // True once closed (from the end of its Event_Close on).
+    bool IsClosed() const { return closed_; }
+
+    // The controls in the order they were added; none after Close.
+    int ControlCount() const { return int(controls_.size()); }
+    // The control at `index` (from 0); OutOfBoundsException outside the list.
+    Ref<RectControl> Control(int index) const;
+
+    // Makes a control of kind T, adds it to the window under `name` (inside
+    // `parent` when given: a group box) and returns it.
+    template <class T>
+    Ref<T> AddControl(const String& name, const Ref<RectControl>& parent = nullptr) {
+        Ref<T> control = New<T>();
+        Attach(control, name, parent);
+        return control;
+    }
+
+    // Registers the handler for the menu item called `itemName` (case
+    // ignored); it returns true when it handled the choice.
+    void AddMenuHandler(const String& itemName, std::function<bool()> handler);
+    // Runs this window's handler for the item; false when it has none or the
+    // handler returned false.
+    bool HandleMenuItem(const MenuItem& item);
+
+    // This window as a reference (for passing itself on, e.g. to setFontSize).
+    Ref<Window> Self() { return Ref<Window>(shared_from_this()); }
+
+    // The native top-level widget and the content area the controls lie in;
+    // nullptr once closed. For the layer and for tests.
+    QWidget* NativeWidget() const;
+    QWidget* ContentWidget() const;
+
+    // Builds and opens the window (the sequence above). Run once, by
+    // ImplicitInstance and OpenNewWindow; later calls do nothing.
+    void Build();
+
+    // Called by the native window when the user closes it with its close box.
+    void CloseFromUser();
+
+private:
+    friend class RectControl;
+    void Attach(const Ref<RectControl>& control, const String& name, const Ref<RectControl>& parent);
+    void ApplyFrame();
+    void ApplyTabOrder();
+    void ApplyBackground();
+    void ResizeNative();
+    int MenuBarHeight() const;
+    void ShowNative();
+
+    struct Native;
+    std::unique_ptr<Native> native_;
+    String title_;
+    int width_ = 300;
+    int height_ = 300;
+    bool visible_ = true;
+    bool built_ = false;
+    bool closed_ = false;
+    bool closing_ = false;
+    Ref<MenuBar> menuBar_;
+    std::vector<Ref<RectControl>> controls_;
+    struct MenuHandler {
+        String name;
+        std::function<bool()> handler;
+    };
+    std::vector<MenuHandler> menuHandlers_;
+};
+
+// The open windows, in the order they were opened.
+int WindowCount();
+Ref<Window> WindowAt(int index);  // OutOfBoundsException outside the list
+
+// Makes a window of class T and builds it.
+template <class T>
+Ref<T> OpenNewWindow() {
+    Ref<T> window = New<T>();
+    window->Build();
+    return window;
+}
+
+// The implicit instance of a window class, reached by a name:
+// `inline ImplicitInstance<frmMainWindow> frmMain;`. Every use through `->`
+// (or a conversion to Ref) returns the open window, building a new one when
+// none is open; while a window is being built, uses from inside its own
+// construction steps reach that same window.
+template <class T>
+class ImplicitInstance {
+public:
+    Ref<T> operator->() const { return Get(); }
+    template <class U, class = std::enable_if_t<std::is_convertible_v<T*, U*>>>
+    operator Ref<U>() const { return Get(); }
+
+    // The open window, built when none is open.
+    Ref<T> Get() const {
+        if (auto open = current_.lock(); open && !open->IsClosed()) return Ref<T>(open);
+        Ref<T> window = New<T>();
+        current_ = window.shared();
+        window->Build();
+        return window;
+    }
+    // The open window, or nil (builds nothing).
+    Ref<T> Current() const {
+        auto open = current_.lock();
+        return open && !open->IsClosed() ? Ref<T>(open) : Ref<T>();
+    }
+    bool IsOpen() const { return !Current().IsNil(); }
+
+private:
+    mutable std::weak_ptr<T> current_;
+};

@@ -1,0 +1,410 @@
+// Windows and controls of the GUI layer, checked on the native Qt widgets.
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "framework/gui/Controls.h"
+#include "framework/gui/Menu.h"
+#include "framework/gui/Window.h"
+#include "tests/support/GuiTest.h"
+#include "tests/support/ScriptedInteraction.h"
+
+namespace {
+
+std::vector<String> g_log;
+
+// A converter-like window: two groups of radio buttons, a label, a field and
+// a button that closes the window from its own handler.
+class SampleWindow : public Window {
+public:
+    Ref<GroupBox> fromBox, toBox;
+    Ref<RadioButton> from1, from2, from3, to1, to2;
+    Ref<Label> label;
+    Ref<TextField> field;
+    Ref<PushButton> closeButton;
+    int fromActions = 0;
+    int toActions = 0;
+
+    void Layout() override {
+        g_log.push_back("Layout");
+        SetTitle("Sample");
+        SetWidth(594);
+        SetHeight(250);
+        HasBackColor = true;
+        BackColor = Color::Hex(0xDBE7F2);
+        Placement = WindowPlacement::MainScreen;
+    }
+    void CreateControls() override;
+    void Event_Open() override;
+    void Event_Close() override { g_log.push_back("Close"); }
+};
+
+ImplicitInstance<SampleWindow> sample;
+
+Ref<RadioButton> addRadio(SampleWindow& w, const String& name, const Ref<GroupBox>& box, int top, int* counter) {
+    Ref<RadioButton> r = w.AddControl<RadioButton>(name, box);
+    r->SetLeft(box->Left() + 16);
+    r->SetTop(top);
+    r->SetWidth(200);
+    r->SetHeight(20);
+    r->SetCaption(name);
+    r->Action = [counter] { ++*counter; };
+    return r;
+}
+
+void SampleWindow::CreateControls() {
+    g_log.push_back("CreateControls");
+    fromBox = AddControl<GroupBox>("fromBox");
+    fromBox->SetLeft(10);
+    fromBox->SetTop(14);
+    fromBox->SetWidth(279);
+    fromBox->SetHeight(119);
+    fromBox->SetCaption("From");
+    fromBox->SetBold(true);
+    from1 = addRadio(*this, "from1", fromBox, 37, &fromActions);
+    from2 = addRadio(*this, "from2", fromBox, 63, &fromActions);
+    from3 = addRadio(*this, "from3", fromBox, 86, &fromActions);
+    toBox = AddControl<GroupBox>("toBox");
+    toBox->SetLeft(301);
+    toBox->SetTop(14);
+    toBox->SetWidth(279);
+    toBox->SetHeight(119);
+    toBox->SetCaption("To");
+    to1 = addRadio(*this, "to1", toBox, 37, &toActions);
+    to2 = addRadio(*this, "to2", toBox, 63, &toActions);
+    label = AddControl<Label>("label");
+    label->SetLeft(10);
+    label->SetTop(164);
+    label->SetText("Source:");
+    field = AddControl<TextField>("field");
+    field->SetLeft(10);
+    field->SetTop(183);
+    field->SetWidth(485);
+    closeButton = AddControl<PushButton>("closeButton");
+    closeButton->SetLeft(503);
+    closeButton->SetTop(208);
+    closeButton->SetCaption("Close");
+    closeButton->Action = [] { sample->Close(); };
+}
+
+void SampleWindow::Event_Open() {
+    g_log.push_back(String("Open visible=") + (NativeWidget()->isVisible() ? "1" : "0"));
+    // The implicit instance reached from the window's own Open is this window.
+    g_log.push_back(sample.Get().get() == this ? "same" : "other");
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { g_log.clear(); }
+    void TearDown() override { CloseAllWindows(); }
+    ScriptedInteraction ui;
+};
+
+// A click on a radio button's indicator.
+void clickRadio(const Ref<RadioButton>& r) {
+    QTest::mouseClick(r->NativeWidget(), Qt::LeftButton, Qt::NoModifier, QPoint(6, r->Height() / 2));
+}
+
+QPoint inContent(const Ref<RectControl>& c, const Window& w) {
+    return c->NativeWidget()->mapTo(w.ContentWidget(), QPoint(0, 0));
+}
+
+TEST_F(WindowTest, ImplicitInstanceIsOneWindowUntilClosedThenANewOne) {
+    Ref<SampleWindow> first = sample.Get();
+    sample->label->SetText("reached twice");
+    EXPECT_EQ(sample.Get().get(), first.get());
+    EXPECT_EQ(first->label->Text(), "reached twice");
+    EXPECT_EQ(WindowCount(), 1);
+
+    first->Close();
+    EXPECT_FALSE(sample.IsOpen());
+    EXPECT_TRUE(sample.Current().IsNil());
+    EXPECT_EQ(WindowCount(), 0);
+
+    Ref<SampleWindow> second = sample.Get();
+    EXPECT_NE(second.get(), first.get());
+    EXPECT_EQ(second->label->Text(), "Source:");
+    EXPECT_EQ(WindowCount(), 1);
+}
+
+TEST_F(WindowTest, BuildingRunsTheStepsInOrderAndOpensShown) {
+    Ref<SampleWindow> w = sample.Get();
+    EXPECT_EQ(g_log, (std::vector<String>{"Layout", "CreateControls", "Open visible=1", "same"}));
+    EXPECT_EQ(w->NativeWidget()->windowTitle(), "Sample");
+
+    w->Close();
+    EXPECT_EQ(g_log.back(), "Close");
+    w->Close();  // a second Close does nothing
+    EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "Close"), 1);
+}
+
+TEST_F(WindowTest, ClosedWindowStaysUsableButShowsNothing) {
+    Ref<SampleWindow> w = sample.Get();
+    Ref<Label> label = w->label;
+    w->Close();
+    EXPECT_EQ(w->NativeWidget(), nullptr);
+    EXPECT_EQ(label->NativeWidget(), nullptr);
+    EXPECT_EQ(w->ControlCount(), 0);
+    label->SetText("after close");
+    EXPECT_EQ(label->Text(), "after close");
+    w->Show();
+    EXPECT_FALSE(w->IsOpen());
+    EXPECT_EQ(WindowCount(), 0);
+}
+
+TEST_F(WindowTest, ActionMayCloseItsOwnWindow) {
+    std::weak_ptr<SampleWindow> watch;
+    {
+        Ref<SampleWindow> w = sample.Get();
+        watch = w.shared();
+        QTest::mouseClick(w->closeButton->NativeWidget(), Qt::LeftButton);
+        EXPECT_FALSE(w->IsOpen());
+    }
+    EXPECT_TRUE(ui.boxes().empty()) << ui.boxes().front().text;
+    // Once the event is over the window object goes.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return watch.expired(); }, 2000));
+}
+
+TEST_F(WindowTest, CloseBoxClosesTheWindowTheFrameworkWay) {
+    Ref<SampleWindow> w = sample.Get();
+    w->NativeWidget()->close();
+    EXPECT_EQ(g_log.back(), "Close");
+    EXPECT_FALSE(w->IsOpen());
+    EXPECT_EQ(WindowCount(), 0);
+}
+
+TEST_F(WindowTest, PositionsAreWindowCoordinatesBelowTheMenuBar) {
+    Ref<SampleWindow> w = sample.Get();
+    Ref<MenuBar> bar = New<MenuBar>();
+    Ref<MenuItem> file = New<MenuItem>();
+    file->Name = "FileMenu";
+    file->Text = "&File";
+    file->Append(New<QuitMenuItem>());
+    bar->Append(file);
+    w->SetMenuBar(bar);
+
+    EXPECT_EQ(w->ContentWidget()->size(), QSize(594, 250));
+    EXPECT_EQ(w->Width(), 594);
+    EXPECT_EQ(w->Height(), 250);
+    EXPECT_GT(w->ContentWidget()->y(), 0) << "the menu bar lies above the content area";
+    EXPECT_EQ(inContent(w->from2, *w), QPoint(26, 63));
+    EXPECT_EQ(inContent(w->to1, *w), QPoint(317, 37));
+
+    // Moving a group box takes its buttons along.
+    w->fromBox->SetLeft(20);
+    EXPECT_EQ(w->from2->Left(), 36);
+    EXPECT_EQ(inContent(w->from2, *w), QPoint(36, 63));
+}
+
+TEST_F(WindowTest, FrameBackgroundAndPlacement) {
+    struct Case {
+        FrameType frame;
+        Qt::WindowType kind;
+        Qt::WindowModality modality;
+    };
+    for (const Case& c : {Case{FrameType::Document, Qt::Window, Qt::NonModal},
+                          Case{FrameType::ModalDialog, Qt::Dialog, Qt::ApplicationModal}}) {
+        class Framed : public Window {
+        public:
+            FrameType frame;
+            explicit Framed(FrameType f) : frame(f) {}
+            void Layout() override {
+                Frame = frame;
+                SetWidth(316);
+                SetHeight(111);
+                MaximizeButton = false;
+            }
+        };
+        Ref<Framed> w = New<Framed>(c.frame);
+        w->Build();  // Show returns at once, also for a modal dialog
+        QWidget* top = w->NativeWidget();
+        EXPECT_TRUE(top->isVisible());
+        EXPECT_EQ(top->windowType(), c.kind);
+        EXPECT_EQ(top->windowModality(), c.modality);
+        EXPECT_FALSE(top->windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_TRUE(top->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_TRUE(top->windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_EQ(top->minimumSize(), QSize(64, 64));
+        w->Close();
+    }
+
+    Ref<SampleWindow> w = sample.Get();
+    EXPECT_TRUE(w->ContentWidget()->autoFillBackground());
+    EXPECT_EQ(w->ContentWidget()->palette().color(QPalette::Window), QColor(0xDB, 0xE7, 0xF2));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_NEAR(w->NativeWidget()->geometry().center().x(), screen.center().x(), 2);
+}
+
+TEST_F(WindowTest, RadioGroupClearsItsSiblingsOnly) {
+    Ref<SampleWindow> w = sample.Get();
+    clickRadio(w->from1);
+    clickRadio(w->to2);
+    clickRadio(w->from2);
+
+    EXPECT_FALSE(w->from1->Value());
+    EXPECT_TRUE(w->from2->Value());
+    EXPECT_FALSE(w->from3->Value());
+    EXPECT_TRUE(w->to2->Value()) << "the other group keeps its choice";
+    EXPECT_FALSE(static_cast<QRadioButton*>(w->from1->NativeWidget())->isChecked());
+    EXPECT_EQ(w->fromActions, 2);
+    EXPECT_EQ(w->toActions, 1);
+
+    // A click on the selected button keeps it selected and runs nothing.
+    clickRadio(w->from2);
+    EXPECT_TRUE(w->from2->Value());
+    EXPECT_EQ(w->fromActions, 2);
+
+    // Selecting in code works as a click does.
+    w->from3->SetValue(true);
+    EXPECT_FALSE(w->from2->Value());
+    EXPECT_TRUE(static_cast<QRadioButton*>(w->from3->NativeWidget())->isChecked());
+    EXPECT_EQ(w->fromActions, 3);
+    w->from3->SetValue(false);
+    EXPECT_FALSE(static_cast<QRadioButton*>(w->from3->NativeWidget())->isChecked());
+}
+
+TEST_F(WindowTest, RefreshRedrawsBeforeReturning) {
+    Ref<SampleWindow> w = sample.Get();
+    ProcessEventsUntil([&] { return w->NativeWidget()->isVisible(); });
+    QApplication::processEvents();
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    w->label->NativeWidget()->installEventFilter(&counter);
+    w->label->SetText("Reading line 10");
+    w->Refresh();
+    EXPECT_GE(counter.paints, 1);
+    w->label->NativeWidget()->removeEventFilter(&counter);
+}
+
+template <class Kind>
+std::vector<bool> kindColumn(const Window& w) {
+    std::vector<bool> out;
+    for (int i = 0; i < w.ControlCount(); ++i) out.push_back(w.Control(i).IsA<Kind>());
+    return out;
+}
+
+TEST_F(WindowTest, TypeTestTellsEveryKindApart) {
+    Ref<EveryKindWindow> w = OpenNewWindow<EveryKindWindow>();
+    ASSERT_EQ(w->ControlCount(), 13);
+    const std::vector<std::vector<bool>> columns = {
+        kindColumn<Label>(*w),    kindColumn<TextField>(*w), kindColumn<RadioButton>(*w), kindColumn<GroupBox>(*w),
+        kindColumn<CheckBox>(*w), kindColumn<ComboBox>(*w),  kindColumn<PushButton>(*w),  kindColumn<Listbox>(*w),
+        kindColumn<TabPanel>(*w), kindColumn<BevelButton>(*w), kindColumn<TextArea>(*w), kindColumn<Canvas>(*w),
+        kindColumn<ProgressBar>(*w)};
+    for (size_t kind = 0; kind < columns.size(); ++kind)
+        for (size_t control = 0; control < columns[kind].size(); ++control)
+            EXPECT_EQ(columns[kind][control], kind == control) << "kind " << kind << ", control " << control;
+    for (int i = 0; i < w->ControlCount(); ++i) {
+        EXPECT_TRUE(w->Control(i).IsA<RectControl>());
+        EXPECT_EQ(w->Control(i)->Index(), i);
+    }
+    EXPECT_EQ(w->Control(5)->Name(), "combo");
+    EXPECT_THROW(w->Control(13), OutOfBoundsException);
+    EXPECT_THROW(w->Control(-1), OutOfBoundsException);
+}
+
+TEST_F(WindowTest, PushButtonIgnoresReturnAndEscape) {
+    Ref<SampleWindow> w = sample.Get();
+    int pressed = 0;
+    w->closeButton->Action = [&] { ++pressed; };
+    QWidget* button = w->closeButton->NativeWidget();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter);
+    QTest::keyClick(button, Qt::Key_Escape);
+    EXPECT_EQ(pressed, 0);
+    QTest::keyClick(button, Qt::Key_Space);
+    EXPECT_EQ(pressed, 1);
+    w->closeButton->Push();
+    EXPECT_EQ(pressed, 2);
+    w->closeButton->SetEnabled(false);
+    w->closeButton->Push();
+    EXPECT_EQ(pressed, 2);
+}
+
+TEST_F(WindowTest, FailureInAnActionGoesToTheUnhandledExceptionBox) {
+    Ref<SampleWindow> w = sample.Get();
+    w->closeButton->Action = [] { Ref<Label> none; none->SetText("x"); };
+    w->closeButton->Push();
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].text,
+              "An exception of class NilObjectException was not handled. The application must shut down.");
+}
+
+TEST_F(WindowTest, TabOrderFollowsTabIndexWithinAParent) {
+    class Fields : public Window {
+    public:
+        Ref<TextField> a, b, c;
+        void CreateControls() override {
+            a = AddControl<TextField>("a");
+            b = AddControl<TextField>("b");
+            c = AddControl<TextField>("c");
+            a->SetTabIndex(2);
+            b->SetTabIndex(0);
+            c->SetTabIndex(1);
+            c->SetTabStop(false);
+        }
+    };
+    Ref<Fields> w = OpenNewWindow<Fields>();
+    std::vector<QWidget*> order;
+    const std::vector<QWidget*> ours = {w->a->NativeWidget(), w->b->NativeWidget(), w->c->NativeWidget()};
+    QWidget* at = w->b->NativeWidget();
+    for (int steps = 0; steps < 20 && order.size() < 3; ++steps, at = at->nextInFocusChain())
+        if (std::find(ours.begin(), ours.end(), at) != ours.end()) order.push_back(at);
+    EXPECT_EQ(order, (std::vector<QWidget*>{ours[1], ours[2], ours[0]}));
+    EXPECT_EQ(w->c->NativeWidget()->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(w->a->NativeWidget()->focusPolicy(), Qt::StrongFocus);
+}
+
+TEST_F(WindowTest, TextPropertiesReachTheWidgets) {
+    Ref<SampleWindow> w = sample.Get();
+    // The bold caption of a group box does not make its buttons bold.
+    EXPECT_TRUE(w->fromBox->NativeWidget()->font().bold());
+    EXPECT_FALSE(w->from1->NativeWidget()->font().bold());
+
+    w->label->SetTextSize(11);
+    EXPECT_EQ(w->label->NativeWidget()->font().pointSizeF(), 11.0);
+    w->label->SetTextSize(0);
+    EXPECT_EQ(w->label->NativeWidget()->font().pointSizeF(), QApplication::font().pointSizeF());
+
+    w->field->SetTextColor(Color::Hex(0x000080));
+    EXPECT_EQ(w->field->NativeWidget()->palette().color(QPalette::Text), QColor(0, 0, 0x80));
+    // What the user types is the field's text; no length limit by default.
+    auto* edit = static_cast<QLineEdit*>(w->field->NativeWidget());
+    const String longPath = "/" + String(40000, 'a');
+    edit->setText(QString::fromStdString(longPath));
+    EXPECT_EQ(w->field->Text(), longPath);
+
+    w->label->SetMultiline(true);
+    EXPECT_TRUE(static_cast<QLabel*>(w->label->NativeWidget())->wordWrap());
+}
+
+TEST_F(WindowTest, ProgressBarKeepsItsValueAndShowsItInRange) {
+    Ref<EveryKindWindow> w = OpenNewWindow<EveryKindWindow>();
+    Ref<ProgressBar> bar = w->Control(12).As<ProgressBar>();
+    auto* native = static_cast<QProgressBar*>(bar->NativeWidget());
+    EXPECT_EQ(bar->Maximum(), 100);
+    bar->SetMaximum(250);
+    bar->SetValue(120);
+    EXPECT_EQ(native->maximum(), 250);
+    EXPECT_EQ(native->value(), 120);
+    bar->SetValue(300);
+    EXPECT_EQ(bar->Value(), 300);
+    EXPECT_EQ(native->value(), 250);
+    bar->SetVisible(false);
+    EXPECT_FALSE(native->isVisible());
+}
+
+}  // namespace
