@@ -57,6 +57,13 @@ void freeConnection(ODBCConnection* connection, SQLHDBC h) { ODBC(connection, SQ
 using StatementHandle = UniqueHandle<SQLHSTMT, dropStatement>;
 using ConnectionHandle = UniqueHandle<SQLHDBC, freeConnection>;
 
+// Room for an unsigned 32-bit answer that some drivers write as a full
+// machine word; the value is read from its first 32 bits.
+union IntegerAnswer {
+    SQLULEN wide = 0;
+    SQLUINTEGER narrow;
+};
+
 // Allocates a statement on the connection; on failure the connection's
 // diagnostic becomes the error and the handle is empty.
 SQLRETURN allocateStatement(ODBCConnection* connection, SQLHSTMT* statement) {
@@ -279,11 +286,12 @@ uint8_t ODBCDatabaseConnect(HostObject object) {
     ClearLastError(connection);
 
     if (connection->hdbc) {
-        SQLUINTEGER dead = 1;
+        IntegerAnswer dead;
+        dead.narrow = 1;
         const SQLRETURN rc = ODBC(connection, SQLGetConnectAttr, connection->hdbc,
-                                  SQLINTEGER(SQL_ATTR_CONNECTION_DEAD), &dead, SQLINTEGER(0),
-                                  static_cast<SQLINTEGER*>(nullptr));
-        if (Succeeded(rc) && dead == SQL_CD_FALSE) return 1;
+                                  SQLINTEGER(SQL_ATTR_CONNECTION_DEAD), static_cast<SQLPOINTER>(&dead),
+                                  SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
+        if (Succeeded(rc) && dead.narrow == SQL_CD_FALSE) return 1;
         ODBCCloseDatabase(connection);
     }
 
@@ -379,10 +387,10 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
     if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_DATABASE_NAME), answer,
                        SQLSMALLINT(sizeof answer), &length)))
         replaceString(&connection->DatabaseName, fw::BuildString(answer, int64_t(std::strlen(answer))));
-    SQLUINTEGER loginTimeout = 0;
+    IntegerAnswer loginTimeout;
     if (Succeeded(ODBC(connection, SQLGetConnectOption, connection->hdbc, SQLUSMALLINT(SQL_LOGIN_TIMEOUT),
                        static_cast<SQLPOINTER>(&loginTimeout))))
-        connection->Timeout = int64_t(loginTimeout);
+        connection->Timeout = int64_t(loginTimeout.narrow);
     SQLUSMALLINT activeStatements = 0;
     if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_ACTIVE_STATEMENTS),
                        &activeStatements, SQLSMALLINT(sizeof activeStatements), &length)))
