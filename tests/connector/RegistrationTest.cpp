@@ -15,6 +15,7 @@
 
 #include "services/ODBCDatabase.h"
 #include "services/PluginEntryTable.h"
+#include "connector/source/ODBCCursor.h"
 #include "connector/source/ODBCDatabase.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/support/ScriptedInteraction.h"
@@ -239,6 +240,29 @@ TEST_F(Registration, UnfinishedMembersAnswerOptionNotSupported) {
     EXPECT_EQ(db.ErrorMessage(), "Option not supported.");
     EXPECT_TRUE(db.TableSchema().IsNil());
     EXPECT_EQ(db.ErrorMessage(), "Option not supported.");
+}
+
+TEST_F(Registration, RecordSetWithoutACursorAnswersNothing) {
+    ASSERT_EQ(RegisteredCursorTables().size(), 1u);
+    DbCursorTable* table = RegisteredCursorTables()[0];
+    EXPECT_EQ(table->version, 1);
+    EXPECT_EQ(RegisteredEngineTables()[0]->version, 1);
+    EXPECT_EQ(RegisteredEngineTables()[0]->headerBytes[1], 4);
+    // A handle as the connector makes it, holding no cursor; its close frees it.
+    auto* handle = new corvane::CursorHandle{};
+    Ref<RecordSet> rs = WrapPluginRecordSet(
+        reinterpret_cast<REALdbCursorFromDBCursor_t>(PluginHostResolve("REALdbCursorFromDBCursor"))(handle, table),
+        nullptr);
+    ASSERT_FALSE(rs.IsNil());
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(rs->FieldCount(), 0);
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_EQ(rs->ColumnName(0), "");
+    EXPECT_EQ(table->columnType(handle, 0), 0);
+    rs->MoveFirst();
+    rs->Edit();
+    rs->Update();
+    rs->Close();
 }
 
 // ---- design time ----
