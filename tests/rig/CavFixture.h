@@ -1,0 +1,59 @@
+#pragma once
+// CAV files for tests, and the rig that reaches them through ODBC.
+//
+// A test executable that links cav_rig reaches the rig through the driver
+// manager: at start the library points ODBCINSTINI, ODBCINI, SYSODBCINSTINI
+// and SYSODBCINI at the rig's files (unless they are set already).
+//
+// A CAV file here is an SQLite file with the tables that the conversions
+// write (tree, matings, soldStock, vaccinations) and cavyUser, reached
+// through iODBC with the driver registered as "Microsoft Access Driver (*.mdb)"
+// in the rig's own odbcinst.ini. The file's password lives in the table
+// cavRigPassword (column password); the driver refuses any other PWD= with
+// SQLSTATE 28000, native error -1905 and the message
+// "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.".
+// A file without that table takes any password or none.
+//
+// Files are built with the sqlite3 command-line program, and tests read what
+// was written with it too (SqliteCli), so that what a test checks never passes
+// through the code under test.
+
+#include <optional>
+#include <string>
+
+namespace cav_rig {
+
+inline constexpr const char* kDriverName = "Microsoft Access Driver (*.mdb)";
+inline constexpr const char* kPassword = "qe7rtmoxa";  // the password of every CAV file
+inline constexpr int kPasswordNativeError = -1905;
+inline constexpr const char* kPasswordState = "28000";
+inline constexpr const char* kPasswordMessage = "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.";
+
+// The data sources of the rig's odbc.ini: the file of "CAV Rig" has the CAV
+// password, that of "CAV Rig Open" none. Both files are shared by all tests:
+// read them, never write them.
+inline constexpr const char* kDataSource = "CAV Rig";
+inline constexpr const char* kOpenDataSource = "CAV Rig Open";
+
+// The connection text of a CAV file as the conversions make it:
+// "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + path + ";UID=;PWD=" + password + ";".
+std::string connectionText(const std::string& path, const std::string& password = kPassword);
+
+}  // namespace cav_rig
+
+class CavFixture {
+public:
+    struct Options {
+        // The id of the one cavyUser row, whose captions are NULL; nullopt
+        // for an empty cavyUser.
+        std::optional<int> cavyUserId = 1;
+        // The password that the file records; nullopt for a file without one.
+        std::optional<std::string> password = std::string(cav_rig::kPassword);
+    };
+
+    // Makes a new CAV file at `path` (which must not exist yet) with the
+    // sqlite3 tool. Throws std::runtime_error with the tool's message when it
+    // cannot. Read and seed it with SqliteCli (tests/support/SqliteCli.h).
+    static void create(const std::string& path, const Options& options);
+    static void create(const std::string& path) { create(path, Options{}); }
+};
