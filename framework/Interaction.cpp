@@ -33,4 +33,12 @@ int MsgBox(const String& text, int buttons, const String& title) { return g_hand
 
 void Beep() { g_handler->Beep(); }
 
+bool AskTexts(const String& title, const std::vector<TextPrompt>& prompts, std::vector<String>& answers) {
+    answers.clear();
+    const bool confirmed = g_handler->AskTexts(title, prompts, answers);
+    if (confirmed) answers.resize(prompts.size());
+    else answers.clear();
+    return confirmed;
+}
+
 Ref<FolderItem> OpenDialog::ShowModal() { return g_handler->ChooseFile(Title, Filter, InitialDirectory); }

@@ -5,6 +5,8 @@
 // dialogs; tests install one that answers from a script and records what the
 // user would have seen.
 
+#include <vector>
+
 #include "framework/FolderItem.h"
 #include "framework/Ref.h"
 #include "framework/Text.h"
@@ -13,6 +15,12 @@
 // 36 (Yes and No with a question icon) a question. Answers: 1 OK, 6 Yes, 7 No.
 enum : int { MsgBoxOK = 0, MsgBoxYesNoQuestion = 36 };
 enum : int { AnswerOK = 1, AnswerYes = 6, AnswerNo = 7 };
+
+// One labelled text field of a form that asks the user for texts.
+struct TextPrompt {
+    String label;
+    bool masked;  // the entry hides what is typed (a password)
+};
 
 class InteractionHandler {
 public:
@@ -26,6 +34,16 @@ public:
     virtual void Beep() = 0;
     // Opens the item with the desktop's default program.
     virtual void Launch(const FolderItem& item) = 0;
+    // Shows a modal form with one text field per prompt. True and one answer
+    // per prompt when the user confirmed it; false when cancelled. Handlers
+    // that offer no such form answer false.
+    virtual bool AskTexts(const String& title, const std::vector<TextPrompt>& prompts,
+                          std::vector<String>& answers) {
+        (void)title;
+        (void)prompts;
+        (void)answers;
+        return false;
+    }
 };
 
 // Installs the handler (not owned); nullptr restores the default one, which
@@ -38,6 +56,8 @@ int MsgBox(const String& text);
 // A box with the given buttons and title; with 36 the answer is 6 for Yes.
 int MsgBox(const String& text, int buttons, const String& title);
 void Beep();
+// Asks for texts through the handler's form (see InteractionHandler::AskTexts).
+bool AskTexts(const String& title, const std::vector<TextPrompt>& prompts, std::vector<String>& answers);
 
 // The framework's file-open dialog.
 class OpenDialog {

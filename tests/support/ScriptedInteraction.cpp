@@ -8,6 +8,7 @@ ScriptedInteraction::~ScriptedInteraction() {
     SetInteractionHandler(previous_ == this ? nullptr : previous_);
     EXPECT_TRUE(answers_.empty()) << answers_.size() << " queued answer(s) were never asked for";
     EXPECT_TRUE(choices_.empty()) << choices_.size() << " queued file choice(s) were never asked for";
+    EXPECT_TRUE(forms_.empty()) << forms_.size() << " queued form answer(s) were never asked for";
 }
 
 std::vector<String> ScriptedInteraction::texts() const {
@@ -20,6 +21,7 @@ void ScriptedInteraction::clear() {
     boxes_.clear();
     dialogs_.clear();
     launched_.clear();
+    shownForms_.clear();
     beeps_ = 0;
 }
 
@@ -51,3 +53,17 @@ Ref<FolderItem> ScriptedInteraction::ChooseFile(const String& title, const Strin
 }
 
 void ScriptedInteraction::Launch(const FolderItem& item) { launched_.push_back(item.AbsolutePath()); }
+
+bool ScriptedInteraction::AskTexts(const String& title, const std::vector<TextPrompt>& prompts,
+                                   std::vector<String>& answers) {
+    if (forms_.empty()) {
+        ADD_FAILURE() << "unexpected form \"" << title << "\"";
+        shownForms_.push_back({title, prompts, false});
+        return false;
+    }
+    auto [confirmed, texts] = forms_.front();
+    forms_.pop_front();
+    shownForms_.push_back({title, prompts, confirmed});
+    if (confirmed) answers = texts;
+    return confirmed;
+}

@@ -16,6 +16,12 @@ struct ShownBox {
     int answer;
 };
 
+struct ShownForm {
+    String title;
+    std::vector<TextPrompt> prompts;
+    bool confirmed;
+};
+
 struct ShownDialog {
     String title;
     String filter;
@@ -33,10 +39,14 @@ public:
     void AnswerNo() { AnswerNext(::AnswerNo); }
     // Queues the item that the next file dialog returns (nil: cancelled).
     void ChooseNext(Ref<FolderItem> item) { choices_.push_back(std::move(item)); }
+    // Queues the texts that the next form returns; CancelFormNext cancels it.
+    void FillFormNext(std::vector<String> texts) { forms_.push_back({true, std::move(texts)}); }
+    void CancelFormNext() { forms_.push_back({false, {}}); }
 
     const std::vector<ShownBox>& boxes() const { return boxes_; }
     const std::vector<ShownDialog>& dialogs() const { return dialogs_; }
     const std::vector<String>& launched() const { return launched_; }
+    const std::vector<ShownForm>& forms() const { return shownForms_; }
     int beeps() const { return beeps_; }
     // The texts of all boxes shown so far, in order.
     std::vector<String> texts() const;
@@ -47,11 +57,15 @@ public:
                                const Ref<FolderItem>& initialFolder) override;
     void Beep() override { ++beeps_; }
     void Launch(const FolderItem& item) override;
+    bool AskTexts(const String& title, const std::vector<TextPrompt>& prompts,
+                  std::vector<String>& answers) override;
 
 private:
     InteractionHandler* previous_;
     std::deque<int> answers_;
     std::deque<Ref<FolderItem>> choices_;
+    std::deque<std::pair<bool, std::vector<String>>> forms_;
+    std::vector<ShownForm> shownForms_;
     std::vector<ShownBox> boxes_;
     std::vector<ShownDialog> dialogs_;
     std::vector<String> launched_;

@@ -1,0 +1,114 @@
+#pragma once
+// Record sets that the connector hands to the framework: the abstract
+// RbCursor, the handle that the framework's record set carries, and
+// ODBCCursor, the cursor over the result of one ODBC statement.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/plugin/PluginInterface.h"
+
+struct ODBCConnection;
+
+namespace corvane {
+
+// The abstract record set. Column indexes are 0-based.
+class RbCursor {
+public:
+    virtual ~RbCursor() = default;
+    virtual int64_t RecordCount() = 0;
+    virtual int64_t ColumnCount() = 0;
+    virtual HostString ColumnName(int64_t index) = 0;  // new string, or none
+    virtual int64_t ColumnType(int64_t index) = 0;
+    virtual bool NextRecord() = 0;
+    virtual void PreviousRecord() = 0;
+    virtual void FirstRecord() = 0;
+    virtual void LastRecord() = 0;
+    virtual void EditRecord() = 0;
+    virtual void DeleteRecord() = 0;
+    virtual void ColumnValue(int64_t index, void** value, int32_t* type, int64_t* length) = 0;
+    virtual void UpdateRecord(FieldChange* first) = 0;
+    virtual int64_t FieldKey(int64_t index) = 0;
+};
+
+// What the framework's record set carries: the cursor, and a connection that
+// the catalog queries fill.
+struct CursorHandle {
+    RbCursor* cursor = nullptr;
+    ODBCConnection* connection = nullptr;
+};
+
+// One result column with its buffers. The value areas are bound to the
+// statement, so a binding never moves once made.
+struct ColumnBinding {
+    SQLUSMALLINT number = 0;  // 1-based
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT nameLength = 0;
+    SQLULEN columnSize = 0;
+    uint32_t hostType = 0;
+    SQLSMALLINT sqlType = 0;
+    SQLSMALLINT decimalDigits = 0;
+    SQLSMALLINT nullable = 0;
+    SQLLEN length = 0;        // the driver's length or SQL_NULL_DATA; after a read, the bytes handed out
+    alignas(8) unsigned char value[1024] = {};
+    char utf8[1024] = {};
+    unsigned char* longData = nullptr;  // owned
+    size_t longDataCapacity = 0;        // bytes the long-data buffer holds
+    bool longDataBound = false;         // made when binding; stays for every row
+};
+
+// The framework's column type of an ODBC SQL type.
+uint32_t MapSqlTypeToHostType(SQLSMALLINT sqlType);
+
+class ODBCCursor : public RbCursor {
+public:
+    // Holds one reference to the connection. With `ownsStatement` the cursor
+    // frees the statement; otherwise it only closes its result.
+    ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const char* sql, bool ownsStatement);
+    ~ODBCCursor() override;
+    ODBCCursor(const ODBCCursor&) = delete;
+    ODBCCursor& operator=(const ODBCCursor&) = delete;
+
+    int64_t RecordCount() override;
+    int64_t ColumnCount() override;
+    HostString ColumnName(int64_t index) override;
+    int64_t ColumnType(int64_t index) override;
+    bool NextRecord() override;
+    void PreviousRecord() override;
+    void FirstRecord() override;
+    void LastRecord() override;
+    void EditRecord() override;
+    void DeleteRecord() override;
+    void ColumnValue(int64_t index, void** value, int32_t* type, int64_t* length) override;
+    void UpdateRecord(FieldChange* first) override;
+    int64_t FieldKey(int64_t index) override;
+    // The value as text; the caller frees it with free() when mustFree is set.
+    char* ColumnValueAsString(int64_t index, int64_t* length, bool* mustFree);
+
+private:
+    void CreateBindings();
+    void CleanupBindings();
+    void CleanupRow();
+    void GetRowValues();
+    void Scroll(SQLSMALLINT orientation, const char* name);
+    void ReadLongBinary(ColumnBinding& binding);
+    void ReadLongText(ColumnBinding& binding);
+    bool ColumnInRange(int64_t index) const { return index >= 0 && index < columnCount_; }
+
+    SQLHSTMT statement_ = SQL_NULL_HSTMT;
+    ODBCConnection* connection_ = nullptr;
+    SQLSMALLINT columnCount_ = 0;
+    std::string whereClause_;
+    std::string tableName_;
+    std::string sql_;
+    std::vector<std::string> keyColumns_;
+    bool rowLoaded_ = false;
+    bool ownsStatement_ = false;
+    std::vector<std::unique_ptr<ColumnBinding>> bindings_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,623 @@
+#include "connector/source/ODBCDatabase.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "connector/source/FrameworkCalls.h"
+#include "connector/source/ODBCCursor.h"
+#include "connector/source/ODBCUtilities.h"
+#include "connector/source/linux_dsnchooser.h"
+
+namespace corvane {
+
+DbEngineTable* EngineTable();
+DbCursorTable* CursorTable();
+HostObject WrapCursor(CursorHandle* handle);
+void CloseCursor(CursorHandle* handle);
+
+namespace {
+
+// A connection text is at most this long.
+constexpr size_t kMaxConnectionText = 4095;
+
+// The one environment of the process: made at the first connect, never freed.
+SQLHENV g_environment = SQL_NULL_HENV;
+
+// An ODBC handle with one owner, freed with `Free` unless released.
+template <class Handle, void (*Free)(ODBCConnection*, Handle)>
+class UniqueHandle {
+public:
+    explicit UniqueHandle(ODBCConnection* connection, Handle handle = nullptr)
+        : connection_(connection), handle_(handle) {}
+    ~UniqueHandle() {
+        if (handle_) Free(connection_, handle_);
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    Handle* out() { return &handle_; }
+    Handle get() const { return handle_; }
+    Handle release() {
+        Handle h = handle_;
+        handle_ = nullptr;
+        return h;
+    }
+
+private:
+    ODBCConnection* connection_;
+    Handle handle_;
+};
+
+void dropStatement(ODBCConnection* connection, SQLHSTMT h) { ODBC(connection, SQLFreeStmt, h, SQLUSMALLINT(SQL_DROP)); }
+void freeConnection(ODBCConnection* connection, SQLHDBC h) { ODBC(connection, SQLFreeConnect, h); }
+
+// A statement of one select or statement; a connection handle being connected.
+using StatementHandle = UniqueHandle<SQLHSTMT, dropStatement>;
+using ConnectionHandle = UniqueHandle<SQLHDBC, freeConnection>;
+
+// Room for an unsigned 32-bit answer that some drivers write as a full
+// machine word; the value is read from its first 32 bits.
+union IntegerAnswer {
+    SQLULEN wide = 0;
+    SQLUINTEGER narrow;
+};
+
+// Allocates a statement on the connection; on failure the connection's
+// diagnostic becomes the error and the handle is empty.
+SQLRETURN allocateStatement(ODBCConnection* connection, SQLHSTMT* statement) {
+    *statement = SQL_NULL_HSTMT;
+    const SQLRETURN rc = ODBC(connection, SQLAllocStmt, connection->hdbc, statement);
+    if (!Succeeded(rc)) {
+        SetErrorFromConnection(connection);
+        *statement = SQL_NULL_HSTMT;
+    }
+    return rc;
+}
+
+std::vector<ODBCConnection*>& busyConnections() {
+    static std::vector<ODBCConnection*> list;
+    return list;
+}
+
+bool containsKeyword(const std::string& text) {
+    std::string lower(text);
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("dsn=") != std::string::npos || lower.find("driver=") != std::string::npos ||
+           lower.find("library=") != std::string::npos;
+}
+
+std::string dsnText(const std::string& dsn, const std::string& user, const std::string& password) {
+    return "DSN=" + dsn + ";UID=" + user + ";PWD=" + password + ";";
+}
+
+// The bytes of a framework string in its own encoding, then the string is
+// released; "" (and `readable` false) when there is none.
+std::string takeText(HostString s, bool* readable = nullptr) {
+    fw::HostBytes bytes = fw::HostBytes::Read(s);
+    if (readable) *readable = bytes.ok();
+    std::string text = bytes.str();
+    fw::UnlockString(s);
+    return text;
+}
+
+void replaceString(HostString* field, HostString value) {
+    fw::UnlockString(*field);
+    *field = value;
+}
+
+// A text of the connection object's: its bytes in the string's own encoding.
+std::string fieldText(HostString s) { return fw::HostBytes::Read(s).str(); }
+
+// A select or statement run on the calling thread, inside the engine entry.
+class ODBCSelectThread {
+public:
+    ODBCSelectThread(ODBCConnection* connection, HostString sql)
+        : connection_(connection), text_(fw::HostBytes::Read(sql, HOST_ENCODING_UTF8)) {
+        Trace(connection_, "ENTER ODBCSelectThread(%p, %s)", static_cast<void*>(connection_), fw::CString(sql));
+    }
+    ~ODBCSelectThread() { Trace(connection_, "ENTER ~ODBCSelectThread"); }
+
+    void Run();
+    HostObject result = nullptr;
+
+private:
+    ODBCConnection* connection_;
+    fw::HostBytes text_;
+};
+
+void ODBCSelectThread::Run() {
+    if (!BeginQuery(connection_)) return;
+    Trace(connection_, "ENTER ODBCSelectThread::Run");
+    ClearLastError(connection_);
+    SQLHSTMT raw;
+    if (Succeeded(allocateStatement(connection_, &raw))) {
+        StatementHandle statement(connection_, raw);
+        if (connection_->ScrollableCursor)
+            ODBC(connection_, SQLSetStmtAttr, statement.get(), SQLINTEGER(SQL_ATTR_CURSOR_SCROLLABLE),
+                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_SCROLLABLE)), SQLINTEGER(0));
+        if (connection_->Timeout > 0)
+            ODBC(connection_, SQLSetStmtAttr, statement.get(), SQLINTEGER(SQL_ATTR_QUERY_TIMEOUT),
+                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connection_->Timeout)), SQLINTEGER(0));
+        WideText wide = MakeWide(HOST_ENCODING_UTF8, text_.data(), text_.size());
+        void* token = fw::DetachFromHost();
+        const SQLRETURN rc = ODBC(connection_, SQLExecDirectW, statement.get(), wide.data(), wide.length);
+        fw::AttachToHost(token);
+        if (!Succeeded(rc)) {
+            SetErrorFromStatement(connection_, statement.get());
+        } else {
+            SQLLEN rows = 0;
+            if (Succeeded(ODBC(connection_, SQLRowCount, statement.get(), &rows))) connection_->lastRowCount = rows;
+            auto* cursor = new ODBCCursor(connection_, statement.release(), text_.str().c_str(), true);
+            connection_->lastSelectCursor = cursor;
+            auto* handle = new CursorHandle{cursor, nullptr};
+            result = WrapCursor(handle);
+            if (!result) CloseCursor(handle);  // the framework gave no record set: nothing may keep the cursor
+        }
+    }
+    EndQuery(connection_);
+}
+
+class ODBCExecuteThread {
+public:
+    ODBCExecuteThread(ODBCConnection* connection, HostString sql)
+        : connection_(connection), text_(fw::HostBytes::Read(sql, HOST_ENCODING_UTF8)) {
+        Trace(connection_, "ENTER ODBCExecuteThread(%p, %s)", static_cast<void*>(connection_), fw::CString(sql));
+    }
+    ~ODBCExecuteThread() { Trace(connection_, "ENTER ~ODBCExecuteThread"); }
+
+    void Run() {
+        Trace(connection_, "ENTER ODBCExecuteThread::Run");
+        ClearLastError(connection_);
+        const std::string text = text_.str();
+        odbc_execDirect(connection_, text.c_str(), HOST_ENCODING_UTF8);
+    }
+
+private:
+    ODBCConnection* connection_;
+    fw::HostBytes text_;
+};
+
+}  // namespace
+
+// ---- the connection object ----------------------------------------------------
+
+void InitConnection(ODBCConnection* connection) {
+    connection->Timeout = 0;
+    connection->Attribute = 0;
+    connection->ScrollableCursor = 0;
+    connection->ExtendedSchema = 0;
+    connection->allowsBinds = 0;
+    connection->needsLongDataLengths = 0;
+    connection->traceOn = 0;
+    connection->traceStream = nullptr;
+
+    FILE* flag = std::fopen(TraceFlagFile, "r");
+    if (!flag) return;
+    char path[4096];
+    const int words = std::fscanf(flag, "%4095s", path);
+    std::fclose(flag);
+    if (words != 1) return;
+    connection->traceStream = OpenTraceLog(path);
+    if (connection->traceStream) connection->traceOn = 1;
+}
+
+ODBCConnection* AddRef(ODBCConnection* connection) {
+    ++connection->refCount;
+    return connection;
+}
+
+void Release(ODBCConnection* connection) {
+    if (connection->refCount-- <= 1) {
+        ODBCCloseDatabase(connection);
+        ClearLastError(connection);
+    }
+}
+
+void ClearLastError(ODBCConnection* connection) {
+    connection->lastErrorCode = 0;
+    std::free(connection->lastErrorText);
+    connection->lastErrorText = nullptr;
+}
+
+void SetLastError(ODBCConnection* connection, int32_t code, const char* text) {
+    ClearLastError(connection);
+    connection->lastErrorCode = code;
+    if (text) connection->lastErrorText = strdup(text);
+}
+
+void SetLastErrorWide(ODBCConnection* connection, int32_t code, const SQLWCHAR* text) {
+    ClearLastError(connection);
+    connection->lastErrorCode = code;
+    if (!text) return;
+    size_t chars = 0;
+    while (text[chars]) ++chars;
+    std::vector<char> utf8(4 * chars + 5);
+    Utf32ToUtf8(text, 4 * chars, utf8.data(), 4 * chars + 4, nullptr);
+    connection->lastErrorText = strdup(utf8.data());
+}
+
+namespace {
+
+// The first diagnostic record of a handle; false when it cannot be read.
+bool readDiagnostic(ODBCConnection* connection, SQLSMALLINT handleType, SQLHANDLE handle) {
+    SQLWCHAR state[6] = {};
+    SQLWCHAR message[512] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc =
+        ODBC(connection, SQLGetDiagRecW, handleType, handle, SQLSMALLINT(1), state, &native, message,
+             SQLSMALLINT(511), &length);
+    if (!Succeeded(rc)) return false;
+    message[511] = 0;
+    SetLastErrorWide(connection, native != 0 ? native : 1, message);
+    return true;
+}
+
+}  // namespace
+
+void SetErrorFromConnection(ODBCConnection* connection) {
+    if (!connection->hdbc) {
+        ClearLastError(connection);
+        return;
+    }
+    readDiagnostic(connection, SQL_HANDLE_DBC, connection->hdbc);
+}
+
+void SetErrorFromStatement(ODBCConnection* connection, SQLHSTMT statement) {
+    if (!connection->hdbc) {
+        ClearLastError(connection);
+        return;
+    }
+    if (!readDiagnostic(connection, SQL_HANDLE_STMT, statement)) SetErrorFromConnection(connection);
+}
+
+void SetOptionNotSupported(ODBCConnection* connection) {
+    if (connection) SetLastError(connection, 1, "Option not supported.");
+}
+
+// ---- connect and close ------------------------------------------------------------
+
+uint8_t ODBCDatabaseConnect(HostObject object) {
+    auto* connection = static_cast<ODBCConnection*>(fw::GetDBFromDatabase(object));
+    if (!connection) return 0;
+    Trace(connection, "ENTER ODBCDatabaseConnect(%p)", static_cast<void*>(connection));
+    ClearLastError(connection);
+
+    if (connection->hdbc) {
+        IntegerAnswer dead;
+        dead.narrow = 1;
+        const SQLRETURN rc = ODBC(connection, SQLGetConnectAttr, connection->hdbc,
+                                  SQLINTEGER(SQL_ATTR_CONNECTION_DEAD), static_cast<SQLPOINTER>(&dead),
+                                  SQLINTEGER(0), static_cast<SQLINTEGER*>(nullptr));
+        if (Succeeded(rc) && dead.narrow == SQL_CD_FALSE) return 1;
+        ODBCCloseDatabase(connection);
+    }
+
+    bool hostReadable = false;
+    const std::string host = takeText(fw::GetDBHost(object), &hostReadable);
+    const std::string dataSource = fieldText(connection->DataSource);
+
+    std::string text;
+    if (!dataSource.empty() || (hostReadable && !host.empty())) {
+        const std::string user = takeText(fw::GetDBUserName(object));
+        const std::string password = takeText(fw::GetDBPassword(object));
+        if (!dataSource.empty())
+            text = containsKeyword(dataSource) ? dataSource : dsnText(dataSource, user, password);
+        else
+            text = dsnText(host, user, password);
+    }
+    if (text.size() > kMaxConnectionText) {
+        // Cut short it would name another data source or password.
+        SetLastError(connection, 1, "The connection text is longer than 4095 bytes.");
+        return 0;
+    }
+
+    const bool connected = ODBCConnect(connection, text.c_str());
+    if (connected) fw::SetDBIsConnected(object, true);
+    return connected ? 1 : 0;
+}
+
+bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
+    static bool environmentTried = false;
+    if (!environmentTried) {
+        environmentTried = true;
+        if (!Succeeded(ODBC(connection, SQLAllocEnv, &g_environment))) {
+            g_environment = SQL_NULL_HENV;
+            environmentTried = false;  // nothing was made: the next connect tries again
+            return false;
+        }
+        if (!Succeeded(ODBC(connection, SQLSetEnvAttr, g_environment, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
+                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), SQLINTEGER(0))))
+            return false;
+    }
+    if (g_environment == SQL_NULL_HENV) return false;
+
+    ConnectionHandle handle(connection);
+    if (!Succeeded(ODBC(connection, SQLAllocConnect, g_environment, handle.out()))) return false;
+
+    Trace(connection, "ENTER ODBCConnect(%p, %s)", static_cast<void*>(connection), connectionText);
+    char text[4096];
+    std::snprintf(text, sizeof text, "%s", connectionText);
+
+    if (connection->Attribute != 0) {
+        fw::HostBytes value = fw::HostBytes::Read(connection->AttributeString);
+        ODBC(connection, SQLSetConnectAttr, handle.get(), SQLINTEGER(connection->Attribute),
+             reinterpret_cast<SQLPOINTER>(const_cast<char*>(value.data())), SQLINTEGER(value.size()));
+    }
+    if (connection->Timeout != 0)
+        ODBC(connection, SQLSetConnectAttr, handle.get(), SQLINTEGER(SQL_ATTR_LOGIN_TIMEOUT),
+             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(static_cast<SQLUINTEGER>(connection->Timeout))), SQLINTEGER(0));
+
+    if (text[0] == 0) {
+        // No text at all: the user picks a data source and logs in. A
+        // cancelled choice frees the handle, so nothing half-made remains.
+        char* dsn = ChooseDataSource();
+        if (!dsn) return false;
+        char user[128] = {};
+        char password[128] = {};
+        AskLogin("", "", dsn, user, password);
+        std::snprintf(text, sizeof text, "DSN=%s;UID=%s;PWD=%s;", dsn, user, password);
+        std::free(dsn);
+    }
+
+    SQLSMALLINT completedLength = 0;
+    const SQLRETURN rc =
+        ODBC(connection, SQLDriverConnect, handle.get(), static_cast<SQLHWND>(nullptr),
+             reinterpret_cast<SQLCHAR*>(text), SQLSMALLINT(SQL_NTS),
+             reinterpret_cast<SQLCHAR*>(connection->completedConnectionText),
+             SQLSMALLINT(sizeof connection->completedConnectionText), &completedLength,
+             SQLUSMALLINT(SQL_DRIVER_COMPLETE_REQUIRED));
+    connection->hdbc = handle.get();
+    if (!Succeeded(rc)) {
+        SetErrorFromConnection(connection);
+        connection->hdbc = SQL_NULL_HDBC;  // the handle is freed as it goes
+        return false;
+    }
+    handle.release();
+
+    char answer[128];
+    SQLSMALLINT length = 0;
+    std::memset(answer, 0, sizeof answer);
+    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_DBMS_NAME), answer,
+                       SQLSMALLINT(sizeof answer), &length)))
+        replaceString(&connection->DBMS, fw::BuildString(answer, int64_t(std::strlen(answer))));
+    std::memset(answer, 0, sizeof answer);
+    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_DATABASE_NAME), answer,
+                       SQLSMALLINT(sizeof answer), &length)))
+        replaceString(&connection->DatabaseName, fw::BuildString(answer, int64_t(std::strlen(answer))));
+    IntegerAnswer loginTimeout;
+    if (Succeeded(ODBC(connection, SQLGetConnectOption, connection->hdbc, SQLUSMALLINT(SQL_LOGIN_TIMEOUT),
+                       static_cast<SQLPOINTER>(&loginTimeout))))
+        connection->Timeout = int64_t(loginTimeout.narrow);
+    SQLUSMALLINT activeStatements = 0;
+    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_ACTIVE_STATEMENTS),
+                       &activeStatements, SQLSMALLINT(sizeof activeStatements), &length)))
+        connection->maxActiveStatements = activeStatements;
+    SQLUINTEGER extensions = 0;
+    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_GETDATA_EXTENSIONS), &extensions,
+                       SQLSMALLINT(sizeof extensions), &length)) &&
+        (extensions & SQL_GD_ANY_COLUMN)) {
+        connection->allowsBinds = 1;
+        Trace(connection, "data source allows binds");
+    }
+    char needsLength[4] = {};
+    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_NEED_LONG_DATA_LEN), needsLength,
+                       SQLSMALLINT(sizeof needsLength), &length)) &&
+        needsLength[0] == 'Y') {
+        connection->needsLongDataLengths = 1;
+        Trace(connection, "needs long data for parameter binding");
+    }
+    return connection->hdbc != SQL_NULL_HDBC;
+}
+
+void ODBCCloseDatabase(ODBCConnection* connection) {
+    Trace(connection, "ENTER ODBCCloseDatabase(%p)", static_cast<void*>(connection));
+    if (!connection->hdbc) return;
+    ClearLastError(connection);
+    if (!Succeeded(ODBC(connection, SQLDisconnect, connection->hdbc))) SetErrorFromConnection(connection);
+    ODBC(connection, SQLFreeConnect, connection->hdbc);
+    connection->hdbc = SQL_NULL_HDBC;
+}
+
+int64_t ODBCLastErrorCode(ODBCConnection* connection) {
+    Trace(connection, "ENTER ODBCLastErrorCode(%p)", static_cast<void*>(connection));
+    return connection->lastErrorCode;
+}
+
+HostString ODBCLastErrorString(ODBCConnection* connection) {
+    Trace(connection, "ENTER ODBCLastErrorString(%p)", static_cast<void*>(connection));
+    if (!connection->lastErrorText) return nullptr;
+    return fw::BuildUtf8String(connection->lastErrorText, int64_t(std::strlen(connection->lastErrorText)));
+}
+
+// ---- statements -------------------------------------------------------------------
+
+bool BeginQuery(ODBCConnection* connection) {
+    auto& busy = busyConnections();
+    if (std::find(busy.begin(), busy.end(), connection) != busy.end()) {
+        SetLastError(connection, 48879, "A query is already in progress");
+        return false;
+    }
+    busy.push_back(connection);
+    return true;
+}
+
+void EndQuery(ODBCConnection* connection) {
+    auto& busy = busyConnections();
+    busy.erase(std::remove(busy.begin(), busy.end(), connection), busy.end());
+}
+
+HostObject ODBCPerformSelect(ODBCConnection* connection, HostString sql) {
+    Trace(connection, "ENTER ODBCPerformSelect(%p, %s)", static_cast<void*>(connection), fw::CString(sql));
+    if (!connection->hdbc) {
+        SetLastError(connection, 1, "Not connected.");
+        return nullptr;
+    }
+    ODBCSelectThread select(connection, sql);
+    select.Run();
+    return select.result;
+}
+
+void ODBCExecute(ODBCConnection* connection, HostString sql) {
+    Trace(connection, "ENTER ODBCExecute(%p, %s)", static_cast<void*>(connection), fw::CString(sql));
+    if (!connection->hdbc) {
+        SetLastError(connection, 1, "Not connected.");
+        return;
+    }
+    ODBCExecuteThread execute(connection, sql);
+    execute.Run();
+}
+
+SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEncodingCode encoding) {
+    // A refused statement did not run: it must not read as a success.
+    if (!BeginQuery(connection)) return SQL_ERROR;
+    Trace(connection, "ENTER odbc_execDirect(%p, %s, %u)", static_cast<void*>(connection), text, unsigned(encoding));
+    ClearLastError(connection);
+    SQLHSTMT raw;
+    SQLRETURN rc = allocateStatement(connection, &raw);
+    if (Succeeded(rc)) {
+        StatementHandle statement(connection, raw);
+        WideText wide = MakeWide(encoding, text, std::strlen(text));
+        void* token = fw::DetachFromHost();
+        rc = ODBC(connection, SQLExecDirectW, statement.get(), wide.data(), wide.length);
+        fw::AttachToHost(token);
+        if (rc == SQL_NO_DATA) {
+            // A searched UPDATE or DELETE that matched no row: it ran, and
+            // changed nothing.
+            connection->lastRowCount = 0;
+        } else if (!Succeeded(rc)) {
+            SetErrorFromStatement(connection, statement.get());
+        } else {
+            SQLLEN rows = 0;
+            if (Succeeded(ODBC(connection, SQLRowCount, statement.get(), &rows))) connection->lastRowCount = rows;
+        }
+    }
+    EndQuery(connection);
+    return rc;
+}
+
+namespace {
+
+// Ends the transaction of the connection with SQL_COMMIT or SQL_ROLLBACK.
+void endTransaction(ODBCConnection* connection, const char* name, SQLUSMALLINT completion) {
+    Trace(connection, "ENTER %s(%p)", name, static_cast<void*>(connection));
+    if (!connection->hdbc) {
+        SetLastError(connection, 1, "Not connected.");
+        return;
+    }
+    ClearLastError(connection);
+    if (!Succeeded(ODBC(connection, SQLTransact, static_cast<SQLHENV>(SQL_NULL_HENV), connection->hdbc, completion)))
+        SetErrorFromConnection(connection);
+}
+
+}  // namespace
+
+void ODBCCommit(ODBCConnection* connection) { endTransaction(connection, "ODBCCommit", SQL_COMMIT); }
+
+void ODBCRollback(ODBCConnection* connection) { endTransaction(connection, "ODBCRollback", SQL_ROLLBACK); }
+
+void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValue* first) {
+    Trace(connection, "ENTER ODBCAddTableRecord(%p)", static_cast<void*>(connection));
+    if (!connection->hdbc) {
+        SetLastError(connection, 1, "Not connected.");
+        return;
+    }
+    ClearLastError(connection);
+    SQLHSTMT raw;
+    if (!Succeeded(allocateStatement(connection, &raw))) return;
+    StatementHandle statement(connection, raw);
+
+    char quoteAnswer[10] = {};
+    SQLSMALLINT quoteLength = 0;
+    bool ok = Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_IDENTIFIER_QUOTE_CHAR),
+                             quoteAnswer, SQLSMALLINT(sizeof quoteAnswer), &quoteLength));
+    const std::string quote = ok ? std::string(quoteAnswer) : std::string();
+
+    // The bound values must live until the statement has run. Each is copied
+    // with a NUL after it: the driver reads the texts up to their end.
+    std::vector<std::string> values;
+    std::vector<SQLLEN> indicators;
+    size_t count = 0;
+    for (InsertValue* node = first; node; node = node->next) ++count;
+    values.reserve(count);
+    indicators.reserve(count);
+
+    std::string columns, markers;
+    SQLUSMALLINT parameter = 1;
+    for (InsertValue* node = first; node && ok; node = node->next, ++parameter) {
+        const std::string name = fw::HostBytes::Read(node->name).str();
+        values.push_back(fw::HostBytes::Read(node->value).str());
+        std::string& value = values.back();
+        const SQLULEN bytes = value.size();
+        columns += name;
+        markers += "?";
+        indicators.push_back(SQL_NTS);
+        SQLLEN* indicator = &indicators.back();
+        char* buffer = value.data();
+        SQLRETURN rc = SQL_SUCCESS;
+        auto bind = [&](SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize, SQLLEN bufferLength) {
+            rc = ODBC(connection, SQLBindParameter, statement.get(), parameter, SQLSMALLINT(SQL_PARAM_INPUT), cType,
+                      sqlType, columnSize, SQLSMALLINT(0), static_cast<SQLPOINTER>(buffer), bufferLength, indicator);
+        };
+        switch (node->type) {
+        case HOST_TYPE_BYTE:
+        case HOST_TYPE_SHORT:
+        case HOST_TYPE_INTEGER:
+        case HOST_TYPE_BOOLEAN: bind(SQL_C_CHAR, SQL_INTEGER, bytes + 1, 0); break;
+        case HOST_TYPE_CHAR:
+        case HOST_TYPE_TEXT:
+        case HOST_TYPE_LONG_TEXT:
+        case HOST_TYPE_STRING_OBJECT:
+            *indicator = SQLLEN(fw::LenB(node->value));
+            bind(SQL_C_CHAR, SQL_VARCHAR, bytes, 0);
+            break;
+        case HOST_TYPE_SINGLE:
+        case HOST_TYPE_DOUBLE:
+        case HOST_TYPE_CURRENCY:
+        case HOST_TYPE_DECIMAL: bind(SQL_C_CHAR, SQL_DOUBLE, bytes + 1, 0); break;
+        case HOST_TYPE_DATE:
+        case HOST_TYPE_TIME:
+        case HOST_TYPE_TIMESTAMP: bind(SQL_C_CHAR, SQL_CHAR, bytes + 1, 0); break;
+        case HOST_TYPE_BINARY:
+        case HOST_TYPE_LONG_BINARY:
+        case HOST_TYPE_MAC_PICT:
+            *indicator = SQLLEN(bytes);
+            bind(SQL_C_BINARY, SQL_LONGVARBINARY, static_cast<SQLULEN>(INT64_MAX), SQLLEN(bytes));
+            break;
+        case HOST_TYPE_INT64: bind(SQL_C_CHAR, SQL_BIGINT, bytes + 1, 0); break;
+        default: break;  // not bound: the driver reports the missing parameter
+        }
+        if (!Succeeded(rc)) ok = false;
+        if (node->next) {
+            columns += ",";
+            markers += ",";
+        }
+    }
+
+    if (ok) {
+        const std::string tableName = fw::HostBytes::Read(table).str();
+        std::string sql = "INSERT INTO " + quote + tableName + quote + "(" + columns + ") values (" + markers + ")";
+        SQLRETURN rc = ODBC(connection, SQLPrepare, statement.get(),
+                            reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
+        if (Succeeded(rc)) rc = ODBC(connection, SQLExecute, statement.get());
+        if (Succeeded(rc)) {
+            SQLLEN rows = 0;
+            if (Succeeded(ODBC(connection, SQLRowCount, statement.get(), &rows))) connection->lastRowCount = rows;
+        } else {
+            SetErrorFromStatement(connection, statement.get());
+        }
+    } else {
+        SetErrorFromStatement(connection, statement.get());
+    }
+}
+
+void SupportedColumnTypes(const int64_t** types, const char** names, int64_t* size) {
+    static const int64_t kTypes[13] = {4, 5, 5, 1, 2, 3, 6, 7, 13, 8, 9, 10, 14};
+    if (types) *types = kTypes;
+    if (names) *names = "char,varchar,text,tinyint,smallint,integer,float,double,decimal,date,time,timestamp,blob";
+    if (size) *size = int64_t(sizeof kTypes);
+}
+
+}  // namespace corvane

@@ -1,0 +1,88 @@
+#pragma once
+// One ODBC connection: the instance data of an ODBCDatabase object. The
+// framework allocates it zero-filled inside the object, so it is a plain
+// record that holds no C++ objects; the connector manages its handle, texts
+// and trace stream by hand. Also the statement execution that the
+// framework's generic database operations reach through the engine table.
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "framework/plugin/PluginInterface.h"
+
+namespace corvane {
+class ODBCCursor;
+}
+
+struct ODBCConnection {
+    int64_t refCount;            // the object, each cursor and each prepared statement
+    SQLHDBC hdbc;                // none while not connected
+    int64_t Timeout;             // login time-out; query time-out of selects when > 0
+    HostString DataSource;
+    char completedConnectionText[1024];
+    HostString AttributeString;
+    int64_t Attribute;
+    HostString DBMS;
+    HostString DatabaseName;
+    uint8_t ScrollableCursor;
+    uint8_t ExtendedSchema;
+    uint8_t allowsBinds;         // the driver reads any column with SQLGetData
+    uint8_t needsLongDataLengths;
+    uint32_t maxActiveStatements;
+    int64_t lastRowCount;
+    int32_t lastErrorCode;       // 0: no error
+    char* lastErrorText;         // owned, UTF-8, or none
+    corvane::ODBCCursor* lastSelectCursor;
+    uint8_t traceOn;
+    FILE* traceStream;           // kept to the end of the process
+};
+
+namespace corvane {
+
+// The trace flag file whose first word names the trace log.
+inline constexpr const char* TraceFlagFile = "/tmp/CorvaneTraceOn.txt";
+
+void InitConnection(ODBCConnection* connection);
+ODBCConnection* AddRef(ODBCConnection* connection);
+// The last release closes the connection and clears its error; the memory
+// stays (it belongs to the object).
+void Release(ODBCConnection* connection);
+
+void ClearLastError(ODBCConnection* connection);
+void SetLastError(ODBCConnection* connection, int32_t code, const char* text);
+void SetLastErrorWide(ODBCConnection* connection, int32_t code, const SQLWCHAR* text);
+// The first diagnostic of the connection (or statement) as the last error;
+// a diagnostic that cannot be read leaves the error as it was.
+void SetErrorFromConnection(ODBCConnection* connection);
+void SetErrorFromStatement(ODBCConnection* connection, SQLHSTMT statement);
+// The error of members that come with a later version of the connector.
+void SetOptionNotSupported(ODBCConnection* connection);
+
+// Connects a connection without a handle with the connection text.
+bool ODBCConnect(ODBCConnection* connection, const char* connectionText);
+
+// Engine table entries.
+void ODBCCloseDatabase(ODBCConnection* connection);
+int64_t ODBCLastErrorCode(ODBCConnection* connection);
+HostString ODBCLastErrorString(ODBCConnection* connection);
+HostObject ODBCPerformSelect(ODBCConnection* connection, HostString sql);
+void ODBCExecute(ODBCConnection* connection, HostString sql);
+void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValue* first);
+void ODBCCommit(ODBCConnection* connection);
+void ODBCRollback(ODBCConnection* connection);
+void SupportedColumnTypes(const int64_t** types, const char** names, int64_t* size);
+
+// Runs one SQL text that returns no rows; the ODBC result.
+SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEncodingCode encoding);
+
+// The process-wide list of connections whose statement is running.
+bool BeginQuery(ODBCConnection* connection);
+void EndQuery(ODBCConnection* connection);
+
+// The method "Connect() as Boolean" of ODBCDatabase.
+uint8_t ODBCDatabaseConnect(HostObject object);
+
+}  // namespace corvane

@@ -1,0 +1,1193 @@
+#include "framework/plugin/PluginHost.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <new>
+#include <string>
+#include <unordered_map>
+
+#include "framework/Interaction.h"
+
+// ---- host strings and objects ------------------------------------------------
+
+struct HostStringObject {
+    int64_t refs = 1;
+    std::string bytes;
+    HostEncodingCode encoding = 0;  // 0: not marked
+};
+
+struct HostObjectData {
+    enum class Kind { Instance, Database, RecordSet, Variant, ObjectArray, IntegerArray };
+
+    int64_t refs = 1;
+    Kind kind = Kind::Instance;
+    ClassDefinition* cls = nullptr;
+    void (*exit)(HostObject) = nullptr;
+    // A database: the engine's database pointer and table.
+    void* db = nullptr;
+    DbEngineTable* engine = nullptr;
+    bool connected = false;
+    Database* frontend = nullptr;  // the C++ database over this object, when there is one
+    // A record set: the plug-in's cursor and table; closed once.
+    void* cursor = nullptr;
+    DbCursorTable* cursorTable = nullptr;
+    bool closed = false;
+    // Variants and arrays.
+    Variant value;
+    std::vector<HostObject> objects;
+    std::vector<int64_t> integers;
+};
+
+namespace {
+
+// Instance data starts at this place within every object, 16-byte aligned.
+constexpr size_t kInstanceDataPlace = (sizeof(HostObjectData) + 15) & ~size_t(15);
+
+struct LoadedLibrary {
+    void* handle = nullptr;
+    String error;
+};
+
+struct HostState {
+    String searchPath = "$ORIGIN/Brevolan Libs:$ORIGIN/Libs";
+    std::map<String, LoadedLibrary> libraries;
+    std::vector<String> log;
+    std::vector<ClassDefinition*> classes;
+    std::vector<ModuleDefinition*> modules;
+    std::vector<DbEngineTable*> engines;
+    std::vector<DbCursorTable*> cursors;
+    std::vector<DesignDataSourceInterface> designInterfaces;
+    std::vector<DesignDataSourceKind> designKinds;
+    std::vector<DesignDataSource> designSources;
+    std::exception_ptr pending;
+    int detachCount = 0;
+    uintptr_t detachToken = 0;
+    std::vector<uintptr_t> openDetaches;  // tokens given and not yet attached
+    void (*detachHook)(void*) = nullptr;
+    void* detachHookContext = nullptr;
+    int64_t liveStrings = 0;
+    int64_t liveObjects = 0;
+};
+
+HostState& state() {
+    static HostState* s = new HostState;  // lives to the end of the process
+    return *s;
+}
+
+void keepPending() {
+    if (!state().pending) state().pending = std::current_exception();
+}
+
+// Runs a host entry point's body; an exception is kept for the program.
+template <class R, class F>
+R guarded(R failure, F body) {
+    try {
+        return body();
+    } catch (...) {
+        keepPending();
+        return failure;
+    }
+}
+template <class F>
+void guardedVoid(F body) {
+    try {
+        body();
+    } catch (...) {
+        keepPending();
+    }
+}
+
+// ---- text encodings ----
+
+bool decodeUtf8(const std::string& in, std::u32string& out) {
+    size_t i = 0;
+    while (i < in.size()) {
+        const unsigned char c = in[i];
+        char32_t cp;
+        int extra;
+        if (c < 0x80) { cp = c; extra = 0; }
+        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
+        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
+        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
+        else return false;
+        if (extra > 0 && i + extra >= in.size()) return false;
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char d = in[i + k];
+            if ((d & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        out.push_back(cp);
+        i += extra + 1;
+    }
+    return true;
+}
+
+void encodeUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) out += char(cp);
+    else if (cp < 0x800) { out += char(0xC0 | (cp >> 6)); out += char(0x80 | (cp & 0x3F)); }
+    else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12)); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18)); out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+bool isUtf8Like(HostEncodingCode code) { return code == HOST_ENCODING_UTF8 || code == 0; }
+
+// The bytes of `in` (in encoding `from`) in encoding `to`; false when they
+// cannot be read or written in it.
+bool convertBytes(const std::string& in, HostEncodingCode from, HostEncodingCode to, std::string& out) {
+    if (from == to || (isUtf8Like(from) && isUtf8Like(to))) {
+        out = in;
+        return true;
+    }
+    std::u32string cps;
+    if (isUtf8Like(from)) {
+        if (!decodeUtf8(in, cps)) return false;
+    } else if (from == HOST_ENCODING_WINDOWS_LATIN1) {
+        for (unsigned char c : in) cps.push_back(c);
+    } else if (from == HOST_ENCODING_UTF32LE) {
+        if (in.size() % 4 != 0) return false;
+        for (size_t i = 0; i < in.size(); i += 4) {
+            const auto* b = reinterpret_cast<const unsigned char*>(in.data() + i);
+            cps.push_back(char32_t(b[0]) | char32_t(b[1]) << 8 | char32_t(b[2]) << 16 | char32_t(b[3]) << 24);
+        }
+    } else {
+        return false;
+    }
+    out.clear();
+    for (char32_t cp : cps) {
+        if (isUtf8Like(to)) {
+            encodeUtf8(cp, out);
+        } else if (to == HOST_ENCODING_WINDOWS_LATIN1) {
+            if (cp > 0xFF) return false;
+            out += char(cp);
+        } else if (to == HOST_ENCODING_UTF32LE) {
+            for (int k = 0; k < 4; ++k) out += char((cp >> (8 * k)) & 0xFF);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+HostString newString(std::string bytes, HostEncodingCode encoding) {
+    auto* s = new HostStringObject;
+    s->bytes = std::move(bytes);
+    s->encoding = encoding;
+    ++state().liveStrings;
+    return s;
+}
+
+// ---- objects ----
+
+HostObject allocateObject(ClassDefinition* cls, HostObjectData::Kind kind) {
+    const size_t dataSize = cls ? cls->dataSize : 0;
+    void* memory = std::calloc(1, kInstanceDataPlace + dataSize);
+    if (!memory) throw std::bad_alloc();
+    auto* object = new (memory) HostObjectData;
+    object->cls = cls;
+    object->kind = kind;
+    ++state().liveObjects;
+    return object;
+}
+
+void releaseStringAt(void* place) {
+    HostString s;
+    std::memcpy(&s, place, sizeof s);
+    if (s) ReleaseHostString(s);
+    std::memset(place, 0, sizeof s);
+}
+
+void destroyObject(HostObject object) {
+    object->refs = INT64_MAX / 2;  // nothing may free it again while it ends
+    if (object->exit) object->exit(object);
+    if (object->kind == HostObjectData::Kind::RecordSet && !object->closed && object->cursorTable &&
+        object->cursorTable->close) {
+        object->closed = true;
+        object->cursorTable->close(object->cursor);
+    }
+    // Text properties that the host reads and writes directly hold their
+    // strings; they go with the object.
+    if (ClassDefinition* cls = object->cls) {
+        char* data = reinterpret_cast<char*>(object) + kInstanceDataPlace;
+        for (intptr_t i = 0; i < cls->propertyCount; ++i) {
+            const PropertyDefinition& p = cls->properties[i];
+            if (p.getter == PLUGIN_DIRECT_ACCESS && p.type && TextEquals(p.type, "String"))
+                releaseStringAt(data + p.param);
+        }
+    }
+    for (HostObject element : object->objects) UnlockPluginObject(element);
+    object->~HostObjectData();
+    std::free(object);
+    --state().liveObjects;
+}
+
+// ---- host entry points as plug-ins call them ----
+
+extern "C" {
+
+void hostRegisterPluginVersion(int32_t version) {
+    guardedVoid([&] { state().log.push_back("RegisterPluginVersion " + std::to_string(version)); });
+}
+
+void hostRegisterDBCursor(DbCursorTable* table) {
+    guardedVoid([&] {
+        state().cursors.push_back(table);
+        state().log.push_back("PluginRegisterDBCursor");
+    });
+}
+
+void hostRegisterDBEngine(DbEngineTable* table) {
+    guardedVoid([&] {
+        state().engines.push_back(table);
+        state().log.push_back("PluginRegisterDBEngine");
+    });
+}
+
+void hostRegisterClass(ClassDefinition* definition) {
+    guardedVoid([&] {
+        if (!definition) return;
+        definition->systemWord = intptr_t(kInstanceDataPlace);
+        state().classes.push_back(definition);
+        state().log.push_back(String("PluginRegisterClass ") + (definition->name ? definition->name : ""));
+    });
+}
+
+void hostRegisterModule(ModuleDefinition* definition) {
+    guardedVoid([&] {
+        if (!definition) return;
+        state().modules.push_back(definition);
+        state().log.push_back(String("PluginRegisterModule ") + (definition->name ? definition->name : ""));
+    });
+}
+
+void hostRegisterDataSourceInterface(const char* menuText, void (*showDialog)()) {
+    guardedVoid([&] {
+        state().designInterfaces.push_back({menuText ? menuText : "", showDialog});
+        state().log.push_back(String("RegisterDataSourceInterface ") + (menuText ? menuText : ""));
+    });
+}
+
+void hostRegisterDataSource(const char* kind, HostObject (*open)(const char*)) {
+    guardedVoid([&] {
+        state().designKinds.push_back({kind ? kind : "", open});
+        state().log.push_back(String("RegisterDataSource ") + (kind ? kind : ""));
+    });
+}
+
+void hostDesignAddDataSource(HostString name, HostString kind, const void* data, int64_t length) {
+    guardedVoid([&] {
+        std::string bytes;
+        if (data && length > 0) bytes.assign(static_cast<const char*>(data), size_t(length));
+        state().designSources.push_back({HostStringText(name), HostStringText(kind), bytes});
+    });
+}
+
+struct ConnectionDialog {
+    String title;
+    std::vector<TextPrompt> prompts;
+};
+
+void* hostDialogCreate() {
+    return guarded<void*>(nullptr, [] { return static_cast<void*>(new ConnectionDialog); });
+}
+
+void hostDialogAddField(void* dialog, HostString label, uint8_t masked) {
+    guardedVoid([&] {
+        if (dialog) static_cast<ConnectionDialog*>(dialog)->prompts.push_back({HostStringText(label), masked != 0});
+    });
+}
+
+// The entered texts, each ended by a NUL; an empty string when cancelled.
+HostString hostDialogShow(void* dialog, HostString title) {
+    return guarded<HostString>(nullptr, [&]() -> HostString {
+        std::string bytes;
+        if (dialog) {
+            std::vector<String> answers;
+            if (AskTexts(HostStringText(title), static_cast<ConnectionDialog*>(dialog)->prompts, answers)) {
+                for (const String& answer : answers) {
+                    bytes += answer;
+                    bytes += '\0';
+                }
+            }
+        }
+        return newString(std::move(bytes), HOST_ENCODING_UTF8);
+    });
+}
+
+void hostDialogDelete(void* dialog) { delete static_cast<ConnectionDialog*>(dialog); }
+
+void hostConstructDBDatabase(HostObject object, void* db, DbEngineTable* engine) {
+    if (!object) return;
+    object->kind = HostObjectData::Kind::Database;
+    object->db = db;
+    object->engine = engine;
+}
+
+void* hostGetDBFromDatabase(HostObject database) {
+    if (!database || database->kind != HostObjectData::Kind::Database) return nullptr;
+    return database->db;
+}
+
+HostObject hostDatabaseFromDBDatabase(void* db, DbEngineTable* engine) {
+    return guarded<HostObject>(nullptr, [&] {
+        HostObject object = allocateObject(nullptr, HostObjectData::Kind::Database);
+        object->db = db;
+        object->engine = engine;
+        object->connected = true;
+        return object;
+    });
+}
+
+HostObject hostCursorFromDBCursor(void* cursor, DbCursorTable* table) {
+    return guarded<HostObject>(nullptr, [&] {
+        HostObject object = allocateObject(nullptr, HostObjectData::Kind::RecordSet);
+        object->cursor = cursor;
+        object->cursorTable = table;
+        return object;
+    });
+}
+
+void hostSetDBIsConnected(HostObject database, uint8_t connected) {
+    if (database) database->connected = connected != 0;
+}
+
+HostString databaseText(HostObject database, String Database::*member) {
+    return guarded<HostString>(nullptr, [&]() -> HostString {
+        if (!database || !database->frontend) return nullptr;
+        return NewHostString(database->frontend->*member);
+    });
+}
+HostString hostGetDBHost(HostObject database) { return databaseText(database, &Database::Host); }
+HostString hostGetDBUserName(HostObject database) { return databaseText(database, &Database::UserName); }
+HostString hostGetDBPassword(HostObject database) { return databaseText(database, &Database::Password); }
+
+uint8_t hostGetStringData(HostString s, HostEncodingCode encoding, HostStringData* out) {
+    return guarded<uint8_t>(0, [&]() -> uint8_t {
+        if (!s || !out) return 0;
+        std::memset(out, 0, sizeof *out);
+        auto* bytes = new std::string;
+        if (!convertBytes(s->bytes, s->encoding, encoding, *bytes)) {
+            delete bytes;
+            return 0;
+        }
+        out->data = bytes->data();
+        out->length = int64_t(bytes->size());
+        out->encoding = encoding;
+        out->hostReserved1 = bytes;
+        return 1;
+    });
+}
+
+void hostDisposeStringData(HostStringData* data) {
+    if (!data) return;
+    delete static_cast<std::string*>(data->hostReserved1);
+    std::memset(data, 0, sizeof *data);
+}
+
+HostEncodingCode hostGetStringEncoding(HostString s) { return s ? s->encoding : 0; }
+
+void hostSetStringEncoding(HostString s, HostEncodingCode encoding) {
+    if (s) s->encoding = encoding;
+}
+
+HostString hostBuildString(const void* bytes, int64_t length) {
+    return guarded<HostString>(nullptr, [&]() -> HostString {
+        if (length < 0 || (!bytes && length > 0)) return nullptr;
+        return newString(std::string(static_cast<const char*>(bytes), size_t(length)), 0);
+    });
+}
+
+void hostUnlockString(HostString s) { ReleaseHostString(s); }
+
+const char* hostStringGetCString(HostString s) { return s ? s->bytes.c_str() : ""; }
+
+int64_t hostLenB(HostString s) { return s ? int64_t(s->bytes.size()) : 0; }
+
+void* hostLoadGlobalMethod(const char* module, const char* declaration) {
+    (void)module;
+    if (!declaration) return nullptr;
+    // Declarations match without regard to blanks and case.
+    std::string wanted;
+    for (const char* p = declaration; *p; ++p)
+        if (*p != ' ') wanted += char(std::tolower(static_cast<unsigned char>(*p)));
+    if (wanted == "lenb(sasstring)asinteger") return reinterpret_cast<void*>(&hostLenB);
+    return nullptr;
+}
+
+void hostLockObject(HostObject object) { LockPluginObject(object); }
+void hostUnlockObject(HostObject object) { UnlockPluginObject(object); }
+
+HostObject hostNewInstanceOfClass(ClassDefinition* definition) {
+    return guarded<HostObject>(nullptr, [&]() -> HostObject {
+        if (!definition) return nullptr;
+        return NewPluginObject(definition, definition->constructor, definition->destructor);
+    });
+}
+
+int64_t hostUBound(HostObject array) {
+    if (!array) return -1;
+    if (array->kind == HostObjectData::Kind::ObjectArray) return int64_t(array->objects.size()) - 1;
+    if (array->kind == HostObjectData::Kind::IntegerArray) return int64_t(array->integers.size()) - 1;
+    return -1;
+}
+
+void hostObjectArrayGet(HostObject array, int64_t index, HostObject* out) {
+    if (!out) return;
+    *out = nullptr;
+    if (!array || array->kind != HostObjectData::Kind::ObjectArray) return;
+    if (index < 0 || index >= int64_t(array->objects.size())) return;
+    *out = array->objects[size_t(index)];
+    LockPluginObject(*out);
+}
+
+void hostIntegerArrayGet(HostObject array, int64_t index, int64_t* out) {
+    if (!out) return;
+    *out = 0;
+    if (!array || array->kind != HostObjectData::Kind::IntegerArray) return;
+    if (index < 0 || index >= int64_t(array->integers.size())) return;
+    *out = array->integers[size_t(index)];
+}
+
+}  // extern "C"
+
+// The place of a directly accessed property of the object's class; nullptr
+// when there is none of that name.
+const PropertyDefinition* findProperty(HostObject object, const char* name) {
+    if (!object || !object->cls || !name) return nullptr;
+    for (intptr_t i = 0; i < object->cls->propertyCount; ++i) {
+        const PropertyDefinition& p = object->cls->properties[i];
+        if (p.name && TextEquals(p.name, name) && p.getter == PLUGIN_DIRECT_ACCESS) return &p;
+    }
+    return nullptr;
+}
+
+template <class T>
+uint8_t readProperty(HostObject object, const char* name, T* out) {
+    const PropertyDefinition* p = findProperty(object, name);
+    if (!p || !out) return 0;
+    std::memcpy(out, static_cast<char*>(PluginInstanceData(object)) + p->param, sizeof(T));
+    return 1;
+}
+
+extern "C" {
+
+uint8_t hostPropString(HostObject object, const char* name, HostString* out) {
+    if (!readProperty(object, name, out)) return 0;
+    if (*out) ++(*out)->refs;
+    return 1;
+}
+uint8_t hostPropInteger(HostObject object, const char* name, int32_t* out) {
+    int64_t value = 0;
+    if (!readProperty(object, name, &value)) return 0;
+    if (out) *out = int32_t(value);
+    return 1;
+}
+uint8_t hostPropInt64(HostObject object, const char* name, int64_t* out) { return readProperty(object, name, out); }
+uint8_t hostPropSingle(HostObject object, const char* name, float* out) { return readProperty(object, name, out); }
+uint8_t hostPropDouble(HostObject object, const char* name, double* out) { return readProperty(object, name, out); }
+uint8_t hostPropObject(HostObject object, const char* name, HostObject* out) {
+    if (!readProperty(object, name, out)) return 0;
+    if (*out) LockPluginObject(*out);
+    return 1;
+}
+
+HostObject hostStringToVariant(HostString value) {
+    return guarded<HostObject>(nullptr, [&] { return NewPluginVariant(Variant(HostStringText(value))); });
+}
+
+HostObject hostIntegerToVariant(int64_t value) {
+    return guarded<HostObject>(nullptr, [&] { return NewPluginVariant(Variant(value)); });
+}
+
+// The program has a single thread, so detaching only marks it: the token
+// pairs each detach with its attach.
+void* hostDetachThread() {
+    HostState& s = state();
+    ++s.detachCount;
+    s.openDetaches.push_back(++s.detachToken);
+    void* token = reinterpret_cast<void*>(s.detachToken);
+    if (s.detachHook) guardedVoid([&] { s.detachHook(s.detachHookContext); });
+    return token;
+}
+
+void hostAttachThread(void* token) {
+    HostState& s = state();
+    const auto given = reinterpret_cast<uintptr_t>(token);
+    if (s.openDetaches.empty() || s.openDetaches.back() != given) {
+        std::fprintf(stderr, "plug-in attached its thread with a token it was not given\n");
+        return;
+    }
+    s.openDetaches.pop_back();
+}
+
+void hostReportAssertion(const char* file, int32_t line, const char* message) {
+    std::fprintf(stderr, "plug-in assertion failed: %s:%d: %s\n", file ? file : "?", int(line),
+                 message ? message : "");
+}
+
+}  // extern "C"
+
+const std::unordered_map<std::string, void*>& entryPoints() {
+    static const std::unordered_map<std::string, void*> table = {
+        {"RegisterPluginVersion", reinterpret_cast<void*>(&hostRegisterPluginVersion)},
+        {"PluginRegisterDBCursor", reinterpret_cast<void*>(&hostRegisterDBCursor)},
+        {"PluginRegisterDBEngine", reinterpret_cast<void*>(&hostRegisterDBEngine)},
+        {"PluginRegisterClass", reinterpret_cast<void*>(&hostRegisterClass)},
+        {"PluginRegisterModule", reinterpret_cast<void*>(&hostRegisterModule)},
+        {"RegisterDataSourceInterface", reinterpret_cast<void*>(&hostRegisterDataSourceInterface)},
+        {"RegisterDataSource", reinterpret_cast<void*>(&hostRegisterDataSource)},
+        {"DesignAddDataSource", reinterpret_cast<void*>(&hostDesignAddDataSource)},
+        {"REALDBConnectionDialogCreate", reinterpret_cast<void*>(&hostDialogCreate)},
+        {"REALDBConnectionDialogAddField", reinterpret_cast<void*>(&hostDialogAddField)},
+        {"REALDBConnectionDialogShow", reinterpret_cast<void*>(&hostDialogShow)},
+        {"REALDBConnectionDialogDelete", reinterpret_cast<void*>(&hostDialogDelete)},
+        {"REALConstructDBDatabase", reinterpret_cast<void*>(&hostConstructDBDatabase)},
+        {"REALGetDBFromREALdbDatabase", reinterpret_cast<void*>(&hostGetDBFromDatabase)},
+        {"REALdbDatabaseFromDBDatabase", reinterpret_cast<void*>(&hostDatabaseFromDBDatabase)},
+        {"REALdbCursorFromDBCursor", reinterpret_cast<void*>(&hostCursorFromDBCursor)},
+        {"REALSetDBIsConnected", reinterpret_cast<void*>(&hostSetDBIsConnected)},
+        {"REALGetDBHost", reinterpret_cast<void*>(&hostGetDBHost)},
+        {"REALGetDBUserName", reinterpret_cast<void*>(&hostGetDBUserName)},
+        {"REALGetDBPassword", reinterpret_cast<void*>(&hostGetDBPassword)},
+        {"PluginGetStringData", reinterpret_cast<void*>(&hostGetStringData)},
+        {"PluginDisposeStringData", reinterpret_cast<void*>(&hostDisposeStringData)},
+        {"REALGetStringEncoding", reinterpret_cast<void*>(&hostGetStringEncoding)},
+        {"REALSetStringEncoding", reinterpret_cast<void*>(&hostSetStringEncoding)},
+        {"REALBuildString", reinterpret_cast<void*>(&hostBuildString)},
+        {"REALUnlockString", reinterpret_cast<void*>(&hostUnlockString)},
+        {"StringGetCString", reinterpret_cast<void*>(&hostStringGetCString)},
+        {"REALLoadGlobalMethod", reinterpret_cast<void*>(&hostLoadGlobalMethod)},
+        {"REALLockObject", reinterpret_cast<void*>(&hostLockObject)},
+        {"REALUnlockObject", reinterpret_cast<void*>(&hostUnlockObject)},
+        {"PluginNewInstanceOfClass", reinterpret_cast<void*>(&hostNewInstanceOfClass)},
+        {"RuntimeUBound", reinterpret_cast<void*>(&hostUBound)},
+        {"PluginObjectArrayGetProc", reinterpret_cast<void*>(&hostObjectArrayGet)},
+        {"PluginIntegerArrayGetProc", reinterpret_cast<void*>(&hostIntegerArrayGet)},
+        {"REALGetPropValueString", reinterpret_cast<void*>(&hostPropString)},
+        {"REALGetPropValueInteger", reinterpret_cast<void*>(&hostPropInteger)},
+        {"REALGetPropValueInt64", reinterpret_cast<void*>(&hostPropInt64)},
+        {"REALGetPropValueSingle", reinterpret_cast<void*>(&hostPropSingle)},
+        {"REALGetPropValueDouble", reinterpret_cast<void*>(&hostPropDouble)},
+        {"REALGetPropValueObject", reinterpret_cast<void*>(&hostPropObject)},
+        {"StringToVariant", reinterpret_cast<void*>(&hostStringToVariant)},
+        {"IntegerToVariant", reinterpret_cast<void*>(&hostIntegerToVariant)},
+        {"_UnsafeDetachCurrentThread", reinterpret_cast<void*>(&hostDetachThread)},
+        {"_UnsafeAttachCurrentThread", reinterpret_cast<void*>(&hostAttachThread)},
+        {"PluginReportAssertion", reinterpret_cast<void*>(&hostReportAssertion)},
+    };
+    return table;
+}
+
+void* resolverEntry(const char* name) { return PluginHostResolve(name); }
+
+String executableFolder() {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return ".";
+    String path(buffer, size_t(n));
+    const size_t slash = path.rfind('/');
+    return slash == String::npos ? String(".") : path.substr(0, slash);
+}
+
+std::vector<String> searchFolders() {
+    std::vector<String> folders;
+    const String origin = executableFolder();
+    String path = state().searchPath;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(':', start);
+        if (end == String::npos) end = path.size();
+        String folder = path.substr(start, end - start);
+        for (size_t at = folder.find("$ORIGIN"); at != String::npos; at = folder.find("$ORIGIN"))
+            folder.replace(at, 7, origin);
+        if (!folder.empty()) folders.push_back(folder);
+        start = end + 1;
+    }
+    return folders;
+}
+
+void loadLibrary(const String& fileName) {
+    HostState& s = state();
+    if (s.libraries.count(fileName)) return;
+    LoadedLibrary& library = s.libraries[fileName];
+    String looked;
+    for (const String& folder : searchFolders()) {
+        const String candidate = folder + "/" + fileName;
+        looked += (looked.empty() ? "" : ", ") + folder;
+        if (access(candidate.c_str(), F_OK) != 0) continue;
+        void* handle = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            library.error = "cannot load " + candidate + ": " + (why ? why : "unknown error");
+            return;
+        }
+        auto main = reinterpret_cast<PluginMainFunction>(dlsym(handle, PLUGIN_MAIN_SYMBOL));
+        if (!main) {
+            library.error = candidate + " has no " PLUGIN_MAIN_SYMBOL;
+            dlclose(handle);
+            return;
+        }
+        library.handle = handle;
+        main(&resolverEntry);
+        return;
+    }
+    library.error = fileName + " not found in " + (looked.empty() ? String("no folder") : looked);
+}
+
+}  // namespace
+
+// ---- loading and binding ---------------------------------------------------
+
+String PluginSearchPath() { return state().searchPath; }
+void SetPluginSearchPath(const String& path) { state().searchPath = path; }
+
+void InitPluginEntrypoints(PluginEntry* table, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (table[i].library) loadLibrary(table[i].library);
+}
+
+void ResolvePluginClasses(PluginEntry* table, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        PluginEntry& entry = table[i];
+        entry.bound = nullptr;
+        if (!entry.declaration) continue;
+        const String declaration = entry.declaration;
+        const size_t dot = declaration.find('.');
+        if (dot == String::npos) continue;
+        ClassDefinition* cls = FindPluginClass(declaration.substr(0, dot));
+        if (!cls) continue;
+        const String member = declaration.substr(dot + 1);
+        if (member == "__init") {
+            entry.bound = reinterpret_cast<void*>(cls->constructor);
+        } else if (member == "__exit") {
+            entry.bound = reinterpret_cast<void*>(cls->destructor);
+        } else {
+            for (intptr_t m = 0; m < cls->methodCount; ++m) {
+                const MethodDefinition& method = cls->methods[m];
+                if (method.declaration && member == method.declaration) {
+                    entry.bound = method.function;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+bool PluginLibraryLoaded(const String& fileName) {
+    auto it = state().libraries.find(fileName);
+    return it != state().libraries.end() && it->second.handle;
+}
+
+String PluginLoadError(const String& fileName) {
+    auto it = state().libraries.find(fileName);
+    if (it == state().libraries.end()) return fileName + " was not loaded";
+    return it->second.error;
+}
+
+void* PluginHostResolve(const char* name) {
+    if (!name) return nullptr;
+    const auto& table = entryPoints();
+    auto it = table.find(name);
+    return it == table.end() ? nullptr : it->second;
+}
+
+const std::vector<String>& PluginRegistrationLog() { return state().log; }
+
+ClassDefinition* FindPluginClass(const String& name) {
+    for (ClassDefinition* cls : state().classes)
+        if (cls->name && name == cls->name) return cls;
+    return nullptr;
+}
+
+ModuleDefinition* FindPluginModule(const String& name) {
+    for (ModuleDefinition* module : state().modules)
+        if (module->name && name == module->name) return module;
+    return nullptr;
+}
+
+const std::vector<DbEngineTable*>& RegisteredEngineTables() { return state().engines; }
+const std::vector<DbCursorTable*>& RegisteredCursorTables() { return state().cursors; }
+const std::vector<DesignDataSourceInterface>& DesignDataSourceInterfaces() { return state().designInterfaces; }
+const std::vector<DesignDataSourceKind>& DesignDataSourceKinds() { return state().designKinds; }
+const std::vector<DesignDataSource>& DesignDataSources() { return state().designSources; }
+
+void RethrowPendingPluginException() {
+    std::exception_ptr pending = state().pending;
+    state().pending = nullptr;
+    if (pending) std::rethrow_exception(pending);
+}
+
+int PluginDetachCount() { return state().detachCount; }
+bool PluginThreadDetached() { return !state().openDetaches.empty(); }
+
+void SetPluginDetachHook(void (*hook)(void*), void* context) {
+    state().detachHook = hook;
+    state().detachHookContext = context;
+}
+
+// ---- strings -----------------------------------------------------------------
+
+HostString NewHostString(const String& text) { return newString(text, HOST_ENCODING_UTF8); }
+
+String HostStringText(HostString s) {
+    if (!s) return "";
+    std::string out;
+    if (convertBytes(s->bytes, s->encoding, HOST_ENCODING_UTF8, out)) return out;
+    return s->bytes;
+}
+
+std::string HostStringBytes(HostString s) { return s ? s->bytes : std::string(); }
+HostEncodingCode HostStringEncoding(HostString s) { return s ? s->encoding : 0; }
+int64_t HostStringReferences(HostString s) { return s ? s->refs : 0; }
+
+void ReleaseHostString(HostString s) {
+    if (!s) return;
+    if (--s->refs > 0) return;
+    delete s;
+    --state().liveStrings;
+}
+
+int64_t LiveHostStrings() { return state().liveStrings; }
+int64_t LiveHostObjects() { return state().liveObjects; }
+
+// ---- objects -------------------------------------------------------------------
+
+HostObject NewPluginObject(ClassDefinition* cls, void (*init)(HostObject), void (*exit)(HostObject)) {
+    HostObject object = allocateObject(cls, HostObjectData::Kind::Instance);
+    object->exit = exit;
+    if (init) {
+        init(object);
+        RethrowPendingPluginException();
+    }
+    return object;
+}
+
+void LockPluginObject(HostObject object) {
+    if (object) ++object->refs;
+}
+
+void UnlockPluginObject(HostObject object) {
+    if (!object) return;
+    if (--object->refs > 0) return;
+    destroyObject(object);
+}
+
+int64_t PluginObjectReferences(HostObject object) { return object ? object->refs : 0; }
+ClassDefinition* PluginObjectClass(HostObject object) { return object ? object->cls : nullptr; }
+
+void* PluginInstanceData(HostObject object) {
+    if (!object) return nullptr;
+    return reinterpret_cast<char*>(object) + (object->cls ? object->cls->systemWord : intptr_t(kInstanceDataPlace));
+}
+
+PluginObjectRef PluginObjectRef::Adopt(HostObject object) {
+    PluginObjectRef ref;
+    ref.object_ = object;
+    return ref;
+}
+
+PluginObjectRef PluginObjectRef::Share(HostObject object) {
+    LockPluginObject(object);
+    return Adopt(object);
+}
+
+PluginObjectRef::PluginObjectRef(const PluginObjectRef& other) : object_(other.object_) { LockPluginObject(object_); }
+
+PluginObjectRef& PluginObjectRef::operator=(const PluginObjectRef& other) {
+    if (this != &other) {
+        LockPluginObject(other.object_);
+        UnlockPluginObject(object_);
+        object_ = other.object_;
+    }
+    return *this;
+}
+
+PluginObjectRef::~PluginObjectRef() { UnlockPluginObject(object_); }
+
+HostObject NewPluginVariant(const Variant& value) {
+    HostObject object = allocateObject(nullptr, HostObjectData::Kind::Variant);
+    object->value = value;
+    return object;
+}
+
+Variant PluginVariantValue(HostObject variant) {
+    if (!variant || variant->kind != HostObjectData::Kind::Variant) return Variant();
+    return variant->value;
+}
+
+HostObject NewPluginObjectArray(const std::vector<HostObject>& elements) {
+    HostObject object = allocateObject(nullptr, HostObjectData::Kind::ObjectArray);
+    object->objects = elements;
+    for (HostObject element : elements) LockPluginObject(element);
+    return object;
+}
+
+HostObject NewPluginIntegerArray(const std::vector<int64_t>& elements) {
+    HostObject object = allocateObject(nullptr, HostObjectData::Kind::IntegerArray);
+    object->integers = elements;
+    return object;
+}
+
+// ---- properties ---------------------------------------------------------------
+
+std::optional<PluginPropertyParam> GetPluginPropertyParam(const String& className, const String& propertyName,
+                                                          int direction) {
+    ClassDefinition* cls = FindPluginClass(className);
+    if (!cls) return std::nullopt;
+    for (intptr_t i = 0; i < cls->propertyCount; ++i) {
+        const PropertyDefinition& p = cls->properties[i];
+        if (!p.name || !TextEquals(p.name, propertyName)) continue;
+        void* accessor = direction == 1 ? p.getter : p.setter;
+        if (accessor != PLUGIN_DIRECT_ACCESS) return std::nullopt;  // read-only, or not direct
+        const String type = p.type ? p.type : "";
+        PluginPropertyParam param{cls, &p, p.param, PluginPropertyParam::Kind::Integer};
+        if (TextEquals(type, "Integer")) param.kind = PluginPropertyParam::Kind::Integer;
+        else if (TextEquals(type, "Boolean")) param.kind = PluginPropertyParam::Kind::Boolean;
+        else if (TextEquals(type, "String")) param.kind = PluginPropertyParam::Kind::Text;
+        else if (TextEquals(type, "Double")) param.kind = PluginPropertyParam::Kind::Double;
+        else return std::nullopt;
+        return param;
+    }
+    return std::nullopt;
+}
+
+Variant GetPluginProperty(HostObject object, const PluginPropertyParam& param) {
+    if (!object || object->cls != param.cls) throw NilObjectException();
+    const char* place = static_cast<const char*>(PluginInstanceData(object)) + param.place;
+    switch (param.kind) {
+    case PluginPropertyParam::Kind::Integer: {
+        int64_t v;
+        std::memcpy(&v, place, sizeof v);
+        return Variant(v);
+    }
+    case PluginPropertyParam::Kind::Boolean:
+        return Variant(*place != 0);
+    case PluginPropertyParam::Kind::Double: {
+        double v;
+        std::memcpy(&v, place, sizeof v);
+        return Variant(v);
+    }
+    case PluginPropertyParam::Kind::Text: {
+        HostString s;
+        std::memcpy(&s, place, sizeof s);
+        return Variant(HostStringText(s));
+    }
+    }
+    return Variant();
+}
+
+void SetPluginProperty(HostObject object, const PluginPropertyParam& param, const Variant& value) {
+    if (!object || object->cls != param.cls) throw NilObjectException();
+    char* place = static_cast<char*>(PluginInstanceData(object)) + param.place;
+    switch (param.kind) {
+    case PluginPropertyParam::Kind::Integer: {
+        const int64_t v = value.IntegerValue();
+        std::memcpy(place, &v, sizeof v);
+        break;
+    }
+    case PluginPropertyParam::Kind::Boolean:
+        *place = value.BooleanValue() ? 1 : 0;
+        break;
+    case PluginPropertyParam::Kind::Double: {
+        const double v = value.DoubleValue();
+        std::memcpy(place, &v, sizeof v);
+        break;
+    }
+    case PluginPropertyParam::Kind::Text: {
+        HostString fresh = NewHostString(value.StringValue());
+        releaseStringAt(place);
+        std::memcpy(place, &fresh, sizeof fresh);
+        break;
+    }
+    }
+}
+
+// ---- record sets ---------------------------------------------------------------
+
+namespace {
+
+// The date and time records of record-set values, in the machine's order.
+struct DateValue {
+    int16_t year;
+    uint16_t month, day;
+};
+struct TimeValue {
+    uint16_t hour, minute, second;
+};
+struct TimestampValue {
+    int16_t year;
+    uint16_t month, day, hour, minute, second;
+    uint32_t fraction;
+};
+
+template <class T>
+T readValue(const void* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+String twoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+
+class PluginRecordSet : public RecordSet {
+public:
+    PluginRecordSet(HostObject recordSet, HostObject database)
+        : object_(PluginObjectRef::Adopt(recordSet)), database_(PluginObjectRef::Share(database)) {
+        table_ = recordSet->cursorTable;
+        cursor_ = recordSet->cursor;
+        MoveNext();  // a new record set stands on its first row
+    }
+    ~PluginRecordSet() override { Close(); }
+
+    bool Eof() override { return !onRow_; }
+    void MoveNext() override {
+        onRow_ = open() && table_->nextRow && table_->nextRow(cursor_) != 0;
+        RethrowPendingPluginException();
+    }
+    void MoveFirst() override { scroll(table_ ? table_->firstRow : nullptr); }
+    void MovePrevious() override { scroll(table_ ? table_->previousRow : nullptr); }
+    void MoveLast() override { scroll(table_ ? table_->lastRow : nullptr); }
+    int64_t RecordCount() override { return open() && table_->rowCount ? table_->rowCount(cursor_) : 0; }
+    int FieldCount() override { return open() && table_->columnCount ? int(table_->columnCount(cursor_)) : 0; }
+
+    String ColumnName(int index) override {
+        if (!open() || !table_->columnName) return "";
+        HostString name = table_->columnName(cursor_, index);
+        String text = HostStringText(name);
+        ReleaseHostString(name);
+        return text;
+    }
+
+    Variant ColumnValue(int index) override {
+        if (!open() || !onRow_ || !table_->columnValue) return Variant();
+        void* value = nullptr;
+        int32_t type = 0;
+        int64_t length = 0;
+        table_->columnValue(cursor_, index, &value, &type, &length);
+        RethrowPendingPluginException();
+        if (!value) return Variant();
+        return toVariant(value, type, length);
+    }
+
+    void DeleteRecord() override {
+        if (open() && table_->deleteRow) table_->deleteRow(cursor_);
+    }
+
+    void Close() override {
+        HostObject object = object_.get();
+        if (!object || object->closed) return;
+        object->closed = true;
+        if (table_ && table_->close) table_->close(cursor_);
+        onRow_ = false;
+    }
+
+protected:
+    void BeginEdit() override {
+        if (open() && table_->editRow) table_->editRow(cursor_);
+    }
+
+    void WriteChanges(const std::vector<std::pair<int, Variant>>& changes) override {
+        if (!open() || !table_->updateRow) return;
+        std::vector<FieldChange> nodes(changes.size());
+        for (size_t i = 0; i < changes.size(); ++i) {
+            nodes[i].next = i + 1 < changes.size() ? &nodes[i + 1] : nullptr;
+            nodes[i].column = uint32_t(changes[i].first);
+            nodes[i].value = NewHostString(changes[i].second.StringValue());
+        }
+        table_->updateRow(cursor_, nodes.empty() ? nullptr : nodes.data());
+        for (FieldChange& node : nodes) ReleaseHostString(node.value);
+        RethrowPendingPluginException();
+    }
+
+private:
+    bool open() const { return table_ && object_ && !object_.get()->closed; }
+
+    void scroll(void (*move)(void*)) {
+        if (!open() || !move) return;
+        move(cursor_);
+        onRow_ = true;
+        RethrowPendingPluginException();
+    }
+
+    static Variant toVariant(const void* value, int32_t type, int64_t length) {
+        switch (type) {
+        case HOST_TYPE_NULL: return Variant();
+        case HOST_TYPE_BYTE:  // drivers hand out small integers in a 16-bit area
+            return length >= 2 ? Variant(int64_t(readValue<int16_t>(value)))
+                               : Variant(int64_t(readValue<uint8_t>(value)));
+        case HOST_TYPE_SHORT: return Variant(int64_t(readValue<int16_t>(value)));
+        case HOST_TYPE_INTEGER: return Variant(int64_t(readValue<int32_t>(value)));
+        case HOST_TYPE_INT64: return Variant(readValue<int64_t>(value));
+        case HOST_TYPE_SINGLE: return Variant(double(readValue<float>(value)));
+        case HOST_TYPE_DOUBLE:
+        case HOST_TYPE_CURRENCY: return Variant(readValue<double>(value));
+        case HOST_TYPE_BOOLEAN: return Variant(readValue<uint8_t>(value) != 0);
+        case HOST_TYPE_DATE: {
+            auto d = readValue<DateValue>(value);
+            return Variant(New<Date>(d.year, d.month, d.day));
+        }
+        case HOST_TYPE_TIME: {
+            auto t = readValue<TimeValue>(value);
+            return Variant(twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second));
+        }
+        case HOST_TYPE_TIMESTAMP: {
+            auto t = readValue<TimestampValue>(value);
+            return Variant(New<Date>(t.year, t.month, t.day, t.hour, t.minute, t.second));
+        }
+        case HOST_TYPE_STRING_OBJECT: return Variant(HostStringText(readValue<HostString>(value)));
+        default:  // text, decimal and binary values: their bytes
+            return Variant(String(static_cast<const char*>(value), size_t(length > 0 ? length : 0)));
+        }
+    }
+
+    PluginObjectRef object_;
+    PluginObjectRef database_;
+    DbCursorTable* table_ = nullptr;
+    void* cursor_ = nullptr;
+    bool onRow_ = false;
+};
+
+}  // namespace
+
+Ref<RecordSet> WrapPluginRecordSet(HostObject recordSet, HostObject database) {
+    if (!recordSet) return nullptr;
+    if (recordSet->kind != HostObjectData::Kind::RecordSet) {
+        UnlockPluginObject(recordSet);
+        return nullptr;
+    }
+    return Ref<RecordSet>(std::make_shared<PluginRecordSet>(recordSet, database));
+}
+
+// ---- databases -------------------------------------------------------------------
+
+PluginDatabase::PluginDatabase(HostObject object) : object_(PluginObjectRef::Adopt(object)) {
+    if (object) object->frontend = this;
+}
+
+PluginDatabase::~PluginDatabase() {
+    if (HostObject object = object_.get()) object->frontend = nullptr;
+}
+
+bool PluginDatabase::IsConnected() const { return object_ && object_.get()->connected; }
+
+DbEngineTable* PluginDatabase::Engine() const {
+    HostObject object = object_.get();
+    return object && object->kind == HostObjectData::Kind::Database ? object->engine : nullptr;
+}
+
+void* PluginDatabase::EngineDatabase() const { return object_ ? object_.get()->db : nullptr; }
+
+void PluginDatabase::SetUnavailable(int64_t code, const String& message) {
+    unavailableCode_ = code;
+    unavailableMessage_ = message;
+}
+
+Ref<RecordSet> PluginDatabase::WrapRecordSet(HostObject recordSet) {
+    RethrowPendingPluginException();
+    return WrapPluginRecordSet(recordSet, object_.get());
+}
+
+Ref<RecordSet> PluginDatabase::RecordSetFrom(HostObject (*DbEngineTable::*entry)(void*, HostString),
+                                             const String& text) {
+    DbEngineTable* engine = Engine();
+    if (!engine || !(engine->*entry)) return nullptr;
+    HostString argument = NewHostString(text);
+    HostObject result = (engine->*entry)(EngineDatabase(), argument);
+    ReleaseHostString(argument);
+    return WrapRecordSet(result);
+}
+
+void PluginDatabase::Run(void (*DbEngineTable::*entry)(void*)) {
+    if (DbEngineTable* engine = Engine(); engine && (engine->*entry)) (engine->*entry)(EngineDatabase());
+    RethrowPendingPluginException();
+}
+
+Ref<RecordSet> PluginDatabase::SQLSelect(const String& sql) { return RecordSetFrom(&DbEngineTable::select, sql); }
+
+void PluginDatabase::SQLExecute(const String& sql) {
+    DbEngineTable* engine = Engine();
+    if (!engine || !engine->execute) return;
+    HostString text = NewHostString(sql);
+    engine->execute(EngineDatabase(), text);
+    ReleaseHostString(text);
+    RethrowPendingPluginException();
+}
+
+void PluginDatabase::InsertRecord(const String& table, const DatabaseRecord& record) {
+    DbEngineTable* engine = Engine();
+    if (!engine || !engine->addRecord) return;
+    const auto& values = record.Values();
+    std::vector<InsertValue> nodes(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const Variant& value = values[i].second;
+        InsertValue& node = nodes[i];
+        node.next = i + 1 < values.size() ? &nodes[i + 1] : nullptr;
+        node.name = NewHostString(values[i].first);
+        switch (value.GetType()) {
+        case Variant::Type::Nil: node.type = HOST_TYPE_NULL; node.value = NewHostString(""); break;
+        case Variant::Type::Boolean:
+            node.type = HOST_TYPE_BOOLEAN;
+            node.value = NewHostString(value.BooleanValue() ? "1" : "0");
+            break;
+        case Variant::Type::Integer: node.type = HOST_TYPE_INT64; node.value = NewHostString(value.StringValue()); break;
+        case Variant::Type::Double: node.type = HOST_TYPE_DOUBLE; node.value = NewHostString(value.StringValue()); break;
+        case Variant::Type::Date: node.type = HOST_TYPE_TIMESTAMP; node.value = NewHostString(value.StringValue()); break;
+        case Variant::Type::Text: node.type = HOST_TYPE_TEXT; node.value = NewHostString(value.StringValue()); break;
+        }
+    }
+    HostString name = NewHostString(table);
+    engine->addRecord(EngineDatabase(), name, nodes.empty() ? nullptr : nodes.data());
+    ReleaseHostString(name);
+    for (InsertValue& node : nodes) {
+        ReleaseHostString(node.name);
+        ReleaseHostString(node.value);
+    }
+    RethrowPendingPluginException();
+}
+
+void PluginDatabase::Commit() { Run(&DbEngineTable::commit); }
+
+void PluginDatabase::Rollback() { Run(&DbEngineTable::rollback); }
+
+void PluginDatabase::Close() {
+    if (object_) object_.get()->connected = false;
+    Run(&DbEngineTable::close);
+}
+
+Ref<RecordSet> PluginDatabase::TableSchema() {
+    DbEngineTable* engine = Engine();
+    if (!engine || !engine->tableSchema) return nullptr;
+    return WrapRecordSet(engine->tableSchema(EngineDatabase()));
+}
+
+Ref<RecordSet> PluginDatabase::FieldSchema(const String& table) {
+    return RecordSetFrom(&DbEngineTable::fieldSchema, table);
+}
+
+Ref<RecordSet> PluginDatabase::IndexSchema(const String& table) {
+    return RecordSetFrom(&DbEngineTable::indexSchema, table);
+}
+
+int64_t PluginDatabase::ErrorCode() const {
+    DbEngineTable* engine = Engine();
+    if (!engine || !engine->lastErrorCode) return unavailableCode_;
+    return engine->lastErrorCode(EngineDatabase());
+}
+
+String PluginDatabase::ErrorMessage() const {
+    DbEngineTable* engine = Engine();
+    if (!engine || !engine->lastErrorString) return unavailableMessage_;
+    HostString text = engine->lastErrorString(EngineDatabase());
+    String message = HostStringText(text);
+    ReleaseHostString(text);
+    return message;
+}

@@ -1,0 +1,38 @@
+#include "tests/connector/ConnectorSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "connector/source/ODBCDatabase.h"
+#include "services/ODBCDatabase.h"
+#include "services/PluginEntryTable.h"
+#include "tests/support/SqliteCli.h"
+
+namespace connector_test {
+
+bool LoadConnector() {
+    static const bool bound = [] {
+        SetPluginSearchPath(BREVOLAN_TEST_LIBS_DIR);
+        plugins::BindPluginEntries();
+        return plugins::Bound(plugins::ODBCDatabaseConnect) != nullptr;
+    }();
+    return bound;
+}
+
+std::string SqliteConnectionText(const std::string& path) {
+    return "DRIVER=" SQLITE_ODBC_DRIVER ";Database=" + path + ";";
+}
+
+ODBCConnection* ConnectionOf(const ODBCDatabase& db) {
+    return static_cast<ODBCConnection*>(PluginInstanceData(db.Object()));
+}
+
+std::string Sqlite(const std::string& path, const std::string& sql) {
+    std::string text;
+    for (const SqliteCli::Row& row : SqliteCli::query(path, sql)) {
+        for (size_t i = 0; i < row.size(); ++i) text += (i ? "|" : "") + row[i];
+        text += "\n";
+    }
+    return text;
+}
+
+}  // namespace connector_test

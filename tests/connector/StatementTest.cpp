@@ -1,0 +1,244 @@
+// Connecting and running statements through the real connector, against the
+// plain SQLite ODBC driver reached by its file. Results are checked with
+// SQLite's own library.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "connector/source/ODBCDatabase.h"
+#include "services/ODBCDatabase.h"
+#include "services/PluginEntryTable.h"
+#include "tests/connector/ConnectorSupport.h"
+#include "tests/support/TempDir.h"
+
+using namespace connector_test;
+
+namespace {
+
+class Statements : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(loaded) << PluginLoadError("Corvane64.so");
+        file = dir.file("herd.db");
+        Sqlite(file,
+               "create table tree (id integer primary key, name varchar(50), born date, weight double, notes varchar(200));"
+               "insert into tree values (1, 'Apple', '2024-03-07', 812.5, null);"
+               "insert into tree values (2, 'Basil', '2023-11-30', 790, 'calm');"
+               "insert into tree values (3, 'Clover', null, null, '');");
+        db.SetDataSource(SqliteConnectionText(file));
+        ASSERT_TRUE(db.Connect()) << db.ErrorCode() << " " << db.ErrorMessage();
+    }
+
+    const bool loaded = LoadConnector();  // before the database object is made
+    TempDir dir;
+    std::string file;
+    ODBCDatabase db;
+};
+
+TEST_F(Statements, ConnectFillsWhatTheDriverReports) {
+    EXPECT_TRUE(db.IsConnected());
+    EXPECT_EQ(db.DBMS(), "SQLite");
+    EXPECT_EQ(db.ErrorCode(), 0);
+    ODBCConnection* connection = ConnectionOf(db);
+    EXPECT_NE(connection->hdbc, nullptr);
+    EXPECT_NE(std::string(connection->completedConnectionText).find("herd.db"), std::string::npos);
+}
+
+TEST_F(Statements, SelectStepsThroughRowsWithoutCounting) {
+    Ref<RecordSet> rs = db.SQLSelect("select id, name, born, weight, notes from tree order by id");
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    EXPECT_EQ(rs->RecordCount(), -1);
+    EXPECT_EQ(rs->FieldCount(), 5);
+    EXPECT_EQ(rs->ColumnName(1), "name");
+    std::vector<std::string> rows;
+    for (; !rs->Eof(); rs->MoveNext())
+        rows.push_back(rs->Field("ID")->StringValue() + "|" + rs->Field("name")->StringValue() + "|" +
+                       rs->Field("born")->StringValue() + "|" + rs->Field("weight")->StringValue() + "|" +
+                       (rs->Field("notes")->Value().IsNil() ? "NULL" : rs->Field("notes")->StringValue()));
+    EXPECT_EQ(rows, (std::vector<std::string>{"1|Apple|2024-03-07 00:00:00|812.5|NULL",
+                                              "2|Basil|2023-11-30 00:00:00|790|calm", "3|Clover|||"}));
+    EXPECT_EQ(rs->Field("name")->StringValue(), "") << "past the last row no value is read";
+    EXPECT_EQ(ConnectionOf(db)->lastSelectCursor != nullptr, true);
+    rs->Close();
+    EXPECT_EQ(ConnectionOf(db)->lastSelectCursor, nullptr) << "closing the record set ends its cursor";
+}
+
+TEST_F(Statements, RecordSetKeepsTheConnectionUntilItCloses) {
+    Ref<RecordSet> rs;
+    {
+        ODBCDatabase other;
+        other.SetDataSource(SqliteConnectionText(file));
+        ASSERT_TRUE(other.Connect());
+        rs = other.SQLSelect("select name from tree order by id");
+        ASSERT_FALSE(rs.IsNil());
+    }
+    // The database object is gone; its connection lives on with the cursor.
+    rs->MoveNext();
+    EXPECT_EQ(rs->Field("name")->StringValue(), "Basil");
+    const int64_t objects = LiveHostObjects();
+    rs = nullptr;
+    EXPECT_EQ(LiveHostObjects(), objects - 2) << "record set and database object both end";
+}
+
+TEST_F(Statements, ExecuteSetsTheLastRowCount) {
+    struct Case {
+        const char* sql;
+        int64_t rows;
+    } cases[] = {
+        {"update tree set notes = 'checked' where id >= 2", 2},
+        {"update tree set notes = 'none' where id > 99", 0},
+        {"delete from tree where id = 1", 1},
+    };
+    for (const Case& c : cases) {
+        ConnectionOf(db)->lastRowCount = -7;
+        db.SQLExecute(c.sql);
+        EXPECT_EQ(db.ErrorCode(), 0) << c.sql << ": " << db.ErrorMessage();
+        EXPECT_EQ(ConnectionOf(db)->lastRowCount, c.rows) << c.sql;
+    }
+    db.Commit();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    EXPECT_EQ(Sqlite(file, "select id, notes from tree order by id"), "2|checked\n3|checked\n");
+}
+
+TEST_F(Statements, FailedSelectLeavesNoCursorAndNoBusyEntry) {
+    ConnectionOf(db)->lastSelectCursor = nullptr;
+    Ref<RecordSet> rs = db.SQLSelect("select nosuchcolumn from tree");
+    EXPECT_TRUE(rs.IsNil());
+    EXPECT_NE(db.ErrorCode(), 0);
+    EXPECT_NE(db.ErrorMessage().find("nosuchcolumn"), String::npos) << db.ErrorMessage();
+    EXPECT_EQ(ConnectionOf(db)->lastSelectCursor, nullptr);
+    // A busy entry left behind would refuse the next statement.
+    rs = db.SQLSelect("select count(*) from tree");
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorCode() << " " << db.ErrorMessage();
+    EXPECT_EQ(rs->IdxField(1)->IntegerValue(), 3);
+    EXPECT_EQ(db.ErrorCode(), 0);
+}
+
+TEST_F(Statements, FailedExecuteReportsTheDriversMessage) {
+    db.SQLExecute("insert into nosuchtable values (1)");
+    EXPECT_NE(db.ErrorCode(), 0);
+    EXPECT_NE(db.ErrorMessage().find("nosuchtable"), String::npos) << db.ErrorMessage();
+    db.SQLExecute("update tree set name = 'Dill' where id = 3");
+    EXPECT_EQ(db.ErrorCode(), 0) << "each statement clears the last error";
+}
+
+// What a second framework thread does while the statement runs detached: it
+// tries another statement on the same connection.
+struct BusyProbe {
+    ODBCDatabase* db = nullptr;
+    bool ran = false;
+    bool gotRecordSet = true;
+    int64_t code = 0;
+    String message;
+};
+
+TEST_F(Statements, SecondStatementOnABusyConnectionIsRefused) {
+    BusyProbe probe;
+    probe.db = &db;
+    SetPluginDetachHook(
+        [](void* context) {
+            auto* p = static_cast<BusyProbe*>(context);
+            if (p->ran) return;
+            p->ran = true;
+            p->gotRecordSet = !p->db->SQLSelect("select id from tree").IsNil();
+            p->code = p->db->ErrorCode();
+            p->message = p->db->ErrorMessage();
+        },
+        &probe);
+    db.SQLExecute("update tree set notes = 'x' where id = 1");
+    SetPluginDetachHook(nullptr, nullptr);
+
+    ASSERT_TRUE(probe.ran) << "the statement runs with the thread detached";
+    EXPECT_FALSE(probe.gotRecordSet);
+    EXPECT_EQ(probe.code, 48879);
+    EXPECT_EQ(probe.message, "A query is already in progress");
+    EXPECT_FALSE(PluginThreadDetached()) << "the thread is attached again";
+    EXPECT_EQ(Sqlite(file, "select notes from tree where id = 1"), "x\n") << "the first statement ran";
+    EXPECT_FALSE(db.SQLSelect("select id from tree").IsNil()) << "the connection is free again";
+}
+
+TEST_F(Statements, SecondConnectOnALiveConnectionReturnsAtOnce) {
+    ODBCConnection* connection = ConnectionOf(db);
+    SQLHDBC handle = connection->hdbc;
+    ASSERT_NE(handle, nullptr);
+    // Marks that a real connect would overwrite.
+    connection->Timeout = 4242;
+    std::memcpy(connection->completedConnectionText, "untouched", 10);
+    EXPECT_TRUE(db.Connect());
+    EXPECT_EQ(connection->hdbc, handle);
+    EXPECT_EQ(connection->Timeout, 4242);
+    EXPECT_STREQ(connection->completedConnectionText, "untouched");
+}
+
+TEST_F(Statements, ClosedDatabaseReportsNotConnected) {
+    db.Close();
+    EXPECT_FALSE(db.IsConnected());
+    EXPECT_TRUE(db.SQLSelect("select 1").IsNil());
+    EXPECT_EQ(db.ErrorCode(), 1);
+    EXPECT_EQ(db.ErrorMessage(), "Not connected.");
+    db.SQLExecute("delete from tree");
+    EXPECT_EQ(db.ErrorMessage(), "Not connected.");
+    db.Commit();
+    EXPECT_EQ(db.ErrorMessage(), "Not connected.");
+    EXPECT_EQ(Sqlite(file, "select count(*) from tree"), "3\n");
+    EXPECT_TRUE(db.Connect()) << "a closed database connects again";
+}
+
+TEST_F(Statements, InsertRecordBindsValuesByType) {
+    DatabaseRecord record;
+    record.IntegerColumn("id", 7);
+    record.Column("name", "Dandelion");
+    record.DoubleColumn("weight", 701.25);
+    db.InsertRecord("tree", record);
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    EXPECT_EQ(ConnectionOf(db)->lastRowCount, 1);
+    EXPECT_EQ(Sqlite(file, "select id, name, weight from tree where id = 7"), "7|Dandelion|701.25\n");
+}
+
+TEST_F(Statements, TextAtTheLengthOfItsColumnAndLongTextArriveWhole) {
+    const std::string full(255, 'v');
+    std::string longText;
+    for (int i = 0; i < 20000; ++i) longText += char('a' + i % 26);
+    Sqlite(file, "create table notes (id integer primary key, short varchar(255), body text);"
+                 "insert into notes values (1, '" + full + "', '" + longText + "');");
+    Ref<RecordSet> rs = db.SQLSelect("select short, body from notes");
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    EXPECT_EQ(rs->Field("short")->StringValue(), full);
+    EXPECT_EQ(rs->Field("body")->StringValue(), longText);
+}
+
+TEST(MissingDataSource, ConnectWithoutAnyTextFails) {
+    ASSERT_TRUE(LoadConnector());
+    ODBCDatabase db;
+    EXPECT_FALSE(db.Connect());
+    EXPECT_EQ(ConnectionOf(db)->hdbc, nullptr) << "no handle is left behind";
+    EXPECT_FALSE(db.IsConnected());
+}
+
+TEST(MissingDataSource, UnknownDataSourceNameGivesTheDriverManagersError) {
+    ASSERT_TRUE(LoadConnector());
+    ODBCDatabase db;
+    db.SetDataSource("NoSuchHerd");
+    db.UserName = "breeder";
+    EXPECT_FALSE(db.Connect());
+    EXPECT_NE(db.ErrorCode(), 0);
+    EXPECT_FALSE(db.ErrorMessage().empty());
+    EXPECT_EQ(ConnectionOf(db)->hdbc, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MissingDataSource, ConnectionTextBeyond4095BytesIsRefusedNotCut) {
+    ASSERT_TRUE(LoadConnector());
+    ODBCDatabase db;
+    db.SetDataSource("DRIVER=" SQLITE_ODBC_DRIVER ";Database=/tmp/" + std::string(4100, 'x') + ".db;");
+    EXPECT_FALSE(db.Connect());
+    EXPECT_EQ(db.ErrorCode(), 1);
+    EXPECT_EQ(db.ErrorMessage(), "The connection text is longer than 4095 bytes.");
+    EXPECT_EQ(ConnectionOf(db)->hdbc, nullptr);
+}
+
+}  // namespace
