@@ -5,6 +5,7 @@
 #include "framework/gui/Application.h"
 #include "framework/gui/Runtime.h"
 #include "services/FileTypeSets.h"
+#include "services/PluginEntryTable.h"
 #include "ui/App.h"
 #include "ui/frmSplash.h"
 
@@ -12,10 +13,9 @@ namespace {
 
 // Binds the plug-in libraries that the program's entry table names, the ODBC
 // connector "Corvane64.so" among them, from the folders beside the
-// executable. The plug-in host is not part of this build yet, so there is
-// nothing to bind. A missing library never stops the program: its entries
-// stay unbound and a connection through it fails with a message.
-void bindPluginLibraries() {}
+// executable. A missing library never stops the program: its entries stay
+// unbound and a connection through it fails with a message.
+void bindPluginLibraries() { plugins::BindPluginEntries(); }
 
 }  // namespace
 

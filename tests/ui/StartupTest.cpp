@@ -8,6 +8,8 @@
 #include "framework/gui/Application.h"
 #include "framework/gui/FileType.h"
 #include "framework/gui/Runtime.h"
+#include "framework/plugin/PluginHost.h"
+#include "services/PluginEntryTable.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/App.h"
 #include "ui/Startup.h"
@@ -42,7 +44,10 @@ protected:
 TEST_F(StartupTest, EarlyStepsMakeTheFileTypesAndTheApplicationButNoWindow) {
     EXPECT_EQ(FindFileType("CSV Files"), nullptr);
     EXPECT_TRUE(App.Get().IsNil());
+    SetPluginSearchPath(BREVOLAN_LIBS_DIR);  // the folder beside the real executable
     _EarlyStartup();
+    EXPECT_EQ(PluginLoadError(plugins::ConnectorLibrary), "");
+    EXPECT_NE(plugins::Bound(plugins::ODBCDatabaseConnect), nullptr);
     for (const char* name : {"Database Files", "CSV Files", "Old Brevolan Database"})
         EXPECT_NE(FindFileType(name), nullptr) << name;
     ASSERT_TRUE(App.Get());
