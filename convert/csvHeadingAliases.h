@@ -67,8 +67,14 @@ struct Mapping {
     String unmapped;                   // ", " before each heading that will not be imported
     bool proceed = false;              // false: the import ends here (its message was shown)
 
-    int64_t column(int group) const { return groupColumn[size_t(group - 1)]; }
-    int64_t slot(int n) const { return slotColumn[size_t(n - 1)]; }
+    // The column of group `group` (of slot `n`); AbsentColumn also for a
+    // group or slot that the variant does not have.
+    int64_t column(int group) const {
+        return group >= 1 && size_t(group) <= groupColumn.size() ? groupColumn[size_t(group - 1)] : AbsentColumn;
+    }
+    int64_t slot(int n) const {
+        return n >= 1 && size_t(n) <= slotColumn.size() ? slotColumn[size_t(n - 1)] : AbsentColumn;
+    }
 };
 
 // Maps the heading row of appSystem::CSVa: reads the headings from column 0
