@@ -145,6 +145,16 @@ TEST_F(Dispatch, AnRsdFileRoundTripsThroughCsvWithEveryAnimalAndItsParents) {
         << "backticks come back as apostrophes, and so does a \"$\" before a blank";
 }
 
+TEST_F(Dispatch, AFileWithoutAnimalsExportsItsHeadingLineAlone) {
+    convert("csv", "rsd", dir.write("empty.csv", "name,sex,Weight\n"));
+    CloseAllWindows();
+    ui.clear();
+    convert("rsd", "csv", dir.file("empty.cax"));
+    EXPECT_EQ(ui.texts(), (std::vector<String>{Completed}));
+    EXPECT_EQ(TempDir::read(dir.file("empty( tree ).csv")),
+              "NAME,COLOR,BREED,SEX,DOB,NOTES,FATHER,MOTHER,CAGE NO.,TAG/REG.,PREFIX,SUFFIX,CALL NAME,weight,,,,,,,,,,,\n");
+}
+
 TEST_F(Dispatch, SameFormatsOnlyTellAndShowTheEarlierDestination) {
     const struct {
         const char* type;
