@@ -1,10 +1,10 @@
 #include "convert/convertCsvToRsd.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
 #include "convert/csvHeadingAliases.h"
+#include "convert/csvSource.h"
 #include "framework/EventLoop.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
@@ -76,49 +76,14 @@ private:
     Ref<SqlFileDatabase> db_;
 };
 
-// What of the file the grid cannot hold: data lines after its last row, and
-// lines whose fields reach its absent column.
-struct Overflow {
-    int64_t linesBeyondGrid = 0;       // non-empty lines after the grid's last row
-    int64_t firstLineBeyondGrid = 0;   // line number (the heading line is line 1)
-    std::vector<int64_t> cutLines;     // line numbers of lines of more than 70 fields
-};
-
 // Reads the whole file into the grid, line j into row j.
-Overflow readFile(TextInputStream& in) {
-    Overflow overflow;
+csvSource::Overflow readFile(TextInputStream& in) {
+    csvSource::Overflow overflow;
     for (int64_t j = 0; !in.Eof(); ++j) {
-        const String line = appSystem::clean(in.ReadLine());
-        if (j > CsvGrid::LastRow) {
-            if (!line.empty() && overflow.linesBeyondGrid++ == 0) overflow.firstLineBeyondGrid = j + 1;
-        } else {
-            if (std::count(line.begin(), line.end(), ',') >= AbsentColumn) overflow.cutLines.push_back(j + 1);
-            appSystem::extractfields(line, j, ",");
-        }
+        overflow.store(j, appSystem::clean(in.ReadLine()));
         YieldToEventLoop();
     }
     return overflow;
-}
-
-// Tells what will not be imported and asks whether to go on; true when
-// nothing is lost or the user answers Yes.
-bool acceptOverflow(const Overflow& overflow) {
-    if (!overflow.linesBeyondGrid && overflow.cutLines.empty()) return true;
-    String text = "Not all of this file can be imported:" + EndOfLine;
-    if (overflow.linesBeyondGrid)
-        text += "- the " + Str(overflow.linesBeyondGrid) + " line(s) from line " +
-                Str(overflow.firstLineBeyondGrid) + " on: the converter imports at most " +
-                Str(CsvGrid::LastRow) + " animals" + EndOfLine;
-    if (!overflow.cutLines.empty()) {
-        text += "- the fields after the " + Str(AbsentColumn) + "th field on line(s) ";
-        const size_t shown = std::min<size_t>(overflow.cutLines.size(), 10);
-        for (size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + Str(overflow.cutLines[i]);
-        if (overflow.cutLines.size() > shown)
-            text += " and " + Str(int64_t(overflow.cutLines.size() - shown)) + " more";
-        text += EndOfLine;
-    }
-    text += "Do you want to continue?";
-    return MsgBox(text, MsgBoxYesNoQuestion, "Too much data") == AnswerYes;
 }
 
 bool sameFile(const String& a, const String& b) {
@@ -135,10 +100,10 @@ void closeProgress() {
 void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<FolderItem>& destination) {
     appSystem::makeRSDfields(db);
 
-    const Overflow overflow = readFile(in);
+    const csvSource::Overflow overflow = readFile(in);
     in.Close();
     closeProgress();
-    if (!acceptOverflow(overflow)) return;
+    if (!overflow.accept()) return;
 
     const Mapping map = mapHeadings(RsdVariant, saveToSettings);
     if (!map.proceed) return;
@@ -196,12 +161,8 @@ void convertCSV() {
 
     // The source is opened first: when it cannot be read, no old converted
     // file is deleted and no new one is made.
-    Ref<FolderItem> source = GetFolderItem(appSystem::sourceFilepath);
-    Ref<TextInputStream> in = source ? source->OpenAsTextFile() : nullptr;
-    if (!in) {
-        MsgBox("The file cannot be read:" + EndOfLine + appSystem::sourceFilepath);
-        return;
-    }
+    Ref<TextInputStream> in = csvSource::open();
+    if (!in) return;
 
     Ref<FolderItem> destination = GetFolderItem(appSystem::destinationFilePath);
     appSystem::dataPath = appSystem::destinationFilePath;

@@ -1,9 +1,6 @@
 #include "convert/convertRsdToCsv.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <unordered_map>
-
+#include "convert/rsdSource.h"
 #include "framework/EventLoop.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
@@ -22,44 +19,9 @@ const char* const CustomColumns[] = {"customField1", "customField2", "customFiel
                                      "customField5", "customField6", "CustomField7",  "CustomField8",
                                      "CustomField9", "CustomField10", "CustomField11", "CustomField12"};
 
-// The names of the tree rows by id, read from the export's own record set:
-// a parent's name is then found without a select per parent, and also after
-// a Cancel has closed the shared database.
-class NamesById {
-public:
-    explicit NamesById(const Ref<RecordSet>& rs) {
-        if (!rs->Field("id")) return;
-        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
-            Ref<DatabaseField> id = rs->Field("id");
-            Ref<DatabaseField> name = rs->Field("name");
-            names_.emplace(id->IntegerValue(), name ? name->StringValue() : String());
-        }
-        rs->MoveFirst();
-    }
-
-    // The name of the row whose id the link holds, as the select
-    // "SELECT name FROM tree WHERE id =" + link finds it: the link must be a
-    // number equal to the id; "" otherwise.
-    String operator()(const String& link) const {
-        if (!IsNumeric(link)) return String();
-        const double value = std::strtod(Trim(link).c_str(), nullptr);
-        if (value != std::floor(value) || std::fabs(value) > 9.0e18) return String();
-        auto found = names_.find(int64_t(value));
-        return found == names_.end() ? String() : found->second;
-    }
-
-private:
-    std::unordered_map<int64_t, String> names_;
-};
-
 // A parent's name with the treatment of every other field: commas become
 // blanks and line ends " - ", so that it keeps the line's columns.
 String parentField(const String& name) { return appSystem::rcr(ReplaceAll(name, ",", " ")); }
-
-int barValue(int64_t count, int64_t total) {
-    if (total == 0) return int(count);
-    return int(double(count) / double(total) * double(total));
-}
 
 }  // namespace
 
@@ -76,9 +38,7 @@ String Export_Tree() {
     appSystem::connectData();
 
     Ref<RecordSet> rs = appSystem::GetRecordset("SELECT * FROM tree ");
-    if (!rs)
-        return "No animals could be read from " + appSystem::sourceFilepath + EndOfLine +
-               "Make sure that it is a Brevolan database file (.rsd or .cax).";
+    if (!rs) return rsdSource::unreadableMessage(appSystem::sourceFilepath);
     const int64_t total = rs->RecordCount();
 
     Ref<FolderItem> destination = GetFolderItem(appSystem::destinationFilePath);
@@ -90,7 +50,7 @@ String Export_Tree() {
     for (int n = 1; n <= 12; ++n)
         headings += (n > 1 ? "," : "") + appSystem::getRsdCustomHeading("CustomField" + Str(int64_t(n)));
 
-    const NamesById parentName(rs);
+    const rsdSource::NamesById parentName(rs);
     try {
         out->WriteLine(headings);
         for (int64_t i = 0; !rs->Eof(); ++i) {
@@ -98,7 +58,7 @@ String Export_Tree() {
             if (i % 50 == 0) {
                 frmWait->lblMessage->SetText("Converting data table - TREE" + EndOfLine + "Record: " + Str(i) +
                                              " of " + Str(total));
-                frmWait->ProgressBar1->SetValue(barValue(i, total));
+                frmWait->ProgressBar1->SetValue(ProgressBarValue(i, total));
                 frmWait->Refresh(true);
             }
 

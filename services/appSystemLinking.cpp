@@ -31,13 +31,6 @@ String text(const Ref<RecordSet>& rs, const String& column) {
     return field ? field->StringValue() : String();
 }
 
-// The bar's value for `count` of `total`, computed as the progress convention
-// has it: the integer part of count / total * total.
-int barValue(int64_t count, int64_t total) {
-    if (total == 0) return int(count);
-    return int(double(count) / double(total) * double(total));
-}
-
 // The progress total for the main record set: CAV record sets cannot count
 // their rows, so a separate select is stepped through. -1 when that select
 // fails.
@@ -93,7 +86,7 @@ void convertIdRecordToName(const Ref<Database>& database, const String& type) {
         frmWait->ProgressBar1->SetMaximum(int(total));
         if (i % 20 == 0) {
             frmWait->lblMessage->SetText("Getting name from id  #" + Str(i));
-            frmWait->ProgressBar1->SetValue(barValue(i, total));
+            frmWait->ProgressBar1->SetValue(ProgressBarValue(i, total));
             frmWait->Refresh(true);
         }
         ++i;
@@ -137,7 +130,7 @@ void convertNameRecordToNewId(const Ref<Database>& database, const String& table
             if (k % 20 == 0) {
                 frmWait->lblMessage->SetText("Linked " + Str(k) + " " + idColumn + " records for Table " +
                                              Uppercase(table));
-                frmWait->ProgressBar1->SetValue(barValue(k, total));
+                frmWait->ProgressBar1->SetValue(ProgressBarValue(k, total));
                 frmWait->Refresh(true);
             }
         }
@@ -174,7 +167,7 @@ void findSex(const Ref<Database>& database, const String& type) {
         frmWait->Show();
         frmWait->ProgressBar1->SetVisible(true);
         frmWait->ProgressBar1->SetMaximum(int(total));
-        frmWait->ProgressBar1->SetValue(barValue(i, total));
+        frmWait->ProgressBar1->SetValue(ProgressBarValue(i, total));
         frmWait->lblMessage->SetText("Found sex  of " + rpa(text(rs, "name")) + " - " + sex);
         frmWait->Refresh(true);
     };

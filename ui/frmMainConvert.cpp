@@ -3,7 +3,9 @@
 
 #include "convert/convertCavToCsv.h"
 #include "convert/convertCavToRsd.h"
+#include "convert/convertCsvToCav.h"
 #include "convert/convertCsvToRsd.h"
+#include "convert/convertRsdToCav.h"
 #include "convert/convertRsdToCsv.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
@@ -47,8 +49,8 @@ void frmMainWindow::dispatchConversion() {
         } else if (toFileType == "csv") {
             MsgBox("File is already in selected format (csv)");
         } else if (toFileType == "cav") {
-            // The import into a CAV database arrives with the ODBC connector.
             appSystem::destinationFilePath = makeCavFile();
+            if (!appSystem::destinationFilePath.empty()) convertCsvToCav::runconvertCSVtoCav();
         }
     } else if (fromFileType == "rsd") {
         if (toFileType == "rsd") {
@@ -56,8 +58,8 @@ void frmMainWindow::dispatchConversion() {
         } else if (toFileType == "csv") {
             convertRsdToCsv::runConvertRSDCSV();
         } else if (toFileType == "cav") {
-            // The export into a CAV database arrives with the ODBC connector.
             appSystem::destinationFilePath = makeCavFile();
+            if (!appSystem::destinationFilePath.empty()) convertRsdToCav::runConvertRsdToCav();
         }
     } else if (fromFileType == "cav") {
         if (toFileType == "rsd") {

@@ -54,3 +54,8 @@ void frmWaitWindow::cmdCancel_Action(const Ref<PushButton>&) {
 }
 
 void frmWaitWindow::Event_Open() { appSystem::setFontSize(frmWait); }
+
+int ProgressBarValue(int64_t count, int64_t total) {
+    if (total == 0) return int(count);
+    return int(double(count) / double(total) * double(total));
+}

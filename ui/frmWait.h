@@ -19,6 +19,8 @@
 // the window. To close the window without building one, test first:
 // `if (frmWait.IsOpen()) frmWait->Close();`.
 
+#include <cstdint>
+
 #include "framework/Ref.h"
 #include "framework/gui/Controls.h"
 #include "framework/gui/Window.h"
@@ -43,3 +45,9 @@ public:
 };
 
 inline ImplicitInstance<frmWaitWindow> frmWait;
+
+// The bar's value for `count` rows of `total`, as every operation computes
+// it: the integer part of count / total * total in double precision, which
+// is the count or, where the product falls just below it, one less. The
+// count itself when the total is 0.
+int ProgressBarValue(int64_t count, int64_t total);

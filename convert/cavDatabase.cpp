@@ -1,0 +1,80 @@
+#include "convert/cavDatabase.h"
+
+#include "framework/Interaction.h"
+#include "services/appSystem.h"
+
+namespace cavDatabase {
+
+const String TreePrefix =
+    "INSERT INTO tree (name,colour,breed,sex,dob,oldId,fatherId,motherId,ps,pd,tag,prefix,suffix,health,cage,notes,"
+    "customfield1,customfield2,customfield3,customfield4,customfield5,customfield6,customfield7,customfield8,"
+    "customfield9,customfield10,customfield11,customfield12)VALUES ('";
+
+String connectionText(const String& path) {
+    return "DRIVER={Microsoft Access Driver (*.mdb)};" + String("DBQ=") + path + ";" + "UID=;PWD=qe7rtmoxa;";
+}
+
+String quoted(const String& text) { return "'" + appSystem::rma(text) + "'"; }
+
+Insert::Insert(const String& prefix) : sql_(prefix) {
+    // The prefix opens the first value; each value brings its own quoting.
+    if (!sql_.empty() && sql_.back() == '\'') sql_.pop_back();
+    sql_.reserve(sql_.size() + 512);
+}
+
+Insert& Insert::value(const String& text) {
+    if (!first_) sql_ += ',';
+    first_ = false;
+    sql_ += quoted(text);
+    return *this;
+}
+
+Insert& Insert::null() {
+    if (!first_) sql_ += ',';
+    first_ = false;
+    sql_ += "NULL";
+    return *this;
+}
+
+Ref<ODBCDatabase> connect(const String& path) {
+    Ref<ODBCDatabase> db = New<ODBCDatabase>();
+    db->SetDataSource(connectionText(path));
+    if (db->Connect()) return db;
+    Beep();
+    MsgBox("Database Error: " + Str(db->ErrorCode()) + EndOfLine + EndOfLine + db->ErrorMessage());
+    return nullptr;
+}
+
+RowWriter::RowWriter(Ref<ODBCDatabase> db, bool commitEachRow) : db_(std::move(db)), commitEachRow_(commitEachRow) {}
+
+bool RowWriter::write(const String& statement) {
+    ++rows_;
+    if (!db_->Connect()) {
+        MsgBox("Unable to connect to Brevolan database. Make sure the database isn't opened in your Brevolan "
+               "program.");
+        ++skipped_;
+        return false;
+    }
+    db_->SQLExecute(statement);
+    const bool written = db_->ErrorCode() == 0;
+    if (!written && refused_++ == 0) refusal_ = db_->ErrorMessage();
+    if (commitEachRow_) commit();
+    return written;
+}
+
+void RowWriter::commit() {
+    db_->Commit();
+    if (db_->ErrorCode() != 0 && commitFailure_.empty()) commitFailure_ = db_->ErrorMessage();
+}
+
+String RowWriter::problems() const {
+    String text;
+    if (notWritten())
+        text += EndOfLine + Str(notWritten()) + " of " + Str(rows_) +
+                " records were not written to the Brevolan database.";
+    if (refused_) text += EndOfLine + "Reason given by the database: " + refusal_;
+    if (!commitFailure_.empty()) text += EndOfLine + "The Brevolan database could not save: " + commitFailure_;
+    return text;
+}
+
+}  // namespace cavDatabase

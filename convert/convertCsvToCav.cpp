@@ -1,0 +1,245 @@
+#include "convert/convertCsvToCav.h"
+
+#include <vector>
+
+#include "convert/cavDatabase.h"
+#include "convert/csvHeadingAliases.h"
+#include "convert/csvSource.h"
+#include "framework/Date.h"
+#include "framework/EventLoop.h"
+#include "framework/FolderItem.h"
+#include "framework/Interaction.h"
+#include "services/appSystem.h"
+#include "services/publicVariables.h"
+#include "ui/frmWait.h"
+
+namespace convertCsvToCav {
+
+namespace {
+
+using namespace csvHeadingAliases;
+
+const String Completed = "Operation completed";
+const String ReportName = "Converter Errors.txt";
+
+void closeProgress() {
+    if (frmWait.IsOpen()) frmWait->Close();
+}
+
+// Pass 1: every line cleaned, its apostrophes as "$", its comma count
+// compared with the heading line's, and split into the grid. The first
+// mismatch asks whether to stop; from then on every mismatch goes into
+// `report`. False when the user chose to stop.
+bool readFile(TextInputStream& in, csvSource::Overflow& overflow, String& report) {
+    bool reportMode = false;
+    int64_t headingCommas = 0;
+    int64_t errors = 0;
+    for (int64_t j = 0; !in.Eof(); ++j) {
+        const String line = ReplaceAll(appSystem::clean(in.ReadLine()), "'", "$");
+        const int64_t commas = appSystem::countCommas(line);
+        if (j == 0) headingCommas = commas;
+        if (commas != headingCommas) {
+            const String error = "There are " + Str(commas) + " commas in row " + Str(j + 1) + " which is " +
+                                 (commas > headingCommas ? "more" : "less") + " than in the headings row (" +
+                                 Str(headingCommas) + ")";
+            const String snippet = "[ " + Left(line, 55) + "... ]";
+            if (!reportMode) {
+                const String question =
+                    error + EndOfLine + EndOfLine + snippet + EndOfLine + EndOfLine +
+                    "This could put information in the wrong fields. Do you want to stop the processes now and fix "
+                    "your csv file?" +
+                    EndOfLine + "(Click NO to make a report of all errors.)";
+                if (MsgBox(question, MsgBoxYesNoQuestion, "Invalid file") == AnswerYes) {
+                    MsgBox("Tip - Open the file in a plain text editor eg. Notepad or Text Edit to fix comma "
+                           "problems." +
+                           EndOfLine + "More commas - check for commas in the middle of names or text." + EndOfLine +
+                           "Less commas -often line breaks (carriage returns) in the middle of names or text.");
+                    return false;
+                }
+                reportMode = true;
+                frmWait->Show();
+                frmWait->ProgressBar1->SetVisible(false);
+            }
+            report += error + EndOfLine + String(13, ' ') + snippet + EndOfLine;
+            ++errors;
+            frmWait->lblMessage->SetText("Found " + Str(errors) + " errors.");
+            frmWait->Refresh(true);
+        }
+        overflow.store(j, line);
+        YieldToEventLoop();
+    }
+    return true;
+}
+
+// Writes the report into "Converter Errors.txt" on the desktop, replacing an
+// earlier one, and asks whether to stop; true to go on with the import.
+bool reportErrors(const String& report) {
+    Ref<FolderItem> desktop = SpecialFolder::Desktop();
+    String why;
+    if (!desktop) {
+        why = "the Desktop folder cannot be found.";
+    } else if (!desktop->Directory()) {
+        why = "the Desktop folder " + desktop->AbsolutePath() + " does not exist.";
+    } else {
+        const String path = desktop->AbsolutePath() + ReportName;
+        Ref<FolderItem> file = GetFolderItem(path);
+        Ref<TextOutputStream> out = file ? file->CreateTextFile() : nullptr;
+        try {
+            if (out) {
+                out->WriteLine(report);
+                out->Close();
+            }
+        } catch (const IOException&) {
+            out = nullptr;
+        }
+        if (!out) why = "the file " + path + " cannot be written.";
+    }
+    const String question = why.empty() ? "A list of all errors has been created on your Desktop. Do you want to "
+                                          "exit now?"
+                                        : "The list of all errors could not be created: " + why + EndOfLine +
+                                              "Do you want to exit now?";
+    return MsgBox(question, MsgBoxYesNoQuestion, "Error Report") != AnswerYes;
+}
+
+// The SQL date of a birth-date cell read in the user's locale; an empty
+// cell stands for 1 January 1925. "" when the cell holds no date.
+String birthDate(const String& cellText) {
+    if (cellText.empty()) {
+        Ref<Date> d = appSystem::CDate(Variant(String("1/1/1925")));
+        return d ? d->SQLDate() : Date(1925, 1, 1).SQLDate();
+    }
+    Ref<Date> d = appSystem::CDate(Variant(cellText));
+    return d ? d->SQLDate() : String();
+}
+
+// The tree statement of grid row r. The groups of the CAV variant come in
+// the order of the tree statement's columns (name ... cage, then notes),
+// with the call name recognised and left out; the twelve custom slots
+// follow. A birth date that cannot be read is written as NULL and its line
+// number noted in `badDates`.
+String rowStatement(const Mapping& map, int64_t r, std::vector<int64_t>& badDates) {
+    const std::vector<Group>& groups = Groups();
+    cavDatabase::Insert insert(cavDatabase::TreePrefix);
+    for (int g = 1; g <= CavVariant.groupCount; ++g) {
+        const String value = cell(r, map.column(g));
+        switch (groups[size_t(g - 1)].conversion) {
+            case Conversion::Unchanged:
+            case Conversion::Apostrophes: insert.value(value); break;
+            case Conversion::Sex: insert.value(appSystem::convertSex(value)); break;
+            case Conversion::ParentId: insert.value(value == "1" ? String() : value); break;
+            case Conversion::NotImported: break;
+            case Conversion::Date: {
+                const String date = birthDate(value);
+                if (date.empty()) {
+                    insert.null();
+                    badDates.push_back(r + 1);
+                } else {
+                    insert.value(date);
+                }
+                break;
+            }
+        }
+    }
+    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(cell(r, map.slot(n)));
+    return insert.statement();
+}
+
+// What the completion message adds to "Operation completed".
+String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>& badDates) {
+    String text = writer.problems();
+    if (!badDates.empty())
+        text += EndOfLine + "The birth date on line(s) " + csvSource::lineList(badDates) +
+                " could not be read and was left empty.";
+    return text;
+}
+
+// Stages 3 to 5 on the import's connection, once pass 1 has filled the grid.
+void importRows(const Ref<ODBCDatabase>& db) {
+    const Mapping map = mapHeadings(CavVariant, saveToSettings);
+    if (!map.proceed) return;
+
+    cavDatabase::RowWriter writer(db, false);
+    std::vector<int64_t> badDates;
+    const int64_t nameColumn = map.column(Name);
+    for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
+        writer.write(rowStatement(map, r, badDates));
+        if (r % 20 == 0) {
+            frmWait->Show();
+            frmWait->ProgressBar1->SetVisible(false);
+            frmWait->lblMessage->SetText("Found  - " + cell(r, nameColumn) + EndOfLine + Str(r) + " records");
+            frmWait->Refresh(true);
+        }
+        YieldToEventLoop();
+    }
+    writer.commit();
+
+    if (publicVariables::noPS || publicVariables::noPd) appSystem::convertIdRecordToName(db, "cav");
+    if (publicVariables::noSexColumn) {
+        const int answer = MsgBox(
+            "The converter cannot find information for the sex field. Do you want to determine the sex by whether "
+            "the animal has been a father or mother in the past?" +
+                EndOfLine +
+                "Click NO if you have called your sex field something else. The converter will exit. Go back to "
+                "your file and fix it." +
+                "?",
+            MsgBoxYesNoQuestion, "Missing field");
+        if (answer != AnswerYes) {
+            // The import stops here, but what did not get in is still told.
+            const String lost = problems(writer, badDates);
+            if (!lost.empty()) MsgBox(lost.substr(EndOfLine.size()));
+            return;
+        }
+        appSystem::findSex(db, "cav");
+    }
+    closeProgress();
+    MsgBox(Completed + problems(writer, badDates));
+}
+
+}  // namespace
+
+void runconvertCSVtoCav() {
+    Ref<ODBCDatabase> db = cavDatabase::connect(appSystem::destinationFilePath);
+    if (!db) return;
+
+    // Only what this file's lines put into the grid is read.
+    appSystem::CSVa.Clear();
+    Ref<TextInputStream> in = csvSource::open();
+    if (!in) return;
+    csvSource::Overflow overflow;
+    String report;
+    const bool goOn = readFile(*in, overflow, report);
+    in->Close();
+    closeProgress();
+    if (!goOn) return;
+    if (!report.empty() && !reportErrors(report)) return;
+    if (!overflow.accept()) return;
+    importRows(db);
+}
+
+void saveToSettings(const String& column, const String& value) {
+    Ref<ODBCDatabase> db = cavDatabase::connect(appSystem::destinationFilePath);
+    if (!db) return;
+    auto lost = [&] {
+        MsgBox("The custom field heading \"" + value + "\" could not be saved in the Brevolan database." +
+               EndOfLine + db->ErrorMessage());
+    };
+
+    Ref<RecordSet> rs = db->SQLSelect("SELECT * FROM cavyUser");
+    if (!rs) return lost();
+    Ref<DatabaseField> id = rs->Field("id");
+    const bool update = id && id->IntegerValue() == 1;
+    // The statement below runs on the same connection: the select's cursor
+    // is let go first.
+    rs->Close();
+
+    const String caption = cavDatabase::quoted(value);
+    if (update)
+        db->SQLExecute("Update cavyUser SET " + column + " = " + caption + " WHERE id = 1");
+    else
+        db->SQLExecute(cavDatabase::Insert("INSERT INTO cavyUser(" + column + ") VALUES ('").value(value).statement());
+    if (db->Error()) return lost();
+    db->Commit();
+    if (db->Error()) lost();
+}
+
+}  // namespace convertCsvToCav

@@ -1,0 +1,29 @@
+#pragma once
+// The import of a CSV herd file into an existing, empty CAV database that
+// the Brevolan program made: every line's comma count checked against the
+// heading line's (with an error report on the desktop on request), the
+// headings mapped, the custom-field captions stored in cavyUser, one INSERT
+// per data line, the parents' names filled from their ids when the file has
+// no name columns for them, and the sex from parenthood when it has no sex
+// column and the user agrees. Every apostrophe of the file is stored as "$".
+
+#include "framework/Text.h"
+
+namespace convertCsvToCav {
+
+// Imports appSystem::sourceFilepath into the CAV file at
+// appSystem::destinationFilePath and ends with "Operation completed",
+// followed by lines about rows that were not written or birth dates that
+// could not be read. Sets the publicVariables flags from the file's heading
+// line. Ends earlier, with its message, when the CAV file cannot be reached
+// or the source read, or when the user chooses to stop.
+void runconvertCSVtoCav();
+
+// The caption writer of the heading mapping: stores `value` (apostrophes as
+// backticks) in the cavyUser column `column` ("fldCustomName1" to
+// "fldCustomName12") through a connection of its own: by update of the row
+// whose id is 1 when the first row has that id, else by inserting a row that
+// holds only this caption. A caption that cannot be stored is told.
+void saveToSettings(const String& column, const String& value);
+
+}  // namespace convertCsvToCav

@@ -1,0 +1,171 @@
+#include "convert/convertRsdToCav.h"
+
+#include <optional>
+#include <vector>
+
+#include "convert/cavDatabase.h"
+#include "convert/rsdSource.h"
+#include "framework/EventLoop.h"
+#include "framework/Interaction.h"
+#include "services/appSystem.h"
+#include "ui/frmMain.h"
+#include "ui/frmWait.h"
+
+namespace convertRsdToCav {
+
+namespace {
+
+const String Completed = "Operation completed";
+
+// How a CAV value is made of the source row.
+enum class From {
+    Text,     // the column's text
+    NameOf,   // the name of the tree row whose id the column holds
+    Boolean,  // "True" or "False" of the column's text (appSystem::getBooleanString)
+    Nothing,  // NULL: the CAV column is left empty
+};
+
+struct Value {
+    const char* column;  // the source column (case ignored); nullptr for Nothing
+    From from;
+};
+
+struct TableCopy {
+    const char* select;
+    String prefix;
+    std::vector<Value> values;  // in the order of the prefix's columns
+    const char* what;           // the source table, for the user
+    String label;               // the progress label, before the row's name or number
+    bool labelByName;           // the label ends with the row's name, else its index
+};
+
+std::vector<Value> treeValues() {
+    using F = From;
+    std::vector<Value> v = {{"name", F::Text},   {"Colour", F::Text}, {"Breed", F::Text},   {"Sex", F::Text},
+                            {"DOB", F::Text},    {nullptr, F::Nothing}, {nullptr, F::Nothing}, {nullptr, F::Nothing},
+                            {"ps", F::Text},     {"pd", F::Text},     {"tag", F::Text},     {"Prefix", F::Text},
+                            {"Suffix", F::Text}, {nullptr, F::Nothing}, {"Cage", F::Text},  {"Notes", F::Text}};
+    static const char* const custom[] = {"Customfield1", "Customfield2", "Customfield3",  "Customfield4",
+                                         "Customfield5", "Customfield6", "Customfield7",  "Customfield8",
+                                         "Customfield9", "Customfield10", "Customfield11", "Customfield12"};
+    for (const char* c : custom) v.push_back({c, F::Text});
+    return v;
+}
+
+// The four copies, in the order they run; the first is the tree.
+const std::vector<TableCopy>& Tables() {
+    using F = From;
+    static const std::vector<TableCopy> tables = {
+        {"SELECT * FROM tree", cavDatabase::TreePrefix, treeValues(), "animals", "Adding tree record for ", true},
+        {"SELECT * FROM breeding",
+         "INSERT INTO matings (Breed, Boar, Sow, Due, Mated, Born, numBoars, NumSows, Colour, Sold, Unsuccessful, "
+         "Stillborn, numUndefined) VALUES ('",
+         {{"breed", F::Text},
+          {"fatherId", F::NameOf},
+          {"motherId", F::NameOf},
+          {"due", F::Text},
+          {"mated", F::Text},
+          {"born", F::Text},
+          {"numBoars", F::Text},
+          {"numSows", F::Text},
+          {"notes", F::Text},
+          {"sold", F::Boolean},
+          {"unsuccessful", F::Boolean},
+          {"stillborn", F::Text},
+          {"numUndefined", F::Text}},
+         "breeding records",
+         "Adding breeding record # ",
+         false},
+        {"SELECT * FROM soldStock",
+         "INSERT INTO soldStock (Dam, Offspring, Colour, DateSold, SoldTo, Sire) VALUES ('",
+         {{"motherId", F::NameOf},
+          {"nameId", F::NameOf},
+          {"notes", F::Text},
+          {"dateSold", F::Text},
+          {"soldTo", F::Text},
+          {"fatherId", F::NameOf}},
+         "sold stock records",
+         "Adding Sold Stock record # ",
+         false},
+        {"SELECT * FROM vaccinations",
+         "INSERT INTO vaccinations (dueDate,name,vaccination,done) VALUES ('",
+         {{"dueDate", F::Text}, {"nameId", F::NameOf}, {"vaccination", F::Text}, {"done", F::Text}},
+         "vaccination records",
+         "Adding Treatment record # ",
+         false},
+    };
+    return tables;
+}
+
+// The text of a column of the current row; "" for a column the table lacks.
+String text(const Ref<RecordSet>& rs, const char* column) {
+    Ref<DatabaseField> field = rs->Field(column);
+    return field ? field->StringValue() : String();
+}
+
+String statement(const TableCopy& table, const Ref<RecordSet>& rs, const rsdSource::NamesById& nameOf) {
+    cavDatabase::Insert insert(table.prefix);
+    for (const Value& v : table.values) {
+        switch (v.from) {
+            case From::Text: insert.value(text(rs, v.column)); break;
+            case From::NameOf: insert.value(nameOf(text(rs, v.column))); break;
+            case From::Boolean: insert.value(appSystem::getBooleanString(Variant(text(rs, v.column)))); break;
+            case From::Nothing: insert.null(); break;
+        }
+    }
+    return insert.statement();
+}
+
+void report(const TableCopy& table, const Ref<RecordSet>& rs, int64_t index, int64_t total) {
+    frmWait->Show();
+    frmWait->ProgressBar1->SetMaximum(int(total));
+    frmWait->lblMessage->SetText(table.label + (table.labelByName ? text(rs, "name") : Str(index)));
+    frmWait->ProgressBar1->SetValue(ProgressBarValue(index, total));
+    frmWait->Refresh(true);
+}
+
+}  // namespace
+
+void runConvertRsdToCav() {
+    frmWait->Show();
+    frmWait->ProgressBar1->SetVisible(true);
+    const String message = ExportTables();
+    if (frmWait.IsOpen()) frmWait->Close();
+    MsgBox(message);
+}
+
+String ExportTables() {
+    // The path field of the converter window is the source, as Convert left
+    // it; without the window, the path that Convert copied.
+    if (frmMain.IsOpen()) appSystem::sourceFilepath = frmMain->txtFilePath->Text();
+
+    Ref<ODBCDatabase> cav = cavDatabase::connect(appSystem::destinationFilePath);
+    if (!cav) return Completed;
+
+    appSystem::dataPath = appSystem::sourceFilepath;
+    appSystem::connectData();
+
+    cavDatabase::RowWriter writer(cav, true);
+    std::optional<rsdSource::NamesById> nameOf;
+    String unread;
+    for (const TableCopy& table : Tables()) {
+        Ref<RecordSet> rs = appSystem::GetRecordset(table.select);
+        if (!rs) {
+            // Without its animals the source is no RSD/CAX file to export.
+            if (!nameOf) return rsdSource::unreadableMessage(appSystem::sourceFilepath);
+            unread += EndOfLine + "The " + String(table.what) + " could not be read from the source file.";
+            continue;
+        }
+        if (!nameOf) nameOf.emplace(rs);
+        const int64_t total = rs->RecordCount();
+        for (int64_t index = 0; !rs->Eof(); ++index) {
+            writer.write(statement(table, rs, *nameOf));
+            if (index % 5 == 0) report(table, rs, index, total);
+            rs->MoveNext();
+            YieldToEventLoop();
+        }
+    }
+    return Completed + writer.problems() + unread;
+}
+
+}  // namespace convertRsdToCav

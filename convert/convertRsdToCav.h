@@ -1,0 +1,24 @@
+#pragma once
+// The export of an RSD/CAX file's animals, matings, sold stock and
+// vaccinations into an existing, empty CAV database that the Brevolan
+// program made: one INSERT per source row, each executed and committed on
+// its own. The RSD/CAX file is only read; progress goes to frmWait.
+
+#include "framework/Text.h"
+
+namespace convertRsdToCav {
+
+// Shows frmWait, exports appSystem::sourceFilepath into the CAV file at
+// appSystem::destinationFilePath, closes frmWait and shows the message that
+// ExportTables gives.
+void runConvertRsdToCav();
+
+// Copies tree, breeding, soldstock and vaccinations into the CAV tables
+// tree, matings, soldStock and vaccinations. Returns the closing message:
+// "Operation completed", followed by lines about the rows that were not
+// written and the tables that could not be read; or, when the source gives
+// no animals at all, the message that says so. A CAV file that cannot be
+// reached is told with its "Database Error: " box first.
+String ExportTables();
+
+}  // namespace convertRsdToCav

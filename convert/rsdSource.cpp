@@ -1,0 +1,31 @@
+#include "convert/rsdSource.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace rsdSource {
+
+NamesById::NamesById(const Ref<RecordSet>& tree) {
+    if (!tree->Field("id")) return;
+    for (tree->MoveFirst(); !tree->Eof(); tree->MoveNext()) {
+        Ref<DatabaseField> id = tree->Field("id");
+        Ref<DatabaseField> name = tree->Field("name");
+        names_.emplace(id->IntegerValue(), name ? name->StringValue() : String());
+    }
+    tree->MoveFirst();
+}
+
+String NamesById::operator()(const String& link) const {
+    if (!IsNumeric(link)) return String();
+    const double value = std::strtod(Trim(link).c_str(), nullptr);
+    if (value != std::floor(value) || std::fabs(value) > 9.0e18) return String();
+    auto found = names_.find(int64_t(value));
+    return found == names_.end() ? String() : found->second;
+}
+
+String unreadableMessage(const String& path) {
+    return "No animals could be read from " + path + EndOfLine +
+           "Make sure that it is a Brevolan database file (.rsd or .cax).";
+}
+
+}  // namespace rsdSource
