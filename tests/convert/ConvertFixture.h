@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "framework/FolderItem.h"
+#include "framework/SqlFileDatabase.h"
 #include "tests/convert/ProgressRecorder.h"
 #include "tests/services/ServicesFixture.h"
 #include "tests/support/GuiTest.h"
@@ -26,6 +28,19 @@ protected:
         appSystem::sourceFilepath = path;
         appSystem::destinationFilePath = appSystem::getNewName(path, ".cax");
         return appSystem::destinationFilePath;
+    }
+
+    // An RSD/CAX file `name` with the twelve tables and what `sql` adds,
+    // written by the independent tool; its path.
+    std::string rsdFile(const std::string& sql, const std::string& name = "herd.rsd") {
+        const std::string path = dir.file(name);
+        Ref<SqlFileDatabase> db = New<SqlFileDatabase>();
+        db->DatabaseFile = GetFolderItem(path);
+        EXPECT_TRUE(db->CreateDatabaseFile());
+        appSystem::makeRSDfields(db);
+        db->Close();
+        if (!sql.empty()) SqliteCli::query(path, sql);
+        return path;
     }
 
     static bool exists(const std::string& path) { return std::filesystem::exists(path); }

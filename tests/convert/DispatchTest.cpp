@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "convert/cavSource.h"
+#include "tests/convert/MainWindow.h"
 #include "tests/convert/ProgressRecorder.h"
 #include "tests/support/SqliteCli.h"
 #include "tests/ui/UiFixture.h"
@@ -27,16 +28,8 @@ const String FindDatabase =
 
 class Dispatch : public UiTest {
 protected:
-    // Chooses the formats, types the path and presses Convert.
     Ref<frmMainWindow> convert(const String& from, const String& to, const String& path) {
-        Ref<frmMainWindow> w = frmMain.Get();
-        for (auto [type, button] : {std::pair{"csv", w->optFromCsv}, {"rsd", w->optFromRsd}, {"cav", w->optFromCav}})
-            if (from == type) button->SetValue(true);
-        for (auto [type, button] : {std::pair{"csv", w->optToCsv}, {"rsd", w->optToRsd}, {"cav", w->optToCav}})
-            if (to == type) button->SetValue(true);
-        w->txtFilePath->SetText(path);
-        w->cmdConvert->Push();
-        return w;
+        return pressConvert(from, to, path);
     }
     static std::vector<std::string> lines(const std::string& text) {
         std::vector<std::string> out;

@@ -26,13 +26,7 @@ protected:
     // An RSD/CAX file with the twelve tables and what `sql` adds, written by
     // the independent tool; the source of the next export.
     std::string rsdSource(const std::string& sql, const std::string& name = "herd.rsd") {
-        const std::string path = dir.file(name);
-        Ref<SqlFileDatabase> db = New<SqlFileDatabase>();
-        db->DatabaseFile = GetFolderItem(path);
-        EXPECT_TRUE(db->CreateDatabaseFile());
-        appSystem::makeRSDfields(db);
-        db->Close();
-        if (!sql.empty()) SqliteCli::query(path, sql);
+        const std::string path = rsdFile(sql, name);
         appSystem::sourceFilepath = path;
         return appSystem::getNewName(path, "( tree ).csv");
     }

@@ -20,6 +20,7 @@
 // SQLSTATE 01004 on the handle, and SQLGetData hands out the rest piece by
 // piece on the following calls.
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
@@ -447,6 +448,18 @@ std::optional<std::string> filePassword(SQLHDBC connection) {
     return password;
 }
 
+// The file of every open connection. A connection whose file is no longer
+// there reports itself dead (SQL_ATTR_CONNECTION_DEAD), as a connection to a
+// file on a share that went away does; a reconnect then fails.
+std::map<SQLHDBC, std::string> connectedFiles;
+
+bool fileGone(SQLHDBC connection) {
+    std::lock_guard guard(stateLock);
+    auto found = connectedFiles.find(connection);
+    struct stat info;
+    return found != connectedFiles.end() && stat(found->second.c_str(), &info) != 0;
+}
+
 // Connects with an Access connection text (UTF-8).
 SQLRETURN connect(SQLHDBC connection, const std::string& text) {
     const auto attributes = parseConnectionText(text);
@@ -469,6 +482,8 @@ SQLRETURN connect(SQLHDBC connection, const std::string& text) {
         DRIVER(SQLDisconnect)(connection);
         return raise(connection, cav_rig::kPasswordState, cav_rig::kPasswordNativeError, cav_rig::kPasswordMessage);
     }
+    std::lock_guard guard(stateLock);
+    connectedFiles[connection] = *path;
     return rc;
 }
 
@@ -584,7 +599,10 @@ SQLRETURN SQL_API SQLBrowseConnectW(SQLHDBC hdbc, SQLWCHAR*, SQLSMALLINT, SQLWCH
 }
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
-    return call(hdbc, [&] { return DRIVER(SQLDisconnect)(hdbc); });
+    return call(hdbc, [&] {
+        connectedFiles.erase(hdbc);
+        return DRIVER(SQLDisconnect)(hdbc);
+    });
 }
 
 // --- statements --------------------------------------------------------------
@@ -798,6 +816,7 @@ SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
         std::lock_guard guard(stateLock);
         diagnostics.erase(handle);
         if (type == SQL_HANDLE_STMT) statements.erase(handle);
+        if (type == SQL_HANDLE_DBC) connectedFiles.erase(handle);
     }
     return DRIVER(SQLFreeHandle)(type, handle);
 }
@@ -931,6 +950,10 @@ SQLRETURN SQL_API SQLGetInfoW(SQLHDBC hdbc, SQLUSMALLINT type, SQLPOINTER value,
 SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC hdbc, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER capacity,
                                      SQLINTEGER* length) {
     return call(hdbc, [&] {
+        if (attribute == SQL_ATTR_CONNECTION_DEAD && value && fileGone(hdbc)) {
+            *static_cast<SQLUINTEGER*>(value) = SQL_CD_TRUE;
+            return SQLRETURN(SQL_SUCCESS);
+        }
         if (!isTextConnectAttribute(attribute))
             return DRIVER(SQLGetConnectAttr)(hdbc, attribute, value, capacity, length);
         return answerWide<SQLINTEGER>(SQL_HANDLE_DBC, hdbc, value, capacity, Unit::Bytes, length,

@@ -334,6 +334,24 @@ TEST(CavRigConnect, AFileInAFolderWithANonAsciiNameOpensAndIsNamedWhole) {
     }
 }
 
+TEST_F(CavRig, AConnectionWhoseFileWentAwayIsDeadAndCannotConnectAgain) {
+    // Asked the way the connector asks before every row: the narrow call.
+    auto dead = [&] {
+        SQLUINTEGER answer = 99;
+        EXPECT_TRUE(SQL_SUCCEEDED(SQLGetConnectAttr(odbc.dbc_, SQL_ATTR_CONNECTION_DEAD, &answer, 0, nullptr)));
+        return answer;
+    };
+    EXPECT_EQ(dead(), SQLUINTEGER(SQL_CD_FALSE));
+    std::filesystem::rename(path, path + ".away");
+    EXPECT_EQ(dead(), SQLUINTEGER(SQL_CD_TRUE));
+
+    Odbc again;
+    EXPECT_EQ(again.connect(cav_rig::connectionText(path)), SQL_ERROR);
+    std::filesystem::rename(path + ".away", path);
+    EXPECT_EQ(dead(), SQLUINTEGER(SQL_CD_FALSE)) << "back in place, the file answers again";
+    EXPECT_EQ(again.connect(cav_rig::connectionText(path)), SQL_SUCCESS);
+}
+
 // The row statements of the conversions into CAV. The RSD/CAX export leaves
 // four positions of tree empty; an empty position is a syntax error in
 // SQLite, so here they hold NULL.

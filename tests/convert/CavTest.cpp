@@ -1,0 +1,132 @@
+// What both conversions into CAV do alike: the connect that fails, rows the
+// database refuses, a connection that is lost between rows, and a second
+// conversion into the same file. Each test runs the CSV import and the
+// RSD/CAX export on sources that give the same animals A1 ... An.
+
+#include <filesystem>
+
+#include "tests/convert/CavConversionFixture.h"
+
+using SqliteCli::Rows;
+
+namespace {
+
+const String Completed = "Operation completed";
+const String UnableToConnect =
+    "Unable to connect to Brevolan database. Make sure the database isn't opened in your Brevolan program.";
+
+}  // namespace
+
+class CavTargets : public CavConversion {
+protected:
+    // A source of `from`'s format with the male animals A1 ... An.
+    std::string source(const String& from, int n) {
+        if (from == "csv") return dir.write("herd.csv", herd("name,sex,sire,dam", n, [](int i) {
+                                                return "A" + std::to_string(i) + ",m,,";
+                                            }));
+        std::string sql;
+        for (int i = 1; i <= n; ++i) sql += "INSERT INTO tree(name, sex) VALUES ('A" + std::to_string(i) + "', 'male');";
+        return rsdFile(sql);
+    }
+    static Rows names(int from, int to, int except = 0) {
+        Rows rows;
+        for (int i = from; i <= to; ++i)
+            if (i != except) rows.push_back({"A" + std::to_string(i)});
+        return rows;
+    }
+    void restart() {
+        CloseAllWindows();
+        ui.clear();
+        progress.clear();
+    }
+};
+
+TEST_F(CavTargets, AWrongPasswordIsToldWithTheDriversCodeAndMessageAndNothingIsRead) {
+    const std::string locked = dir.file("locked.cav");
+    CavFixture::Options options;
+    options.password = "another";
+    CavFixture::create(locked, options);
+    const String databaseError = "Database Error: -1905\n\n[Microsoft][ODBC Microsoft Access Driver] Not a valid password.";
+    for (const char* from : {"csv", "rsd"}) {
+        SCOPED_TRACE(from);
+        restart();
+        // The export ends with its completion message all the same.
+        const std::vector<String> expected = from == String("csv") ? std::vector<String>{databaseError}
+                                                                   : std::vector<String>{databaseError, Completed};
+        EXPECT_EQ(convert(from, source(from, 3), {}, locked), expected);
+        EXPECT_EQ(ui.beeps(), 1);
+        EXPECT_EQ(appSystem::CSVa(1, 0), "") << "the CSV file is not read";
+        EXPECT_EQ(appSystem::dataPath, "") << "the RSD/CAX file is not opened";
+        EXPECT_EQ(cavRows("SELECT count(*) FROM tree", locked), (Rows{{"0"}}));
+        EXPECT_FALSE(frmWait.IsOpen());
+    }
+}
+
+TEST_F(CavTargets, ARefusedRowIsCountedInTheCompletionMessageAndTheOthersAreWritten) {
+    SqliteCli::query(cav, "CREATE TRIGGER refuse BEFORE INSERT ON tree WHEN NEW.name = 'A2' "
+                          "BEGIN SELECT RAISE(ABORT, 'A2 is not welcome'); END;");
+    for (const char* from : {"csv", "rsd"}) {
+        SCOPED_TRACE(from);
+        restart();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        const std::vector<String> boxes = convert(from, source(from, 3));
+        ASSERT_EQ(boxes.size(), 1u);
+        const String head = "Operation completed\n1 of 3 records were not written to the Brevolan database.\n"
+                            "Reason given by the database: ";
+        EXPECT_EQ(boxes[0].substr(0, head.size()), head);
+        EXPECT_NE(boxes[0].find("A2 is not welcome"), String::npos) << boxes[0];
+        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"A1"}, {"A3"}}));
+    }
+}
+
+TEST_F(CavTargets, ARowWhoseConnectFailsIsToldSkippedAndCounted) {
+    // The CAV file goes away after a progress report (as a file on a share
+    // can) and comes back once the converter has said it cannot connect.
+    const struct {
+        const char* from;
+        String report;  // the report after which the file goes
+        int skipped;    // the row written next
+    } cases[] = {{"csv", "Found  - A20\n20 records", 21}, {"rsd", "Adding tree record for A21", 22}};
+    const std::string away = cav + ".away";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        restart();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        bool gone = false;
+        progress.onYield = [&] {
+            if (!gone && frmWait.IsOpen() && frmWait->lblMessage->Text() == c.report) {
+                std::filesystem::rename(cav, away);
+                gone = true;
+            } else if (gone && std::filesystem::exists(away) && !ui.boxes().empty() &&
+                       ui.boxes().back().text == UnableToConnect) {
+                std::filesystem::rename(away, cav);
+            }
+        };
+        const std::vector<String> boxes = convert(c.from, source(c.from, 25));
+        progress.onYield = nullptr;
+        ASSERT_TRUE(gone);
+        EXPECT_EQ(boxes, (std::vector<String>{UnableToConnect, "Operation completed\n1 of 25 records were not written "
+                                                               "to the Brevolan database."}));
+        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), names(1, 25, c.skipped));
+    }
+}
+
+TEST_F(CavTargets, ASecondConversionIntoTheSameFileAddsEveryRowAgain) {
+    for (const char* from : {"csv", "rsd"}) {
+        SCOPED_TRACE(from);
+        SqliteCli::query(cav, "DELETE FROM tree");
+        const std::string herd = source(from, 2);
+        for (int run = 1; run <= 2; ++run) {
+            restart();
+            EXPECT_EQ(convert(from, herd), std::vector<String>{Completed});
+            ASSERT_EQ(ui.dialogs().size(), 1u);
+            EXPECT_EQ(ui.dialogs()[0].title, "Select a Brevolan data file");
+            EXPECT_EQ(ui.dialogs()[0].initialFolder, home.file("Documents") + "/Brevolan");
+            EXPECT_EQ(appSystem::destinationFilePath, cav);
+            EXPECT_TRUE(frmMain->lblDestination->Visible());
+            EXPECT_EQ(frmMain->lblDestinationFilePath->Text(), cav);
+            EXPECT_FALSE(frmWait.IsOpen());
+        }
+        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"A1"}, {"A2"}, {"A1"}, {"A2"}}));
+    }
+}

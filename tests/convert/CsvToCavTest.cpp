@@ -1,0 +1,277 @@
+// The CSV import into CAV through the converter window: the row statement's
+// columns, the captions in cavyUser, the comma-count check with its question
+// and report, the linking and the sex question, and what a user is told when
+// something cannot be read or written.
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/convert/CavConversionFixture.h"
+
+using SqliteCli::Rows;
+
+namespace {
+
+const String Completed = "Operation completed";
+const std::string TreeColumns =
+    "name, colour, breed, sex, dob, oldId, fatherId, motherId, ps, pd, tag, prefix, suffix, health, cage, notes";
+
+std::string customColumns() {
+    std::string columns;
+    for (int n = 1; n <= 12; ++n) columns += (n > 1 ? ", customfield" : "customfield") + std::to_string(n);
+    return columns;
+}
+
+}  // namespace
+
+class CsvToCav : public CavConversion {
+protected:
+    std::vector<String> import(const std::string& text, const std::vector<int>& answers = {},
+                               const std::string& target = "") {
+        return convert("csv", dir.write("herd.csv", text), answers, target);
+    }
+    std::string report() const { return home.file("Desktop/Converter Errors.txt"); }
+    static void writeFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+};
+
+TEST_F(CsvToCav, EveryColumnIsWrittenInTheStatementsOrderWithApostrophesAsDollars) {
+    const std::vector<String> boxes = import(
+        "Name,Colour,Breed,Sex,DOB,Id,SireId,DamId,Sire,Dam,Tag,Prefix,Suffix,Health,Cage,Call Name,Notes,Weight,"
+        "Owner's Mark\n"
+        "O'Neil,red,Rex,m,12/31/2020,7,1,01,Big 'Un,Dam,T1,Ch,CD,wormed,C1,Jo,it's fine,3kg,a'b\n"
+        "Kid,,,x,,8, 1,7,,,,,,,,,,,\n");
+    EXPECT_EQ(boxes, std::vector<String>{Completed});
+
+    Rows::value_type first = {"O$Neil", "red",  "Rex", "male", "2020-12-31", "7",  "",          "01",
+                              "Big $Un", "Dam", "T1",  "Ch",   "CD",         "wormed", "C1", "it$s fine",
+                              "3kg",    "a$b"};
+    Rows::value_type second = {"Kid", "", "", "undefined", "1925-01-01", "8", " 1", "7", "", "", "", "", "", "",
+                               "", "", "", ""};
+    for (int n = 3; n <= 12; ++n) first.push_back(""), second.push_back("");
+    EXPECT_EQ(cavRows("SELECT " + TreeColumns + ", " + customColumns() + " FROM tree ORDER BY id"),
+              (Rows{first, second}))
+        << "a parent id of exactly \"1\" is written empty, the call name not at all";
+    EXPECT_EQ(cavRows("SELECT id, fldCustomName1, fldCustomName2, fldCustomName3 FROM cavyUser"),
+              (Rows{{"1", "weight", "owner$s mark", SqliteCli::Null}}));
+
+    // Lines that all match the heading line's comma count: no question, no
+    // report, no progress.
+    EXPECT_FALSE(exists(report()));
+    EXPECT_TRUE(progress.messages().empty());
+    EXPECT_FALSE(frmWait.IsOpen());
+}
+
+TEST_F(CsvToCav, CaptionsUpdateTheRowWithIdOneOrEachGoIntoANewRow) {
+    const struct {
+        const char* name;
+        std::optional<int> cavyUserId;
+        Rows captions;
+    } cases[] = {
+        {"first row has id 1", 1, {{"1", "weight", "show wins"}}},
+        {"first row has id 5", 5, {{"5", SqliteCli::Null, SqliteCli::Null}, {"6", "weight", SqliteCli::Null},
+                                   {"7", SqliteCli::Null, "show wins"}}},
+        // The first caption makes row 1, which the second then updates.
+        {"no row", std::nullopt, {{"1", "weight", "show wins"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        const std::string file = dir.file(std::string(c.name) + ".cav");
+        CavFixture::Options options;
+        options.cavyUserId = c.cavyUserId;
+        CavFixture::create(file, options);
+        EXPECT_EQ(import("name,sex,sire,dam,Weight,Show Wins\nBella,f,,,3kg,2\n", {}, file),
+                  std::vector<String>{Completed});
+        EXPECT_EQ(cavRows("SELECT id, fldCustomName1, fldCustomName2 FROM cavyUser ORDER BY id", file), c.captions);
+        EXPECT_EQ(cavRows("SELECT name, customfield1, customfield2 FROM tree", file), (Rows{{"Bella", "3kg", "2"}}));
+    }
+}
+
+TEST_F(CsvToCav, ACommaMismatchIsAskedAboutOnceAndThenReported) {
+    const std::string text = "name,sex,colour,sire,dam\n"
+                             "Bella,f,red,,\n"
+                             "Max,m\n"
+                             "Tom,m,red,,,with a much longer tail than the snippet can show in the box\n"
+                             "Lu,f,grey,,\n";
+    const String question = "There are 1 commas in row 3 which is less than in the headings row (4)\n\n"
+                            "[ Max,m... ]\n\n"
+                            "This could put information in the wrong fields. Do you want to stop the processes now "
+                            "and fix your csv file?\n(Click NO to make a report of all errors.)";
+    const String tip = "Tip - Open the file in a plain text editor eg. Notepad or Text Edit to fix comma problems.\n"
+                       "More commas - check for commas in the middle of names or text.\n"
+                       "Less commas -often line breaks (carriage returns) in the middle of names or text.";
+    const String exitNow = "A list of all errors has been created on your Desktop. Do you want to exit now?";
+    const std::string blanks(13, ' ');
+    const std::string reportText = "There are 1 commas in row 3 which is less than in the headings row (4)\n" +
+                                   blanks + "[ Max,m... ]\n" +
+                                   "There are 5 commas in row 4 which is more than in the headings row (4)\n" +
+                                   blanks + "[ Tom,m,red,,,with a much longer tail than the snippet ca... ]\n\n";
+    const struct {
+        const char* name;
+        std::vector<int> answers;  // "Invalid file", then "Error Report"
+        std::vector<String> boxes;
+        bool report;
+        Rows animals;
+    } cases[] = {
+        {"stop at the question", {AnswerYes}, {question, tip}, false, {}},
+        {"report, then exit", {AnswerNo, AnswerYes}, {question, exitNow}, true, {}},
+        {"report, then import",
+         {AnswerNo, AnswerNo},
+         {question, exitNow, Completed},
+         true,
+         {{"Bella", "female", "red"}, {"Max", "male", ""}, {"Tom", "male", "red"}, {"Lu", "female", "grey"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CloseAllWindows();
+        ui.clear();
+        progress.clear();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        writeFile(report(), "an earlier, longer report that the new one replaces\n");
+        EXPECT_EQ(import(text, c.answers), c.boxes);
+        EXPECT_EQ(ui.boxes()[1].title, "Invalid file");
+        if (c.report) {
+            EXPECT_EQ(ui.boxes()[2].title, "Error Report");
+        }
+        EXPECT_EQ(TempDir::read(report()),
+                  c.report ? reportText : "an earlier, longer report that the new one replaces\n");
+        const std::vector<String> found = {"Found 1 errors.", "Found 2 errors."};
+        EXPECT_EQ(progress.messages(), c.report ? found : std::vector<String>());
+        if (c.report) {
+            EXPECT_FALSE(progress.reports()[0].barVisible);
+        }
+        EXPECT_EQ(cavRows("SELECT name, sex, colour FROM tree ORDER BY id"), c.animals);
+        EXPECT_EQ(cavRows("SELECT count(*) FROM cavyUser WHERE fldCustomName1 IS NOT NULL"), (Rows{{"0"}}));
+        EXPECT_FALSE(frmWait.IsOpen());
+    }
+}
+
+TEST_F(CsvToCav, AReportThatCannotBeWrittenIsSaidSoAndTheImportCanGoOn) {
+    const struct {
+        const char* name;
+        void (*prepare)(const TempDir& home);
+        std::string why;  // after "could not be created: "
+    } cases[] = {
+        {"no desktop folder", [](const TempDir& home) { std::filesystem::remove_all(home.file("Desktop")); },
+         "the Desktop folder DESKTOP does not exist."},
+        {"a folder in the report's place",
+         [](const TempDir& home) { std::filesystem::create_directories(home.file("Desktop/Converter Errors.txt")); },
+         "the file DESKTOP/Converter Errors.txt cannot be written."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CloseAllWindows();
+        ui.clear();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        std::filesystem::remove_all(home.file("Desktop"));
+        std::filesystem::create_directories(home.file("Desktop"));
+        c.prepare(home);
+        std::string why = c.why;
+        why.replace(why.find("DESKTOP"), 7, home.file("Desktop"));
+
+        const std::vector<String> boxes = import("name,sex\nBella,f\nMax\n", {AnswerNo, AnswerNo});
+        ASSERT_EQ(boxes.size(), 3u);
+        EXPECT_EQ(boxes[1], "The list of all errors could not be created: " + why + "\nDo you want to exit now?");
+        EXPECT_EQ(ui.boxes()[2].title, "Error Report");
+        EXPECT_EQ(boxes[2], Completed);
+        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"Bella"}, {"Max"}}));
+    }
+}
+
+TEST_F(CsvToCav, WithoutParentNamesOrSexTheyComeFromTheIdsAndTheSexQuestion) {
+    const String question = "The converter cannot find information for the sex field. Do you want to determine the "
+                            "sex by whether the animal has been a father or mother in the past?\nClick NO if you "
+                            "have called your sex field something else. The converter will exit. Go back to your "
+                            "file and fix it.?";
+    for (bool yes : {true, false}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        CloseAllWindows();
+        ui.clear();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        const std::vector<String> boxes = import("name,id,sireid,damid\n"
+                                                 "Sire,10,,\n"
+                                                 "Dam,11,,\n"
+                                                 "Kid,12,10,11\n"
+                                                 "Grandkid,13,12,11\n",
+                                                 {yes ? AnswerYes : AnswerNo});
+        const std::vector<String> expected = {question, Completed};
+        EXPECT_EQ(boxes, std::vector<String>(expected.begin(), expected.end() - (yes ? 0 : 1)));
+        EXPECT_EQ(ui.boxes()[1].title, "Missing field");
+        EXPECT_EQ(cavRows("SELECT name, ps, pd, sex FROM tree ORDER BY id"),
+                  (Rows{{"Sire", "", "", yes ? "male" : "undefined"},
+                        {"Dam", "", "", yes ? "female" : "undefined"},
+                        {"Kid", "Sire", "Dam", yes ? "male" : "undefined"},
+                        {"Grandkid", "Kid", "Dam", "undefined"}}));
+        // After No the progress window keeps what the linking showed last.
+        EXPECT_EQ(frmWait.IsOpen(), !yes);
+        if (!yes) {
+            EXPECT_EQ(frmWait->lblMessage->Text(), "Getting name from id  #0");
+        }
+    }
+}
+
+TEST_F(CsvToCav, TwoEmptyNamesEndTheRowsAndEveryTwentiethRowIsReported) {
+    std::string text = "name,sex,sire,dam\n";
+    for (int i = 1; i <= 19; ++i) text += "A" + std::to_string(i) + ",m,,\n";
+    text += ",f,,\nA21,m,,\n,,,\n,,,\nA24,m,,\n";
+    EXPECT_EQ(import(text), std::vector<String>{Completed});
+    EXPECT_EQ(cavRows("SELECT count(*), sum(name = ''), max(name = 'A21'), max(name = 'A24') FROM tree"),
+              (Rows{{"21", "1", "1", "0"}}))
+        << "an empty name followed by a name is written; two in a row end the rows";
+    EXPECT_EQ(progress.reports(), (std::vector<ShownProgress>{{"Found  - \n20 records", false, 100, 0}}))
+        << "the 20th row is the one without a name";
+}
+
+TEST_F(CsvToCav, ABirthDateThatCannotBeReadIsLeftEmptyAndTold) {
+    const std::vector<String> boxes =
+        import("name,sex,sire,dam,dob\nA1,m,,,13/31/2020\nA2,m,,,1/2/2021\nA3,m,,,soon\n");
+    EXPECT_EQ(boxes, std::vector<String>{"Operation completed\nThe birth date on line(s) 2, 4 could not be read and "
+                                         "was left empty."});
+    EXPECT_EQ(cavRows("SELECT name, dob FROM tree ORDER BY id"),
+              (Rows{{"A1", SqliteCli::Null}, {"A2", "2021-01-02"}, {"A3", SqliteCli::Null}}));
+}
+
+TEST_F(CsvToCav, WhatCannotBeReadOrStoredIsToldWithoutLosingTheRows) {
+    // A source that cannot be read: told after the connect, nothing written.
+    std::filesystem::create_directory(dir.file("folder.csv"));
+    EXPECT_EQ(convert("csv", dir.file("folder.csv")),
+              std::vector<String>{"The file cannot be read:\n" + dir.file("folder.csv")});
+
+    // A CAV file without cavyUser: every caption is told, the rows go in.
+    ui.clear();
+    SqliteCli::query(cav, "DROP TABLE cavyUser");
+    const std::vector<String> boxes = import("name,sex,sire,dam,Weight,Show Wins\nBella,f,,,3kg,2\n");
+    ASSERT_EQ(boxes.size(), 3u);
+    for (const char* caption : {"weight", "show wins"}) {
+        const String head = "The custom field heading \"" + String(caption) + "\" could not be saved in the "
+                                                                             "Brevolan database.\n";
+        const size_t i = caption == String("weight") ? 0 : 1;
+        EXPECT_EQ(boxes[i].substr(0, head.size()), head);
+        EXPECT_NE(boxes[i].find("cavyUser"), String::npos) << "the database's reason: " << boxes[i];
+    }
+    EXPECT_EQ(boxes[2], Completed);
+    EXPECT_EQ(cavRows("SELECT name, customfield1, customfield2 FROM tree"), (Rows{{"Bella", "3kg", "2"}}));
+}
+
+TEST_F(CsvToCav, AShorterFileAfterALongerOneImportsOnlyItsOwnLines) {
+    import("name,colour,breed,sex,sire,dam\nA1,red,Rex,m,,\nA2,blue,Rex,m,,\nA3,grey,Rex,m,,\n");
+    SqliteCli::query(cav, "DELETE FROM tree");
+    ui.clear();
+    EXPECT_EQ(import("name,breed,sex,sire,dam\nB1,,,,\n"), std::vector<String>{Completed});
+    EXPECT_EQ(cavRows("SELECT name, colour, breed FROM tree"), (Rows{{"B1", "", ""}}))
+        << "the longer file's later rows are not read again";
+}
+
+TEST_F(CsvToCav, FieldsBeyondTheGridAreAskedAboutBeforeAnythingIsWritten) {
+    std::string line = "Bella,f,,";
+    for (int n = 5; n <= 72; ++n) line += ",v" + std::to_string(n);
+    std::string headings = "name,sex,sire,dam,Weight";
+    for (int n = 6; n <= 72; ++n) headings += ",h" + std::to_string(n);
+    const std::vector<String> boxes = import(headings + "\n" + line + "\n", {AnswerNo});
+    EXPECT_EQ(boxes, std::vector<String>{"Not all of this file can be imported:\n"
+                                         "- the fields after the 70th field on line(s) 1, 2\n"
+                                         "Do you want to continue?"});
+    EXPECT_EQ(ui.boxes()[1].title, "Too much data");
+    EXPECT_EQ(cavRows("SELECT count(*) FROM tree"), (Rows{{"0"}}));
+    EXPECT_EQ(cavRows("SELECT fldCustomName1 FROM cavyUser"), (Rows{{SqliteCli::Null}}));
+}
