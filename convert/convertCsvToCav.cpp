@@ -163,12 +163,7 @@ void importRows(const Ref<ODBCDatabase>& db) {
     const int64_t nameColumn = map.column(Name);
     for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
         writer.write(rowStatement(map, r, badDates));
-        if (r % 20 == 0) {
-            frmWait->Show();
-            frmWait->ProgressBar1->SetVisible(false);
-            frmWait->lblMessage->SetText("Found  - " + cell(r, nameColumn) + EndOfLine + Str(r) + " records");
-            frmWait->Refresh(true);
-        }
+        csvSource::reportRow(r, cell(r, nameColumn));
         YieldToEventLoop();
     }
     writer.commit();

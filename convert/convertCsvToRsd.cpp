@@ -116,12 +116,7 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
             return;
         }
         db->InsertRecord("tree", record);
-        if (r % 20 == 0) {
-            frmWait->Show();
-            frmWait->ProgressBar1->SetVisible(false);
-            frmWait->lblMessage->SetText("Found  - " + cell(r, nameColumn) + EndOfLine + Str(r) + " records");
-            frmWait->Refresh(true);
-        }
+        csvSource::reportRow(r, cell(r, nameColumn));
         YieldToEventLoop();
     }
     db->Commit();

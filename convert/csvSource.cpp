@@ -6,6 +6,7 @@
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
 #include "services/appSystem.h"
+#include "ui/frmWait.h"
 
 namespace csvSource {
 
@@ -36,6 +37,14 @@ bool Overflow::accept() const {
                 lineList(cutLines_) + EndOfLine;
     text += "Do you want to continue?";
     return MsgBox(text, MsgBoxYesNoQuestion, "Too much data") == AnswerYes;
+}
+
+void reportRow(int64_t r, const String& name) {
+    if (r % 20 != 0) return;
+    frmWait->Show();
+    frmWait->ProgressBar1->SetVisible(false);
+    frmWait->lblMessage->SetText("Found  - " + name + EndOfLine + Str(r) + " records");
+    frmWait->Refresh(true);
 }
 
 String lineList(const std::vector<int64_t>& lines) {

@@ -34,6 +34,10 @@ private:
     std::vector<int64_t> cutLines_;    // line numbers of lines of more than 70 fields
 };
 
+// The progress report of the imports' rows: at every 20th row r, "Found  - "
+// + the row's name cell + a line end + r + " records", with the bar hidden.
+void reportRow(int64_t r, const String& name);
+
 // Line numbers for a message: the first ten joined by ", ", then
 // " and N more".
 String lineList(const std::vector<int64_t>& lines);

@@ -210,6 +210,17 @@ TEST_F(CsvToCav, WithoutParentNamesOrSexTheyComeFromTheIdsAndTheSexQuestion) {
     }
 }
 
+TEST_F(CsvToCav, RowsThatDidNotGetInAreToldAlsoWhenTheSexQuestionEndsTheImport) {
+    SqliteCli::query(cav, "CREATE TRIGGER refuse BEFORE INSERT ON tree WHEN NEW.name = 'Refused' "
+                          "BEGIN SELECT RAISE(ABORT, 'not this one'); END;");
+    const std::vector<String> boxes = import("name,sire,dam\nA1,,\nRefused,,\n", {AnswerNo});
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes()[1].title, "Missing field");
+    const String head = "1 of 2 records were not written to the Brevolan database.\nReason given by the database: ";
+    EXPECT_EQ(boxes[1].substr(0, head.size()), head) << "no completion message, but the loss is told";
+    EXPECT_EQ(cavRows("SELECT name FROM tree"), (Rows{{"A1"}}));
+}
+
 TEST_F(CsvToCav, TwoEmptyNamesEndTheRowsAndEveryTwentiethRowIsReported) {
     std::string text = "name,sex,sire,dam\n";
     for (int i = 1; i <= 19; ++i) text += "A" + std::to_string(i) + ",m,,\n";
