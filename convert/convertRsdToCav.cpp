@@ -103,13 +103,30 @@ String text(const Ref<RecordSet>& rs, const char* column) {
     return field ? field->StringValue() : String();
 }
 
-String statement(const TableCopy& table, const Ref<RecordSet>& rs, const rsdSource::NamesById& nameOf) {
-    cavDatabase::Insert insert(table.prefix);
+// Where each value's column sits in the record set (nullopt for a column
+// that the table lacks, whose value is then empty): found once per table by
+// name, case ignored, the first column of that name, as RecordSet::Field
+// finds it.
+std::vector<std::optional<int>> positions(const TableCopy& table, const Ref<RecordSet>& rs) {
+    std::vector<std::optional<int>> at;
     for (const Value& v : table.values) {
-        switch (v.from) {
-            case From::Text: insert.value(text(rs, v.column)); break;
-            case From::NameOf: insert.value(nameOf(text(rs, v.column))); break;
-            case From::Boolean: insert.value(appSystem::getBooleanString(Variant(text(rs, v.column)))); break;
+        std::optional<int> found;
+        for (int i = 0; v.column && !found && i < rs->FieldCount(); ++i)
+            if (TextEquals(rs->ColumnName(i), v.column)) found = i;
+        at.push_back(found);
+    }
+    return at;
+}
+
+String statement(const TableCopy& table, const std::vector<std::optional<int>>& at, const Ref<RecordSet>& rs,
+                 const rsdSource::NamesById& nameOf) {
+    cavDatabase::Insert insert(table.prefix);
+    for (size_t k = 0; k < table.values.size(); ++k) {
+        const String value = at[k] ? rs->ColumnValue(*at[k]).StringValue() : String();
+        switch (table.values[k].from) {
+            case From::Text: insert.value(value); break;
+            case From::NameOf: insert.value(nameOf(value)); break;
+            case From::Boolean: insert.value(appSystem::getBooleanString(Variant(value))); break;
             case From::Nothing: insert.null(); break;
         }
     }
@@ -158,8 +175,9 @@ String ExportTables() {
         }
         if (!nameOf) nameOf.emplace(rs);
         const int64_t total = rs->RecordCount();
+        const std::vector<std::optional<int>> at = positions(table, rs);
         for (int64_t index = 0; !rs->Eof(); ++index) {
-            writer.write(statement(table, rs, *nameOf));
+            writer.write(statement(table, at, rs, *nameOf));
             if (index % 5 == 0) report(table, rs, index, total);
             rs->MoveNext();
             YieldToEventLoop();
