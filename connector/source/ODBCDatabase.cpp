@@ -319,20 +319,46 @@ uint8_t ODBCDatabaseConnect(HostObject object) {
     return connected ? 1 : 0;
 }
 
-bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
-    static bool environmentTried = false;
-    if (!environmentTried) {
-        environmentTried = true;
-        if (!Succeeded(ODBC(connection, SQLAllocEnv, &g_environment))) {
-            g_environment = SQL_NULL_HENV;
-            environmentTried = false;  // nothing was made: the next connect tries again
-            return false;
-        }
-        if (!Succeeded(ODBC(connection, SQLSetEnvAttr, g_environment, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
-                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), SQLINTEGER(0))))
-            return false;
+SQLHENV Environment(ODBCConnection* connection, bool odbc3, bool* versionSet) {
+    if (versionSet) *versionSet = true;
+    if (g_environment != SQL_NULL_HENV) return g_environment;
+    if (!Succeeded(ODBC(connection, SQLAllocEnv, &g_environment))) {
+        g_environment = SQL_NULL_HENV;  // nothing was made: the next call tries again
+        return SQL_NULL_HENV;
     }
-    if (g_environment == SQL_NULL_HENV) return false;
+    if (odbc3 && !Succeeded(ODBC(connection, SQLSetEnvAttr, g_environment, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
+                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), SQLINTEGER(0))))
+        if (versionSet) *versionSet = false;
+    return g_environment;
+}
+
+ODBCConnection* OpenOwnConnection(const char* connectionText) {
+    auto* connection = static_cast<ODBCConnection*>(std::calloc(1, sizeof(ODBCConnection)));
+    if (!connection) return nullptr;
+    connection->refCount = 1;
+    InitConnection(connection);
+    ODBCConnect(connection, connectionText);
+    return connection;
+}
+
+void CloseOwnConnection(ODBCConnection* connection) {
+    if (!connection) return;
+    ODBCCloseDatabase(connection);
+    ClearLastError(connection);
+    // What the connect filled in, and the connection's own trace stream.
+    for (HostString* text : {&connection->DataSource, &connection->AttributeString, &connection->DBMS,
+                             &connection->DatabaseName})
+        replaceString(text, nullptr);
+    if (connection->traceStream) std::fclose(connection->traceStream);
+    std::free(connection);
+}
+
+bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
+    // The first connect of the process makes the environment with ODBC 3
+    // behaviour; when that cannot be set the connect fails, but the
+    // environment stays and serves every later connect.
+    bool versionSet = true;
+    if (Environment(connection, true, &versionSet) == SQL_NULL_HENV || !versionSet) return false;
 
     ConnectionHandle handle(connection);
     if (!Succeeded(ODBC(connection, SQLAllocConnect, g_environment, handle.out()))) return false;
