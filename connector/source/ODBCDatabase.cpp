@@ -273,10 +273,6 @@ void SetErrorFromStatement(ODBCConnection* connection, SQLHSTMT statement) {
     if (!readDiagnostic(connection, SQL_HANDLE_STMT, statement)) SetErrorFromConnection(connection);
 }
 
-void SetOptionNotSupported(ODBCConnection* connection) {
-    if (connection) SetLastError(connection, 1, "Option not supported.");
-}
-
 // ---- connect and close ------------------------------------------------------------
 
 uint8_t ODBCDatabaseConnect(HostObject object) {

@@ -58,8 +58,6 @@ void SetLastErrorWide(ODBCConnection* connection, int32_t code, const SQLWCHAR* 
 // a diagnostic that cannot be read leaves the error as it was.
 void SetErrorFromConnection(ODBCConnection* connection);
 void SetErrorFromStatement(ODBCConnection* connection, SQLHSTMT statement);
-// The error of members that come with a later version of the connector.
-void SetOptionNotSupported(ODBCConnection* connection);
 
 // The process-wide ODBC environment, allocated on first need and never
 // freed; none when it cannot be allocated. `odbc3` sets ODBC 3 behaviour on

@@ -279,7 +279,12 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
             const SQLSMALLINT cType = type == ODBC_TYPE_DATE ? SQL_C_DATE : type == ODBC_TYPE_TIME ? SQL_C_TIME
                                                                                                  : SQL_C_TIMESTAMP;
             const SQLSMALLINT sqlType = SQLSMALLINT(type);  // SQL_TYPE_DATE, SQL_TYPE_TIME, SQL_TYPE_TIMESTAMP
-            const SQLULEN size = type == ODBC_TYPE_TIMESTAMP ? 16 : 6;
+            // The structure's size is the length; the column size is what ODBC
+            // defines for the SQL type: the characters of "yyyy-mm-dd",
+            // "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss". A smaller one drops the
+            // seconds of a time stamp.
+            const SQLLEN length = type == ODBC_TYPE_TIMESTAMP ? 16 : 6;
+            const SQLULEN columnSize = type == ODBC_TYPE_DATE ? 10 : type == ODBC_TYPE_TIME ? 8 : 19;
             if (!value) {
                 buffer.indicator = SQL_NULL_DATA;
                 rc = bind(cType, sqlType, ~static_cast<SQLULEN>(0), buffer.value, 0);
@@ -308,8 +313,8 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
             else
                 store(buffer, SQL_TIMESTAMP_STRUCT{SQLSMALLINT(year), SQLUSMALLINT(month), SQLUSMALLINT(day),
                                                    SQLUSMALLINT(hour), SQLUSMALLINT(minute), SQLUSMALLINT(second), 0});
-            buffer.indicator = SQLLEN(size);
-            rc = bind(cType, sqlType, size, buffer.value, 0);
+            buffer.indicator = length;
+            rc = bind(cType, sqlType, columnSize, buffer.value, 0);
             break;
         }
         default:

@@ -73,6 +73,7 @@ struct HostState {
     void* detachHookContext = nullptr;
     int64_t liveStrings = 0;
     int64_t liveObjects = 0;
+    std::vector<String> assertions;
 };
 
 HostState& state() {
@@ -603,6 +604,10 @@ void hostAttachThread(void* token) {
 void hostReportAssertion(const char* file, int32_t line, const char* message) {
     std::fprintf(stderr, "plug-in assertion failed: %s:%d: %s\n", file ? file : "?", int(line),
                  message ? message : "");
+    guardedVoid([&] {
+        state().assertions.push_back(String(file ? file : "?") + ":" + std::to_string(line) + ": " +
+                                     (message ? message : ""));
+    });
 }
 
 }  // extern "C"
@@ -790,6 +795,12 @@ const std::vector<DbCursorTable*>& RegisteredCursorTables() { return state().cur
 const std::vector<DesignDataSourceInterface>& DesignDataSourceInterfaces() { return state().designInterfaces; }
 const std::vector<DesignDataSourceKind>& DesignDataSourceKinds() { return state().designKinds; }
 const std::vector<DesignDataSource>& DesignDataSources() { return state().designSources; }
+
+const std::vector<String>& PluginAssertionReports() { return state().assertions; }
+
+void* PluginRecordSetCursor(HostObject recordSet) {
+    return recordSet && recordSet->kind == HostObjectData::Kind::RecordSet ? recordSet->cursor : nullptr;
+}
 
 void RethrowPendingPluginException() {
     std::exception_ptr pending = state().pending;

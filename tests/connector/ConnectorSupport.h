@@ -3,6 +3,7 @@
 // the framework's host, and connection texts for the plain SQLite ODBC driver.
 
 #include <string>
+#include <vector>
 
 #include "framework/plugin/PluginHost.h"
 
@@ -21,6 +22,15 @@ std::string SqliteConnectionText(const std::string& path);
 
 // The connection record in a database object's instance data.
 ODBCConnection* ConnectionOf(const ODBCDatabase& db);
+
+// A connection text that reaches a file through the CAV rig's driver (the
+// SQLite driver behind the Access driver's name), without a password.
+std::string RigConnectionText(const std::string& path);
+
+// The column names of a record set, "a|b|c".
+std::string Header(RecordSet& rs);
+// Its rows from the current one on, "a|b|c" each; a nil value reads "<nil>".
+std::vector<std::string> Rows(RecordSet& rs);
 
 // Runs `sql` on the database file with the sqlite3 tool (not through ODBC),
 // failing the test on an error; returns the rows as "a|b" lines.

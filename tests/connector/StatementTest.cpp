@@ -10,6 +10,7 @@
 #include "services/ODBCDatabase.h"
 #include "services/PluginEntryTable.h"
 #include "tests/connector/ConnectorSupport.h"
+#include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"
 
 using namespace connector_test;
@@ -210,6 +211,8 @@ TEST_F(Statements, TextAtTheLengthOfItsColumnAndLongTextArriveWhole) {
 
 TEST(MissingDataSource, ConnectWithoutAnyTextFails) {
     ASSERT_TRUE(LoadConnector());
+    EnvGuard env;
+    env.unset("DISPLAY");  // the data-source chooser cannot open
     ODBCDatabase db;
     EXPECT_FALSE(db.Connect());
     EXPECT_EQ(ConnectionOf(db)->hdbc, nullptr) << "no handle is left behind";
