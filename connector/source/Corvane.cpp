@@ -457,15 +457,11 @@ HostObject OpenDesignDataSource(const char* data) {
         const char* dsn = data;
         const char* user = dsn + std::strlen(dsn) + 1;
         const char* password = user + std::strlen(user) + 1;
-        auto* connection = static_cast<ODBCConnection*>(std::calloc(1, sizeof(ODBCConnection)));
-        if (!connection) return nullptr;
-        connection->refCount = 1;
-        InitConnection(connection);
         char text[4096];
         std::snprintf(text, sizeof text, "DSN=%s;UID=%s;PWD=%s;", dsn, user, password);
-        if (ODBCConnect(connection, text)) return fw::DatabaseFromDBDatabase(connection, &g_engine);
-        ClearLastError(connection);
-        std::free(connection);
+        ODBCConnection* connection = OpenOwnConnection(text);
+        if (connection && connection->hdbc) return fw::DatabaseFromDBDatabase(connection, &g_engine);
+        CloseOwnConnection(connection);
         return nullptr;
     });
 }

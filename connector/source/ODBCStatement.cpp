@@ -46,6 +46,17 @@ void store(ParamBuffer& buffer, T value) {
     std::memcpy(buffer.value, &value, sizeof value);
 }
 
+// A number property of a value, stored in the value area as a `Stored`;
+// false when the value has none.
+template <class Stored, class Read>
+bool readInto(ParamBuffer& buffer, bool (*reader)(HostObject, const char*, Read*), HostObject value,
+              const char* name) {
+    Read read{};
+    if (!reader(value, name, &read)) return false;
+    store(buffer, Stored(read));
+    return true;
+}
+
 // The calendar parts of a date object; false when one cannot be read.
 bool readParts(HostObject date, std::initializer_list<std::pair<const char*, int32_t*>> parts) {
     for (auto& [name, out] : parts)
@@ -226,52 +237,28 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
             break;
         }
         case ODBC_TYPE_INTEGER:
-            rc = number(SQL_C_SLONG, SQL_INTEGER, 4, [&] {
-                int32_t v = 0;
-                if (!fw::PropertyInteger(value, "IntegerValue", &v)) return false;
-                store(buffer, v);
-                return true;
-            });
+            rc = number(SQL_C_SLONG, SQL_INTEGER, 4,
+                        [&] { return readInto<int32_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
             break;
         case ODBC_TYPE_SMALLINT:
-            rc = number(SQL_C_SSHORT, SQL_SMALLINT, 2, [&] {
-                int32_t v = 0;
-                if (!fw::PropertyInteger(value, "IntegerValue", &v)) return false;
-                store(buffer, int16_t(v));
-                return true;
-            });
+            rc = number(SQL_C_SSHORT, SQL_SMALLINT, 2,
+                        [&] { return readInto<int16_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
             break;
         case ODBC_TYPE_TINYINT:
-            rc = number(SQL_C_TINYINT, SQL_TINYINT, 1, [&] {
-                int32_t v = 0;
-                if (!fw::PropertyInteger(value, "IntegerValue", &v)) return false;
-                store(buffer, int8_t(v));
-                return true;
-            });
+            rc = number(SQL_C_TINYINT, SQL_TINYINT, 1,
+                        [&] { return readInto<int8_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
             break;
         case ODBC_TYPE_BIGINT:
-            rc = number(SQL_C_SBIGINT, SQL_BIGINT, 8, [&] {
-                int64_t v = 0;
-                if (!fw::PropertyInt64(value, "Int64Value", &v)) return false;
-                store(buffer, v);
-                return true;
-            });
+            rc = number(SQL_C_SBIGINT, SQL_BIGINT, 8,
+                        [&] { return readInto<int64_t>(buffer, fw::PropertyInt64, value, "Int64Value"); });
             break;
         case ODBC_TYPE_FLOAT:
-            rc = number(SQL_C_FLOAT, SQL_REAL, 4, [&] {
-                float v = 0;
-                if (!fw::PropertySingle(value, "SingleValue", &v)) return false;
-                store(buffer, v);
-                return true;
-            });
+            rc = number(SQL_C_FLOAT, SQL_REAL, 4,
+                        [&] { return readInto<float>(buffer, fw::PropertySingle, value, "SingleValue"); });
             break;
         case ODBC_TYPE_DOUBLE:
-            rc = number(SQL_C_DOUBLE, SQL_DOUBLE, 8, [&] {
-                double v = 0;
-                if (!fw::PropertyDouble(value, "DoubleValue", &v)) return false;
-                store(buffer, v);
-                return true;
-            });
+            rc = number(SQL_C_DOUBLE, SQL_DOUBLE, 8,
+                        [&] { return readInto<double>(buffer, fw::PropertyDouble, value, "DoubleValue"); });
             break;
         case ODBC_TYPE_DATE:
         case ODBC_TYPE_TIME:

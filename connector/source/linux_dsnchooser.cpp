@@ -330,6 +330,26 @@ void actionRow(Widget* dialog, void* accelerators, bool childPadding, Widget** o
     g_gtk.gtk_window_add_accel_group(window(dialog), accelerators);
 }
 
+// The handlers of a dialog's buttons and of its close request.
+struct DialogHandlers {
+    Callback ok, cancel, closeRequest;
+};
+
+// Adds the "_Ok" and "_Cancel" row, connects the handlers (with `state`) and
+// the dialog's "destroy" (which ends the loop should anything else destroy
+// it), shows the dialog and runs the nested main loop until a handler
+// closes it.
+void runDialog(Widget* dialog, void* accelerators, bool childPadding, const DialogHandlers& handlers, void* state) {
+    Widget *ok = nullptr, *cancel = nullptr;
+    actionRow(dialog, accelerators, childPadding, &ok, &cancel);
+    connect(dialog, "destroy", callback(g_gtk.gtk_main_quit), nullptr);
+    connect(ok, "clicked", handlers.ok, state);
+    connect(cancel, "clicked", handlers.cancel, state);
+    connect(dialog, "delete_event", handlers.closeRequest, state);
+    g_gtk.gtk_widget_show_all(dialog);
+    g_gtk.gtk_main();
+}
+
 // ---- the data-source chooser ------------------------------------------------
 
 struct ChooserState {
@@ -506,19 +526,11 @@ char* ChooseDataSource() {
     g_gtk.gtk_widget_set_usize(heading, 112, 16);
     g_gtk.gtk_label_set_justify(label(heading), kJustifyLeft);
 
-    Widget *ok = nullptr, *cancel = nullptr;
-    actionRow(dialog, accelerators, false, &ok, &cancel);
-
-    connect(dialog, "destroy", callback(g_gtk.gtk_main_quit), nullptr);
-    connect(ok, "clicked", callback(ChooserOkClicked), &state);
-    connect(cancel, "clicked", callback(ChooserCancelClicked), &state);
-    connect(dialog, "delete_event", callback(ChooserDeleteEvent), &state);
     connect(list, "select_row", callback(ChooserRowSelected), &state);
     connect(list, "unselect_row", callback(ChooserRowUnselected), &state);
-
     fillDataSources(list);
-    g_gtk.gtk_widget_show_all(dialog);
-    g_gtk.gtk_main();
+    runDialog(dialog, accelerators, false,
+              {callback(ChooserOkClicked), callback(ChooserCancelClicked), callback(ChooserDeleteEvent)}, &state);
     return state.chosen;
 }
 
@@ -552,16 +564,8 @@ void AskLogin(const char* user, const char* password, const char* dsn, char* use
     if (user && *user) g_gtk.gtk_entry_set_text(entry(state.user), user);
     if (password && *password) g_gtk.gtk_entry_set_text(entry(state.password), password);
 
-    Widget *ok = nullptr, *cancel = nullptr;
-    actionRow(dialog, accelerators, true, &ok, &cancel);
-
-    connect(dialog, "destroy", callback(g_gtk.gtk_main_quit), nullptr);
-    connect(ok, "clicked", callback(LoginOkClicked), &state);
-    connect(cancel, "clicked", callback(LoginCancelClicked), &state);
-    connect(dialog, "delete_event", callback(LoginDeleteEvent), &state);
-
-    g_gtk.gtk_widget_show_all(dialog);
-    g_gtk.gtk_main();
+    runDialog(dialog, accelerators, true,
+              {callback(LoginOkClicked), callback(LoginCancelClicked), callback(LoginDeleteEvent)}, &state);
     if (state.enteredUser && userOut) copyLoginText(state.enteredUser, userOut);
     if (state.enteredPassword && passwordOut) copyLoginText(state.enteredPassword, passwordOut);
     clearLogin(&state);

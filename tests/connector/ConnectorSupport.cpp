@@ -58,4 +58,12 @@ std::string Sqlite(const std::string& path, const std::string& sql) {
     return text;
 }
 
+void RigDatabaseTest::open(const std::string& sql) {
+    ASSERT_TRUE(loaded) << PluginLoadError("Corvane64.so");
+    file = dir.file("herd.db");
+    Sqlite(file, sql);
+    db.SetDataSource(RigConnectionText(file));
+    ASSERT_TRUE(db.Connect()) << db.ErrorCode() << " " << db.ErrorMessage();
+}
+
 }  // namespace connector_test

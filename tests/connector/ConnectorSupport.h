@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "framework/plugin/PluginHost.h"
+#include "services/ODBCDatabase.h"
+#include "tests/support/TempDir.h"
 
 struct ODBCConnection;
-class ODBCDatabase;
 
 namespace connector_test {
 
@@ -35,5 +38,18 @@ std::vector<std::string> Rows(RecordSet& rs);
 // Runs `sql` on the database file with the sqlite3 tool (not through ODBC),
 // failing the test on an error; returns the rows as "a|b" lines.
 std::string Sqlite(const std::string& path, const std::string& sql);
+
+// A test on a database file of its own, "herd.db" in a fresh folder, reached
+// through the CAV rig's driver: open() makes the file with the sqlite3 tool
+// from the SQL text and connects the database object to it.
+class RigDatabaseTest : public ::testing::Test {
+protected:
+    void open(const std::string& sql);
+
+    const bool loaded = LoadConnector();  // before the database object is made
+    TempDir dir;
+    std::string file;
+    ODBCDatabase db;
+};
 
 }  // namespace connector_test

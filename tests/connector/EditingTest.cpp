@@ -23,19 +23,15 @@ namespace {
 
 constexpr int64_t kNotUnique = 9000, kNoCurrentRecord = 9003, kNoTable = 9004, kNoSecondConnection = 9005;
 
-class Editing : public ::testing::Test {
+class Editing : public RigDatabaseTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(loaded) << PluginLoadError("Corvane64.so");
-        file = dir.file("herd.db");
-        Sqlite(file, "create table tree (id integer primary key, name varchar(50), weight double);"
-                     "insert into tree values (1, 'Apple', 812.5), (2, 'Basil', 790), (3, 'Clover', 655.25);"
-                     "create table notes (body text, score real);"
-                     "insert into notes values ('calm', 1.5);"
-                     "create table tally (n integer, label varchar(20));"
-                     "insert into tally values (1, 'one'), (2, 'two');");
-        db.SetDataSource(RigConnectionText(file));
-        ASSERT_TRUE(db.Connect()) << db.ErrorCode() << " " << db.ErrorMessage();
+        open("create table tree (id integer primary key, name varchar(50), weight double);"
+             "insert into tree values (1, 'Apple', 812.5), (2, 'Basil', 790), (3, 'Clover', 655.25);"
+             "create table notes (body text, score real);"
+             "insert into notes values ('calm', 1.5);"
+             "create table tally (n integer, label varchar(20));"
+             "insert into tally values (1, 'one'), (2, 'two');");
     }
 
     Ref<RecordSet> select(const String& sql) {
@@ -54,10 +50,6 @@ protected:
 
     std::string trees() { return Sqlite(file, "select id, name, weight from tree order by id"); }
 
-    const bool loaded = LoadConnector();  // before the database object is made
-    TempDir dir;
-    std::string file;
-    ODBCDatabase db;
 };
 
 TEST_F(Editing, UpdateWritesTheCurrentRow) {

@@ -21,17 +21,13 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libiodbc.so.
 
 namespace {
 
-class Prepared : public ::testing::Test {
+class Prepared : public RigDatabaseTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(loaded) << PluginLoadError("Corvane64.so");
-        file = dir.file("herd.db");
         // Columns without declared types keep exactly what was bound.
-        Sqlite(file, "create table v (k integer primary key, a, b, c);"
-                     "create table tree (id integer primary key, name varchar(50), weight double);"
-                     "insert into tree values (1, 'Apple', 812.5), (2, 'Basil', 790), (3, 'Clover', 655.25);");
-        db.SetDataSource(RigConnectionText(file));
-        ASSERT_TRUE(db.Connect()) << db.ErrorCode() << " " << db.ErrorMessage();
+        open("create table v (k integer primary key, a, b, c);"
+             "create table tree (id integer primary key, name varchar(50), weight double);"
+             "insert into tree values (1, 'Apple', 812.5), (2, 'Basil', 790), (3, 'Clover', 655.25);");
     }
 
     Ref<PS> prepare(const String& sql) {
@@ -41,12 +37,10 @@ protected:
     }
 
     // The stored value and its SQLite type, "value|type".
-    std::string stored(int k) { return Sqlite(file, "select quote(a), typeof(a) from v where k = " + std::to_string(k)); }
+    std::string stored(int k) {
+        return Sqlite(file, "select quote(a), typeof(a) from v where k = " + std::to_string(k));
+    }
 
-    const bool loaded = LoadConnector();  // before the database object is made
-    TempDir dir;
-    std::string file;
-    ODBCDatabase db;
 };
 
 TEST_F(Prepared, EveryBindTypeStoresItsValue) {
@@ -131,11 +125,9 @@ TEST_F(Prepared, BindingErrorsRunNothing) {
              ps.Bind({Variant("a"), Variant("b"), Variant("c")});
          },
          "3 parameters are being bound, but only 2 types were specified"},
-        {"a date that is none", [](PS& ps) { ps.Bind(0, Variant("not a date"), PS::ODBC_TYPE_DATE); },
+        {"a date value that holds no date", [](PS& ps) { ps.Bind(0, Variant("not a date"), PS::ODBC_TYPE_DATE); },
          "The value of parameter 0 is not a date value"},
-        {"a string that is none", [](PS& ps) {
-             ps.Bind(0, Variant(), PS::ODBC_TYPE_STRING);
-         },
+        {"nil bound as a string", [](PS& ps) { ps.Bind(0, Variant(), PS::ODBC_TYPE_STRING); },
          "The value of parameter 0 is not a string value"},
     };
     for (const Case& c : cases) {
