@@ -8,13 +8,37 @@ void DatabaseField::SetValue(const Variant& value) {
     if (owner_) owner_->SetColumn(index_, value);
 }
 
-Ref<DatabaseField> RecordSet::Field(const String& name) {
-    const int count = FieldCount();
-    for (int i = 0; i < count; ++i) {
-        if (TextEquals(ColumnName(i), name))
-            return New<DatabaseField>(shared_from_this(), i, ColumnName(i), ColumnValue(i));
+namespace {
+bool asciiText(const String& s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
+int RecordSet::ColumnIndex(const String& name) {
+    if (!namesRead_) {
+        const int count = FieldCount();
+        for (int i = 0; i < count; ++i) {
+            String column = ColumnName(i);
+            const bool ascii = asciiText(column);
+            names_.push_back({std::move(column), ascii});
+        }
+        namesRead_ = true;
     }
-    return nullptr;
+    const bool ascii = asciiText(name);
+    for (size_t i = 0; i < names_.size(); ++i) {
+        // Two ASCII texts of different lengths never match; others are compared.
+        if (ascii && names_[i].ascii && names_[i].name.size() != name.size()) continue;
+        if (TextEquals(names_[i].name, name)) return int(i);
+    }
+    return -1;
+}
+
+Ref<DatabaseField> RecordSet::Field(const String& name) {
+    const int i = ColumnIndex(name);
+    if (i < 0) return nullptr;
+    return New<DatabaseField>(shared_from_this(), i, names_[size_t(i)].name, ColumnValue(i));
 }
 
 Ref<DatabaseField> RecordSet::IdxField(int index) {

@@ -85,6 +85,17 @@ protected:
 private:
     friend class DatabaseField;
     void SetColumn(int index, const Variant& value);
+    // The index of the first column called `name` (case ignored); -1 when none.
+    int ColumnIndex(const String& name);
+
+    // The column names, read once at the first lookup by name (a record set
+    // keeps its columns): a field is asked for by name for every value read.
+    struct NamedColumn {
+        String name;
+        bool ascii;
+    };
+    std::vector<NamedColumn> names_;
+    bool namesRead_ = false;
 
     bool editing_ = false;
     std::vector<std::pair<int, Variant>> changes_;

@@ -21,6 +21,20 @@ struct SqlFileConnection {
     sqlite3_stmt* insertStmt = nullptr;
     // Column names of tables, by lower-cased table name, for InsertRecord.
     std::vector<std::pair<String, std::vector<String>>> tableColumns;
+    // The table and the column names of the last record inserted, with the
+    // table column each matched (-1: the table lacks it): an import inserts
+    // every row with the same columns.
+    String insertTable;
+    std::vector<String> insertNames;
+    std::vector<int> insertMatch;
+
+    // The last UPDATE that a record set wrote, kept prepared: the linking
+    // updates thousands of rows the same way.
+    String updateSql;
+    sqlite3_stmt* updateStmt = nullptr;
+    // The INTEGER PRIMARY KEY column of tables ("" for none), by lower-cased
+    // table name, for record-set updates.
+    std::vector<std::pair<String, String>> tableKeys;
 
     void clearError() {
         errorCode = 0;
@@ -63,6 +77,13 @@ struct SqlFileConnection {
         insertStmt = nullptr;
         insertSql.clear();
         tableColumns.clear();
+        insertTable.clear();
+        insertNames.clear();
+        insertMatch.clear();
+        if (updateStmt) sqlite3_finalize(updateStmt);
+        updateStmt = nullptr;
+        updateSql.clear();
+        tableKeys.clear();
     }
 
     // Rolls back what was not committed and closes the file.
@@ -193,14 +214,22 @@ protected:
             sql += (i ? ", " : "") + quoteName(columns_[size_t(changes[i].first)].origin) + " = ?";
         sql += " WHERE " + quoteName(key) + " = ?";
 
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return c.setSqliteError();
+        if (sql != c.updateSql || !c.updateStmt) {
+            if (c.updateStmt) sqlite3_finalize(c.updateStmt);
+            c.updateStmt = nullptr;
+            c.updateSql.clear();
+            if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &c.updateStmt, nullptr) != SQLITE_OK)
+                return c.setSqliteError();
+            c.updateSql = sql;
+        }
+        sqlite3_stmt* stmt = c.updateStmt;
         int param = 1;
         for (const auto& change : changes) bindVariant(stmt, param++, change.second);
         bindVariant(stmt, param, cell(rows_[current_], keyIndex, false));
         const bool ok = c.ensureTransaction() && sqlite3_step(stmt) == SQLITE_DONE;
         if (!ok && c.errorCode == 0) c.setSqliteError();
-        sqlite3_finalize(stmt);
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
         if (!ok) return;
 
         // The row as it now stands in the file.
@@ -311,8 +340,17 @@ private:
         return row;
     }
 
-    // The table's INTEGER PRIMARY KEY column, "" when it has none.
+    // The table's INTEGER PRIMARY KEY column, "" when it has none; read once
+    // per table until the schema may have changed.
     String keyColumn(const String& table) {
+        const String folded = Lowercase(table);
+        for (const auto& [name, key] : conn_->tableKeys)
+            if (name == folded) return key;
+        String key = readKeyColumn(table);
+        conn_->tableKeys.emplace_back(folded, key);
+        return key;
+    }
+    String readKeyColumn(const String& table) {
         String key;
         int keys = 0;
         sqlite3_stmt* stmt = nullptr;
@@ -510,17 +548,32 @@ void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& re
         columns = &c.tableColumns.back().second;
     }
 
+    // Which table column each of the record's values goes to; the same
+    // columns as last time need no matching again.
+    const auto& recordValues = record.Values();
+    bool sameColumns = c.insertTable == key && c.insertNames.size() == recordValues.size();
+    for (size_t i = 0; sameColumns && i < recordValues.size(); ++i) sameColumns = c.insertNames[i] == recordValues[i].first;
+    if (!sameColumns) {
+        c.insertTable = key;
+        c.insertNames.clear();
+        c.insertMatch.clear();
+        for (const auto& [name, value] : recordValues) {
+            int match = -1;
+            for (size_t k = 0; k < columns->size() && match < 0; ++k)
+                if (TextEquals((*columns)[k], name)) match = int(k);
+            c.insertNames.push_back(name);
+            c.insertMatch.push_back(match);
+        }
+    }
+
     // The record's values for the columns the table has; others are left out.
     std::vector<const Variant*> values;
     String names, marks;
-    for (const auto& [name, value] : record.Values()) {
-        for (const String& column : *columns) {
-            if (!TextEquals(column, name)) continue;
-            names += (values.empty() ? "" : ", ") + quoteName(column);
-            marks += values.empty() ? "?" : ", ?";
-            values.push_back(&value);
-            break;
-        }
+    for (size_t i = 0; i < recordValues.size(); ++i) {
+        if (c.insertMatch[i] < 0) continue;
+        names += (values.empty() ? "" : ", ") + quoteName((*columns)[size_t(c.insertMatch[i])]);
+        marks += values.empty() ? "?" : ", ?";
+        values.push_back(&recordValues[i].second);
     }
     const String sql = values.empty() ? "INSERT INTO " + quoteName(table) + " DEFAULT VALUES"
                                       : "INSERT INTO " + quoteName(table) + " (" + names + ") VALUES (" + marks + ")";

@@ -59,6 +59,32 @@ String getNameFromId(const Ref<Database>& database, const String& id);
 // empty file) and commits once. Rejected statements are not reported.
 void makeRSDfields(const Ref<Database>& database);
 
+// ---- Pedigree linking and sex derivation ----
+// These work on the database object they are given (the new RSD/CAX file of
+// an import, or an ODBC connection to a CAV file) with plain SQL text, report
+// through frmWait and yield after every row. A main select that gives no
+// record set returns at once without changes. Declared here, built in the
+// library services_linking (it needs the progress window).
+
+// Fills tree.ps and tree.pd from the names of the rows whose oldId is the
+// parent id; commits once at the end. `type` ("rsd" or "cav", case ignored)
+// decides only how the progress total is counted.
+void convertIdRecordToName(const Ref<Database>& database, const String& type);
+// Sets the id column (fatherId, motherId) of every row of `table` whose name
+// column holds a name (not "" or "unknown") to the tree id of the first row
+// with that name (looked up with apostrophes as backticks), "" when none has
+// it; commits once at the end.
+void convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
+                              const String& idColumn);
+// Marks every parent row "male" (named in a fatherId) or "female" (in a
+// motherId), committing after each. "cav": the parent is the row whose oldId
+// is the link; "rsd": the row whose id is the link where the link was written
+// from the parent's name, else the row whose oldId is the link.
+void findSex(const Ref<Database>& database, const String& type);
+// The number of rows of the record set plus one, counted by stepping through
+// it; leaves it on its first row. Raises NilObjectException for nil.
+int64_t getODBCrecords(const Ref<RecordSet>& rs);
+
 // ---- Text, field and date functions ----
 
 // The line trimmed, without double quotes, carriage returns and line feeds.

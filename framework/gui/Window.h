@@ -35,6 +35,7 @@
 // can still be read and set (nothing is shown), Show does nothing, and its
 // implicit instance builds a new window at the next use.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -120,8 +121,11 @@ public:
     void Hide();
     // Closes the window for good (see Life above); does nothing when closed.
     void Close();
-    // Redraws the whole window now, before returning.
+    // Redraws the whole window now, before returning. Within RefreshFrame of
+    // the last Refresh that did so, it only marks the window, and the next
+    // event processing (a yield) paints its latest state.
     void Refresh(bool eraseBackground = true);
+    static constexpr std::chrono::milliseconds RefreshFrame{16};
     // True from building until Close.
     bool IsOpen() const { return built_ && !closed_; }
     // True once closed (from the end of its Event_Close on).

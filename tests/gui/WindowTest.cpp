@@ -288,6 +288,32 @@ TEST_F(WindowTest, RefreshRedrawsBeforeReturning) {
     w->label->NativeWidget()->removeEventFilter(&counter);
 }
 
+TEST_F(WindowTest, RefreshesWithinAFrameShowTheLatestStateAtTheNextEvents) {
+    Ref<SampleWindow> w = sample.Get();
+    ProcessEventsUntil([&] { return w->NativeWidget()->isVisible(); });
+    QApplication::processEvents();
+
+    struct PaintedText : QObject {
+        std::vector<QString> texts;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Paint) texts.push_back(static_cast<QLabel*>(o)->text());
+            return false;
+        }
+    } painted;
+    w->label->NativeWidget()->installEventFilter(&painted);
+    for (int i = 1; i <= 50; ++i) {
+        w->label->SetText("Reading line " + std::to_string(i));
+        w->Refresh();
+    }
+    const size_t atOnce = painted.texts.size();
+    QApplication::processEvents();
+    w->label->NativeWidget()->removeEventFilter(&painted);
+    EXPECT_GE(atOnce, 1u);
+    EXPECT_LT(atOnce, 50u) << "no more than one paint a frame";
+    ASSERT_FALSE(painted.texts.empty());
+    EXPECT_EQ(painted.texts.back(), "Reading line 50");
+}
+
 template <class Kind>
 std::vector<bool> kindColumn(const Window& w) {
     std::vector<bool> out;

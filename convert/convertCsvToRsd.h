@@ -1,0 +1,25 @@
+#pragma once
+// The import of a CSV herd file into a new RSD/CAX database file: the twelve
+// tables, the captions of the custom columns in settings, one tree row per
+// data line, the pedigree links between the new rows, the sex from
+// parenthood when the file has no sex column and the user agrees, and the
+// version stamp. Progress goes to frmWait; the user is asked and told through
+// the interaction point.
+
+#include "framework/Text.h"
+
+namespace convertCsvToRsd {
+
+// Imports appSystem::sourceFilepath into a new file at
+// appSystem::destinationFilePath (asking before it replaces an existing one)
+// and ends with "Operation completed". Sets appSystem::dataPath to the new
+// file and the publicVariables flags from the file's heading line. A source
+// that cannot be read is told before anything is created or deleted.
+void convertCSV();
+
+// The caption writer of the heading mapping: stores `value` (apostrophes as
+// backticks) in the settings column `column` of the new file, creating the
+// settings row with the first caption.
+void saveToSettings(const String& column, const String& value);
+
+}  // namespace convertCsvToRsd

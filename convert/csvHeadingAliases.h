@@ -1,0 +1,94 @@
+#pragma once
+// The heading words that the CSV imports accept, and the mapping of a CSV
+// file's heading line (row 0 of appSystem::CSVa) to the columns that feed
+// each animal field. Headings that no group knows take numbered custom
+// slots, the first free one first; their lower-cased heading is handed to the
+// import's caption writer.
+//
+// One table serves both imports: the import into RSD/CAX uses all 35 groups
+// and 15 custom slots, the import into CAV the first 17 groups and 12 slots.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "framework/Text.h"
+#include "services/CsvGrid.h"
+
+namespace csvHeadingAliases {
+
+// The column that every field whose heading the file lacks is read from. It
+// reads "" in every row, also on lines long enough to reach it.
+inline constexpr int64_t AbsentColumn = CsvGrid::LastColumn;
+
+// How the RSD/CAX import turns a cell into the value it writes.
+enum class Conversion {
+    Unchanged,
+    Apostrophes,  // appSystem::rma
+    Sex,          // appSystem::convertSex
+    Date,         // appSystem::convDisplayDateToSql
+    ParentId,     // unchanged, but a cell of exactly "1" is not written
+    NotImported,  // recognised and left out (the call name)
+};
+
+// The groups by number, in the order they are tested. Groups 21 to 35 are
+// the explicit words of custom slots 1 to 15.
+enum GroupNumber : int {
+    Name = 1, Colour, Breed, Sex, DOB, OldId, FatherId, MotherId, Ps, Pd, Tag, Prefix, Suffix, Health, Cage,
+    CallName, Notes, DateBought, BoughtFrom, PurchasePrice, FirstSlotGroup
+};
+
+struct Group {
+    std::vector<String> words;  // compared with the lower-cased heading, case ignored
+    String column;              // the tree column it feeds ("" for the call name)
+    Conversion conversion;
+    int slot;                   // for groups 21 to 35 the custom slot; 0 otherwise
+};
+
+// All 35 groups; Groups()[n - 1] is group n.
+const std::vector<Group>& Groups();
+
+// One import's use of the table.
+struct TableVariant {
+    int groupCount;         // the first groupCount groups take part
+    int slotCount;          // custom slots 1 to slotCount
+    int storedSlots;        // slots after this one have no column in the destination
+    String captionPrefix;   // the caption column is this prefix and the slot number
+};
+extern const TableVariant RsdVariant;  // 35 groups, 15 slots, 12 stored, "CustomName"
+extern const TableVariant CavVariant;  // 17 groups, 12 slots, 12 stored, "fldCustomName"
+
+// Stores a custom slot's caption: (caption column, lower-cased heading).
+using CaptionWriter = std::function<void(const String& column, const String& heading)>;
+
+struct Mapping {
+    std::vector<int64_t> groupColumn;  // by group number - 1; AbsentColumn when the file lacks it
+    std::vector<int64_t> slotColumn;   // by slot - 1; AbsentColumn while the slot is free
+    String unmapped;                   // ", " before each heading that will not be imported
+    bool proceed = false;              // false: the import ends here (its message was shown)
+
+    // The column of group `group` (of slot `n`); AbsentColumn also for a
+    // group or slot that the variant does not have.
+    int64_t column(int group) const {
+        return group >= 1 && size_t(group) <= groupColumn.size() ? groupColumn[size_t(group - 1)] : AbsentColumn;
+    }
+    int64_t slot(int n) const {
+        return n >= 1 && size_t(n) <= slotColumn.size() ? slotColumn[size_t(n - 1)] : AbsentColumn;
+    }
+};
+
+// Maps the heading row of appSystem::CSVa: reads the headings from column 0
+// until the first empty cell (the absent column is never a heading), assigns
+// groups and custom slots, writes the captions of new slots as it goes and
+// yields after every heading. Then sets the three publicVariables flags from
+// this row, shows the box about a missing name column (proceed false) or asks
+// "Before you begin!" about the headings that will not be imported (No:
+// proceed false). Headings that land in a slot the destination cannot store
+// are listed with the others.
+Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaption);
+
+// The text of a cell for the import: "" for the absent column and for rows
+// beyond the grid, so that the rows' look-ahead never leaves the grid.
+String cell(int64_t row, int64_t column);
+
+}  // namespace csvHeadingAliases

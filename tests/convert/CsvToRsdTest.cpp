@@ -1,0 +1,233 @@
+#include "convert/convertCsvToRsd.h"
+#include "framework/gui/Controls.h"
+#include "tests/convert/ConvertFixture.h"
+#include "ui/frmWait.h"
+
+using SqliteCli::Rows;
+
+namespace {
+
+const String Completed = "Operation completed";
+const String SexQuestion =
+    "The converter cannot find a column for the animal's sex. Do you want to determine the sex by whether it has "
+    "been a father or mother in the past?\nClick NO if you have called your sex field something else. The converter "
+    "will exit. Go back to your file and fix it.?";
+
+std::string animal(int i) { return "A" + std::to_string(i); }
+
+}  // namespace
+
+class CsvToRsd : public ConvertTest {
+protected:
+    Rows tree(const std::string& path, const std::string& columns) {
+        return SqliteCli::query(path, "SELECT " + columns + " FROM tree ORDER BY id");
+    }
+    std::vector<String> messagesStartingWith(const String& start) {
+        std::vector<String> out;
+        for (const String& m : progress.messages())
+            if (m.rfind(start, 0) == 0) out.push_back(m);
+        return out;
+    }
+};
+
+TEST_F(CsvToRsd, EveryKindOfColumnIsStoredAsItsGroupSays) {
+    const std::string cax = csvSource(
+        "herd.csv",
+        "Animal Name,Colour,Breed,SEX,Birth Date,UID,SireId,DamId,Sire Name,Dam Name,Reg No,Show Title,Obedience,"
+        "Vet,Pen,Pet Name,Awards,Date Bought,Seller,Price,User Field3,Weight\n"
+        "  \"Bella's\",brown,Rex,f,2021-03-04,10,1,1,,,T1,Ch,CD,wormed,C4,Bee,best in show,2020-01-02,Jo's farm,50,"
+        "x3,12kg\r\n"
+        "Max,black,Rex,boar,2022-05-06,11,10,,,,T2,,,,,,,,,,,\n");
+    convertCsvToRsd::convertCSV();
+    EXPECT_EQ(ui.texts(), (std::vector<String>{Completed}));
+
+    EXPECT_EQ(tree(cax, "id, name, colour, breed, sex, dob, oldId, fatherId, motherId, ps, pd, tag, prefix, suffix, "
+                        "health, cage, callname, notes, DateBought, BoughtFrom, purchasePrice, customField3, "
+                        "customField1"),
+              (Rows{{"1", "Bella`s", "brown", "Rex", "female", "2021-03-04", "10", "<null>", "<null>", "", "", "T1",
+                     "Ch", "CD", "wormed", "C4", "<null>", "best in show", "2020-01-02", "Jo`s farm", "50", "x3",
+                     "12kg"},
+                    {"2", "Max", "black", "Rex", "male", "2022-05-06", "11", "1", "", "Bella`s", "", "T2", "", "", "",
+                     "", "<null>", "", "", "", "", "", ""}}))
+        << "a parent id of 1 is not written; the father found by id is linked by name to its new row";
+    EXPECT_EQ(SqliteCli::query(cax, "SELECT CustomName1, Version FROM settings"), (Rows{{"weight", "20402"}}));
+    EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*), sum(type = 'table') FROM sqlite_master"), (Rows{{"12", "12"}}))
+        << "the linking's own indexes are gone";
+}
+
+TEST_F(CsvToRsd, TheFirstProgressComesAtTheTwentiethAnimal) {
+    for (int n : {19, 20}) {
+        SCOPED_TRACE(n);
+        CloseAllWindows();
+        progress.clear();
+        ui.clear();
+        csvSource("herd" + std::to_string(n) + ".csv", herd("name,sex", n, [](int i) { return animal(i) + ",m"; }));
+        convertCsvToRsd::convertCSV();
+        const std::vector<String> found = messagesStartingWith("Found  - ");
+        if (n == 19) {
+            EXPECT_TRUE(found.empty());
+            continue;
+        }
+        EXPECT_EQ(found, (std::vector<String>{"Found  - A20\n20 records"}));
+        for (const auto& report : progress.reports())
+            EXPECT_TRUE(report.message != found[0] || !report.barVisible) << "the bar is hidden";
+        EXPECT_EQ(ui.texts(), (std::vector<String>{Completed}));
+        EXPECT_FALSE(frmWait.IsOpen());
+    }
+}
+
+TEST_F(CsvToRsd, AnExistingFileIsReplacedOnlyAfterYes) {
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        ui.clear();
+        const std::string cax = csvSource("herd.csv", "name,sex\nBella,f\n");
+        dir.write("herd.cax", "the old converted file");
+        yes ? ui.AnswerYes() : ui.AnswerNo();
+        convertCsvToRsd::convertCSV();
+        ASSERT_FALSE(ui.boxes().empty());
+        EXPECT_EQ(ui.boxes()[0].title, "Overwrite file");
+        EXPECT_EQ(ui.boxes()[0].text,
+                  "This file has been converted before. Do you want to overwrite the old converted file?");
+        if (!yes) {
+            EXPECT_EQ(ui.texts().back(), "Rename or move your old converted file and try again.");
+            EXPECT_EQ(TempDir::read(cax), "the old converted file");
+        } else {
+            EXPECT_EQ(ui.texts().back(), Completed);
+            EXPECT_EQ(tree(cax, "name"), (Rows{{"Bella"}}));
+        }
+    }
+}
+
+TEST_F(CsvToRsd, WithoutASexColumnTheSexComesFromParenthoodOnlyAfterYes) {
+    const std::string text = "name,sire,dam,uid,sireid,damid\n"
+                             "Other,,,3,,\n"
+                             "Sire,,,100,,\n"
+                             "Dam,,,200,,\n"
+                             "Kid,Sire,Dam,4,,\n"
+                             "Kid2,,,5,100,200\n";
+    for (bool yes : {true, false}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        ui.clear();
+        const std::string cax = csvSource(yes ? "yes.csv" : "no.csv", text);
+        yes ? ui.AnswerYes() : ui.AnswerNo();
+        convertCsvToRsd::convertCSV();
+        ASSERT_EQ(ui.boxes().size(), yes ? 2u : 1u);
+        EXPECT_EQ(ui.boxes()[0].title, "Missing field");
+        EXPECT_EQ(ui.boxes()[0].text, SexQuestion);
+        // The links hold the parents' new ids (2 and 3), which are also the
+        // source ids of other animals: the parents themselves are marked.
+        EXPECT_EQ(tree(cax, "name, fatherId, motherId, sex"),
+                  (Rows{{"Other", "", "", "undefined"},
+                        {"Sire", "", "", yes ? "male" : "undefined"},
+                        {"Dam", "", "", yes ? "female" : "undefined"},
+                        {"Kid", "2", "3", "undefined"},
+                        {"Kid2", "2", "3", "undefined"}}));
+        if (yes) {
+            EXPECT_EQ(ui.texts().back(), Completed);
+            EXPECT_EQ(SqliteCli::query(cax, "SELECT Version FROM settings"), (Rows{{"20402"}}));
+        } else {
+            EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*) FROM settings"), (Rows{{"0"}})) << "no version stamp";
+        }
+        EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), (Rows{{"0"}}));
+        CloseAllWindows();
+    }
+}
+
+TEST_F(CsvToRsd, TwoEmptyNamesInARowEndTheAnimals) {
+    const std::string cax = csvSource("herd.csv", "name,colour,sex\nA1,red\n,blue\nA3,green\n,\n,\nA6,white\n");
+    convertCsvToRsd::convertCSV();
+    EXPECT_EQ(tree(cax, "name, colour"), (Rows{{"A1", "red"}, {"", "blue"}, {"A3", "green"}}));
+}
+
+TEST_F(CsvToRsd, AShorterFileAfterALongerOneImportsOnlyItsOwnLines) {
+    csvSource("long.csv", "name,colour,breed,sex\nA1,red,Rex\nA2,blue,Rex\nA3,green,Rex\n");
+    convertCsvToRsd::convertCSV();
+    const std::string cax = csvSource("short.csv", "name,breed,sex\nB1\n");
+    convertCsvToRsd::convertCSV();
+    EXPECT_EQ(tree(cax, "name, colour, breed"), (Rows{{"B1", "", ""}}));
+}
+
+TEST_F(CsvToRsd, FieldsBeyondTheGridAreToldAndNeverFillAnAbsentColumn) {
+    std::string line = "Bella,f";
+    for (int n = 3; n <= 72; ++n) line += ",v" + std::to_string(n);
+    const std::string cax = csvSource("wide.csv", "name,sex\nA1,m\n" + line + "\n");
+    ui.AnswerYes();
+    convertCsvToRsd::convertCSV();
+    ASSERT_EQ(ui.boxes().size(), 2u);
+    EXPECT_EQ(ui.boxes()[0].title, "Too much data");
+    EXPECT_EQ(ui.boxes()[0].text, "Not all of this file can be imported:\n"
+                                  "- the fields after the 70th field on line(s) 3\n"
+                                  "Do you want to continue?");
+    EXPECT_EQ(tree(cax, "name, colour, breed, notes"), (Rows{{"A1", "", "", ""}, {"Bella", "", "", ""}}))
+        << "the 71st field of the long line lands in the grid's absent column";
+}
+
+TEST_F(CsvToRsd, LinesBeyondTheGridAreToldBeforeAnyAnimalIsWritten) {
+    std::string text = "name,sex\n";
+    text.reserve(1200000);
+    for (int i = 1; i <= 99002; ++i) text += "A" + std::to_string(i) + ",m\n";
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        CloseAllWindows();
+        ui.clear();
+        const std::string cax = csvSource(yes ? "yes.csv" : "no.csv", text);
+        yes ? ui.AnswerYes() : ui.AnswerNo();
+        convertCsvToRsd::convertCSV();
+        ASSERT_FALSE(ui.texts().empty());
+        EXPECT_EQ(ui.texts()[0], "Not all of this file can be imported:\n"
+                                 "- the 2 line(s) from line 99002 on: the converter imports at most 99000 animals\n"
+                                 "Do you want to continue?");
+        // With Yes the rows run up to the grid's last row, whose look-ahead
+        // lies beyond the grid.
+        EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*), max(name = 'A99000') FROM tree"),
+                  (Rows{{yes ? "99000" : "0", yes ? "1" : "<null>"}}));
+        EXPECT_EQ(ui.texts().back() == Completed, yes);
+    }
+}
+
+TEST_F(CsvToRsd, ASourceThatCannotBeReadChangesNothing) {
+    std::filesystem::create_directory(dir.file("folder.csv"));
+    for (const char* name : {"missing.csv", "folder.csv"}) {
+        SCOPED_TRACE(name);
+        ui.clear();
+        appSystem::sourceFilepath = dir.file(name);
+        appSystem::destinationFilePath = appSystem::getNewName(appSystem::sourceFilepath, ".cax");
+        dir.write(std::string(name).substr(0, std::string(name).size() - 4) + ".cax", "old");
+        convertCsvToRsd::convertCSV();
+        EXPECT_EQ(ui.texts(), (std::vector<String>{"The file cannot be read:\n" + appSystem::sourceFilepath}));
+        EXPECT_EQ(TempDir::read(appSystem::destinationFilePath), "old") << "no overwrite question, no new file";
+    }
+}
+
+TEST_F(CsvToRsd, AFileThatCannotBeCreatedIsToldWithTheDatabaseError) {
+    csvSource("herd.csv", "name\nBella\n");
+    appSystem::destinationFilePath = dir.file("no such folder/herd.cax");
+    convertCsvToRsd::convertCSV();
+    ASSERT_EQ(ui.texts().size(), 1u);
+    EXPECT_EQ(ui.texts()[0].rfind("Database Error: 14\n\n", 0), 0u) << ui.texts()[0];
+    EXPECT_EQ(ui.beeps(), 1);
+}
+
+TEST_F(CsvToRsd, ACsvFileNamedLikeItsDestinationIsNotReplaced) {
+    const std::string path = dir.write("herd.cax", "name\nBella\n");
+    appSystem::sourceFilepath = path;
+    appSystem::destinationFilePath = appSystem::getNewName(path, ".cax");
+    convertCsvToRsd::convertCSV();
+    ASSERT_EQ(ui.texts().size(), 1u);
+    EXPECT_EQ(ui.texts()[0], "The new file would replace the file being converted:\n" + path +
+                                 "\nGive the CSV file the extension .csv and try again.");
+    EXPECT_EQ(TempDir::read(path), "name\nBella\n");
+}
+
+TEST_F(CsvToRsd, ACancelThatDeletedTheNewFileLetsTheImportEndWithoutIt) {
+    const std::string cax = csvSource("herd.csv", herd("name,sex", 45, [](int i) { return animal(i) + ",m"; }));
+    cancelAtFirstProgress();
+    ui.AnswerYes();
+    convertCsvToRsd::convertCSV();
+    EXPECT_TRUE(cancelled);
+    ASSERT_EQ(ui.boxes().size(), 2u);
+    EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
+    EXPECT_EQ(ui.boxes()[1].text, Completed);
+    EXPECT_FALSE(exists(cax)) << "nothing brings the deleted file back";
+    EXPECT_FALSE(frmWait.IsOpen());
+}

@@ -1,0 +1,190 @@
+#include <utility>
+#include <vector>
+
+#include "convert/csvHeadingAliases.h"
+#include "tests/services/ServicesFixture.h"
+
+using namespace csvHeadingAliases;
+
+namespace {
+
+using Captions = std::vector<std::pair<String, String>>;
+
+}  // namespace
+
+class HeadingAliases : public ServicesTest {
+protected:
+    // Maps `headings` (a CSV heading line) with the variant, recording the
+    // captions handed to the writer.
+    Mapping map(const String& headings, const TableVariant& variant = RsdVariant) {
+        appSystem::extractfields(headings, 0, ",");
+        return mapHeadings(variant, [this](const String& column, const String& heading) {
+            captions.emplace_back(column, heading);
+        });
+    }
+
+    Captions captions;
+};
+
+TEST_F(HeadingAliases, EveryWordOfEveryGroupNamesItsColumnInAnyCase) {
+    ASSERT_EQ(Groups().size(), 35u);
+    for (const TableVariant* variant : {&RsdVariant, &CavVariant}) {
+        for (int g = 1; g <= variant->groupCount; ++g) {
+            for (const String& word : Groups()[size_t(g - 1)].words) {
+                for (const String& spelling : {word, Uppercase(word)}) {
+                    SCOPED_TRACE("group " + std::to_string(g) + " \"" + spelling + "\"");
+                    appSystem::CSVa.Clear();
+                    captions.clear();
+                    ui.clear();
+                    // Slots 13 to 15 have no column in an RSD/CAX file: the
+                    // user is asked whether to go on without them.
+                    const int slot = Groups()[size_t(g - 1)].slot;
+                    const bool unstored = slot > variant->storedSlots;
+                    if (unstored) ui.AnswerYes();
+                    const Mapping m = map("Name," + spelling);
+                    EXPECT_TRUE(m.proceed);
+                    EXPECT_TRUE(captions.empty());
+                    EXPECT_EQ(ui.boxes().size(), unstored ? 1u : 0u);
+                    if (g == Name) continue;
+                    EXPECT_EQ(slot ? m.slot(slot) : m.column(g), 1);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(HeadingAliases, UnknownHeadingsTakeTheFirstFreeSlotWithTheirLowerCasedCaption) {
+    const Mapping m = map("Name,Colour,Weight, name,Call Name,Show Wins");
+    EXPECT_TRUE(m.proceed);
+    EXPECT_EQ(m.column(Name), 0);
+    EXPECT_EQ(m.column(Colour), 1);
+    EXPECT_EQ(m.slot(1), 2);
+    EXPECT_EQ(m.slot(2), 3) << "a leading blank makes a heading unknown";
+    EXPECT_EQ(m.slot(3), 5);
+    EXPECT_EQ(m.slot(4), AbsentColumn);
+    EXPECT_EQ(captions, (Captions{{"CustomName1", "weight"}, {"CustomName2", " name"}, {"CustomName3", "show wins"}}));
+    EXPECT_TRUE(ui.boxes().empty()) << "the call name is recognised, not listed";
+}
+
+TEST_F(HeadingAliases, ANumberIsASlotWordOnlyInTheRsdVariant) {
+    Mapping m = map("name,3,colour");
+    EXPECT_EQ(m.slot(3), 1);
+    EXPECT_EQ(m.slot(1), AbsentColumn);
+    EXPECT_TRUE(captions.empty());
+
+    appSystem::CSVa.Clear();
+    m = map("name,3,customfield1", CavVariant);
+    EXPECT_EQ(m.slot(1), 1);
+    EXPECT_EQ(m.slot(2), 2);
+    EXPECT_EQ(captions, (Captions{{"fldCustomName1", "3"}, {"fldCustomName2", "customfield1"}}));
+}
+
+TEST_F(HeadingAliases, AnExplicitSlotWordReplacesTheHeadingThatTookItAndKeepsItsCaption) {
+    const Mapping m = map("name,weight,customfield1");
+    EXPECT_EQ(m.slot(1), 2);
+    EXPECT_EQ(captions, (Captions{{"CustomName1", "weight"}}));
+}
+
+TEST_F(HeadingAliases, TheLaterOfTwoColumnsOfOneGroupWins) {
+    const Mapping m = map("sire,name,Father");
+    EXPECT_EQ(m.column(Ps), 2);
+}
+
+TEST_F(HeadingAliases, HeadingsWithoutAFreeSlotAreListedInTheQuestion) {
+    struct Case {
+        const TableVariant* variant;
+        int unknown;       // unknown headings after "Name"
+        String listed;     // what the question lists after "The column(s) " (two blanks before the first)
+    };
+    // The RSD/CAX file has columns for slots 1 to 12 only: what lands in 13
+    // to 15 is listed as well.
+    const Case cases[] = {
+        {&RsdVariant, 12, ""},
+        {&RsdVariant, 13, " H13"},
+        {&RsdVariant, 16, " H13, H14, H15, H16"},
+        {&CavVariant, 12, ""},
+        {&CavVariant, 14, " H13, H14"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.variant->groupCount) + " groups, " + std::to_string(c.unknown) + " unknown");
+        appSystem::CSVa.Clear();
+        ui.clear();
+        captions.clear();
+        String headings = "Name";
+        for (int n = 1; n <= c.unknown; ++n) headings += ",H" + std::to_string(n);
+        if (!c.listed.empty()) ui.AnswerYes();
+        const Mapping m = map(headings, *c.variant);
+        EXPECT_TRUE(m.proceed);
+        EXPECT_EQ(captions.size(), size_t(std::min(c.unknown, c.variant->slotCount)));
+        if (c.listed.empty()) {
+            EXPECT_TRUE(ui.boxes().empty());
+            continue;
+        }
+        ASSERT_EQ(ui.boxes().size(), 1u);
+        EXPECT_EQ(ui.boxes()[0].title, "Before you begin!");
+        EXPECT_EQ(ui.boxes()[0].text,
+                  "The column(s) " + c.listed +
+                      " will not be imported unless you assign an existing Brevolan field name (see Help for list) "
+                      "or a custom field heading to the column ie. customfield1, customfield2 ...customfield6.\n"
+                      "Do you want to continue?");
+    }
+}
+
+TEST_F(HeadingAliases, NoToTheQuestionEndsTheImportWithTheCaptionsWritten) {
+    ui.AnswerNo();
+    String headings = "Name";
+    for (int n = 1; n <= 16; ++n) headings += ",H" + std::to_string(n);
+    EXPECT_FALSE(map(headings).proceed);
+    EXPECT_EQ(captions.size(), 15u);
+}
+
+TEST_F(HeadingAliases, WithoutANameColumnTheImportEndsWithItsMessage) {
+    for (const String& headings : {String(""), String(",name"), String("colour,sex, name")}) {
+        SCOPED_TRACE(headings);
+        appSystem::CSVa.Clear();
+        ui.clear();
+        EXPECT_FALSE(map(headings).proceed);
+        EXPECT_EQ(ui.texts(), (std::vector<String>{
+                                  "The program cannot determine which column contains the animal name. Open your CSV "
+                                  "file and make sure your first row contains the column headers. Rename the animal "
+                                  "name column -   NAME\nSee Help for more details."}));
+    }
+}
+
+TEST_F(HeadingAliases, HeadingsAfterTheFirstEmptyOneAreNotLookedAt) {
+    const Mapping m = map("name,,sex,weight");
+    EXPECT_EQ(m.column(Sex), AbsentColumn);
+    EXPECT_TRUE(captions.empty());
+}
+
+TEST_F(HeadingAliases, TheFlagsDescribeTheHeadingRowMappedLast) {
+    publicVariables::noSexColumn = publicVariables::noPS = publicVariables::noPd = false;
+    map("name,colour");
+    EXPECT_TRUE(publicVariables::noSexColumn);
+    EXPECT_TRUE(publicVariables::noPS);
+    EXPECT_TRUE(publicVariables::noPd);
+
+    appSystem::CSVa.Clear();
+    map("name,SEX,sire name,Dam");
+    EXPECT_FALSE(publicVariables::noSexColumn);
+    EXPECT_FALSE(publicVariables::noPS);
+    EXPECT_FALSE(publicVariables::noPd);
+}
+
+TEST_F(HeadingAliases, TheAbsentColumnReadsEmptyEvenWhereALongLineReachesIt) {
+    // A heading line of 72 fields: the 71st lands in the grid's last column,
+    // which is the absent column, and is never taken for a heading.
+    String headings = "name";
+    for (int n = 1; n < 72; ++n) headings += ",c" + std::to_string(n);
+    String line = "Bella";
+    for (int n = 1; n < 72; ++n) line += ",v" + std::to_string(n);
+    appSystem::extractfields(line, 1, ",");
+    ui.AnswerYes();  // 57 of the headings find no slot
+    const Mapping m = map(headings);
+    ASSERT_TRUE(m.proceed);
+    EXPECT_EQ(appSystem::CSVa(1, AbsentColumn), "v70") << "the grid itself holds the field";
+    EXPECT_EQ(cell(1, m.column(Colour)), "");
+    EXPECT_EQ(cell(1, m.column(Sex)), "");
+    EXPECT_EQ(ui.boxes()[0].text.find("c70"), String::npos) << "the 71st heading is not scanned";
+    EXPECT_EQ(cell(CsvGrid::LastRow + 1, 0), "") << "the rows' look-ahead past the grid reads empty";
+}

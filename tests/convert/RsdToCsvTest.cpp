@@ -1,0 +1,142 @@
+#include <sstream>
+
+#include "convert/convertCsvToRsd.h"
+#include "convert/convertRsdToCsv.h"
+#include "framework/FolderItem.h"
+#include "framework/SqlFileDatabase.h"
+#include "tests/convert/ConvertFixture.h"
+#include "ui/frmWait.h"
+
+namespace {
+
+const String Headings = "NAME,COLOR,BREED,SEX,DOB,NOTES,FATHER,MOTHER,CAGE NO.,TAG/REG.,PREFIX,SUFFIX,CALL NAME,";
+const String NoCustomHeadings = Headings + ",,,,,,,,,,,";
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+}  // namespace
+
+class RsdToCsv : public ConvertTest {
+protected:
+    // An RSD/CAX file with the twelve tables and what `sql` adds, written by
+    // the independent tool; the source of the next export.
+    std::string rsdSource(const std::string& sql, const std::string& name = "herd.rsd") {
+        const std::string path = dir.file(name);
+        Ref<SqlFileDatabase> db = New<SqlFileDatabase>();
+        db->DatabaseFile = GetFolderItem(path);
+        EXPECT_TRUE(db->CreateDatabaseFile());
+        appSystem::makeRSDfields(db);
+        db->Close();
+        if (!sql.empty()) SqliteCli::query(path, sql);
+        appSystem::sourceFilepath = path;
+        return appSystem::getNewName(path, "( tree ).csv");
+    }
+    std::string exported(const std::string& sql) {
+        const std::string csv = rsdSource(sql);
+        convertRsdToCsv::runConvertRSDCSV();
+        EXPECT_EQ(appSystem::destinationFilePath, csv);
+        return TempDir::read(csv);
+    }
+};
+
+TEST_F(RsdToCsv, TheHeadingLineCarriesTheCustomHeadingsAndEveryAnimalItsParentsByName) {
+    const std::string csv = exported(
+        "INSERT INTO settings(CustomName1, CustomName12) VALUES ('weight', 'last');"
+        "INSERT INTO tree(name, colour, breed, sex, dob, notes, cage, tag, prefix, suffix, callname, customField1, "
+        "CustomField12) VALUES ('Smith, J', 'red', 'Rex', 'male', '2020-01-02', 'fine', 'C1', 'T1', 'Ch', 'CD', "
+        "'Jo', '3kg', 'z');"
+        "INSERT INTO tree(name, notes) VALUES ('Dam', 'line one' || char(10) || 'two, three');"
+        "INSERT INTO tree(name, fatherId, motherId, health) VALUES ('Kid`s', '1', '2', 'not exported');"
+        "INSERT INTO tree(name, fatherId, motherId) VALUES ('Stray', '99', '');");
+    EXPECT_EQ(csv, Headings + "weight,,,,,,,,,,,last\n"
+                              "Smith  J,red,Rex,male,2020-01-02,fine,,,C1,T1,Ch,CD,Jo,3kg,,,,,,,,,,,z\n"
+                              "Dam,,,,,line one - two  three,,,,,,,,,,,,,,,,,,,\n"
+                              "Kid's,,,,,,Smith  J,Dam,,,,,,,,,,,,,,,,,\n"
+                              "Stray,,,,,,,,,,,,,,,,,,,,,,,,\n");
+    EXPECT_EQ(ui.texts(), (std::vector<String>{"Operation completed"}));
+    EXPECT_FALSE(frmWait.IsOpen());
+}
+
+TEST_F(RsdToCsv, DollarSignsStandForApostrophesUnlessADigitFollowsTheFirst) {
+    const std::string csv = exported(
+        "INSERT INTO tree(name, notes) VALUES ('O$Brien', 'cost $5');"
+        "INSERT INTO tree(name, notes) VALUES ('Pay $5', 'O$Brien');");
+    EXPECT_EQ(lines(csv), (std::vector<std::string>{NoCustomHeadings, "O'Brien,,,,,cost '5,,,,,,,,,,,,,,,,,,,",
+                                                    "Pay $5,,,,,O$Brien,,,,,,,,,,,,,,,,,,,"}));
+}
+
+TEST_F(RsdToCsv, AnEmptyTreeGivesTheHeadingLineAlone) {
+    EXPECT_EQ(exported(""), NoCustomHeadings + "\n");
+    EXPECT_TRUE(progress.messages().empty());
+}
+
+TEST_F(RsdToCsv, ProgressComesEveryFiftiethAnimal) {
+    std::string sql;
+    for (int i = 1; i <= 120; ++i) sql += "INSERT INTO tree(name) VALUES ('A" + std::to_string(i) + "');";
+    exported(sql);
+    EXPECT_EQ(progress.messages(), (std::vector<String>{"Converting data table - TREE\nRecord: 0 of 120",
+                                                        "Converting data table - TREE\nRecord: 50 of 120",
+                                                        "Converting data table - TREE\nRecord: 100 of 120"}));
+    EXPECT_EQ(progress.reports()[1], (ShownProgress{progress.reports()[1].message, true, 120, 50}));
+}
+
+TEST_F(RsdToCsv, AnExistingOutputIsReplacedWithoutAQuestion) {
+    const std::string csv = rsdSource("INSERT INTO tree(name) VALUES ('Bella');");
+    dir.write("herd( tree ).csv", "an older export that was much longer than the new one\n");
+    convertRsdToCsv::runConvertRSDCSV();
+    EXPECT_EQ(TempDir::read(csv), NoCustomHeadings + "\nBella,,,,,,,,,,,,,,,,,,,,,,,,\n");
+}
+
+TEST_F(RsdToCsv, ASourceThatCannotBeReadIsToldAndNothingIsWritten) {
+    dir.write("herd.rsd", "NAME,SEX\nBella,f\n");
+    appSystem::sourceFilepath = dir.file("herd.rsd");
+    convertRsdToCsv::runConvertRSDCSV();
+    EXPECT_EQ(ui.texts(), (std::vector<String>{"Cannot open database.", "Cannot open database.",
+                                               "No animals could be read from " + appSystem::sourceFilepath +
+                                                   "\nMake sure that it is a Brevolan database file (.rsd or .cax)."}));
+    EXPECT_FALSE(exists(dir.file("herd( tree ).csv")));
+    EXPECT_EQ(TempDir::read(dir.file("herd.rsd")), "NAME,SEX\nBella,f\n");
+}
+
+TEST_F(RsdToCsv, AnOutputThatCannotBeCreatedIsTold) {
+    const std::string csv = rsdSource("INSERT INTO tree(name) VALUES ('Bella');");
+    std::filesystem::create_directory(csv);
+    convertRsdToCsv::runConvertRSDCSV();
+    EXPECT_EQ(ui.texts(), (std::vector<String>{"The file " + csv + " cannot be created.\n"
+                                                                   "Check that its folder exists and can be written to."}));
+}
+
+TEST_F(RsdToCsv, AfterACancelAnsweredNoTheRestOfTheAnimalsKeepTheirParents) {
+    std::string sql = "INSERT INTO tree(name) VALUES ('Sire');";
+    for (int i = 1; i <= 60; ++i) sql += "INSERT INTO tree(name, fatherId) VALUES ('A" + std::to_string(i) + "', '1');";
+    const std::string csv = rsdSource(sql);
+    cancelAtFirstProgress();
+    ui.AnswerNo();
+    convertRsdToCsv::runConvertRSDCSV();
+    ASSERT_TRUE(cancelled);
+    const std::vector<std::string> out = lines(TempDir::read(csv));
+    ASSERT_EQ(out.size(), 62u);
+    for (size_t i = 2; i < out.size(); ++i) EXPECT_EQ(out[i].substr(out[i].find(",,,,,,") + 6, 5), "Sire,") << out[i];
+    EXPECT_EQ(ui.texts().back(), "Operation completed");
+}
+
+TEST_F(RsdToCsv, ARoundTripKeepsEveryAnimalAndItsParents) {
+    const std::string source = "name,sex,sire,dam,notes\n"
+                               "Sire,m,,,O'Neill's best\n"
+                               "Dam,f,,,\n"
+                               "Kid,m,Sire,Dam,\n"
+                               "Grandkid,f,Kid,Dam,\n";
+    csvSource("herd.csv", source);
+    convertCsvToRsd::convertCSV();
+    appSystem::sourceFilepath = appSystem::destinationFilePath;
+    convertRsdToCsv::runConvertRSDCSV();
+    EXPECT_EQ(lines(TempDir::read(appSystem::destinationFilePath)),
+              (std::vector<std::string>{NoCustomHeadings, "Sire,,,male,,O'Neill's best,,,,,,,,,,,,,,,,,,,",
+                                        "Dam,,,female,,,,,,,,,,,,,,,,,,,,,", "Kid,,,male,,,Sire,Dam,,,,,,,,,,,,,,,,,",
+                                        "Grandkid,,,female,,,Kid,Dam,,,,,,,,,,,,,,,,,"}));
+}
