@@ -168,6 +168,7 @@ ODBCCursor::ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const cha
     : keepAlive_(std::move(keepAlive)) {
     if (!connection) return;
     connection_ = AddRef(connection);
+    RegisterStatementHolder(connection_, this);
     Trace(connection_, "ENTER ODBCCursor(%p, %p)", static_cast<void*>(connection_), statement);
     statement_ = statement;
     sql_ = sql ? sql : "";
@@ -189,6 +190,7 @@ ODBCCursor::~ODBCCursor() {
     }
     CleanupBindings();
     if (connection_->lastSelectCursor == this) connection_->lastSelectCursor = nullptr;
+    UnregisterStatementHolder(connection_, this);
     keepAlive_.reset();  // may free the statement handle: before the connection may close
     Release(connection_);
 }
@@ -225,6 +227,13 @@ void ODBCCursor::CleanupBindings() {
     Trace(connection_, "ENTER CleanupBindings: %p", statement_);
     for (auto& b : bindings_) freeLongData(*b);
     bindings_.clear();
+}
+
+void ODBCCursor::ConnectionClosing() {
+    if (statement_ != SQL_NULL_HSTMT && ownsStatement_)
+        ODBC(connection_, SQLFreeStmt, statement_, SQLUSMALLINT(SQL_DROP));
+    statement_ = SQL_NULL_HSTMT;  // a prepared statement's handle goes with its statement
+    rowLoaded_ = false;
 }
 
 void ODBCCursor::RebindColumns() {
@@ -394,6 +403,7 @@ int64_t ODBCCursor::ColumnType(int64_t index) {
 
 bool ODBCCursor::NextRecord() {
     Trace(connection_, "ENTER NextRecord: %p", statement_);
+    if (statement_ == SQL_NULL_HSTMT) return false;  // its connection was closed
     CleanupRow();
     const SQLRETURN rc = ODBC(connection_, SQLFetch, statement_);
     if (Succeeded(rc)) {
@@ -407,6 +417,7 @@ bool ODBCCursor::NextRecord() {
 
 void ODBCCursor::Scroll(SQLSMALLINT orientation, const char* name) {
     Trace(connection_, "ENTER %s: %p", name, statement_);
+    if (statement_ == SQL_NULL_HSTMT) return;
     CleanupRow();
     const SQLRETURN rc = ODBC(connection_, SQLFetchScroll, statement_, orientation, SQLLEN(0));
     if (!Succeeded(rc)) {

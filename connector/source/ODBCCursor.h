@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "connector/source/ODBCDatabase.h"
 #include "framework/plugin/PluginInterface.h"
-
-struct ODBCConnection;
 
 namespace corvane {
 
@@ -75,7 +74,7 @@ uint32_t MapSqlTypeToHostType(SQLSMALLINT sqlType);
 // there is none.
 std::string TableNameFromSelect(const std::string& sql);
 
-class ODBCCursor : public RbCursor {
+class ODBCCursor : public RbCursor, private StatementHolder {
 public:
     // Holds one reference to the connection. With `ownsStatement` the cursor
     // frees the statement; otherwise it only closes its result, and
@@ -109,6 +108,8 @@ public:
     void RebindColumns();
 
 private:
+    // The connection closes: the result ends, what was read stays readable.
+    void ConnectionClosing() override;
     void CreateBindings();
     void CleanupBindings();
     void CleanupRow();

@@ -76,6 +76,11 @@ SQLRETURN allocateStatement(ODBCConnection* connection, SQLHSTMT* statement) {
     return rc;
 }
 
+std::vector<std::pair<ODBCConnection*, StatementHolder*>>& statementHolders() {
+    static std::vector<std::pair<ODBCConnection*, StatementHolder*>> list;
+    return list;
+}
+
 std::vector<ODBCConnection*>& busyConnections() {
     static std::vector<ODBCConnection*> list;
     return list;
@@ -377,8 +382,8 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
         // cancelled choice frees the handle, so nothing half-made remains.
         char* dsn = ChooseDataSource();
         if (!dsn) return false;
-        char user[128] = {};
-        char password[128] = {};
+        char user[kLoginTextSize] = {};
+        char password[kLoginTextSize] = {};
         AskLogin("", "", dsn, user, password);
         std::snprintf(text, sizeof text, "DSN=%s;UID=%s;PWD=%s;", dsn, user, password);
         std::free(dsn);
@@ -434,10 +439,25 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
     return connection->hdbc != SQL_NULL_HDBC;
 }
 
+void RegisterStatementHolder(ODBCConnection* connection, StatementHolder* holder) {
+    statementHolders().emplace_back(connection, holder);
+}
+
+void UnregisterStatementHolder(ODBCConnection* connection, StatementHolder* holder) {
+    auto& list = statementHolders();
+    list.erase(std::remove(list.begin(), list.end(), std::make_pair(connection, holder)), list.end());
+}
+
 void ODBCCloseDatabase(ODBCConnection* connection) {
     Trace(connection, "ENTER ODBCCloseDatabase(%p)", static_cast<void*>(connection));
     if (!connection->hdbc) return;
     ClearLastError(connection);
+    // Results and prepared statements that outlive the connection let go of
+    // their handles first; then the driver also lets the connection go.
+    std::vector<StatementHolder*> holders;
+    for (const auto& [owner, holder] : statementHolders())
+        if (owner == connection) holders.push_back(holder);
+    for (StatementHolder* holder : holders) holder->ConnectionClosing();
     if (!Succeeded(ODBC(connection, SQLDisconnect, connection->hdbc))) SetErrorFromConnection(connection);
     ODBC(connection, SQLFreeConnect, connection->hdbc);
     connection->hdbc = SQL_NULL_HDBC;

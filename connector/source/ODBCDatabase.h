@@ -72,6 +72,22 @@ SQLHENV Environment(ODBCConnection* connection, bool odbc3, bool* versionSet = n
 ODBCConnection* OpenOwnConnection(const char* connectionText);
 void CloseOwnConnection(ODBCConnection* connection);
 
+// What holds a statement handle of a connection (a cursor, a prepared
+// statement) registers itself while it does: before the connection
+// disconnects, each is told to let go of its handle, for the driver manager
+// frees every statement of a connection it frees, and a handle used after
+// that reads freed memory.
+class StatementHolder {
+public:
+    // Frees the handle, or forgets it when another holder frees it.
+    virtual void ConnectionClosing() = 0;
+
+protected:
+    ~StatementHolder() = default;
+};
+void RegisterStatementHolder(ODBCConnection* connection, StatementHolder* holder);
+void UnregisterStatementHolder(ODBCConnection* connection, StatementHolder* holder);
+
 // Connects a connection without a handle with the connection text.
 bool ODBCConnect(ODBCConnection* connection, const char* connectionText);
 

@@ -16,16 +16,26 @@ namespace corvane {
 namespace {
 
 // A prepared statement handle; freed when the statement and every cursor
-// over it have let go.
-class PreparedHandle {
+// over it have let go, or when its connection closes before.
+class PreparedHandle : private StatementHolder {
 public:
-    PreparedHandle(ODBCConnection* connection, SQLHSTMT handle) : connection_(connection), handle_(handle) {}
-    ~PreparedHandle() { ODBC(connection_, SQLFreeHandle, SQLSMALLINT(SQL_HANDLE_STMT), handle_); }
+    PreparedHandle(ODBCConnection* connection, SQLHSTMT handle) : connection_(connection), handle_(handle) {
+        RegisterStatementHolder(connection_, this);
+    }
+    ~PreparedHandle() {
+        UnregisterStatementHolder(connection_, this);
+        ConnectionClosing();
+    }
     PreparedHandle(const PreparedHandle&) = delete;
     PreparedHandle& operator=(const PreparedHandle&) = delete;
     SQLHSTMT get() const { return handle_; }
 
 private:
+    void ConnectionClosing() override {
+        if (handle_) ODBC(connection_, SQLFreeHandle, SQLSMALLINT(SQL_HANDLE_STMT), handle_);
+        handle_ = SQL_NULL_HSTMT;
+    }
+
     ODBCConnection* connection_;
     SQLHSTMT handle_;
 };
@@ -138,7 +148,9 @@ void ODBCStatement::Execute(HostObject parameters) {
 }
 
 bool ODBCStatement::PrepareIfNeeded() {
-    if (handle_) return true;
+    // A handle that its closed connection took is prepared anew.
+    if (Handle()) return true;
+    handle_.reset();
     if (!connection_->hdbc) {
         SetLastError(connection_, 1, "Not connected.");
         return false;

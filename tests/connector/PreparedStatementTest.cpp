@@ -197,6 +197,24 @@ TEST_F(Prepared, StatementHoldsItsConnectionUntilItGoes) {
     EXPECT_NE(connection->hdbc, nullptr) << "the database still holds its connection";
 }
 
+// Closing the database ends the statement's handle with the connection; on
+// the next connection the statement is prepared anew.
+TEST_F(Prepared, StatementRunsAgainAfterItsConnectionWasClosed) {
+    Ref<PS> ps = prepare("select name from tree where id = ?");
+    ps->BindType(0, PS::ODBC_TYPE_INTEGER);
+    Ref<RecordSet> rs = ps->SQLSelect({Variant(int64_t(1))});
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    db.Close();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    rs = nullptr;
+    EXPECT_TRUE(ps->SQLSelect({Variant(int64_t(2))}).IsNil());
+    EXPECT_EQ(db.ErrorMessage(), "Not connected.");
+    ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
+    rs = ps->SQLSelect({Variant(int64_t(2))});
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    EXPECT_EQ(Rows(*rs), std::vector<std::string>{"Basil"});
+}
+
 TEST_F(Prepared, EngineEntryPreparesOnOpenConnectionsOnly) {
     DbEngineTable* engine = RegisteredEngineTables()[0];
     HostString sql = NewHostString("select 1");

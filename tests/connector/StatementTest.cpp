@@ -186,6 +186,20 @@ TEST_F(Statements, ClosedDatabaseReportsNotConnected) {
     EXPECT_TRUE(db.Connect()) << "a closed database connects again";
 }
 
+// A record set still open when its database closes ends with it: the
+// driver lets the connection go, and nothing reads the freed statement.
+TEST_F(Statements, CloseEndsTheRecordSetsStillOpen) {
+    Ref<RecordSet> rs = db.SQLSelect("select name from tree order by id");
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    db.Close();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    EXPECT_EQ(rs->Field("name")->StringValue(), "Apple") << "what was read stays";
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof()) << "no row comes from a closed connection";
+    rs = nullptr;
+    EXPECT_TRUE(db.Connect());
+}
+
 TEST_F(Statements, InsertRecordBindsValuesByType) {
     DatabaseRecord record;
     record.IntegerColumn("id", 7);
