@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "connector/source/FrameworkCalls.h"
+#include "connector/source/ODBCCatalog.h"
 #include "connector/source/ODBCConstants.h"
 #include "connector/source/ODBCCursor.h"
 #include "connector/source/ODBCDatabase.h"
@@ -73,31 +74,70 @@ void DestructODBCDatabase(HostObject object) {
 
 uint8_t connectEntry(HostObject object) { return guard<uint8_t>(0, [&] { return ODBCDatabaseConnect(object); }); }
 
-// Members whose behaviour comes with a later version of the connector: each
-// answers an empty result with the error "Option not supported.".
-HostObject notSupported(HostObject object) {
-    return guard<HostObject>(nullptr, [&]() -> HostObject {
-        SetOptionNotSupported(connectionOfObject(object));
-        return nullptr;
+// The catalog and information methods, on the object's connection; an
+// object that is no database gives nothing.
+template <class R, class F>
+R onConnection(HostObject object, R failure, F body) noexcept {
+    return guard<R>(failure, [&]() -> R {
+        ODBCConnection* connection = connectionOfObject(object);
+        return connection ? body(connection) : failure;
     });
 }
-HostObject ODBCDataSourceNames(HostObject object) { return notSupported(object); }
-HostObject ODBCDriverNames(HostObject object) { return notSupported(object); }
-HostObject ODBCGetInfo(HostObject object, int64_t) { return notSupported(object); }
-HostObject ODBCGetConnectionAttribute(HostObject object, int64_t) { return notSupported(object); }
-void ODBCSetConnectionAttribute(HostObject object, int64_t, int64_t) { notSupported(object); }
-HostObject ODBCPrimaryKeys(HostObject object, HostString) { return notSupported(object); }
-HostObject ODBCForeignKeys(HostObject object, HostString, HostString) { return notSupported(object); }
-HostObject ODBCSpecialColumns(HostObject object, int64_t, HostString, int64_t, int64_t) { return notSupported(object); }
-HostObject ODBCTablePrivileges(HostObject object, HostString) { return notSupported(object); }
-HostObject ODBCColumnPrivileges(HostObject object, HostString, HostString) { return notSupported(object); }
-HostObject ODBCProcedures(HostObject object) { return notSupported(object); }
-HostObject ODBCProcedureColumns(HostObject object, HostString) { return notSupported(object); }
-uint8_t ODBCNextRecordset(HostObject object) {
-    notSupported(object);
-    return 0;
+
+HostObject dataSourceNamesEntry(HostObject object) {
+    // Works on any object: the data sources need no connection.
+    return guard<HostObject>(nullptr, [&] { return ODBCDataSourceNames(connectionOfObject(object)); });
 }
-HostObject ODBCGetSQLTypeInfo(HostObject object, int64_t) { return notSupported(object); }
+HostObject driverNamesEntry(HostObject object) {
+    return guard<HostObject>(nullptr, [&] { return ODBCDriverNames(connectionOfObject(object)); });
+}
+HostObject getInfoEntry(HostObject object, int64_t infoType) {
+    return onConnection<HostObject>(object, nullptr, [&](ODBCConnection* c) { return ODBCGetInfo(c, infoType); });
+}
+HostObject getConnectionAttributeEntry(HostObject object, int64_t attribute) {
+    return onConnection<HostObject>(object, nullptr,
+                                    [&](ODBCConnection* c) { return ODBCGetConnectionAttribute(c, attribute); });
+}
+void setConnectionAttributeEntry(HostObject object, int64_t attribute, int64_t value) {
+    onConnection<int>(object, 0, [&](ODBCConnection* c) {
+        ODBCSetConnectionAttribute(c, attribute, value);
+        return 0;
+    });
+}
+HostObject primaryKeysEntry(HostObject object, HostString table) {
+    return onConnection<HostObject>(object, nullptr, [&](ODBCConnection* c) { return ODBCPrimaryKeys(c, table); });
+}
+HostObject foreignKeysEntry(HostObject object, HostString primaryTable, HostString foreignTable) {
+    return onConnection<HostObject>(object, nullptr, [&](ODBCConnection* c) {
+        return ODBCForeignKeys(c, primaryTable, foreignTable);
+    });
+}
+HostObject specialColumnsEntry(HostObject object, int64_t identifierType, HostString table, int64_t scope,
+                               int64_t nullable) {
+    return onConnection<HostObject>(object, nullptr, [&](ODBCConnection* c) {
+        return ODBCSpecialColumns(c, identifierType, table, scope, nullable);
+    });
+}
+HostObject tablePrivilegesEntry(HostObject object, HostString table) {
+    return onConnection<HostObject>(object, nullptr, [&](ODBCConnection* c) { return ODBCTablePrivileges(c, table); });
+}
+HostObject columnPrivilegesEntry(HostObject object, HostString table, HostString column) {
+    return onConnection<HostObject>(object, nullptr,
+                                    [&](ODBCConnection* c) { return ODBCColumnPrivileges(c, table, column); });
+}
+HostObject proceduresEntry(HostObject object) {
+    return onConnection<HostObject>(object, nullptr, [&](ODBCConnection* c) { return ODBCProcedures(c); });
+}
+HostObject procedureColumnsEntry(HostObject object, HostString procedure) {
+    return onConnection<HostObject>(object, nullptr,
+                                    [&](ODBCConnection* c) { return ODBCProcedureColumns(c, procedure); });
+}
+uint8_t nextRecordsetEntry(HostObject object) {
+    return onConnection<uint8_t>(object, 0, [&](ODBCConnection* c) -> uint8_t { return ODBCNextRecordset(c) ? 1 : 0; });
+}
+HostObject getSQLTypeInfoEntry(HostObject object, int64_t dataType) {
+    return onConnection<HostObject>(object, nullptr, [&](ODBCConnection* c) { return ODBCGetSQLTypeInfo(c, dataType); });
+}
 HostObject ODBCPrepare(HostObject object, HostString sql) {
     return guard<HostObject>(nullptr, [&]() -> HostObject {
         auto* connection = connectionOfObject(object);
@@ -114,15 +154,15 @@ HostObject ODBCPrepare(HostObject object, HostString sql) {
 // ---- engine table entries ----
 
 void engineClose(void* db) { guardVoid([&] { ODBCCloseDatabase(connectionOf(db)); }); }
-HostObject engineSchema(void* db) {
-    return guard<HostObject>(nullptr, [&]() -> HostObject {
-        SetOptionNotSupported(connectionOf(db));
-        return nullptr;
-    });
+HostObject engineTableSchema(void* db) {
+    return guard<HostObject>(nullptr, [&] { return ODBCGetTableSchema(connectionOf(db)); });
 }
-HostObject engineTableSchema(void* db) { return engineSchema(db); }
-HostObject engineFieldSchema(void* db, HostString) { return engineSchema(db); }
-HostObject engineIndexSchema(void* db, HostString) { return engineSchema(db); }
+HostObject engineFieldSchema(void* db, HostString table) {
+    return guard<HostObject>(nullptr, [&] { return ODBCGetFieldSchema(connectionOf(db), table); });
+}
+HostObject engineIndexSchema(void* db, HostString table) {
+    return guard<HostObject>(nullptr, [&] { return ODBCGetIndexSchema(connectionOf(db), table); });
+}
 HostObject engineSelect(void* db, HostString sql) {
     return guard<HostObject>(nullptr, [&] { return ODBCPerformSelect(connectionOf(db), sql); });
 }
@@ -270,22 +310,22 @@ PropertyDefinition g_databaseProperties[] = {
 
 MethodDefinition g_databaseMethods[] = {
     method(entry(connectEntry), "Connect() as Boolean"),
-    method(entry(ODBCDataSourceNames), "DataSourceNames() as RecordSet"),
-    method(entry(ODBCDriverNames), "DriverNames() as RecordSet"),
-    method(entry(ODBCGetInfo), "GetInfo(infoType as integer) as Variant"),
-    method(entry(ODBCGetConnectionAttribute), "GetConnectionAttribute(infoType as Integer) as Variant"),
-    method(entry(ODBCSetConnectionAttribute), "SetConnectionAttribute(infoType as Integer, value as Integer)"),
-    method(entry(ODBCPrimaryKeys), "PrimaryKeys(table as String) as RecordSet"),
-    method(entry(ODBCForeignKeys), "ForeignKeys(primaryTable as String, foreignTable as String) as RecordSet"),
-    method(entry(ODBCSpecialColumns),
+    method(entry(dataSourceNamesEntry), "DataSourceNames() as RecordSet"),
+    method(entry(driverNamesEntry), "DriverNames() as RecordSet"),
+    method(entry(getInfoEntry), "GetInfo(infoType as integer) as Variant"),
+    method(entry(getConnectionAttributeEntry), "GetConnectionAttribute(infoType as Integer) as Variant"),
+    method(entry(setConnectionAttributeEntry), "SetConnectionAttribute(infoType as Integer, value as Integer)"),
+    method(entry(primaryKeysEntry), "PrimaryKeys(table as String) as RecordSet"),
+    method(entry(foreignKeysEntry), "ForeignKeys(primaryTable as String, foreignTable as String) as RecordSet"),
+    method(entry(specialColumnsEntry),
            "SpecialColumns(identifierType as Integer, table as String, scope as Integer, nullable as Integer) as "
            "RecordSet"),
-    method(entry(ODBCTablePrivileges), "TablePrivileges(table as String) as RecordSet"),
-    method(entry(ODBCColumnPrivileges), "ColumnPrivileges(table as String, column as String) as RecordSet"),
-    method(entry(ODBCProcedures), "Procedures() as RecordSet"),
-    method(entry(ODBCProcedureColumns), "ProcedureColumns(procedure as String) as RecordSet"),
-    method(entry(ODBCNextRecordset), "NextRecordset() as Boolean"),
-    method(entry(ODBCGetSQLTypeInfo), "GetSQLTypeInfo(dataType as Integer) as RecordSet"),
+    method(entry(tablePrivilegesEntry), "TablePrivileges(table as String) as RecordSet"),
+    method(entry(columnPrivilegesEntry), "ColumnPrivileges(table as String, column as String) as RecordSet"),
+    method(entry(proceduresEntry), "Procedures() as RecordSet"),
+    method(entry(procedureColumnsEntry), "ProcedureColumns(procedure as String) as RecordSet"),
+    method(entry(nextRecordsetEntry), "NextRecordset() as Boolean"),
+    method(entry(getSQLTypeInfoEntry), "GetSQLTypeInfo(dataType as Integer) as RecordSet"),
     method(entry(ODBCPrepare), "Prepare(statement As String) as ODBCPreparedStatement"),
 };
 
@@ -342,6 +382,9 @@ ClassDefinition g_statementClass = [] {
     c.version = PLUGIN_INTERFACE_VERSION;
     c.name = "ODBCPreparedStatement";
     c.dataSize = sizeof(void*);
+    // Ends the statement behind an object when the framework destroys it:
+    // without it the statement, and with it its connection, would never go.
+    c.destructor = DestructODBCPreparedStatement;
     c.methods = g_statementMethods;
     c.methodCount = countOf(g_statementMethods);
     c.interfaces = "PreparedSQLStatement";
@@ -414,15 +457,11 @@ HostObject OpenDesignDataSource(const char* data) {
         const char* dsn = data;
         const char* user = dsn + std::strlen(dsn) + 1;
         const char* password = user + std::strlen(user) + 1;
-        auto* connection = static_cast<ODBCConnection*>(std::calloc(1, sizeof(ODBCConnection)));
-        if (!connection) return nullptr;
-        connection->refCount = 1;
-        InitConnection(connection);
         char text[4096];
         std::snprintf(text, sizeof text, "DSN=%s;UID=%s;PWD=%s;", dsn, user, password);
-        if (ODBCConnect(connection, text)) return fw::DatabaseFromDBDatabase(connection, &g_engine);
-        ClearLastError(connection);
-        std::free(connection);
+        ODBCConnection* connection = OpenOwnConnection(text);
+        if (connection && connection->hdbc) return fw::DatabaseFromDBDatabase(connection, &g_engine);
+        CloseOwnConnection(connection);
         return nullptr;
     });
 }

@@ -52,6 +52,19 @@ Entry<StringGetCString_t> eStringGetCString("StringGetCString");
 Entry<REALLoadGlobalMethod_t> eLoadGlobalMethod("REALLoadGlobalMethod");
 Entry<REALLockObject_t> eLockObject("REALLockObject");
 Entry<REALUnlockObject_t> eUnlockObject("REALUnlockObject");
+Entry<PluginNewInstanceOfClass_t> eNewInstanceOfClass("PluginNewInstanceOfClass");
+Entry<RuntimeUBound_t> eUBound("RuntimeUBound");
+Entry<PluginObjectArrayGetProc_t> eObjectArrayGet("PluginObjectArrayGetProc");
+Entry<PluginIntegerArrayGetProc_t> eIntegerArrayGet("PluginIntegerArrayGetProc");
+Entry<REALGetPropValueString_t> ePropString("REALGetPropValueString");
+Entry<REALGetPropValueInteger_t> ePropInteger("REALGetPropValueInteger");
+Entry<REALGetPropValueInt64_t> ePropInt64("REALGetPropValueInt64");
+Entry<REALGetPropValueSingle_t> ePropSingle("REALGetPropValueSingle");
+Entry<REALGetPropValueDouble_t> ePropDouble("REALGetPropValueDouble");
+Entry<REALGetPropValueObject_t> ePropObject("REALGetPropValueObject");
+Entry<StringToVariant_t> eStringToVariant("StringToVariant");
+Entry<IntegerToVariant_t> eIntegerToVariant("IntegerToVariant");
+Entry<PluginReportAssertion_t> eReportAssertion("PluginReportAssertion");
 
 using LenBFunction = int64_t (*)(HostString);
 LenBFunction g_lenB = nullptr;
@@ -169,6 +182,63 @@ void LockObject(HostObject object) {
 }
 void UnlockObject(HostObject object) {
     if (auto f = eUnlockObject.get()) f(object);
+}
+
+HostObject NewInstanceOfClass(ClassDefinition* definition) {
+    auto f = eNewInstanceOfClass.get();
+    return f ? f(definition) : nullptr;
+}
+int64_t UBound(HostObject array) {
+    auto f = eUBound.get();
+    return f ? f(array) : -1;
+}
+HostObject ObjectArrayElement(HostObject array, int64_t index) {
+    HostObject element = nullptr;
+    if (auto f = eObjectArrayGet.get()) f(array, index, &element);
+    return element;
+}
+int64_t IntegerArrayElement(HostObject array, int64_t index) {
+    int64_t element = 0;
+    if (auto f = eIntegerArrayGet.get()) f(array, index, &element);
+    return element;
+}
+
+namespace {
+template <class E, class T>
+bool property(E& entry, HostObject object, const char* name, T* out) {
+    auto f = entry.get();
+    return f && f(object, name, out) != 0;
+}
+}  // namespace
+
+bool PropertyString(HostObject object, const char* name, HostString* out) {
+    return property(ePropString, object, name, out);
+}
+bool PropertyInteger(HostObject object, const char* name, int32_t* out) {
+    return property(ePropInteger, object, name, out);
+}
+bool PropertyInt64(HostObject object, const char* name, int64_t* out) {
+    return property(ePropInt64, object, name, out);
+}
+bool PropertySingle(HostObject object, const char* name, float* out) {
+    return property(ePropSingle, object, name, out);
+}
+bool PropertyDouble(HostObject object, const char* name, double* out) {
+    return property(ePropDouble, object, name, out);
+}
+bool PropertyObject(HostObject object, const char* name, HostObject* out) {
+    return property(ePropObject, object, name, out);
+}
+HostObject StringToVariant(HostString value) {
+    auto f = eStringToVariant.get();
+    return f ? f(value) : nullptr;
+}
+HostObject IntegerToVariant(int64_t value) {
+    auto f = eIntegerToVariant.get();
+    return f ? f(value) : nullptr;
+}
+void ReportAssertion(const char* file, int32_t line, const char* message) {
+    if (auto f = eReportAssertion.get()) f(file, line, message);
 }
 
 // The two thread entry points are looked up together, once.

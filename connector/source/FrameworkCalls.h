@@ -51,6 +51,27 @@ int64_t LenB(HostString s);
 void LockObject(HostObject object);
 void UnlockObject(HostObject object);
 
+// A new object of a registered class, or none.
+HostObject NewInstanceOfClass(ClassDefinition* definition);
+// Arrays: the upper bound (-1 when empty or unreadable) and elements; an
+// object element carries a reference that the caller releases.
+int64_t UBound(HostObject array);
+HostObject ObjectArrayElement(HostObject array, int64_t index);
+int64_t IntegerArrayElement(HostObject array, int64_t index);
+// Property values of an object by name; false when it has none of that name.
+// A string or object read carries a reference that the caller releases.
+bool PropertyString(HostObject object, const char* name, HostString* out);
+bool PropertyInteger(HostObject object, const char* name, int32_t* out);
+bool PropertyInt64(HostObject object, const char* name, int64_t* out);
+bool PropertySingle(HostObject object, const char* name, float* out);
+bool PropertyDouble(HostObject object, const char* name, double* out);
+bool PropertyObject(HostObject object, const char* name, HostObject* out);
+// New variants (caller owns them), or none.
+HostObject StringToVariant(HostString value);
+HostObject IntegerToVariant(int64_t value);
+// Reports a failed internal check to the framework.
+void ReportAssertion(const char* file, int32_t line, const char* message);
+
 // Releases the calling thread from the framework while it blocks; the token
 // goes back to AttachToHost.
 void* DetachFromHost();

@@ -1,10 +1,15 @@
 #include "connector/source/ODBCCursor.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "connector/source/FrameworkCalls.h"
+#include "connector/source/InMemoryCursor.h"
+#include "connector/source/ODBCCatalog.h"
 #include "connector/source/ODBCDatabase.h"
 #include "connector/source/ODBCUtilities.h"
 
@@ -158,9 +163,12 @@ uint32_t MapSqlTypeToHostType(SQLSMALLINT sqlType) {
     }
 }
 
-ODBCCursor::ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const char* sql, bool ownsStatement) {
+ODBCCursor::ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const char* sql, bool ownsStatement,
+                       std::shared_ptr<void> keepAlive)
+    : keepAlive_(std::move(keepAlive)) {
     if (!connection) return;
     connection_ = AddRef(connection);
+    RegisterStatementHolder(connection_, this);
     Trace(connection_, "ENTER ODBCCursor(%p, %p)", static_cast<void*>(connection_), statement);
     statement_ = statement;
     sql_ = sql ? sql : "";
@@ -182,6 +190,8 @@ ODBCCursor::~ODBCCursor() {
     }
     CleanupBindings();
     if (connection_->lastSelectCursor == this) connection_->lastSelectCursor = nullptr;
+    UnregisterStatementHolder(connection_, this);
+    keepAlive_.reset();  // may free the statement handle: before the connection may close
     Release(connection_);
 }
 
@@ -217,6 +227,19 @@ void ODBCCursor::CleanupBindings() {
     Trace(connection_, "ENTER CleanupBindings: %p", statement_);
     for (auto& b : bindings_) freeLongData(*b);
     bindings_.clear();
+}
+
+void ODBCCursor::ConnectionClosing() {
+    if (statement_ != SQL_NULL_HSTMT && ownsStatement_)
+        ODBC(connection_, SQLFreeStmt, statement_, SQLUSMALLINT(SQL_DROP));
+    statement_ = SQL_NULL_HSTMT;  // a prepared statement's handle goes with its statement
+    rowLoaded_ = false;
+}
+
+void ODBCCursor::RebindColumns() {
+    CleanupBindings();
+    rowLoaded_ = false;
+    CreateBindings();
 }
 
 void ODBCCursor::CleanupRow() {
@@ -380,6 +403,7 @@ int64_t ODBCCursor::ColumnType(int64_t index) {
 
 bool ODBCCursor::NextRecord() {
     Trace(connection_, "ENTER NextRecord: %p", statement_);
+    if (statement_ == SQL_NULL_HSTMT) return false;  // its connection was closed
     CleanupRow();
     const SQLRETURN rc = ODBC(connection_, SQLFetch, statement_);
     if (Succeeded(rc)) {
@@ -393,6 +417,7 @@ bool ODBCCursor::NextRecord() {
 
 void ODBCCursor::Scroll(SQLSMALLINT orientation, const char* name) {
     Trace(connection_, "ENTER %s: %p", name, statement_);
+    if (statement_ == SQL_NULL_HSTMT) return;
     CleanupRow();
     const SQLRETURN rc = ODBC(connection_, SQLFetchScroll, statement_, orientation, SQLLEN(0));
     if (!Succeeded(rc)) {
@@ -406,12 +431,307 @@ void ODBCCursor::PreviousRecord() { Scroll(SQL_FETCH_PRIOR, "PreviousRecord"); }
 void ODBCCursor::FirstRecord() { Scroll(SQL_FETCH_FIRST, "FirstRecord"); }
 void ODBCCursor::LastRecord() { Scroll(SQL_FETCH_LAST, "LastRecord"); }
 
-// Editing the current row comes with a later version of the connector.
-void ODBCCursor::EditRecord() { SetOptionNotSupported(connection_); }
-void ODBCCursor::DeleteRecord() { SetOptionNotSupported(connection_); }
+// ---- editing the current row ----------------------------------------------------
+
+namespace {
+
+bool isWhitespace(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+// A text between single quotes, its own quotes doubled so that it stays one
+// literal whatever it holds.
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+// The connection that editing uses: the cursor's own, or, for a driver that
+// allows one active statement, a second one opened with the completed
+// connection text and closed when this goes.
+class EditConnection {
+public:
+    explicit EditConnection(ODBCConnection* cursorConnection) : connection_(cursorConnection) {
+        if (cursorConnection->maxActiveStatements != 1) return;
+        own_ = OpenOwnConnection(cursorConnection->completedConnectionText);
+        connection_ = own_;
+    }
+    ~EditConnection() { CloseOwnConnection(own_); }
+    EditConnection(const EditConnection&) = delete;
+    EditConnection& operator=(const EditConnection&) = delete;
+
+    bool connected() const { return connection_ && connection_->hdbc; }
+    bool second() const { return own_ != nullptr; }
+    ODBCConnection* get() const { return connection_; }
+    // What a second connection ended with becomes the cursor's error.
+    void reportTo(ODBCConnection* cursorConnection) const {
+        if (!own_) return;
+        SetLastError(cursorConnection, own_->lastErrorCode, own_->lastErrorText);
+        cursorConnection->lastRowCount = own_->lastRowCount;
+    }
+
+private:
+    ODBCConnection* connection_ = nullptr;
+    ODBCConnection* own_ = nullptr;
+};
+
+constexpr const char* kNotUnique =
+    "The RecordSet cannot be edited because the uniqueness of its rows cannot be verified.";
+constexpr const char* kNoCurrentRecord =
+    "The operation could not be performed because there is no current record on which to perform it.";
+constexpr const char* kNoTable = "The fields cannot be updated because the table can't be determined.";
+
+}  // namespace
+
+std::string TableNameFromSelect(const std::string& sql) {
+    const size_t n = sql.size();
+    if (n < 6) return "";
+    for (size_t i = 0; i + 6 <= n; ++i) {
+        if (!isWhitespace(sql[i]) || !isWhitespace(sql[i + 5])) continue;
+        if (std::toupper(static_cast<unsigned char>(sql[i + 1])) != 'F' ||
+            std::toupper(static_cast<unsigned char>(sql[i + 2])) != 'R' ||
+            std::toupper(static_cast<unsigned char>(sql[i + 3])) != 'O' ||
+            std::toupper(static_cast<unsigned char>(sql[i + 4])) != 'M')
+            continue;
+        size_t start = i + 6;
+        while (start < n && isWhitespace(sql[start])) ++start;
+        size_t end = start;
+        while (end < n && !isWhitespace(sql[end]) && end - start < 1023) ++end;
+        return sql.substr(start, end - start);
+    }
+    return "";
+}
+
+void ODBCCursor::FindKeyColumns() {
+    WideText table = MakeWide(HOST_ENCODING_UTF8, tableName_.data(), tableName_.size());
+    const SQLSMALLINT length = SQLSMALLINT(std::min<SQLINTEGER>(table.length, 32767));
+    EditConnection edit(connection_);
+    if (!edit.connected()) return;  // a second connection that cannot connect finds no key
+    ODBCConnection* c = edit.get();
+    if (CursorHandle* keys = odbc_primary_keys(c, table.data(), length)) {
+        auto* rows = static_cast<InMemoryCursor*>(keys->cursor);
+        while (rows->NextRecord())
+            if (const std::string* name = rows->CurrentText(2)) keyColumns_.push_back(*name);
+        CloseCursor(keys);
+    }
+    if (!keyColumns_.empty()) return;
+    // Without a primary key, every integer (or GUID) column serves as key.
+    ClearLastError(c);
+    if (CursorHandle* columns = odbc_columns(c, table.data(), length)) {
+        auto* rows = static_cast<InMemoryCursor*>(columns->cursor);
+        while (rows->NextRecord()) {
+            const std::string* type = rows->CurrentText(2);
+            const std::string* name = rows->CurrentText(1);
+            if (!type || !name) continue;
+            switch (std::strtol(type->c_str(), nullptr, 10)) {
+            case SQL_GUID:
+            case SQL_TINYINT:
+            case SQL_BIGINT:
+            case SQL_INTEGER:
+            case SQL_SMALLINT: keyColumns_.push_back(*name); break;
+            default: break;
+            }
+        }
+        CloseCursor(columns);
+    }
+}
+
+std::string ODBCCursor::Condition(int64_t column) {
+    void* value = nullptr;
+    int32_t type = 0;
+    int64_t length = 0;
+    ColumnValue(column, &value, &type, &length);
+    if (!value) type = HOST_TYPE_NULL;
+    std::ostringstream out;
+    switch (type) {
+    case HOST_TYPE_NULL: return " = NULL";
+    case HOST_TYPE_BYTE:  // read into a 16-bit area
+    case HOST_TYPE_SHORT: out << " = " << read<int16_t>(value); break;
+    case HOST_TYPE_INTEGER: out << " = " << read<int32_t>(value); break;
+    case HOST_TYPE_SINGLE: out << " = " << read<float>(value); break;
+    case HOST_TYPE_DOUBLE: out << " = " << read<double>(value); break;
+    case HOST_TYPE_DATE: {
+        const auto d = read<SQL_DATE_STRUCT>(value);
+        out << " = '" << d.year << "-" << d.month << "-" << d.day << "'";
+        break;
+    }
+    case HOST_TYPE_TIME: {
+        const auto t = read<SQL_TIME_STRUCT>(value);
+        out << " = '" << t.hour << ":" << t.minute << ":" << t.second << "'";
+        break;
+    }
+    case HOST_TYPE_TIMESTAMP: {
+        const auto t = read<SQL_TIMESTAMP_STRUCT>(value);
+        out << " = '" << t.year << "-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute << ":"
+            << t.second << "'";
+        break;
+    }
+    case HOST_TYPE_BOOLEAN: out << " = " << (*static_cast<unsigned char*>(value) ? 1 : 0); break;
+    case HOST_TYPE_STRING_OBJECT:
+        out << " = " << quoted(fw::HostBytes::Read(*static_cast<HostString*>(value)).str());
+        break;
+    case HOST_TYPE_INT64: out << " = " << read<int64_t>(value); break;
+    default: {
+        const char* bytes = static_cast<const char*>(value);
+        out << " = " << quoted(std::string(bytes, strnlen(bytes, size_t(length > 0 ? length : 0))));
+        break;
+    }
+    }
+    return out.str();
+}
+
+void ODBCCursor::BuildWhereClause() {
+    // Also without a current row the clause of an earlier row must not stay:
+    // it would name a row that is not the current one.
+    whereClause_.clear();
+    if (!rowLoaded_) return;
+    Trace(connection_, "ENTER BuildWhereClause: %p", statement_);
+    if (tableName_.empty()) {
+        tableName_ = TableNameFromSelect(sql_);
+        if (tableName_.empty()) return;
+        Trace(connection_, "BuildWhereClause: tableName: %s", tableName_.c_str());
+        FindKeyColumns();
+    }
+    std::string conditions;
+    for (const std::string& key : keyColumns_) {
+        for (int64_t column = 0; column < columnCount_; ++column) {
+            const std::string name = WideToUtf8(bindings_[size_t(column)]->name, 256);
+            Trace(connection_, "comparing column name: %s and %s", key.c_str(), name.c_str());
+            if (CompareNoCase(key.c_str(), name.c_str()) != 0) continue;
+            if (!conditions.empty()) conditions += " AND ";
+            conditions += key + Condition(column);
+            Trace(connection_, "column type: %d value: %s", int(ColumnType(column)), conditions.c_str());
+            break;
+        }
+    }
+    whereClause_ = conditions;
+}
+
+void ODBCCursor::EditRecord() {
+    if (!connection_) return;
+    Trace(connection_, "ENTER EditRecord: %p", statement_);
+    ClearLastError(connection_);
+    if (!rowLoaded_) {
+        SetLastError(connection_, 9003, kNoCurrentRecord);
+        return;
+    }
+    BuildWhereClause();
+    if (!whereClause_.empty()) return;
+    if (!tableName_.empty()) SetLastError(connection_, 9000, kNotUnique);
+    else SetLastError(connection_, 9004, kNoTable);
+}
+
+void ODBCCursor::DeleteRecord() {
+    if (!connection_) return;
+    Trace(connection_, "ENTER DeleteRecord: %p", statement_);
+    ClearLastError(connection_);
+    BuildWhereClause();
+    if (whereClause_.empty()) {
+        SetLastError(connection_, 9000, kNotUnique);
+        return;
+    }
+    const std::string sql = "DELETE FROM " + tableName_ + " WHERE " + whereClause_;
+    EditConnection edit(connection_);
+    if (!edit.connected()) {
+        // As for an update: the second connection's own error.
+        SetLastError(connection_, 9005, edit.get() ? edit.get()->lastErrorText : nullptr);
+        return;
+    }
+    odbc_execDirect(edit.get(), sql.c_str(), HOST_ENCODING_UTF8);
+    edit.reportTo(connection_);
+}
+
 void ODBCCursor::UpdateRecord(FieldChange* first) {
-    (void)first;
-    SetOptionNotSupported(connection_);
+    Trace(connection_, "ENTER UpdateRecord: %p", statement_);
+    if (!connection_) return;
+    ClearLastError(connection_);
+    BuildWhereClause();
+    if (whereClause_.empty()) {
+        SetLastError(connection_, 9000, kNotUnique);
+        return;
+    }
+    Trace(connection_, "ENTER FieldKey: %p", statement_);
+    EditConnection edit(connection_);
+    if (!edit.connected()) {
+        SetLastError(connection_, 9005, edit.get() ? edit.get()->lastErrorText : nullptr);
+        return;
+    }
+    ODBCConnection* c = edit.get();
+
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    SQLRETURN rc = ODBC(c, SQLAllocStmt, c->hdbc, &statement);
+    if (!Succeeded(rc)) statement = SQL_NULL_HSTMT;
+
+    size_t count = 0;
+    for (FieldChange* change = first; change; change = change->next) ++count;
+    // The bound values live until the statement has run; each ends with a
+    // NUL, as the driver reads most of them up to it.
+    std::vector<std::string> values;
+    std::vector<SQLLEN> indicators;
+    values.reserve(count);
+    indicators.reserve(count);
+
+    std::string sql = "UPDATE " + tableName_ + " SET ";
+    SQLUSMALLINT parameter = 1;
+    for (FieldChange* change = first; change && Succeeded(rc); change = change->next, ++parameter) {
+        const int64_t column = int64_t(change->column);
+        HostString name = ColumnName(column);
+        sql += (parameter > 1 ? ", " : "") + fw::HostBytes::Read(name).str() + "=?";
+        fw::UnlockString(name);
+        values.push_back(fw::HostBytes::Read(change->value).str());
+        std::string& value = values.back();
+        const SQLULEN bytes = value.size();
+        indicators.push_back(SQL_NTS);
+        SQLLEN* indicator = &indicators.back();
+        const auto bind = [&](SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize, SQLLEN bufferLength) {
+            rc = ODBC(c, SQLBindParameter, statement, parameter, SQLSMALLINT(SQL_PARAM_INPUT), cType, sqlType,
+                      columnSize, SQLSMALLINT(0), static_cast<SQLPOINTER>(value.data()), bufferLength, indicator);
+        };
+        switch (ColumnInRange(column) ? ColumnType(column) : int64_t(HOST_TYPE_NULL)) {
+        case HOST_TYPE_SHORT:
+        case HOST_TYPE_INTEGER:
+        case HOST_TYPE_BOOLEAN: bind(SQL_C_CHAR, SQL_INTEGER, bytes, 0); break;
+        case HOST_TYPE_SINGLE:
+        case HOST_TYPE_DOUBLE: bind(SQL_C_CHAR, SQL_DOUBLE, bytes, 0); break;
+        case HOST_TYPE_DATE: bind(SQL_C_CHAR, SQL_TYPE_DATE, bytes + 1, 0); break;
+        case HOST_TYPE_TIME: bind(SQL_C_CHAR, SQL_TYPE_TIME, bytes + 1, 0); break;
+        case HOST_TYPE_TIMESTAMP: bind(SQL_C_CHAR, SQL_TYPE_TIMESTAMP, bytes + 1, 0); break;
+        case HOST_TYPE_BINARY:
+        case HOST_TYPE_LONG_BINARY:
+            *indicator = SQLLEN(bytes);
+            bind(SQL_C_BINARY, SQL_LONGVARBINARY, static_cast<SQLULEN>(INT64_MAX), SQLLEN(bytes));
+            break;
+        case HOST_TYPE_INT64: bind(SQL_C_CHAR, SQL_BIGINT, 25, 8); break;
+        case HOST_TYPE_BYTE:
+        case HOST_TYPE_TEXT:
+        case HOST_TYPE_LONG_TEXT:
+            *indicator = SQLLEN(bytes);
+            bind(SQL_C_CHAR, SQL_VARCHAR, bytes + 1, 0);
+            break;
+        default: break;  // not bound: the driver reports the missing parameter
+        }
+    }
+    sql += " WHERE " + whereClause_;
+
+    if (!Succeeded(rc)) {
+        if (statement) SetErrorFromStatement(c, statement);
+        else SetErrorFromConnection(c);
+    } else {
+        WideText wide = MakeWide(HOST_ENCODING_UTF8, sql.data(), sql.size());
+        rc = ODBC(c, SQLPrepareW, statement, wide.data(), wide.length);
+        if (Succeeded(rc)) rc = ODBC(c, SQLExecute, statement);
+        if (Succeeded(rc) || rc == SQL_NO_DATA) {  // no data: the row matched nothing
+            SQLLEN rows = 0;
+            if (rc != SQL_NO_DATA) ODBC(c, SQLRowCount, statement, &rows);
+            c->lastRowCount = rows;
+        } else {
+            SetErrorFromStatement(c, statement);
+        }
+    }
+    if (statement) ODBC(c, SQLFreeStmt, statement, SQLUSMALLINT(SQL_DROP));
+    edit.reportTo(connection_);
 }
 
 int64_t ODBCCursor::FieldKey(int64_t index) {

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "connector/source/ODBCDatabase.h"
 #include "framework/plugin/PluginInterface.h"
-
-struct ODBCConnection;
 
 namespace corvane {
 
@@ -42,6 +41,12 @@ struct CursorHandle {
     ODBCConnection* connection = nullptr;
 };
 
+// The framework's record set over a handle; none when the framework gives
+// none (the handle is then still the caller's).
+HostObject WrapCursor(CursorHandle* handle);
+// Deletes the handle's cursor, then the handle; nothing for none.
+void CloseCursor(CursorHandle* handle);
+
 // One result column with its buffers. The value areas are bound to the
 // statement, so a binding never moves once made.
 struct ColumnBinding {
@@ -64,11 +69,19 @@ struct ColumnBinding {
 // The framework's column type of an ODBC SQL type.
 uint32_t MapSqlTypeToHostType(SQLSMALLINT sqlType);
 
-class ODBCCursor : public RbCursor {
+// The table of a select: the word after the first FROM that has whitespace
+// on both sides (at most 1023 bytes, up to the next whitespace); "" when
+// there is none.
+std::string TableNameFromSelect(const std::string& sql);
+
+class ODBCCursor : public RbCursor, private StatementHolder {
 public:
     // Holds one reference to the connection. With `ownsStatement` the cursor
-    // frees the statement; otherwise it only closes its result.
-    ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const char* sql, bool ownsStatement);
+    // frees the statement; otherwise it only closes its result, and
+    // `keepAlive` (held until then) keeps the statement's handle from being
+    // freed while the cursor reads from it.
+    ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const char* sql, bool ownsStatement,
+               std::shared_ptr<void> keepAlive = nullptr);
     ~ODBCCursor() override;
     ODBCCursor(const ODBCCursor&) = delete;
     ODBCCursor& operator=(const ODBCCursor&) = delete;
@@ -89,7 +102,14 @@ public:
     // The value as text; the caller frees it with free() when mustFree is set.
     char* ColumnValueAsString(int64_t index, int64_t* length, bool* mustFree);
 
+    SQLHSTMT Statement() const { return statement_; }
+    // The statement has moved on to its next result: its columns are
+    // described and bound anew.
+    void RebindColumns();
+
 private:
+    // The connection closes: the result ends, what was read stays readable.
+    void ConnectionClosing() override;
     void CreateBindings();
     void CleanupBindings();
     void CleanupRow();
@@ -98,6 +118,11 @@ private:
     void ReadLongBinary(ColumnBinding& binding);
     void ReadLongText(ColumnBinding& binding);
     bool ColumnInRange(int64_t index) const { return index >= 0 && index < columnCount_; }
+    // Editing: the WHERE clause of the current row from the table's key
+    // columns (found once), and the condition of one column.
+    void BuildWhereClause();
+    void FindKeyColumns();
+    std::string Condition(int64_t column);
 
     SQLHSTMT statement_ = SQL_NULL_HSTMT;
     ODBCConnection* connection_ = nullptr;
@@ -109,6 +134,7 @@ private:
     bool rowLoaded_ = false;
     bool ownsStatement_ = false;
     std::vector<std::unique_ptr<ColumnBinding>> bindings_;
+    std::shared_ptr<void> keepAlive_;
 };
 
 }  // namespace corvane

@@ -76,6 +76,11 @@ SQLRETURN allocateStatement(ODBCConnection* connection, SQLHSTMT* statement) {
     return rc;
 }
 
+std::vector<std::pair<ODBCConnection*, StatementHolder*>>& statementHolders() {
+    static std::vector<std::pair<ODBCConnection*, StatementHolder*>> list;
+    return list;
+}
+
 std::vector<ODBCConnection*>& busyConnections() {
     static std::vector<ODBCConnection*> list;
     return list;
@@ -273,10 +278,6 @@ void SetErrorFromStatement(ODBCConnection* connection, SQLHSTMT statement) {
     if (!readDiagnostic(connection, SQL_HANDLE_STMT, statement)) SetErrorFromConnection(connection);
 }
 
-void SetOptionNotSupported(ODBCConnection* connection) {
-    if (connection) SetLastError(connection, 1, "Option not supported.");
-}
-
 // ---- connect and close ------------------------------------------------------------
 
 uint8_t ODBCDatabaseConnect(HostObject object) {
@@ -319,20 +320,46 @@ uint8_t ODBCDatabaseConnect(HostObject object) {
     return connected ? 1 : 0;
 }
 
-bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
-    static bool environmentTried = false;
-    if (!environmentTried) {
-        environmentTried = true;
-        if (!Succeeded(ODBC(connection, SQLAllocEnv, &g_environment))) {
-            g_environment = SQL_NULL_HENV;
-            environmentTried = false;  // nothing was made: the next connect tries again
-            return false;
-        }
-        if (!Succeeded(ODBC(connection, SQLSetEnvAttr, g_environment, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
-                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), SQLINTEGER(0))))
-            return false;
+SQLHENV Environment(ODBCConnection* connection, bool odbc3, bool* versionSet) {
+    if (versionSet) *versionSet = true;
+    if (g_environment != SQL_NULL_HENV) return g_environment;
+    if (!Succeeded(ODBC(connection, SQLAllocEnv, &g_environment))) {
+        g_environment = SQL_NULL_HENV;  // nothing was made: the next call tries again
+        return SQL_NULL_HENV;
     }
-    if (g_environment == SQL_NULL_HENV) return false;
+    if (odbc3 && !Succeeded(ODBC(connection, SQLSetEnvAttr, g_environment, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
+                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), SQLINTEGER(0))))
+        if (versionSet) *versionSet = false;
+    return g_environment;
+}
+
+ODBCConnection* OpenOwnConnection(const char* connectionText) {
+    auto* connection = static_cast<ODBCConnection*>(std::calloc(1, sizeof(ODBCConnection)));
+    if (!connection) return nullptr;
+    connection->refCount = 1;
+    InitConnection(connection);
+    ODBCConnect(connection, connectionText);
+    return connection;
+}
+
+void CloseOwnConnection(ODBCConnection* connection) {
+    if (!connection) return;
+    ODBCCloseDatabase(connection);
+    ClearLastError(connection);
+    // What the connect filled in, and the connection's own trace stream.
+    for (HostString* text : {&connection->DataSource, &connection->AttributeString, &connection->DBMS,
+                             &connection->DatabaseName})
+        replaceString(text, nullptr);
+    if (connection->traceStream) std::fclose(connection->traceStream);
+    std::free(connection);
+}
+
+bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
+    // The first connect of the process makes the environment with ODBC 3
+    // behaviour; when that cannot be set the connect fails, but the
+    // environment stays and serves every later connect.
+    bool versionSet = true;
+    if (Environment(connection, true, &versionSet) == SQL_NULL_HENV || !versionSet) return false;
 
     ConnectionHandle handle(connection);
     if (!Succeeded(ODBC(connection, SQLAllocConnect, g_environment, handle.out()))) return false;
@@ -355,8 +382,8 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
         // cancelled choice frees the handle, so nothing half-made remains.
         char* dsn = ChooseDataSource();
         if (!dsn) return false;
-        char user[128] = {};
-        char password[128] = {};
+        char user[kLoginTextSize] = {};
+        char password[kLoginTextSize] = {};
         AskLogin("", "", dsn, user, password);
         std::snprintf(text, sizeof text, "DSN=%s;UID=%s;PWD=%s;", dsn, user, password);
         std::free(dsn);
@@ -412,10 +439,25 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
     return connection->hdbc != SQL_NULL_HDBC;
 }
 
+void RegisterStatementHolder(ODBCConnection* connection, StatementHolder* holder) {
+    statementHolders().emplace_back(connection, holder);
+}
+
+void UnregisterStatementHolder(ODBCConnection* connection, StatementHolder* holder) {
+    auto& list = statementHolders();
+    list.erase(std::remove(list.begin(), list.end(), std::make_pair(connection, holder)), list.end());
+}
+
 void ODBCCloseDatabase(ODBCConnection* connection) {
     Trace(connection, "ENTER ODBCCloseDatabase(%p)", static_cast<void*>(connection));
     if (!connection->hdbc) return;
     ClearLastError(connection);
+    // Results and prepared statements that outlive the connection let go of
+    // their handles first; then the driver also lets the connection go.
+    std::vector<StatementHolder*> holders;
+    for (const auto& [owner, holder] : statementHolders())
+        if (owner == connection) holders.push_back(holder);
+    for (StatementHolder* holder : holders) holder->ConnectionClosing();
     if (!Succeeded(ODBC(connection, SQLDisconnect, connection->hdbc))) SetErrorFromConnection(connection);
     ODBC(connection, SQLFreeConnect, connection->hdbc);
     connection->hdbc = SQL_NULL_HDBC;

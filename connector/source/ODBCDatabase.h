@@ -58,8 +58,35 @@ void SetLastErrorWide(ODBCConnection* connection, int32_t code, const SQLWCHAR* 
 // a diagnostic that cannot be read leaves the error as it was.
 void SetErrorFromConnection(ODBCConnection* connection);
 void SetErrorFromStatement(ODBCConnection* connection, SQLHSTMT statement);
-// The error of members that come with a later version of the connector.
-void SetOptionNotSupported(ODBCConnection* connection);
+
+// The process-wide ODBC environment, allocated on first need and never
+// freed; none when it cannot be allocated. `odbc3` sets ODBC 3 behaviour on
+// an environment that this call allocates (false when that fails; the
+// environment stays all the same).
+SQLHENV Environment(ODBCConnection* connection, bool odbc3, bool* versionSet = nullptr);
+
+// A connection of the connector's own (for editing through a second
+// connection): made zero-filled with one reference, connected with the
+// text; closed and freed with CloseOwnConnection. None when it cannot be
+// made; one that cannot connect is returned with its error.
+ODBCConnection* OpenOwnConnection(const char* connectionText);
+void CloseOwnConnection(ODBCConnection* connection);
+
+// What holds a statement handle of a connection (a cursor, a prepared
+// statement) registers itself while it does: before the connection
+// disconnects, each is told to let go of its handle, for the driver manager
+// frees every statement of a connection it frees, and a handle used after
+// that reads freed memory.
+class StatementHolder {
+public:
+    // Frees the handle, or forgets it when another holder frees it.
+    virtual void ConnectionClosing() = 0;
+
+protected:
+    ~StatementHolder() = default;
+};
+void RegisterStatementHolder(ODBCConnection* connection, StatementHolder* holder);
+void UnregisterStatementHolder(ODBCConnection* connection, StatementHolder* holder);
 
 // Connects a connection without a handle with the connection text.
 bool ODBCConnect(ODBCConnection* connection, const char* connectionText);

@@ -23,7 +23,7 @@ struct HostStringObject {
 };
 
 struct HostObjectData {
-    enum class Kind { Instance, Database, RecordSet, Variant, ObjectArray, IntegerArray };
+    enum class Kind { Instance, Database, RecordSet, Variant, Date, ObjectArray, IntegerArray };
 
     int64_t refs = 1;
     Kind kind = Kind::Instance;
@@ -38,7 +38,7 @@ struct HostObjectData {
     void* cursor = nullptr;
     DbCursorTable* cursorTable = nullptr;
     bool closed = false;
-    // Variants and arrays.
+    // Variants (a date object holds its date as a variant) and arrays.
     Variant value;
     std::vector<HostObject> objects;
     std::vector<int64_t> integers;
@@ -73,6 +73,7 @@ struct HostState {
     void* detachHookContext = nullptr;
     int64_t liveStrings = 0;
     int64_t liveObjects = 0;
+    std::vector<String> assertions;
 };
 
 HostState& state() {
@@ -347,8 +348,10 @@ HostObject hostDatabaseFromDBDatabase(void* db, DbEngineTable* engine) {
     });
 }
 
+// A record set needs a cursor: none gives none.
 HostObject hostCursorFromDBCursor(void* cursor, DbCursorTable* table) {
-    return guarded<HostObject>(nullptr, [&] {
+    return guarded<HostObject>(nullptr, [&]() -> HostObject {
+        if (!cursor) return nullptr;
         HostObject object = allocateObject(nullptr, HostObjectData::Kind::RecordSet);
         object->cursor = cursor;
         object->cursorTable = table;
@@ -478,23 +481,92 @@ uint8_t readProperty(HostObject object, const char* name, T* out) {
     return 1;
 }
 
+// A new date object of the framework, holding the date.
+HostObject newDateObject(const Ref<Date>& date) {
+    HostObject object = allocateObject(nullptr, HostObjectData::Kind::Date);
+    object->value = Variant(date);
+    return object;
+}
+
+bool isVariant(HostObject object) { return object && object->kind == HostObjectData::Kind::Variant; }
+bool isDate(HostObject object) { return object && object->kind == HostObjectData::Kind::Date; }
+
+// The properties of variants ("StringValue", "IntegerValue", "Int64Value",
+// "SingleValue", "DoubleValue", "DateValue") and of dates ("Year", "Month",
+// "Day", "Hour", "Minute", "Second"), as the framework answers them.
+bool variantInteger(HostObject object, const char* name, int64_t& out) {
+    if (isVariant(object)) {
+        if (!TextEquals(name, "IntegerValue") && !TextEquals(name, "Int64Value")) return false;
+        out = object->value.IntegerValue();
+        return true;
+    }
+    if (!isDate(object)) return false;
+    const Ref<Date> date = object->value.DateValue();
+    if (!date) return false;
+    const struct {
+        const char* name;
+        int Date::*part;
+    } parts[] = {{"Year", &Date::Year},     {"Month", &Date::Month},   {"Day", &Date::Day},
+                 {"Hour", &Date::Hour},     {"Minute", &Date::Minute}, {"Second", &Date::Second}};
+    for (const auto& part : parts) {
+        if (!TextEquals(name, part.name)) continue;
+        out = (*date).*part.part;
+        return true;
+    }
+    return false;
+}
+
 extern "C" {
 
+// A variant's text; an empty text is none, as the framework's strings are.
 uint8_t hostPropString(HostObject object, const char* name, HostString* out) {
+    if (isVariant(object)) {
+        if (!out || !TextEquals(name, "StringValue")) return 0;
+        const String text = object->value.StringValue();
+        *out = text.empty() ? nullptr : NewHostString(text);
+        return 1;
+    }
     if (!readProperty(object, name, out)) return 0;
     if (*out) ++(*out)->refs;
     return 1;
 }
 uint8_t hostPropInteger(HostObject object, const char* name, int32_t* out) {
     int64_t value = 0;
-    if (!readProperty(object, name, &value)) return 0;
+    if (!variantInteger(object, name, value) && !readProperty(object, name, &value)) return 0;
     if (out) *out = int32_t(value);
     return 1;
 }
-uint8_t hostPropInt64(HostObject object, const char* name, int64_t* out) { return readProperty(object, name, out); }
-uint8_t hostPropSingle(HostObject object, const char* name, float* out) { return readProperty(object, name, out); }
-uint8_t hostPropDouble(HostObject object, const char* name, double* out) { return readProperty(object, name, out); }
+uint8_t hostPropInt64(HostObject object, const char* name, int64_t* out) {
+    int64_t value = 0;
+    if (!variantInteger(object, name, value) && !readProperty(object, name, &value)) return 0;
+    if (out) *out = value;
+    return 1;
+}
+uint8_t hostPropSingle(HostObject object, const char* name, float* out) {
+    if (isVariant(object)) {
+        if (!out || !TextEquals(name, "SingleValue")) return 0;
+        *out = float(object->value.DoubleValue());
+        return 1;
+    }
+    return readProperty(object, name, out);
+}
+uint8_t hostPropDouble(HostObject object, const char* name, double* out) {
+    if (isVariant(object)) {
+        if (!out || !TextEquals(name, "DoubleValue")) return 0;
+        *out = object->value.DoubleValue();
+        return 1;
+    }
+    return readProperty(object, name, out);
+}
+// A variant's date is a new date object; a variant that holds no date has none.
 uint8_t hostPropObject(HostObject object, const char* name, HostObject* out) {
+    if (isVariant(object)) {
+        if (!out || !TextEquals(name, "DateValue")) return 0;
+        const Ref<Date> date = object->value.DateValue();
+        if (!date) return 0;
+        *out = guarded<HostObject>(nullptr, [&] { return newDateObject(date); });
+        return *out ? 1 : 0;
+    }
     if (!readProperty(object, name, out)) return 0;
     if (*out) LockPluginObject(*out);
     return 1;
@@ -532,6 +604,10 @@ void hostAttachThread(void* token) {
 void hostReportAssertion(const char* file, int32_t line, const char* message) {
     std::fprintf(stderr, "plug-in assertion failed: %s:%d: %s\n", file ? file : "?", int(line),
                  message ? message : "");
+    guardedVoid([&] {
+        state().assertions.push_back(String(file ? file : "?") + ":" + std::to_string(line) + ": " +
+                                     (message ? message : ""));
+    });
 }
 
 }  // extern "C"
@@ -719,6 +795,12 @@ const std::vector<DbCursorTable*>& RegisteredCursorTables() { return state().cur
 const std::vector<DesignDataSourceInterface>& DesignDataSourceInterfaces() { return state().designInterfaces; }
 const std::vector<DesignDataSourceKind>& DesignDataSourceKinds() { return state().designKinds; }
 const std::vector<DesignDataSource>& DesignDataSources() { return state().designSources; }
+
+const std::vector<String>& PluginAssertionReports() { return state().assertions; }
+
+void* PluginRecordSetCursor(HostObject recordSet) {
+    return recordSet && recordSet->kind == HostObjectData::Kind::RecordSet ? recordSet->cursor : nullptr;
+}
 
 void RethrowPendingPluginException() {
     std::exception_ptr pending = state().pending;

@@ -84,6 +84,10 @@ const std::vector<DesignDataSourceInterface>& DesignDataSourceInterfaces();
 const std::vector<DesignDataSourceKind>& DesignDataSourceKinds();
 const std::vector<DesignDataSource>& DesignDataSources();
 
+// The failed internal checks that plug-ins reported, one line each:
+// file + ":" + line + ": " + message.
+const std::vector<String>& PluginAssertionReports();
+
 // Raises, and clears, the exception that a host entry point kept while a
 // plug-in was running; does nothing when there is none.
 void RethrowPendingPluginException();
@@ -220,6 +224,10 @@ private:
     int64_t unavailableCode_ = 0;
     String unavailableMessage_;
 };
+
+// The plug-in's cursor pointer of a record-set object (as the plug-in gave it
+// to REALdbCursorFromDBCursor); nullptr for any other object.
+void* PluginRecordSetCursor(HostObject recordSet);
 
 // The framework record set over a plug-in record-set object (taken over with
 // its reference). `database` is kept alive as long as the record set lives.

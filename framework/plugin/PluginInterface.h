@@ -265,7 +265,8 @@ typedef void* (*REALGetDBFromREALdbDatabase_t)(HostObject database);
 /* A new database object served by the engine table (caller owns it). */
 typedef HostObject (*REALdbDatabaseFromDBDatabase_t)(void* db, DbEngineTable* engine);
 /* A new record-set object over the cursor; the host calls the table's close
- * once when the record set ends (caller owns the object). */
+ * once when the record set ends (caller owns the object). None for no
+ * cursor. */
 typedef HostObject (*REALdbCursorFromDBCursor_t)(void* cursor, DbCursorTable* table);
 typedef void (*REALSetDBIsConnected_t)(HostObject database, uint8_t connected);
 /* The generic database's host, user name and password (new strings). */
@@ -294,7 +295,12 @@ typedef HostObject (*PluginNewInstanceOfClass_t)(ClassDefinition* definition);
 typedef int64_t (*RuntimeUBound_t)(HostObject array);
 typedef void (*PluginObjectArrayGetProc_t)(HostObject array, int64_t index, HostObject* out);
 typedef void (*PluginIntegerArrayGetProc_t)(HostObject array, int64_t index, int64_t* out);
-/* Property values of an object by property name; true when found. */
+/* Property values of an object by property name; true when found. A string
+ * or object read is a new reference. Variants answer "StringValue" (none for
+ * an empty text), "IntegerValue", "Int64Value", "SingleValue", "DoubleValue"
+ * and "DateValue" (a new date object; false when the variant holds no date);
+ * date objects answer "Year", "Month", "Day", "Hour", "Minute" and "Second"
+ * as integers. A nil object has no properties. */
 typedef uint8_t (*REALGetPropValueString_t)(HostObject object, const char* name, HostString* out);
 typedef uint8_t (*REALGetPropValueInteger_t)(HostObject object, const char* name, int32_t* out);
 typedef uint8_t (*REALGetPropValueInt64_t)(HostObject object, const char* name, int64_t* out);

@@ -22,6 +22,29 @@ std::string SqliteConnectionText(const std::string& path) {
     return "DRIVER=" SQLITE_ODBC_DRIVER ";Database=" + path + ";";
 }
 
+std::string RigConnectionText(const std::string& path) {
+    return "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + path + ";";
+}
+
+std::string Header(RecordSet& rs) {
+    std::string text;
+    for (int i = 0; i < rs.FieldCount(); ++i) text += (i ? "|" : "") + rs.ColumnName(i);
+    return text;
+}
+
+std::vector<std::string> Rows(RecordSet& rs) {
+    std::vector<std::string> rows;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        std::string row;
+        for (int i = 0; i < rs.FieldCount(); ++i) {
+            const Variant v = rs.ColumnValue(i);
+            row += (i ? "|" : "") + (v.IsNil() ? std::string("<nil>") : v.StringValue());
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 ODBCConnection* ConnectionOf(const ODBCDatabase& db) {
     return static_cast<ODBCConnection*>(PluginInstanceData(db.Object()));
 }
@@ -33,6 +56,14 @@ std::string Sqlite(const std::string& path, const std::string& sql) {
         text += "\n";
     }
     return text;
+}
+
+void RigDatabaseTest::open(const std::string& sql) {
+    ASSERT_TRUE(loaded) << PluginLoadError("Corvane64.so");
+    file = dir.file("herd.db");
+    Sqlite(file, sql);
+    db.SetDataSource(RigConnectionText(file));
+    ASSERT_TRUE(db.Connect()) << db.ErrorCode() << " " << db.ErrorMessage();
 }
 
 }  // namespace connector_test

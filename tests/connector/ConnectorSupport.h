@@ -3,11 +3,15 @@
 // the framework's host, and connection texts for the plain SQLite ODBC driver.
 
 #include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include "framework/plugin/PluginHost.h"
+#include "services/ODBCDatabase.h"
+#include "tests/support/TempDir.h"
 
 struct ODBCConnection;
-class ODBCDatabase;
 
 namespace connector_test {
 
@@ -22,8 +26,30 @@ std::string SqliteConnectionText(const std::string& path);
 // The connection record in a database object's instance data.
 ODBCConnection* ConnectionOf(const ODBCDatabase& db);
 
+// A connection text that reaches a file through the CAV rig's driver (the
+// SQLite driver behind the Access driver's name), without a password.
+std::string RigConnectionText(const std::string& path);
+
+// The column names of a record set, "a|b|c".
+std::string Header(RecordSet& rs);
+// Its rows from the current one on, "a|b|c" each; a nil value reads "<nil>".
+std::vector<std::string> Rows(RecordSet& rs);
+
 // Runs `sql` on the database file with the sqlite3 tool (not through ODBC),
 // failing the test on an error; returns the rows as "a|b" lines.
 std::string Sqlite(const std::string& path, const std::string& sql);
+
+// A test on a database file of its own, "herd.db" in a fresh folder, reached
+// through the CAV rig's driver: open() makes the file with the sqlite3 tool
+// from the SQL text and connects the database object to it.
+class RigDatabaseTest : public ::testing::Test {
+protected:
+    void open(const std::string& sql);
+
+    const bool loaded = LoadConnector();  // before the database object is made
+    TempDir dir;
+    std::string file;
+    ODBCDatabase db;
+};
 
 }  // namespace connector_test

@@ -231,17 +231,6 @@ TEST_F(Registration, ObjectReleasesItsTextsWhenItEnds) {
     EXPECT_EQ(LiveHostObjects(), objects);
 }
 
-TEST_F(Registration, UnfinishedMembersAnswerOptionNotSupported) {
-    ODBCDatabase db;
-    using GetInfo = HostObject (*)(HostObject, int64_t);
-    HostObject result = reinterpret_cast<GetInfo>(plugins::Bound(plugins::ODBCDatabaseGetInfo))(db.Object(), 17);
-    EXPECT_EQ(result, nullptr);
-    EXPECT_EQ(db.ErrorCode(), 1);
-    EXPECT_EQ(db.ErrorMessage(), "Option not supported.");
-    EXPECT_TRUE(db.TableSchema().IsNil());
-    EXPECT_EQ(db.ErrorMessage(), "Option not supported.");
-}
-
 TEST_F(Registration, RecordSetWithoutACursorAnswersNothing) {
     ASSERT_EQ(RegisteredCursorTables().size(), 1u);
     DbCursorTable* table = RegisteredCursorTables()[0];

@@ -10,6 +10,7 @@
 #include "services/ODBCDatabase.h"
 #include "services/PluginEntryTable.h"
 #include "tests/connector/ConnectorSupport.h"
+#include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"
 
 using namespace connector_test;
@@ -185,6 +186,20 @@ TEST_F(Statements, ClosedDatabaseReportsNotConnected) {
     EXPECT_TRUE(db.Connect()) << "a closed database connects again";
 }
 
+// A record set still open when its database closes ends with it: the
+// driver lets the connection go, and nothing reads the freed statement.
+TEST_F(Statements, CloseEndsTheRecordSetsStillOpen) {
+    Ref<RecordSet> rs = db.SQLSelect("select name from tree order by id");
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    db.Close();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    EXPECT_EQ(rs->Field("name")->StringValue(), "Apple") << "what was read stays";
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof()) << "no row comes from a closed connection";
+    rs = nullptr;
+    EXPECT_TRUE(db.Connect());
+}
+
 TEST_F(Statements, InsertRecordBindsValuesByType) {
     DatabaseRecord record;
     record.IntegerColumn("id", 7);
@@ -210,6 +225,8 @@ TEST_F(Statements, TextAtTheLengthOfItsColumnAndLongTextArriveWhole) {
 
 TEST(MissingDataSource, ConnectWithoutAnyTextFails) {
     ASSERT_TRUE(LoadConnector());
+    EnvGuard env;
+    env.unset("DISPLAY");  // the data-source chooser cannot open
     ODBCDatabase db;
     EXPECT_FALSE(db.Connect());
     EXPECT_EQ(ConnectionOf(db)->hdbc, nullptr) << "no handle is left behind";

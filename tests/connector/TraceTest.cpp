@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -132,6 +133,50 @@ TEST_F(Trace, ConnectionTextFollowsDataSourceHostAndLogin) {
         const std::string text = TempDir::read(log);
         EXPECT_NE(text.find(", " + c.expected + ")\n"), std::string::npos) << c.dataSource << "\n" << text;
     }
+}
+
+
+// The lines of the catalog queries, the prepared statement and the editing
+// of a row: their arguments, and the WHERE clause as it grows.
+TEST_F(Trace, CatalogPrepareAndEditingLinesShowTheirArguments) {
+    const std::string log = dir.path() + "/catalog.log";
+    writeFlag(log);
+    const std::string file = dir.file("litter.db");
+    Sqlite(file, "create table litter (id integer, born date, name text, primary key (id, born));"
+                 "insert into litter values (-5, '2024-03-07', 'Pip');");
+    {
+        ODBCDatabase db;
+        db.SetDataSource(SqliteConnectionText(file));
+        ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
+        EXPECT_FALSE(db.FieldSchema("litter").IsNil());
+        EXPECT_FALSE(db.PrimaryKeys("litter").IsNil());
+        EXPECT_FALSE(db.GetInfo(17).IsNil());
+        EXPECT_FALSE(db.Prepare("select name from litter").IsNil());
+        Ref<RecordSet> rs = db.SQLSelect("SELECT * FROM litter");
+        ASSERT_FALSE(rs.IsNil());
+        rs->Edit();
+        EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    }
+    const std::string text = TempDir::read(log);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (const char* pattern : {
+             R"(ENTER ODBCGetFieldSchema\(0x[0-9a-f]+, litter\))",
+             R"(ENTER odbc_primary_keys\(0x[0-9a-f]+, 0x[0-9a-f]+, 6\))",
+             R"(ENTER ODBCPrimaryKeys\(0x[0-9a-f]+, litter\))",
+             R"(ENTER ODBCGetInfo\(0x[0-9a-f]+, 17\))",
+             R"(ENTER ODBCPrepare\(0x[0-9a-f]+, select name from litter\))",
+             R"(ENTER EditRecord: 0x[0-9a-f]+)",
+             R"(ENTER BuildWhereClause: 0x[0-9a-f]+)",
+             R"(BuildWhereClause: tableName: litter)",
+             R"(comparing column name: born and id)",
+             R"(column type: 3 value: id = -5)",
+             R"(column type: 8 value: id = -5 AND born = '2024-3-7')",
+         })
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [&](const std::string& l) { return std::regex_match(l, std::regex(pattern)); }))
+            << pattern << "\n" << text;
 }
 
 }  // namespace
