@@ -20,10 +20,10 @@ fail() { echo "FAIL: $*" >&2; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; exit
 # The visible top-level windows with exactly this title, one id a line.
 windows_titled() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
 
-# Waits up to 10 s for a visible window with this title; prints its id.
+# Waits up to 30 s for a visible window with this title; prints its id.
 wait_for_window() {
   local id
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     id=$(windows_titled "$1" | head -n1)
     [ -n "$id" ] && { echo "$id"; return 0; }
     kill -0 "$pid" 2>/dev/null || return 1
@@ -32,19 +32,39 @@ wait_for_window() {
   return 1
 }
 
-# Waits up to 10 s for the program to end; fails unless it ended with code 0.
-expect_exit_0() {
-  for _ in $(seq 100); do
+# Repeats an action (a click, a close request) every 2 s until the program
+# ends, for up to 30 s: on a loaded machine the first one may reach a window
+# that is not yet ready for input. Fails unless the program ended with code 0.
+act_until_exit() {
+  local what=$1
+  shift
+  for attempt in $(seq 300); do
+    if [ "$attempt" -eq 1 ]; then
+      "$@" || fail "$what: the action failed"
+    elif [ $((attempt % 20)) -eq 1 ]; then
+      "$@" 2>/dev/null || true  # the window may be gone while the program ends
+    fi
     if ! kill -0 "$pid" 2>/dev/null; then
       wait "$pid"
       local rc=$?
-      [ "$rc" -eq 0 ] || fail "$1: the program ended with code $rc"
+      [ "$rc" -eq 0 ] || fail "$what: the program ended with code $rc"
       pid=
       return 0
     fi
     sleep 0.1
   done
-  fail "$1: the program is still running"
+  fail "$what: the program is still running"
+}
+
+# Waits up to 2 s for a visible window with this title; prints its id.
+wait_for_window_briefly() {
+  local id
+  for _ in $(seq 20); do
+    id=$(windows_titled "$1" | head -n1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
 }
 
 start() {
@@ -60,18 +80,19 @@ start() {
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
 start "I Don't Agree"
-click "$splash" 427 248
-expect_exit_0 "I Don't Agree"
+act_until_exit "I Don't Agree" click "$splash" 427 248
 
 start "close box of the splash window"
-"$close_window" "$splash" || fail "could not send the close request"
-expect_exit_0 "close box of the splash window"
+act_until_exit "close box of the splash window" "$close_window" "$splash"
 
 start "I Agree"
-click "$splash" 330 248
-main=$(wait_for_window "Brevolan File Converter") || fail "I Agree: the converter window did not appear"
+main=
+for _ in $(seq 15); do
+  click "$splash" 330 248 2>/dev/null
+  main=$(wait_for_window_briefly "Brevolan File Converter") && break
+done
+[ -n "$main" ] || fail "I Agree: the converter window did not appear"
 [ -z "$(windows_titled "Brevolan")" ] || fail "I Agree: the splash window stayed"
-"$close_window" "$main" || fail "could not send the close request"
-expect_exit_0 "close box of the converter window"
+act_until_exit "close box of the converter window" "$close_window" "$main"
 
 echo "PASS"
