@@ -148,7 +148,7 @@ void runConvertRsdToCav() {
     frmWait->ProgressBar1->SetVisible(true);
     const String message = ExportTables();
     if (frmWait.IsOpen()) frmWait->Close();
-    MsgBox(message);
+    if (!message.empty()) MsgBox(message);
 }
 
 String ExportTables() {
@@ -157,7 +157,7 @@ String ExportTables() {
     if (frmMain.IsOpen()) appSystem::sourceFilepath = frmMain->txtFilePath->Text();
 
     Ref<ODBCDatabase> cav = cavDatabase::connect(appSystem::destinationFilePath);
-    if (!cav) return Completed;
+    if (!cav) return String();  // told by the "Database Error: " box
 
     appSystem::dataPath = appSystem::sourceFilepath;
     appSystem::connectData();

@@ -10,7 +10,7 @@ namespace convertRsdToCav {
 
 // Shows frmWait, exports appSystem::sourceFilepath into the CAV file at
 // appSystem::destinationFilePath, closes frmWait and shows the message that
-// ExportTables gives.
+// ExportTables gives (none when the CAV file could not be reached).
 void runConvertRsdToCav();
 
 // Copies tree, breeding, soldstock and vaccinations into the CAV tables
@@ -18,7 +18,8 @@ void runConvertRsdToCav();
 // "Operation completed", followed by lines about the rows that were not
 // written and the tables that could not be read; or, when the source gives
 // no animals at all, the message that says so. A CAV file that cannot be
-// reached is told with its "Database Error: " box first.
+// reached is told with its "Database Error: " box and gives "": nothing was
+// exported, so no completion is reported.
 String ExportTables();
 
 }  // namespace convertRsdToCav
