@@ -8,7 +8,6 @@
 #include "framework/EventLoop.h"
 #include "framework/Interaction.h"
 #include "services/appSystem.h"
-#include "ui/frmMain.h"
 #include "ui/frmWait.h"
 
 namespace convertRsdToCav {
@@ -152,10 +151,8 @@ void runConvertRsdToCav() {
 }
 
 String ExportTables() {
-    // The path field of the converter window is the source, as Convert left
-    // it; without the window, the path that Convert copied.
-    if (frmMain.IsOpen()) appSystem::sourceFilepath = frmMain->txtFilePath->Text();
-
+    // The source is the path that Convert copied from the converter window's
+    // path field just before, as for the export to CSV.
     Ref<ODBCDatabase> cav = cavDatabase::connect(appSystem::destinationFilePath);
     if (!cav) return String();  // told by the "Database Error: " box
 
