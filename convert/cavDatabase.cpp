@@ -57,6 +57,7 @@ bool RowWriter::write(const String& statement) {
     }
     db_->SQLExecute(statement);
     const bool written = db_->ErrorCode() == 0;
+    if (written) ++appSystem::output.recordsWritten;
     if (!written && refused_++ == 0) refusal_ = db_->ErrorMessage();
     if (commitEachRow_) commit();
     return written;

@@ -51,6 +51,8 @@ Ref<ODBCDatabase> connect(const String& path);
 // live connection answers at once). A row whose connect fails is told with
 // the box "Unable to connect to Brevolan database. ..." and skipped; a row
 // that the database refuses is counted, with the first refusal's message.
+// Every row written is also counted in appSystem::output.recordsWritten,
+// which Cancel tells.
 class RowWriter {
 public:
     // `commitEachRow`: commit after every row (the export), else only on commit().

@@ -193,6 +193,8 @@ void importRows(const Ref<ODBCDatabase>& db) {
 }  // namespace
 
 void runconvertCSVtoCav() {
+    appSystem::output = {};
+    appSystem::output.pickedDatabase = true;
     Ref<ODBCDatabase> db = cavDatabase::connect(appSystem::destinationFilePath);
     if (!db) return;
 

@@ -153,6 +153,7 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
 
 void convertCSV() {
     appSystem::CSVa.Clear();
+    appSystem::output = {};
 
     // The source is opened first: when it cannot be read, no old converted
     // file is deleted and no new one is made.
@@ -183,6 +184,7 @@ void convertCSV() {
         MsgBox("Database Error: " + Str(db->ErrorCode()) + EndOfLine + EndOfLine + db->ErrorMessage());
         return;
     }
+    appSystem::output.createdFile = appSystem::destinationFilePath;
     importInto(db, *in, destination);
 }
 

@@ -151,6 +151,8 @@ void runConvertRsdToCav() {
 }
 
 String ExportTables() {
+    appSystem::output = {};
+    appSystem::output.pickedDatabase = true;
     // The source is the path that Convert copied from the converter window's
     // path field just before, as for the export to CSV.
     Ref<ODBCDatabase> cav = cavDatabase::connect(appSystem::destinationFilePath);

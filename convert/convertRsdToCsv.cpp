@@ -33,6 +33,7 @@ void runConvertRSDCSV() {
 }
 
 String Export_Tree() {
+    appSystem::output = {};
     appSystem::destinationFilePath = appSystem::getNewName(appSystem::sourceFilepath, "( tree ).csv");
     appSystem::dataPath = appSystem::sourceFilepath;
     appSystem::connectData();
@@ -45,6 +46,7 @@ String Export_Tree() {
     Ref<TextOutputStream> out = destination ? destination->CreateTextFile() : nullptr;
     const String cannotWrite = "The file " + appSystem::destinationFilePath + " cannot be ";
     if (!out) return cannotWrite + "created." + EndOfLine + "Check that its folder exists and can be written to.";
+    appSystem::output.createdFile = appSystem::destinationFilePath;
 
     String headings = csvExportHeadings;
     for (int n = 1; n <= 12; ++n)

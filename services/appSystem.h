@@ -29,6 +29,22 @@ extern Ref<SqlFileDatabase> db;
 extern String sourceFilepath;       // input file of the current conversion
 extern String destinationFilePath;  // output file of the current conversion
 
+// What the running conversion writes, as Cancel in the progress window finds
+// it (Cancel runs inside the conversion's yields). Each conversion sets it
+// afresh when it starts.
+struct Output {
+    // The file that the conversion made itself (the new RSD/CAX file, the
+    // exported CSV file), once it exists: Cancel offers to delete it. "" for
+    // none.
+    String createdFile;
+    // The conversion adds records to a CAV database that the user picked and
+    // the converter did not make: Cancel never deletes it, and tells how many
+    // records this conversion has written to it.
+    bool pickedDatabase = false;
+    int64_t recordsWritten = 0;  // records written to that database so far
+};
+extern Output output;
+
 // ---- RSD/CAX database access ----
 
 // Replaces db by a new object on dataPath, opened with the database key or,

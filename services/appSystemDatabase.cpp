@@ -9,6 +9,7 @@ String dataPath;
 Ref<SqlFileDatabase> db;
 String sourceFilepath;
 String destinationFilePath;
+Output output;
 
 namespace {
 // The key of RSD/CAX files that the Brevolan program protects.

@@ -35,11 +35,18 @@ void frmWaitWindow::_CreateControls0() {
 
 void frmWaitWindow::cmdCancel_Action(const Ref<PushButton>&) {
     appSystem::closeData();
-    const int answer = MsgBox("The new file doesn't contain all the records yet." + EndOfLine +
-                                  "Do you want to delete the new file? ",
-                              MsgBoxYesNoQuestion, "Delete Incomplete File");
-    if (answer == AnswerYes) {
-        Ref<FolderItem> file = GetFolderItem(appSystem::destinationFilePath);
+    const appSystem::Output& output = appSystem::output;
+    if (output.pickedDatabase) {
+        // A CAV database is one that the user picked and cannot make again
+        // here: it is never deleted, and the user learns what it now holds.
+        MsgBox("The Brevolan database " + appSystem::destinationFilePath +
+               " is not deleted: the converter did not create it." + EndOfLine + Str(output.recordsWritten) +
+               " records have been written to it so far.");
+    } else if (!output.createdFile.empty() &&
+               MsgBox("The new file doesn't contain all the records yet." + EndOfLine +
+                          "Do you want to delete the new file? ",
+                      MsgBoxYesNoQuestion, "Delete Incomplete File") == AnswerYes) {
+        Ref<FolderItem> file = GetFolderItem(output.createdFile);
         if (file && file->Exists()) {
             file->Delete();
             // Only a converter window that is open has labels to clear; a

@@ -12,8 +12,10 @@
 //   ...
 //   frmWait->Close();                                  // before the completion message
 //
-// Cancel closes appSystem::db, asks whether to delete the incomplete file at
-// appSystem::destinationFilePath and closes the window. It sets no flag: the
+// Cancel closes appSystem::db, then by appSystem::output: asks whether to
+// delete the incomplete file that the conversion made, or, for a CAV
+// database that the user picked, tells how many records were written to it
+// (it is never deleted); then it closes the window. It sets no flag: the
 // running operation goes on, and its next use of `frmWait` opens a new
 // window. Return and Escape do not press Cancel; the close box only closes
 // the window. To close the window without building one, test first:
@@ -38,7 +40,8 @@ public:
     void _CreateControls0();
 
     // Cancel: closes the shared database, offers to delete the incomplete
-    // output file and closes this window, whatever the answer.
+    // file that the conversion made (or tells what a picked CAV database
+    // holds now) and closes this window, whatever the answer.
     void cmdCancel_Action(const Ref<PushButton>& button);
     // Gives the label and the button the program's text size.
     void Event_Open() override;

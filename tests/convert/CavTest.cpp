@@ -128,3 +128,32 @@ TEST_F(CavTargets, ASecondConversionIntoTheSameFileAddsEveryRowAgain) {
         EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"A1"}, {"A2"}, {"A1"}, {"A2"}}));
     }
 }
+
+TEST_F(CavTargets, CancelNeverDeletesTheDatabaseTheUserPickedAndTellsWhatItHolds) {
+    const struct {
+        const char* from;
+        String report;  // the report whose window is cancelled
+        int written;    // rows written by then
+    } cases[] = {{"csv", "Found  - A20\n20 records", 20}, {"rsd", "Adding tree record for A21", 21}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        restart();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        cancelled = false;
+        progress.onYield = [&] {
+            if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() != c.report) return;
+            cancelled = true;
+            frmWait->cmdCancel_Action(frmWait->cmdCancel);
+        };
+        const std::vector<String> boxes = convert(c.from, source(c.from, 25));
+        progress.onYield = nullptr;
+        ASSERT_TRUE(cancelled);
+        EXPECT_EQ(boxes, (std::vector<String>{"The Brevolan database " + cav +
+                                                  " is not deleted: the converter did not create it.\n" +
+                                                  Str(int64_t(c.written)) +
+                                                  " records have been written to it so far.",
+                                              Completed}));
+        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), names(1, 25)) << "the conversion goes on to its end";
+        EXPECT_EQ(frmMain->lblDestinationFilePath->Text(), cav);
+    }
+}

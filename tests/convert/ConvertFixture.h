@@ -46,10 +46,11 @@ protected:
     static bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
     // Presses Cancel in the progress window at the first yield that finds one
-    // open; `cancelled` tells whether it happened.
+    // open with a report in it (not its initial "Untitled"); `cancelled`
+    // tells whether it happened.
     void cancelAtFirstProgress() {
         progress.onYield = [this] {
-            if (cancelled || !frmWait.IsOpen()) return;
+            if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() == "Untitled") return;
             cancelled = true;
             frmWait->cmdCancel_Action(frmWait->cmdCancel);
         };

@@ -20,6 +20,7 @@ protected:
         appSystem::db = nullptr;
         appSystem::sourceFilepath.clear();
         appSystem::destinationFilePath.clear();
+        appSystem::output = {};
         publicVariables::noSexColumn = publicVariables::noPS = publicVariables::noPd = false;
     }
 

@@ -82,47 +82,66 @@ TEST_F(FrmWaitTest, FirstUseBuildsAndShowsTheWindowUntilItIsClosed) {
     EXPECT_EQ(again->Canvas1->Backdrop().get(), w->Canvas1->Backdrop().get()) << "one picture for every window";
 }
 
-TEST_F(FrmWaitTest, CancelClosesTheDatabaseAsksAndDeletesOnlyAnExistingFileOnYes) {
+TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndDeletesOnlyAFileThatTheConversionMade) {
     // The converter window shows the output of an earlier request.
     Ref<frmMainWindow> main = frmMain.Get();
+    enum Made { Created, Picked, Nothing };  // what appSystem::output says of the destination
     struct Case {
         const char* name;
         bool sharedDatabase;  // appSystem::db open, or never set
-        bool answerYes;
-        const char* destination;  // file name in the folder; "" for no path
+        Made made;
         bool fileExists;
+        bool answerYes;       // to the question, where one is asked
+        String box;           // the box shown; "" for none
         bool deleted;
     };
+    const String picked = "The Brevolan database " + dir.file("new.cav") +
+                          " is not deleted: the converter did not create it.\n7 records have been written to it so "
+                          "far.";
     const std::vector<Case> cases = {
-        {"yes with the file", true, true, "new.cax", true, true},
-        {"no with the file", true, false, "new.cax", true, false},
-        {"yes without a file", true, true, "missing.cax", false, false},
-        {"yes with no path", true, true, "", false, false},
-        {"no database ever opened", false, true, "new.cax", true, true},
+        {"made, yes", true, Created, true, true, CancelQuestion, true},
+        {"made, no", true, Created, true, false, CancelQuestion, false},
+        {"made and gone, yes", true, Created, false, true, CancelQuestion, false},
+        {"made, no database ever opened", false, Created, true, true, CancelQuestion, true},
+        {"a CAV database the user picked", true, Picked, true, false, picked, false},
+        {"nothing made yet", true, Nothing, true, false, "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         appSystem::db = nullptr;
         if (c.sharedDatabase) openSharedDatabase();
-        const String path = *c.destination ? dir.file(c.destination) : "";
-        if (c.fileExists) dir.write(c.destination, "partial");
+        const String path = dir.file("new.cav");
+        std::filesystem::remove(path);
+        if (c.fileExists) dir.write("new.cav", "partial");
         appSystem::destinationFilePath = path;
+        appSystem::output = {};
+        if (c.made == Created) appSystem::output.createdFile = path;
+        if (c.made == Picked) {
+            appSystem::output.pickedDatabase = true;
+            appSystem::output.recordsWritten = 7;
+        }
         ui.clear();
-        c.answerYes ? ui.AnswerYes() : ui.AnswerNo();
+        if (c.box == CancelQuestion) c.answerYes ? ui.AnswerYes() : ui.AnswerNo();
         main->lblDestination->SetVisible(true);
         main->lblDestinationFilePath->SetText(path);
 
         Ref<frmWaitWindow> w = frmWait.Get();
         w->cmdCancel->Push();
 
-        ASSERT_EQ(ui.boxes().size(), 1u);
-        EXPECT_EQ(ui.boxes()[0].text, CancelQuestion);
-        EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
-        EXPECT_EQ(ui.boxes()[0].buttons, 36);
-        EXPECT_FALSE(sharedDatabaseOpen());
-        if (c.fileExists) {
-            EXPECT_EQ(std::filesystem::exists(path), !c.deleted);
+        if (c.box.empty()) {
+            EXPECT_TRUE(ui.boxes().empty());
+        } else {
+            ASSERT_EQ(ui.boxes().size(), 1u);
+            EXPECT_EQ(ui.boxes()[0].text, c.box);
+            if (c.box == CancelQuestion) {
+                EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
+                EXPECT_EQ(ui.boxes()[0].buttons, 36);
+            } else {
+                EXPECT_EQ(ui.boxes()[0].buttons, 0);
+            }
         }
+        EXPECT_FALSE(sharedDatabaseOpen());
+        EXPECT_EQ(std::filesystem::exists(path), c.fileExists && !c.deleted);
         // "New File:" goes only with the file it named.
         EXPECT_EQ(main->lblDestination->Visible(), !c.deleted);
         EXPECT_EQ(main->lblDestinationFilePath->Text(), c.deleted ? "" : path);
@@ -163,6 +182,7 @@ TEST_F(FrmWaitTest, ReturnEscapeAndTheCloseBoxRunNoneOfCancelsSteps) {
 TEST_F(FrmWaitTest, CancelInsideTheYieldLetsTheOperationGoOnInANewWindow) {
     openSharedDatabase();
     appSystem::destinationFilePath = dir.write("new.cax", "partial");
+    appSystem::output.createdFile = appSystem::destinationFilePath;
     ui.AnswerYes();
 
     Ref<frmWaitWindow> first = frmWait.Get();

@@ -31,6 +31,7 @@ protected:
         appSystem::db = nullptr;
         appSystem::sourceFilepath.clear();
         appSystem::destinationFilePath.clear();
+        appSystem::output = {};
     }
 
     // The names of the picture areas of `w` that lie at least partly inside
