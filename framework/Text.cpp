@@ -1,23 +1,51 @@
 #include "framework/Text.h"
 
+#include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cwctype>
 #include <locale.h>
 #include <vector>
 
 namespace {
 
-// Byte length of the UTF-8 sequence that starts with `lead` (1 for stray bytes,
-// so that text that is not valid UTF-8 still counts one character per byte).
-inline size_t seqLength(unsigned char lead) {
+// Byte length of the valid UTF-8 sequence at p (avail bytes readable), or 0
+// when none starts there: a stray continuation byte, a lead byte without
+// all its continuation bytes, an overlong form, a surrogate or a code point
+// beyond U+10FFFF.
+size_t validSequence(const unsigned char* p, size_t avail) {
+    const unsigned char lead = p[0];
     if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
-    return 1;
+    size_t n;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        n = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        n = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        n = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (avail < n || p[1] < low || p[1] > high) return 0;
+    for (size_t i = 2; i < n; ++i)
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+// Byte length of the character at s[pos]: a valid sequence, or a single byte
+// that starts none, which counts as one character of its own, so that text
+// that is not valid UTF-8 never loses the bytes after it.
+inline size_t charLength(const String& s, size_t pos) {
+    const unsigned char lead = static_cast<unsigned char>(s[pos]);
+    if (lead < 0x80) return 1;
+    const size_t n = validSequence(reinterpret_cast<const unsigned char*>(s.data()) + pos, s.size() - pos);
+    return n ? n : 1;
 }
 
 bool isAscii(const String& s) {
@@ -30,16 +58,25 @@ bool isAscii(const String& s) {
 size_t byteOffset(const String& s, int64_t chars) {
     size_t pos = 0;
     while (chars > 0 && pos < s.size()) {
-        pos += seqLength(static_cast<unsigned char>(s[pos]));
+        pos += charLength(s, pos);
         --chars;
     }
     return pos < s.size() ? pos : s.size();
 }
 
+// The code point of the character at s[pos], moving pos past it; a byte that
+// starts no valid sequence gives Invalid, and pos moves one byte on.
+constexpr uint32_t Invalid = 0xFFFFFFFF;
+
 uint32_t decodeAt(const String& s, size_t& pos) {
     const unsigned char lead = static_cast<unsigned char>(s[pos]);
-    size_t n = seqLength(lead);
-    if (n == 1 || pos + n > s.size()) {
+    const size_t n = lead < 0x80 ? 1 : validSequence(reinterpret_cast<const unsigned char*>(s.data()) + pos,
+                                                        s.size() - pos);
+    if (n == 0) {
+        ++pos;
+        return Invalid;
+    }
+    if (n == 1) {
         ++pos;
         return lead;
     }
@@ -78,11 +115,20 @@ uint32_t foldChar(uint32_t cp) {
     return loc ? static_cast<uint32_t>(towlower_l(static_cast<wint_t>(cp), loc)) : cp;
 }
 
+// The text with f applied to every character; a byte that starts no valid
+// sequence is kept as it is.
 template <class F>
 String mapChars(const String& s, F f) {
     String out;
     out.reserve(s.size());
-    for (size_t pos = 0; pos < s.size();) encode(f(decodeAt(s, pos)), out);
+    for (size_t pos = 0; pos < s.size();) {
+        const size_t begin = pos;
+        const uint32_t cp = decodeAt(s, pos);
+        if (cp == Invalid)
+            out += s[begin];
+        else
+            encode(f(cp), out);
+    }
     return out;
 }
 
@@ -94,7 +140,11 @@ String foldWithMap(const String& s, std::vector<size_t>* starts) {
     for (size_t pos = 0; pos < s.size();) {
         size_t begin = pos;
         size_t before = out.size();
-        encode(foldChar(decodeAt(s, pos)), out);
+        const uint32_t cp = decodeAt(s, pos);
+        if (cp == Invalid)
+            out += s[begin];
+        else
+            encode(foldChar(cp), out);
         if (starts)
             for (size_t i = before; i < out.size(); ++i) starts->push_back(begin);
     }
@@ -108,7 +158,7 @@ bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c =
 
 int64_t Len(const String& s) {
     int64_t n = 0;
-    for (size_t pos = 0; pos < s.size(); ++n) pos += seqLength(static_cast<unsigned char>(s[pos]));
+    for (size_t pos = 0; pos < s.size(); ++n) pos += charLength(s, pos);
     return n;
 }
 
@@ -139,7 +189,7 @@ String Mid(const String& s, int64_t start, int64_t length) {
     }
     const size_t begin = byteOffset(s, start - 1);
     size_t end = begin;
-    for (int64_t i = 0; i < length && end < s.size(); ++i) end += seqLength(static_cast<unsigned char>(s[end]));
+    for (int64_t i = 0; i < length && end < s.size(); ++i) end += charLength(s, end);
     return s.substr(begin, std::min(end, s.size()) - begin);
 }
 
@@ -229,9 +279,10 @@ String Str(int64_t value) { return std::to_string(value); }
 String Str(double value) {
     if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
         return std::to_string(static_cast<int64_t>(value));
+    // Seven significant digits with a point, whatever the locale says.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.7g", value);
-    return buf;
+    const auto written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 7);
+    return String(buf, written.ptr);
 }
 
 String Chr(uint32_t codePoint) {
@@ -269,10 +320,25 @@ bool IsNumeric(const String& s) {
 }
 
 double Val(const String& s) {
+    // Read with a point as the decimal separator in every locale.
     const String t = LTrim(s);
-    char* end = nullptr;
-    const double v = std::strtod(t.c_str(), &end);
-    return end == t.c_str() ? 0.0 : v;
+    const char* p = t.data();
+    const char* const end = p + t.size();
+    const bool negative = p != end && *p == '-';
+    if (p != end && (*p == '-' || *p == '+')) ++p;
+    if (p == end || *p == '-' || *p == '+') return 0.0;
+    double v = 0.0;
+    const auto read = std::from_chars(p, end, v, std::chars_format::general);
+    if (read.ec == std::errc::invalid_argument) return 0.0;
+    if (read.ec == std::errc::result_out_of_range) {
+        // Too large gives infinity, too small 0, as the C library's reading does.
+        const String number(p, read.ptr);
+        const size_t e = number.find_first_of("eE");
+        const String whole = number.substr(0, std::min(e, number.find('.')));
+        const bool tiny = e != String::npos ? number[e + 1] == '-' : whole.find_first_not_of('0') == String::npos;
+        v = tiny ? 0.0 : HUGE_VAL;
+    }
+    return negative ? -v : v;
 }
 
 int CompareText(const String& a, const String& b) {
@@ -305,16 +371,28 @@ String ConvertEncoding(const String& s, Encoding to) {
     out.reserve(s.size());
     for (size_t pos = 0; pos < s.size();) {
         const unsigned char lead = static_cast<unsigned char>(s[pos]);
-        const size_t n = seqLength(lead);
-        bool valid = n > 1 && pos + n <= s.size();
-        for (size_t i = 1; valid && i < n; ++i) valid = (static_cast<unsigned char>(s[pos + i]) & 0xC0) == 0x80;
-        if (lead < 0x80 || valid) {
-            out.append(s, pos, lead < 0x80 ? 1 : n);
-            pos += lead < 0x80 ? 1 : n;
+        const size_t n = validSequence(reinterpret_cast<const unsigned char*>(s.data()) + pos, s.size() - pos);
+        if (n) {
+            out.append(s, pos, n);
+            pos += n;
         } else {
             encode(lead, out);
             ++pos;
         }
     }
     return out;
+}
+
+bool IsValidUTF8(const String& s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (size_t pos = 0, size = s.size(); pos < size;) {
+        if (p[pos] < 0x80) {
+            ++pos;
+            continue;
+        }
+        const size_t n = validSequence(p + pos, size - pos);
+        if (!n) return false;
+        pos += n;
+    }
+    return true;
 }

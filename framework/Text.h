@@ -2,7 +2,8 @@
 // Text with the framework's semantics. A String holds UTF-8; every position
 // and length below counts characters (code points), positions count from 1,
 // and comparisons, InStr and ReplaceAll ignore the case of letters, as the
-// framework's own text functions do.
+// framework's own text functions do. A byte that starts no valid UTF-8
+// sequence counts as one character and is kept as it is.
 
 #include <cstdint>
 #include <string>
@@ -41,7 +42,7 @@ String RTrim(const String& s);
 String Lowercase(const String& s);
 String Uppercase(const String& s);
 
-// Decimal text of a number ("-12", "3.5").
+// Decimal text of a number ("-12", "3.5"), with a point in every locale.
 String Str(int64_t value);
 String Str(double value);
 
@@ -52,12 +53,17 @@ String Chr(uint32_t codePoint);
 // an optional sign, digits with at most one decimal point, an optional exponent.
 bool IsNumeric(const String& s);
 
-// The number that the text starts with, 0 when it starts with none.
+// The number that the text starts with, 0 when it starts with none. The
+// decimal separator is a point in every locale.
 double Val(const String& s);
 
 // Comparison that ignores case: <0, 0 or >0. TextEquals is its equality.
 int CompareText(const String& a, const String& b);
 bool TextEquals(const String& a, const String& b);
+
+// True when the text is valid UTF-8 throughout (no overlong forms, no
+// surrogates).
+bool IsValidUTF8(const String& s);
 
 // Character encodings the framework names. Text is held as UTF-8 in memory;
 // ConvertEncoding re-reads bytes that came in another encoding.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "framework/Text.h"
 
 TEST(Text, PositionsCountCharactersFromOne) {
@@ -38,6 +40,37 @@ TEST(Text, CaseIsIgnoredInComparisonSearchAndReplace) {
     EXPECT_EQ(Lowercase("MÄNNLICH Male"), "männlich male");
 }
 
+TEST(Text, BytesThatStartNoCharacterAreKeptWithEverythingAfterThem) {
+    // Text that is not valid UTF-8: each byte that starts no valid sequence
+    // is one character and comes out as it went in.
+    struct Case {
+        const char* name;
+        String in;
+        int64_t length;
+        String lower;
+        String last;  // the last character
+    } cases[] = {
+        {"Latin-1 letters before a letter", "GR\xF6\xDF" "E", 5, "gr\xF6\xDF" "e", "E"},
+        {"lead byte without its continuation", "A\xC3" "B", 3, "a\xC3" "b", "B"},
+        {"stray continuation byte", "\x80X", 2, "\x80x", "X"},
+        {"overlong slash", "\xC0\xAFZ", 3, "\xC0\xAFz", "Z"},
+        {"surrogate", "\xED\xA0\x80Q", 4, "\xED\xA0\x80q", "Q"},
+        {"four-byte sequence cut short", "\xF0\x9F\x98Y", 4, "\xF0\x9F\x98y", "Y"},
+        {"valid text", "ÄÖÜ✓😀", 5, "äöü✓😀", "😀"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Lowercase(c.in), c.lower);
+        EXPECT_EQ(Uppercase(c.lower), c.in);
+        EXPECT_EQ(Len(c.in), c.length);
+        EXPECT_EQ(Right(c.in, 1), c.last);
+        EXPECT_EQ(Mid(c.in, c.length, 1), c.last);
+        EXPECT_EQ(InStr(c.in, Lowercase(c.last)), c.length);
+        EXPECT_TRUE(TextEquals(c.in, c.lower));
+        EXPECT_EQ(IsValidUTF8(c.in), String(c.name) == "valid text");
+    }
+}
+
 TEST(Text, TrimAndNumbers) {
     EXPECT_EQ(Trim("  a b \t\r\n"), "a b");
     EXPECT_EQ(Str(int64_t(-12)), "-12");
@@ -46,6 +79,15 @@ TEST(Text, TrimAndNumbers) {
     EXPECT_EQ(Chr(0x2713), "✓");
     for (const char* yes : {"0", "7", " 12 ", "-3.5", "1e3", ".5"}) EXPECT_TRUE(IsNumeric(yes)) << yes;
     for (const char* no : {"", "a", "1a", "-", "1.2.3", "$", "1e"}) EXPECT_FALSE(IsNumeric(no)) << no;
-    EXPECT_EQ(Val("12abc"), 12);
-    EXPECT_EQ(Val("abc"), 0);
+    struct Number {
+        const char* text;
+        double value;
+    } numbers[] = {
+        {"12abc", 12}, {"abc", 0}, {"3.5", 3.5}, {"  -0.25kg", -0.25}, {"+7", 7}, {".5", 0.5}, {"1e3", 1000},
+        {"1,5", 1}, {"", 0}, {"-", 0}, {"+-1", 0}, {"1e-400", 0}, {"-1e400", -HUGE_VAL},
+    };
+    for (const auto& n : numbers) EXPECT_EQ(Val(n.text), n.value) << n.text;
+    EXPECT_EQ(Str(-0.25), "-0.25");
+    EXPECT_EQ(Str(1.0 / 3), "0.3333333");
+    EXPECT_EQ(Str(1e20), "1e+20");
 }
