@@ -8,9 +8,13 @@ namespace rsdSource {
 NamesById::NamesById(const Ref<RecordSet>& tree) {
     if (!tree->Field("id")) return;
     for (tree->MoveFirst(); !tree->Eof(); tree->MoveNext()) {
-        Ref<DatabaseField> id = tree->Field("id");
+        // Only a row whose id is stored as an integer can be named by a link:
+        // an id of text or a real number ('abc', 1e20) equals no link, and is
+        // never read as the integer it is not.
+        const Variant id = tree->Field("id")->Value();
+        if (id.GetType() != Variant::Type::Integer) continue;
         Ref<DatabaseField> name = tree->Field("name");
-        names_.emplace(id->IntegerValue(), name ? name->StringValue() : String());
+        names_.emplace(id.IntegerValue(), name ? name->StringValue() : String());
     }
     tree->MoveFirst();
 }

@@ -21,7 +21,7 @@ public:
 
     // The name of the row whose id the link holds, as the select
     // "SELECT name FROM tree WHERE id =" + link finds it: the link must be a
-    // number equal to the id; "" otherwise.
+    // number equal to the id, and the id an integer; "" otherwise.
     String operator()(const String& link) const;
 
 private:

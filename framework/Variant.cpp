@@ -1,9 +1,20 @@
 #include "framework/Variant.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
+
+// A double as an integer, truncated toward zero; beyond the 64-bit range the
+// nearest end of it (as SQLite's CAST does), never a conversion with an
+// undefined result; 0 for infinities and NaN.
+int64_t truncated(double d) {
+    if (!std::isfinite(d)) return 0;
+    if (d >= 9223372036854775808.0) return INT64_MAX;
+    if (d < -9223372036854775808.0) return INT64_MIN;
+    return static_cast<int64_t>(d);
+}
 
 // Reads "YYYY-MM-DD" optionally followed by " HH:MM[:SS]" (or "T" for the
 // blank); nil for any other text.
@@ -41,14 +52,8 @@ int64_t Variant::IntegerValue() const {
     switch (GetType()) {
         case Type::Boolean: return std::get<bool>(v_) ? 1 : 0;
         case Type::Integer: return std::get<int64_t>(v_);
-        case Type::Double: {
-            const double d = std::get<double>(v_);
-            return std::isfinite(d) ? static_cast<int64_t>(d) : 0;
-        }
-        case Type::Text: {
-            const double d = Val(std::get<String>(v_));
-            return std::isfinite(d) ? static_cast<int64_t>(d) : 0;
-        }
+        case Type::Double: return truncated(std::get<double>(v_));
+        case Type::Text: return truncated(Val(std::get<String>(v_)));
         default: return 0;
     }
 }

@@ -28,7 +28,8 @@ public:
     // a date its SQLDateTime.
     String StringValue() const;
     // Integer: text is read by its leading number (Val), a Boolean true gives 1,
-    // a double is truncated toward zero, nil and dates give 0.
+    // a double is truncated toward zero (beyond the 64-bit range: its nearest
+    // end; infinities and NaN: 0), nil and dates give 0.
     int64_t IntegerValue() const;
     double DoubleValue() const;
     // Boolean: text is true only when it reads "True" (case ignored), a number

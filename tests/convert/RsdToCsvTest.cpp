@@ -56,6 +56,21 @@ TEST_F(RsdToCsv, TheHeadingLineCarriesTheCustomHeadingsAndEveryAnimalItsParentsB
     EXPECT_FALSE(frmWait.IsOpen());
 }
 
+TEST_F(RsdToCsv, OnlyARowWithAnIntegerIdIsNamedAsAParent) {
+    // A tree made by another program, whose ids are not all integers.
+    const std::string csv = exported(
+        "DROP TABLE tree; CREATE TABLE tree(id, name, fatherId, motherId);"
+        "INSERT INTO tree VALUES ('abc', 'Text', '', ''), (1e20, 'Huge', '', ''), (5, 'Five', '', ''), "
+        "(6, 'Kid', '0', 'abc'), (7, 'Kid2', '100000000000000000000', '1e20'), (8, 'Kid3', '5', '5.0');");
+    EXPECT_EQ(csv, NoCustomHeadings + "\n"
+                                      "Text,,,,,,,,,,,,,,,,,,,,,,,,\n"
+                                      "Huge,,,,,,,,,,,,,,,,,,,,,,,,\n"
+                                      "Five,,,,,,,,,,,,,,,,,,,,,,,,\n"
+                                      "Kid,,,,,,,,,,,,,,,,,,,,,,,,\n"
+                                      "Kid2,,,,,,,,,,,,,,,,,,,,,,,,\n"
+                                      "Kid3,,,,,,Five,Five,,,,,,,,,,,,,,,,,\n");
+}
+
 TEST_F(RsdToCsv, DollarSignsStandForApostrophesUnlessADigitFollowsTheFirst) {
     const std::string csv = exported(
         "INSERT INTO tree(name, notes) VALUES ('O$Brien', 'cost $5');"

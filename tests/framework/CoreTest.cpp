@@ -54,6 +54,13 @@ TEST(Variant, ConvertsToTextIntegerBooleanAndDate) {
         EXPECT_EQ(c.v.IntegerValue(), c.integer);
         EXPECT_EQ(c.v.BooleanValue(), c.boolean);
     }
+    // Numbers beyond the 64-bit range give its nearest end, as SQLite's CAST.
+    const struct {
+        Variant v;
+        int64_t integer;
+    } huge[] = {{Variant(1e20), INT64_MAX},  {Variant(-1e20), INT64_MIN}, {Variant("1e20"), INT64_MAX},
+                {Variant(9.3e18), INT64_MAX}, {Variant(-9.3e18), INT64_MIN}, {Variant(9.2e18), int64_t(9.2e18)}};
+    for (const auto& h : huge) EXPECT_EQ(h.v.IntegerValue(), h.integer) << h.v.DoubleValue();
     EXPECT_EQ(Variant("2020-03-04").DateValue()->SQLDateTime(), "2020-03-04 00:00:00");
     EXPECT_EQ(Variant("2020-03-04 10:30:00").DateValue()->Hour, 10);
     for (const char* notDate : {"", "2020-3-4", "2020-13-01", "4/3/2020", "10:00 feed"})
