@@ -421,6 +421,9 @@ void ODBCCursor::Scroll(SQLSMALLINT orientation, const char* name) {
     CleanupRow();
     const SQLRETURN rc = ODBC(connection_, SQLFetchScroll, statement_, orientation, SQLLEN(0));
     if (!Succeeded(rc)) {
+        // No row now: the bound areas still hold the row before, which an
+        // edit must not take for the current one.
+        rowLoaded_ = false;
         SetErrorFromStatement(connection_, statement_);
         return;
     }

@@ -58,6 +58,40 @@ std::string Sqlite(const std::string& path, const std::string& sql) {
     return text;
 }
 
+ConnectorCursor::ConnectorCursor(const ODBCDatabase& db, const std::string& sql) {
+    if (RegisteredEngineTables().empty() || RegisteredCursorTables().empty()) return;
+    table_ = RegisteredCursorTables()[0];
+    HostString text = NewHostString(sql);
+    recordSet_ = RegisteredEngineTables()[0]->select(ConnectionOf(db), text);
+    ReleaseHostString(text);
+    cursor_ = PluginRecordSetCursor(recordSet_);
+}
+
+ConnectorCursor::~ConnectorCursor() { UnlockPluginObject(recordSet_); }  // closes the cursor
+
+bool ConnectorCursor::Next() { return ok() && table_->nextRow(cursor_) != 0; }
+void ConnectorCursor::First() { if (ok()) table_->firstRow(cursor_); }
+void ConnectorCursor::Last() { if (ok()) table_->lastRow(cursor_); }
+void ConnectorCursor::Previous() { if (ok()) table_->previousRow(cursor_); }
+void ConnectorCursor::Delete() { if (ok()) table_->deleteRow(cursor_); }
+
+std::string ConnectorCursor::Text(int column) {
+    void* value = nullptr;
+    int32_t type = 0;
+    int64_t length = 0;
+    if (ok()) table_->columnValue(cursor_, column, &value, &type, &length);
+    if (!value || type != HOST_TYPE_STRING_OBJECT) return "<none>";
+    return HostStringText(*static_cast<HostString*>(value));
+}
+
+void ConnectorCursor::Update(int column, const std::string& value) {
+    if (!ok()) return;
+    FieldChange change{nullptr, uint32_t(column), NewHostString(value)};
+    table_->editRow(cursor_);
+    table_->updateRow(cursor_, &change);
+    ReleaseHostString(change.value);
+}
+
 void RigDatabaseTest::open(const std::string& sql) {
     ASSERT_TRUE(loaded) << PluginLoadError("Corvane64.so");
     file = dir.file("herd.db");

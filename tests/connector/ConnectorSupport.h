@@ -39,6 +39,34 @@ std::vector<std::string> Rows(RecordSet& rs);
 // failing the test on an error; returns the rows as "a|b" lines.
 std::string Sqlite(const std::string& path, const std::string& sql);
 
+// A record set straight from the connector's engine and cursor tables, with
+// no row fetched yet. The framework's record set always reads its first row
+// with a plain fetch, after which the driver manager refuses every scroll;
+// this one lets a test scroll from the start.
+class ConnectorCursor {
+public:
+    ConnectorCursor(const ODBCDatabase& db, const std::string& sql);
+    ~ConnectorCursor();
+    ConnectorCursor(const ConnectorCursor&) = delete;
+    ConnectorCursor& operator=(const ConnectorCursor&) = delete;
+    bool ok() const { return cursor_ != nullptr; }
+
+    bool Next();
+    void First();
+    void Last();
+    void Previous();
+    // The value of a text column of the current row; "<none>" without one.
+    std::string Text(int column);
+    void Delete();
+    // Writes one column of the current row.
+    void Update(int column, const std::string& value);
+
+private:
+    HostObject recordSet_ = nullptr;
+    void* cursor_ = nullptr;
+    DbCursorTable* table_ = nullptr;
+};
+
 // A test on a database file of its own, "herd.db" in a fresh folder, reached
 // through the CAV rig's driver: open() makes the file with the sqlite3 tool
 // from the SQL text and connects the database object to it.

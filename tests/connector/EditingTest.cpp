@@ -133,6 +133,50 @@ TEST_F(Editing, RowsThatCannotBeEditedGiveTheirError) {
     EXPECT_EQ(Sqlite(file, "select body from notes"), "calm\n");
 }
 
+// A scroll that finds no row, or fails, leaves no current row: the row the
+// cursor read before it must not be deleted or changed in its name.
+TEST_F(Editing, ScrollWithoutARowLeavesNothingToChange) {
+    db.SetProperty("ScrollableCursor", Variant(true));
+    struct Case {
+        const char* what;
+        const char* sql;
+        std::function<void(ConnectorCursor&)> scroll;
+    } cases[] = {
+        {"previous before the first row", "SELECT * FROM tree ORDER BY id",
+         [](ConnectorCursor& c) {
+             c.First();
+             c.Previous();
+         }},
+        {"first on an empty set", "SELECT * FROM tree WHERE id > 99", [](ConnectorCursor& c) { c.First(); }},
+        {"last on an empty set", "SELECT * FROM tree WHERE id > 99", [](ConnectorCursor& c) { c.Last(); }},
+        // After a plain fetch the driver manager refuses to scroll.
+        {"a refused scroll", "SELECT * FROM tree ORDER BY id",
+         [](ConnectorCursor& c) {
+             c.Next();
+             c.Last();
+         }},
+    };
+    for (const Case& c : cases) {
+        ConnectorCursor cursor(db, c.sql);
+        ASSERT_TRUE(cursor.ok()) << c.what << ": " << db.ErrorMessage();
+        c.scroll(cursor);
+        cursor.Delete();
+        EXPECT_EQ(db.ErrorCode(), kNotUnique) << c.what << ": delete: " << db.ErrorMessage();
+        cursor.Update(1, "Changed");
+        EXPECT_EQ(db.ErrorCode(), kNotUnique) << c.what << ": update: " << db.ErrorMessage();
+    }
+    EXPECT_EQ(trees(), "1|Apple|812.5\n2|Basil|790.0\n3|Clover|655.25\n") << "nothing changed";
+
+    // A scroll that finds its row makes it the current one again.
+    ConnectorCursor cursor(db, "SELECT * FROM tree ORDER BY id");
+    cursor.Last();
+    cursor.Previous();
+    ASSERT_EQ(cursor.Text(1), "Basil") << db.ErrorMessage();
+    cursor.Delete();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    EXPECT_EQ(trees(), "1|Apple|812.5\n3|Clover|655.25\n");
+}
+
 // The table is the word after the first FROM set off by whitespace.
 TEST_F(Editing, TableOfTheSelectIsFoundAfterFrom) {
     struct Case {
