@@ -466,9 +466,9 @@ HostObject ODBCGetSQLTypeInfo(ODBCConnection* connection, int64_t dataType) {
 // ---- data sources and drivers ------------------------------------------------------
 
 HostObject ODBCDataSourceNames(ODBCConnection* connection) {
-    // The environment may be made here, before any connect: then without
-    // ODBC 3 behaviour, and every later connect shares it.
-    SQLHENV environment = Environment(connection, false);
+    // The environment may be made here, before any connect: with ODBC 3
+    // behaviour, as every later connect shares it.
+    SQLHENV environment = Environment(connection);
     if (environment == SQL_NULL_HENV) return nullptr;
     Trace(connection, "ENTER ODBCDataSourceNames(%p)", address(connection));
     auto rows = std::make_unique<InMemoryCursor>(std::vector<std::string>{"Name", "Description", "Type"});
@@ -491,7 +491,7 @@ HostObject ODBCDataSourceNames(ODBCConnection* connection) {
 }
 
 HostObject ODBCDriverNames(ODBCConnection* connection) {
-    SQLHENV environment = Environment(connection, false);
+    SQLHENV environment = Environment(connection);
     if (environment == SQL_NULL_HENV) return nullptr;
     Trace(connection, "ENTER ODBCDriverNames(%p)", address(connection));
     auto rows = std::make_unique<InMemoryCursor>(std::vector<std::string>{"Name", "Description", "Type"});

@@ -320,14 +320,14 @@ uint8_t ODBCDatabaseConnect(HostObject object) {
     return connected ? 1 : 0;
 }
 
-SQLHENV Environment(ODBCConnection* connection, bool odbc3, bool* versionSet) {
+SQLHENV Environment(ODBCConnection* connection, bool* versionSet) {
     if (versionSet) *versionSet = true;
     if (g_environment != SQL_NULL_HENV) return g_environment;
     if (!Succeeded(ODBC(connection, SQLAllocEnv, &g_environment))) {
         g_environment = SQL_NULL_HENV;  // nothing was made: the next call tries again
         return SQL_NULL_HENV;
     }
-    if (odbc3 && !Succeeded(ODBC(connection, SQLSetEnvAttr, g_environment, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
+    if (!Succeeded(ODBC(connection, SQLSetEnvAttr, g_environment, SQLINTEGER(SQL_ATTR_ODBC_VERSION),
                                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), SQLINTEGER(0))))
         if (versionSet) *versionSet = false;
     return g_environment;
@@ -359,7 +359,7 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
     // behaviour; when that cannot be set the connect fails, but the
     // environment stays and serves every later connect.
     bool versionSet = true;
-    if (Environment(connection, true, &versionSet) == SQL_NULL_HENV || !versionSet) return false;
+    if (Environment(connection, &versionSet) == SQL_NULL_HENV || !versionSet) return false;
 
     ConnectionHandle handle(connection);
     if (!Succeeded(ODBC(connection, SQLAllocConnect, g_environment, handle.out()))) return false;

@@ -59,11 +59,11 @@ void SetLastErrorWide(ODBCConnection* connection, int32_t code, const SQLWCHAR* 
 void SetErrorFromConnection(ODBCConnection* connection);
 void SetErrorFromStatement(ODBCConnection* connection, SQLHSTMT statement);
 
-// The process-wide ODBC environment, allocated on first need and never
-// freed; none when it cannot be allocated. `odbc3` sets ODBC 3 behaviour on
-// an environment that this call allocates (false when that fails; the
+// The process-wide ODBC environment, allocated on first need with ODBC 3
+// behaviour and never freed; none when it cannot be allocated. `versionSet`
+// becomes false when this call allocated it and could not set ODBC 3 (the
 // environment stays all the same).
-SQLHENV Environment(ODBCConnection* connection, bool odbc3, bool* versionSet = nullptr);
+SQLHENV Environment(ODBCConnection* connection, bool* versionSet = nullptr);
 
 // A connection of the connector's own (for editing through a second
 // connection): made zero-filled with one reference, connected with the

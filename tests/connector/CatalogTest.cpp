@@ -277,6 +277,33 @@ TEST(CatalogUnconnected, DataSourcesAndDriversNeedNoConnection) {
     EXPECT_TRUE(db.Connect()) << db.ErrorMessage();
 }
 
+// The environment that a listing makes before the first connect serves every
+// connection after it, so it must behave as a connect would have made it:
+// with ODBC 3 behaviour, under which record sets scroll.
+TEST(CatalogUnconnected, ConnectionsAfterAListingStillScroll) {
+    ASSERT_TRUE(LoadConnector());
+    TempDir dir;
+    const std::string file = dir.file("herd.db");
+    Sqlite(file, "create table tree (id integer primary key, name varchar(50));"
+                 "insert into tree values (1, 'Apple'), (2, 'Basil'), (3, 'Clover');");
+    ODBCDatabase db;
+    ASSERT_FALSE(db.DriverNames().IsNil());
+    ASSERT_FALSE(db.DataSourceNames().IsNil());
+    db.SetDataSource(RigConnectionText(file));
+    ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
+    db.SetProperty("ScrollableCursor", Variant(true));
+
+    ConnectorCursor cursor(db, "select name from tree order by id");
+    ASSERT_TRUE(cursor.ok()) << db.ErrorMessage();
+    cursor.Last();
+    EXPECT_EQ(cursor.Text(0), "Clover") << db.ErrorMessage();
+    cursor.Previous();
+    EXPECT_EQ(cursor.Text(0), "Basil") << db.ErrorMessage();
+    cursor.First();
+    EXPECT_EQ(cursor.Text(0), "Apple") << db.ErrorMessage();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+}
+
 TEST(CatalogUnconnected, EveryQueryOnAClosedConnectionSaysNotConnected) {
     ASSERT_TRUE(LoadConnector());
     ODBCDatabase db;
