@@ -257,7 +257,7 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
                         [&] { return readInto<int16_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
             break;
         case ODBC_TYPE_TINYINT:
-            rc = number(SQL_C_TINYINT, SQL_TINYINT, 1,
+            rc = number(SQL_C_STINYINT, SQL_TINYINT, 1,
                         [&] { return readInto<int8_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
             break;
         case ODBC_TYPE_BIGINT:

@@ -54,9 +54,12 @@ TEST_F(Prepared, EveryBindTypeStoresItsValue) {
     } cases[] = {
         {"NULL", PS::ODBC_TYPE_NULL, Variant("ignored"), "NULL|null"},
         {"TINYINT", PS::ODBC_TYPE_TINYINT, Variant(int64_t(7)), "7|integer"},
+        {"TINYINT negative", PS::ODBC_TYPE_TINYINT, Variant(int64_t(-6)), "-6|integer"},
         {"SMALLINT", PS::ODBC_TYPE_SMALLINT, Variant(int64_t(-300)), "-300|integer"},
         {"INTEGER", PS::ODBC_TYPE_INTEGER, Variant(int64_t(70000)), "70000|integer"},
+        {"INTEGER negative", PS::ODBC_TYPE_INTEGER, Variant(int64_t(-70000)), "-70000|integer"},
         {"BIGINT", PS::ODBC_TYPE_BIGINT, Variant(int64_t(5000000000)), "5000000000|integer"},
+        {"BIGINT negative", PS::ODBC_TYPE_BIGINT, Variant(int64_t(-5000000000)), "-5000000000|integer"},
         {"FLOAT", PS::ODBC_TYPE_FLOAT, Variant(1.5), "1.5|real"},
         {"DOUBLE", PS::ODBC_TYPE_DOUBLE, Variant(812.125), "812.125|real"},
         {"DATE", PS::ODBC_TYPE_DATE, Variant(New<Date>(2024, 3, 7, 9, 5, 2)), "'2024-03-07'|text"},

@@ -253,14 +253,20 @@ struct WideColumn {  // a column bound with SQL_C_WCHAR
     SQLLEN* indicator;
 };
 
-struct WideParameter {  // an input parameter bound with SQL_C_WCHAR
+// An input parameter that the rig hands on in another form when the
+// statement runs: SQL_C_WCHAR text as UTF-8, and an SQL_C_STINYINT value
+// as a 16-bit integer, for the SQLite driver reads every tiny integer as
+// unsigned where an Access driver reads this one signed.
+struct HeldParameter {
+    SQLSMALLINT cType;
     SQLSMALLINT sqlType;
     SQLULEN columnSize;
     SQLSMALLINT digits;
     SQLPOINTER buffer;
     SQLLEN* indicator;
-    std::string utf8;        // the value as last bound at the driver
-    SQLLEN utf8Indicator = 0;
+    std::string utf8;        // text as last bound at the driver
+    SQLSMALLINT number = 0;  // a tiny integer as last bound at the driver
+    SQLLEN heldIndicator = 0;
 };
 
 struct PendingValue {  // the value that SQLGetData is handing out in pieces
@@ -273,7 +279,7 @@ struct PendingValue {  // the value that SQLGetData is handing out in pieces
 
 struct Statement {
     std::map<SQLUSMALLINT, WideColumn> columns;
-    std::map<SQLUSMALLINT, WideParameter> parameters;
+    std::map<SQLUSMALLINT, HeldParameter> parameters;
     std::optional<PendingValue> pending;
 };
 
@@ -350,42 +356,51 @@ SQLSMALLINT narrowType(SQLSMALLINT sqlType) {
     }
 }
 
-// Binds the current values of the SQL_C_WCHAR parameters at the driver as
-// UTF-8, just before the statement runs.
-SQLRETURN bindWideParameters(SQLHSTMT handle) {
+// Binds the current values of the held parameters at the driver, just
+// before the statement runs.
+SQLRETURN bindHeldParameters(SQLHSTMT handle) {
     for (auto& [number, p] : statement(handle).parameters) {
         const SQLLEN given = p.indicator ? *p.indicator : SQL_NTS;
-        if (given == SQL_NULL_DATA) {
-            p.utf8.clear();
-            p.utf8Indicator = SQL_NULL_DATA;
-        } else if (given == SQL_NTS || given >= 0) {
-            const auto* text = static_cast<const SQLWCHAR*>(p.buffer);
-            p.utf8 = toUtf8(text, given == SQL_NTS ? SQL_NTS : given / SQLLEN(sizeof(SQLWCHAR)));
-            p.utf8Indicator = SQLLEN(p.utf8.size());
+        SQLRETURN rc;
+        if (p.cType == SQL_C_STINYINT) {
+            p.number = *static_cast<const signed char*>(p.buffer);
+            p.heldIndicator = given == SQL_NULL_DATA ? SQL_NULL_DATA : 0;
+            rc = DRIVER(SQLBindParameter)(handle, number, SQL_PARAM_INPUT, SQL_C_SSHORT, p.sqlType, p.columnSize,
+                                          p.digits, &p.number, 0, &p.heldIndicator);
         } else {
-            return raise(handle, "HYC00",
-                         0, "[CAV rig] Wide parameters sent at execution are not supported");
+            if (given == SQL_NULL_DATA) {
+                p.utf8.clear();
+                p.heldIndicator = SQL_NULL_DATA;
+            } else if (given == SQL_NTS || given >= 0) {
+                const auto* text = static_cast<const SQLWCHAR*>(p.buffer);
+                p.utf8 = toUtf8(text, given == SQL_NTS ? SQL_NTS : given / SQLLEN(sizeof(SQLWCHAR)));
+                p.heldIndicator = SQLLEN(p.utf8.size());
+            } else {
+                return raise(handle, "HYC00",
+                             0, "[CAV rig] Wide parameters sent at execution are not supported");
+            }
+            rc = DRIVER(SQLBindParameter)(handle, number, SQL_PARAM_INPUT, SQL_C_CHAR, narrowType(p.sqlType),
+                                          std::max<SQLULEN>(p.columnSize, p.utf8.size()), p.digits, p.utf8.data(),
+                                          SQLLEN(p.utf8.size()) + 1, &p.heldIndicator);
         }
-        const SQLRETURN rc = DRIVER(SQLBindParameter)(
-            handle, number, SQL_PARAM_INPUT, SQL_C_CHAR, narrowType(p.sqlType),
-            std::max<SQLULEN>(p.columnSize, p.utf8.size()), p.digits, p.utf8.data(),
-            SQLLEN(p.utf8.size()) + 1, &p.utf8Indicator);
         if (!SQL_SUCCEEDED(rc)) return rc;
     }
     return SQL_SUCCESS;
 }
 
-// Keeps an SQL_C_WCHAR input parameter for the next run; any other binding
-// goes to the driver through `forward`.
+// Keeps an SQL_C_WCHAR or SQL_C_STINYINT input parameter for the next run
+// (an SQL_C_WCHAR output parameter is refused); any other binding goes to
+// the driver through `forward`.
 template <class Forward>
 SQLRETURN bindParameter(SQLHSTMT handle, SQLUSMALLINT number, SQLSMALLINT direction, SQLSMALLINT cType,
                         SQLSMALLINT sqlType, SQLULEN columnSize, SQLSMALLINT digits, SQLPOINTER buffer,
                         SQLLEN* indicator, Forward forward) {
     auto& parameters = statement(handle).parameters;
     parameters.erase(number);
-    if (cType != SQL_C_WCHAR) return forward();
+    const bool signedTiny = cType == SQL_C_STINYINT && direction == SQL_PARAM_INPUT;
+    if (cType != SQL_C_WCHAR && !signedTiny) return forward();
     if (direction != SQL_PARAM_INPUT) return raise(handle, "HYC00", 0, "[CAV rig] Only input parameters can be wide");
-    parameters.emplace(number, WideParameter{sqlType, columnSize, digits, buffer, indicator, {}, 0});
+    parameters.emplace(number, HeldParameter{cType, sqlType, columnSize, digits, buffer, indicator, {}, 0, 0});
     return SQLRETURN(SQL_SUCCESS);
 }
 
@@ -610,7 +625,7 @@ SQLRETURN SQL_API SQLDisconnect(SQLHDBC hdbc) {
 SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT hstmt, SQLWCHAR* text, SQLINTEGER length) {
     return call(hstmt, [&] {
         newRow(hstmt);
-        const SQLRETURN bound = bindWideParameters(hstmt);
+        const SQLRETURN bound = bindHeldParameters(hstmt);
         if (!SQL_SUCCEEDED(bound)) return bound;
         Narrow sql(text, length);
         return DRIVER(SQLExecDirect)(hstmt, sql.p(), sql.ni());
@@ -628,7 +643,7 @@ SQLRETURN SQL_API SQLPrepareW(SQLHSTMT hstmt, SQLWCHAR* text, SQLINTEGER length)
 SQLRETURN SQL_API SQLExecute(SQLHSTMT hstmt) {
     return call(hstmt, [&] {
         newRow(hstmt);
-        const SQLRETURN bound = bindWideParameters(hstmt);
+        const SQLRETURN bound = bindHeldParameters(hstmt);
         if (!SQL_SUCCEEDED(bound)) return bound;
         return DRIVER(SQLExecute)(hstmt);
     });
