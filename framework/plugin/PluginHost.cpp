@@ -691,10 +691,14 @@ std::vector<String> searchFolders() {
     return folders;
 }
 
+// Loads a library once per process. One that could not be loaded is looked
+// for again at the next call: the search path may have changed, or the file
+// been put in place.
 void loadLibrary(const String& fileName) {
     HostState& s = state();
-    if (s.libraries.count(fileName)) return;
     LoadedLibrary& library = s.libraries[fileName];
+    if (library.handle) return;
+    library.error.clear();
     String looked;
     for (const String& folder : searchFolders()) {
         const String candidate = folder + "/" + fileName;

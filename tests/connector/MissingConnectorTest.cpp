@@ -40,4 +40,24 @@ TEST(MissingConnector, LibraryThatIsNoPluginIsNotBound) {
     EXPECT_EQ(db.ErrorCode(), 1);
 }
 
+// A load that failed is not kept: the next bind looks again, along the
+// search path as it is then.
+TEST(MissingConnector, FailedLoadIsTriedAgainAtTheNextBind) {
+    TempDir empty, notPlugin;
+    notPlugin.write("Corvane64.so", "not a shared library");
+    SetPluginSearchPath(empty.path());
+    plugins::BindPluginEntries();
+    EXPECT_NE(PluginLoadError("Corvane64.so").find("not found"), String::npos) << PluginLoadError("Corvane64.so");
+
+    SetPluginSearchPath(notPlugin.path());
+    plugins::BindPluginEntries();
+    EXPECT_NE(PluginLoadError("Corvane64.so").find("cannot load"), String::npos) << PluginLoadError("Corvane64.so");
+
+    SetPluginSearchPath(BREVOLAN_TEST_LIBS_DIR);
+    plugins::BindPluginEntries();
+    EXPECT_TRUE(PluginLibraryLoaded("Corvane64.so")) << PluginLoadError("Corvane64.so");
+    EXPECT_EQ(PluginLoadError("Corvane64.so"), "");
+    for (size_t i = 0; i < plugins::EntryCount; ++i) EXPECT_NE(PluginEntryTable[i].bound, nullptr) << i;
+}
+
 }  // namespace
