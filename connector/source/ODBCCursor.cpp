@@ -465,8 +465,13 @@ public:
     EditConnection(const EditConnection&) = delete;
     EditConnection& operator=(const EditConnection&) = delete;
 
-    bool connected() const { return connection_ && connection_->hdbc; }
-    bool second() const { return own_ != nullptr; }
+    // True when connected; otherwise the second connection's error becomes
+    // the cursor's, as 9005.
+    bool ready(ODBCConnection* cursorConnection) const {
+        if (connection_ && connection_->hdbc) return true;
+        SetLastError(cursorConnection, 9005, connection_ ? connection_->lastErrorText : nullptr);
+        return false;
+    }
     ODBCConnection* get() const { return connection_; }
     // What a second connection ended with becomes the cursor's error.
     void reportTo(ODBCConnection* cursorConnection) const {
@@ -507,11 +512,11 @@ std::string TableNameFromSelect(const std::string& sql) {
     return "";
 }
 
-void ODBCCursor::FindKeyColumns() {
+bool ODBCCursor::FindKeyColumns() {
     WideText table = MakeWide(HOST_ENCODING_UTF8, tableName_.data(), tableName_.size());
     const SQLSMALLINT length = SQLSMALLINT(std::min<SQLINTEGER>(table.length, 32767));
     EditConnection edit(connection_);
-    if (!edit.connected()) return;  // a second connection that cannot connect finds no key
+    if (!edit.ready(connection_)) return false;
     ODBCConnection* c = edit.get();
     if (CursorHandle* keys = odbc_primary_keys(c, table.data(), length)) {
         auto* rows = static_cast<InMemoryCursor*>(keys->cursor);
@@ -519,7 +524,7 @@ void ODBCCursor::FindKeyColumns() {
             if (const std::string* name = rows->CurrentText(2)) keyColumns_.push_back(*name);
         CloseCursor(keys);
     }
-    if (!keyColumns_.empty()) return;
+    if (!keyColumns_.empty()) return true;
     // Without a primary key, every integer (or GUID) column serves as key.
     ClearLastError(c);
     if (CursorHandle* columns = odbc_columns(c, table.data(), length)) {
@@ -539,6 +544,7 @@ void ODBCCursor::FindKeyColumns() {
         }
         CloseCursor(columns);
     }
+    return true;
 }
 
 std::string ODBCCursor::Condition(int64_t column) {
@@ -585,17 +591,21 @@ std::string ODBCCursor::Condition(int64_t column) {
     return out.str();
 }
 
-void ODBCCursor::BuildWhereClause() {
+bool ODBCCursor::BuildWhereClause() {
     // Also without a current row the clause of an earlier row must not stay:
     // it would name a row that is not the current one.
     whereClause_.clear();
-    if (!rowLoaded_) return;
+    if (!rowLoaded_) return true;
     Trace(connection_, "ENTER BuildWhereClause: %p", statement_);
     if (tableName_.empty()) {
         tableName_ = TableNameFromSelect(sql_);
-        if (tableName_.empty()) return;
+        if (tableName_.empty()) return true;
         Trace(connection_, "BuildWhereClause: tableName: %s", tableName_.c_str());
-        FindKeyColumns();
+    }
+    // Keys that could not be looked up are looked up again next time.
+    if (!keysFound_) {
+        if (!FindKeyColumns()) return false;
+        keysFound_ = true;
     }
     std::string conditions;
     for (const std::string& key : keyColumns_) {
@@ -610,6 +620,7 @@ void ODBCCursor::BuildWhereClause() {
         }
     }
     whereClause_ = conditions;
+    return true;
 }
 
 void ODBCCursor::EditRecord() {
@@ -620,8 +631,7 @@ void ODBCCursor::EditRecord() {
         SetLastError(connection_, 9003, kNoCurrentRecord);
         return;
     }
-    BuildWhereClause();
-    if (!whereClause_.empty()) return;
+    if (!BuildWhereClause() || !whereClause_.empty()) return;
     if (!tableName_.empty()) SetLastError(connection_, 9000, kNotUnique);
     else SetLastError(connection_, 9004, kNoTable);
 }
@@ -630,18 +640,14 @@ void ODBCCursor::DeleteRecord() {
     if (!connection_) return;
     Trace(connection_, "ENTER DeleteRecord: %p", statement_);
     ClearLastError(connection_);
-    BuildWhereClause();
+    if (!BuildWhereClause()) return;
     if (whereClause_.empty()) {
         SetLastError(connection_, 9000, kNotUnique);
         return;
     }
     const std::string sql = "DELETE FROM " + tableName_ + " WHERE " + whereClause_;
     EditConnection edit(connection_);
-    if (!edit.connected()) {
-        // As for an update: the second connection's own error.
-        SetLastError(connection_, 9005, edit.get() ? edit.get()->lastErrorText : nullptr);
-        return;
-    }
+    if (!edit.ready(connection_)) return;  // as for an update: the second connection's own error
     odbc_execDirect(edit.get(), sql.c_str(), HOST_ENCODING_UTF8);
     edit.reportTo(connection_);
 }
@@ -650,17 +656,14 @@ void ODBCCursor::UpdateRecord(FieldChange* first) {
     Trace(connection_, "ENTER UpdateRecord: %p", statement_);
     if (!connection_) return;
     ClearLastError(connection_);
-    BuildWhereClause();
+    if (!BuildWhereClause()) return;
     if (whereClause_.empty()) {
         SetLastError(connection_, 9000, kNotUnique);
         return;
     }
     Trace(connection_, "ENTER FieldKey: %p", statement_);
     EditConnection edit(connection_);
-    if (!edit.connected()) {
-        SetLastError(connection_, 9005, edit.get() ? edit.get()->lastErrorText : nullptr);
-        return;
-    }
+    if (!edit.ready(connection_)) return;
     ODBCConnection* c = edit.get();
 
     SQLHSTMT statement = SQL_NULL_HSTMT;

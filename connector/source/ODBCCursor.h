@@ -119,9 +119,11 @@ private:
     void ReadLongText(ColumnBinding& binding);
     bool ColumnInRange(int64_t index) const { return index >= 0 && index < columnCount_; }
     // Editing: the WHERE clause of the current row from the table's key
-    // columns (found once), and the condition of one column.
-    void BuildWhereClause();
-    void FindKeyColumns();
+    // columns (found once), and the condition of one column. Both answer
+    // false when the second connection that looks the keys up cannot
+    // connect; its error is then the cursor's, as 9005.
+    bool BuildWhereClause();
+    bool FindKeyColumns();
     std::string Condition(int64_t column);
 
     SQLHSTMT statement_ = SQL_NULL_HSTMT;
@@ -131,6 +133,7 @@ private:
     std::string tableName_;
     std::string sql_;
     std::vector<std::string> keyColumns_;
+    bool keysFound_ = false;
     bool rowLoaded_ = false;
     bool ownsStatement_ = false;
     std::vector<std::unique_ptr<ColumnBinding>> bindings_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -97,10 +98,11 @@ std::string dsnText(const std::string& dsn, const std::string& user, const std::
     return "DSN=" + dsn + ";UID=" + user + ";PWD=" + password + ";";
 }
 
-// The bytes of a framework string in its own encoding, then the string is
-// released; "" (and `readable` false) when there is none.
+// The text of a framework string as UTF-8, as the connection text goes to
+// the driver manager as wide text; then the string is released. "" (and
+// `readable` false) when there is none.
 std::string takeText(HostString s, bool* readable = nullptr) {
-    fw::HostBytes bytes = fw::HostBytes::Read(s);
+    fw::HostBytes bytes = fw::HostBytes::Read(s, HOST_ENCODING_UTF8);
     if (readable) *readable = bytes.ok();
     std::string text = bytes.str();
     fw::UnlockString(s);
@@ -112,8 +114,8 @@ void replaceString(HostString* field, HostString value) {
     *field = value;
 }
 
-// A text of the connection object's: its bytes in the string's own encoding.
-std::string fieldText(HostString s) { return fw::HostBytes::Read(s).str(); }
+// A text of the connection object's, as UTF-8.
+std::string fieldText(HostString s) { return fw::HostBytes::Read(s, HOST_ENCODING_UTF8).str(); }
 
 // A select or statement run on the calling thread, inside the engine entry.
 class ODBCSelectThread {
@@ -389,13 +391,16 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
         std::free(dsn);
     }
 
+    // The wide call: the driver manager hands a narrow caller its completed
+    // text cut to the text's count of characters, which loses the last bytes
+    // of a text beyond ASCII (the password among them).
+    WideText wideText = MakeWide(HOST_ENCODING_UTF8, text, std::strlen(text));
+    SQLWCHAR completed[sizeof connection->completedConnectionText] = {};
     SQLSMALLINT completedLength = 0;
-    const SQLRETURN rc =
-        ODBC(connection, SQLDriverConnect, handle.get(), static_cast<SQLHWND>(nullptr),
-             reinterpret_cast<SQLCHAR*>(text), SQLSMALLINT(SQL_NTS),
-             reinterpret_cast<SQLCHAR*>(connection->completedConnectionText),
-             SQLSMALLINT(sizeof connection->completedConnectionText), &completedLength,
-             SQLUSMALLINT(SQL_DRIVER_COMPLETE_REQUIRED));
+    const SQLRETURN rc = ODBC(connection, SQLDriverConnectW, handle.get(), static_cast<SQLHWND>(nullptr),
+                              wideText.data(), SQLSMALLINT(wideText.length), completed,
+                              SQLSMALLINT(std::size(completed)), &completedLength,
+                              SQLUSMALLINT(SQL_DRIVER_COMPLETE_REQUIRED));
     connection->hdbc = handle.get();
     if (!Succeeded(rc)) {
         SetErrorFromConnection(connection);
@@ -403,6 +408,11 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
         return false;
     }
     handle.release();
+    completed[std::size(completed) - 1] = 0;
+    size_t chars = 0;
+    while (completed[chars]) ++chars;
+    Utf32ToUtf8(completed, chars * sizeof(SQLWCHAR), connection->completedConnectionText,
+                sizeof connection->completedConnectionText, nullptr);
 
     char answer[128];
     SQLSMALLINT length = 0;

@@ -49,6 +49,30 @@ TEST_F(Cav, ConnectionTextWithDriverConnectsThroughTheDriverManager) {
     EXPECT_EQ(db.DBMS(), dbms);
 }
 
+// The driver manager completes a connection text beyond ASCII whole, and a
+// second connection opened with it (for a driver that allows one active
+// statement) reaches the same file with the same password.
+TEST_F(Cav, CompletedConnectionTextBeyondAsciiOpensTheSecondConnection) {
+    const std::string path = dir.file("Mid Ünïcode herd.cav");
+    CavFixture::create(path);
+    SqliteCli::query(path, "INSERT INTO tree (id, name) VALUES (1, 'Apple'), (2, 'Basil');");
+    db.SetDataSource(cav_rig::connectionText(path));
+    ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
+    EXPECT_EQ(std::string(ConnectionOf(db)->completedConnectionText), cav_rig::connectionText(path));
+
+    ConnectionOf(db)->maxActiveStatements = 1;
+    Ref<RecordSet> rs = db.SQLSelect("SELECT id, name FROM tree ORDER BY id");
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    rs->MoveNext();
+    rs->Edit();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    rs->Field("name")->SetValue(Variant("Basilisk"));
+    rs->Update();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    rs = nullptr;
+    EXPECT_EQ(SqliteCli::query(path, "SELECT name FROM tree ORDER BY id"), (SqliteCli::Rows{{"Apple"}, {"Basilisk"}}));
+}
+
 TEST_F(Cav, WrongPasswordGivesTheDriversCodeAndMessage) {
     db.SetDataSource(cav_rig::connectionText(file, "not-the-password"));
     EXPECT_FALSE(db.Connect());

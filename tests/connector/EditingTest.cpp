@@ -267,4 +267,49 @@ TEST_F(Editing, OneActiveStatementEditsOnASecondConnection) {
     EXPECT_EQ(Sqlite(copy, "select id, name from tree order by id"), "1|Apricot\n3|Clover\n");
 }
 
+// A second connection that cannot connect is named as the cause also while
+// the keys are not known yet, and they are looked up again the next time.
+TEST_F(Editing, SecondConnectionThatCannotConnectIsTheCause) {
+    ODBCConnection* connection = ConnectionOf(db);
+    connection->maxActiveStatements = 1;
+    const std::string missing = RigConnectionText(dir.file("missing.db"));
+    std::snprintf(connection->completedConnectionText, sizeof connection->completedConnectionText, "%s",
+                  missing.c_str());
+    ODBCDatabase refused;
+    refused.SetDataSource(missing);
+    ASSERT_FALSE(refused.Connect());
+    ASSERT_FALSE(refused.ErrorMessage().empty());
+
+    struct Case {
+        const char* what;
+        std::function<void(RecordSet&)> operation;
+    } cases[] = {
+        {"edit", [](RecordSet& rs) { rs.Edit(); }},
+        {"delete", [](RecordSet& rs) { rs.DeleteRecord(); }},
+        {"update",
+         [&](RecordSet& rs) {
+             rs.Edit();
+             rs.Field("name")->SetValue(Variant("Lost"));
+             rs.Update();
+         }},
+    };
+    for (const Case& c : cases) {
+        Ref<RecordSet> rs = select("SELECT * FROM tree ORDER BY id");
+        c.operation(*rs);
+        EXPECT_EQ(db.ErrorCode(), kNoSecondConnection) << c.what << ": " << db.ErrorMessage();
+        EXPECT_EQ(db.ErrorMessage(), refused.ErrorMessage()) << c.what;
+    }
+    EXPECT_EQ(trees(), "1|Apple|812.5\n2|Basil|790.0\n3|Clover|655.25\n") << "nothing changed";
+
+    Ref<RecordSet> rs = select("SELECT * FROM tree ORDER BY id");
+    rs->DeleteRecord();
+    EXPECT_EQ(db.ErrorCode(), kNoSecondConnection);
+    std::snprintf(connection->completedConnectionText, sizeof connection->completedConnectionText, "%s",
+                  RigConnectionText(file).c_str());
+    rs->DeleteRecord();
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    rs->Close();
+    EXPECT_EQ(trees(), "2|Basil|790.0\n3|Clover|655.25\n");
+}
+
 }  // namespace
