@@ -50,6 +50,24 @@ protected:
 
     std::string trees() { return Sqlite(file, "select id, name, weight from tree order by id"); }
 
+    // Makes the driver one that allows one active statement, so that editing
+    // runs on a second connection opened with this connection text.
+    void editThrough(const std::string& connectionText) {
+        ODBCConnection* connection = ConnectionOf(db);
+        connection->maxActiveStatements = 1;
+        std::snprintf(connection->completedConnectionText, sizeof connection->completedConnectionText, "%s",
+                      connectionText.c_str());
+    }
+
+    // The error of a connection with this text, which must fail.
+    static String refusal(const std::string& connectionText) {
+        ODBCDatabase refused;
+        refused.SetDataSource(connectionText);
+        EXPECT_FALSE(refused.Connect());
+        EXPECT_FALSE(refused.ErrorMessage().empty());
+        return refused.ErrorMessage();
+    }
+
 };
 
 TEST_F(Editing, UpdateWritesTheCurrentRow) {
@@ -232,9 +250,7 @@ TEST_F(Editing, OneActiveStatementEditsOnASecondConnection) {
     const std::string copy = dir.file("copy.db");
     std::filesystem::copy_file(file, copy);
     ODBCConnection* connection = ConnectionOf(db);
-    connection->maxActiveStatements = 1;
-    std::snprintf(connection->completedConnectionText, sizeof connection->completedConnectionText, "%s",
-                  RigConnectionText(copy).c_str());
+    editThrough(RigConnectionText(copy));
 
     Ref<RecordSet> rs = select("SELECT * FROM tree ORDER BY id");
     update(*rs, {{"name", Variant("Apricot")}});
@@ -253,15 +269,11 @@ TEST_F(Editing, OneActiveStatementEditsOnASecondConnection) {
     rs->Edit();
     ASSERT_EQ(db.ErrorCode(), 0);
     const std::string missing = RigConnectionText(dir.file("missing.db"));
-    std::snprintf(connection->completedConnectionText, sizeof connection->completedConnectionText, "%s",
-                  missing.c_str());
-    ODBCDatabase refused;
-    refused.SetDataSource(missing);
-    ASSERT_FALSE(refused.Connect());
+    editThrough(missing);
     rs->Field("name")->SetValue(Variant("Lost"));
     rs->Update();
     EXPECT_EQ(db.ErrorCode(), kNoSecondConnection);
-    EXPECT_EQ(db.ErrorMessage(), refused.ErrorMessage());
+    EXPECT_EQ(db.ErrorMessage(), refusal(missing));
     rs->DeleteRecord();
     EXPECT_EQ(db.ErrorCode(), kNoSecondConnection);
     EXPECT_EQ(Sqlite(copy, "select id, name from tree order by id"), "1|Apricot\n3|Clover\n");
@@ -270,15 +282,9 @@ TEST_F(Editing, OneActiveStatementEditsOnASecondConnection) {
 // A second connection that cannot connect is named as the cause also while
 // the keys are not known yet, and they are looked up again the next time.
 TEST_F(Editing, SecondConnectionThatCannotConnectIsTheCause) {
-    ODBCConnection* connection = ConnectionOf(db);
-    connection->maxActiveStatements = 1;
     const std::string missing = RigConnectionText(dir.file("missing.db"));
-    std::snprintf(connection->completedConnectionText, sizeof connection->completedConnectionText, "%s",
-                  missing.c_str());
-    ODBCDatabase refused;
-    refused.SetDataSource(missing);
-    ASSERT_FALSE(refused.Connect());
-    ASSERT_FALSE(refused.ErrorMessage().empty());
+    editThrough(missing);
+    const String refused = refusal(missing);
 
     struct Case {
         const char* what;
@@ -297,15 +303,14 @@ TEST_F(Editing, SecondConnectionThatCannotConnectIsTheCause) {
         Ref<RecordSet> rs = select("SELECT * FROM tree ORDER BY id");
         c.operation(*rs);
         EXPECT_EQ(db.ErrorCode(), kNoSecondConnection) << c.what << ": " << db.ErrorMessage();
-        EXPECT_EQ(db.ErrorMessage(), refused.ErrorMessage()) << c.what;
+        EXPECT_EQ(db.ErrorMessage(), refused) << c.what;
     }
     EXPECT_EQ(trees(), "1|Apple|812.5\n2|Basil|790.0\n3|Clover|655.25\n") << "nothing changed";
 
     Ref<RecordSet> rs = select("SELECT * FROM tree ORDER BY id");
     rs->DeleteRecord();
     EXPECT_EQ(db.ErrorCode(), kNoSecondConnection);
-    std::snprintf(connection->completedConnectionText, sizeof connection->completedConnectionText, "%s",
-                  RigConnectionText(file).c_str());
+    editThrough(RigConnectionText(file));
     rs->DeleteRecord();
     EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
     rs->Close();
