@@ -13,8 +13,10 @@ namespace csvSource {
 Ref<TextInputStream> open() {
     Ref<FolderItem> source = GetFolderItem(appSystem::sourceFilepath);
     Ref<TextInputStream> in = source ? source->OpenAsTextFile() : nullptr;
-    if (!in) MsgBox("The file cannot be read:" + EndOfLine + appSystem::sourceFilepath);
-    return in;
+    const String why = in ? in->ErrorMessage() : String();
+    if (in && why.empty()) return in;
+    MsgBox("The file cannot be read:" + EndOfLine + appSystem::sourceFilepath + (why.empty() ? "" : EndOfLine + why));
+    return nullptr;
 }
 
 void Overflow::store(int64_t j, const String& line) {

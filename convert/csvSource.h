@@ -14,7 +14,8 @@
 namespace csvSource {
 
 // appSystem::sourceFilepath opened for reading; nil after the box "The file
-// cannot be read:" with the path when it is missing or not a file.
+// cannot be read:" with the path when it is missing or not a file, and with
+// the reason when its text cannot be decoded.
 Ref<TextInputStream> open();
 
 class Overflow {

@@ -1,46 +1,98 @@
 #include "framework/Streams.h"
 
-TextInputStream::TextInputStream(std::FILE* file) : file_(file) {}
+#include <cerrno>
+#include <iconv.h>
 
-TextInputStream::~TextInputStream() { Close(); }
+namespace {
+
+// `bytes` in the encoding `from` turned into UTF-8 by the C library's iconv.
+// With `undefinedAsLatin1` a byte that the encoding does not define stands
+// for the code point of its own value (as Windows reads the five bytes that
+// Windows-1252 leaves undefined); otherwise such a byte, like a sequence cut
+// off at the end, fails the conversion. False when the text cannot be
+// converted.
+bool toUtf8(const String& bytes, const char* from, bool undefinedAsLatin1, String& out) {
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == iconv_t(-1)) return false;
+    out.clear();
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char buffer[16384];
+    bool ok = true;
+    while (inLeft > 0) {
+        char* to = buffer;
+        size_t toLeft = sizeof buffer;
+        const size_t done = iconv(cd, &in, &inLeft, &to, &toLeft);
+        out.append(buffer, size_t(to - buffer));
+        if (done != size_t(-1) || errno == E2BIG) continue;
+        if (errno == EILSEQ && undefinedAsLatin1) {
+            out += Chr(static_cast<unsigned char>(*in));
+            ++in;
+            --inLeft;
+            continue;
+        }
+        ok = false;
+        break;
+    }
+    iconv_close(cd);
+    return ok;
+}
+
+bool startsWith(const String& bytes, const String& mark) { return bytes.compare(0, mark.size(), mark) == 0; }
+
+}  // namespace
+
+TextInputStream::TextInputStream(std::FILE* file) {
+    if (!file) return;
+    String bytes;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) bytes.append(buf, n);
+    if (std::ferror(file)) error_ = "The file could not be read to its end.";
+    std::fclose(file);
+    if (!error_.empty()) return;
+
+    if (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF")) {
+        const bool little = bytes[0] == '\xFF';
+        if (!toUtf8(bytes.substr(2), little ? "UTF-16LE" : "UTF-16BE", false, text_)) {
+            text_.clear();
+            error_ = String("The file is marked as UTF-16 (") + (little ? "little" : "big") +
+                     " endian) but its text is not valid UTF-16.";
+        }
+        return;
+    }
+    if (startsWith(bytes, "\xEF\xBB\xBF")) bytes.erase(0, 3);
+    if (IsValidUTF8(bytes)) {
+        text_ = std::move(bytes);
+    } else if (!toUtf8(bytes, "WINDOWS-1252", true, text_)) {
+        text_.clear();
+        error_ = "The file's text could not be converted from Windows-1252.";
+    }
+}
 
 String TextInputStream::ReadLine() {
-    String line;
-    if (!file_) return line;
-    int c;
-    // The stream belongs to this object alone: no locking per character.
-    while ((c = getc_unlocked(file_)) != EOF) {
-        if (c == '\n') break;
-        if (c == '\r') {
-            const int next = getc_unlocked(file_);
-            if (next != '\n' && next != EOF) std::ungetc(next, file_);
-            break;
-        }
-        line += static_cast<char>(c);
+    const size_t end = text_.find_first_of("\r\n", pos_);
+    if (end == String::npos) {
+        String line = text_.substr(pos_);
+        pos_ = text_.size();
+        return line;
     }
+    String line = text_.substr(pos_, end - pos_);
+    pos_ = end + (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 2 : 1);
     return line;
 }
 
 String TextInputStream::ReadAll() {
-    String all;
-    if (!file_) return all;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) all.append(buf, n);
-    return all;
+    String rest = text_.substr(pos_);
+    pos_ = text_.size();
+    return rest;
 }
 
-bool TextInputStream::Eof() {
-    if (!file_) return true;
-    const int c = std::getc(file_);
-    if (c == EOF) return true;
-    std::ungetc(c, file_);
-    return false;
-}
+bool TextInputStream::Eof() { return pos_ >= text_.size(); }
 
 void TextInputStream::Close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    String().swap(text_);
+    pos_ = 0;
 }
 
 TextOutputStream::TextOutputStream(std::FILE* file) : file_(file) {}

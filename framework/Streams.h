@@ -1,16 +1,21 @@
 #pragma once
 // Text streams on files, as the framework's TextInputStream and
-// TextOutputStream. Text is read and written as UTF-8 bytes unchanged.
+// TextOutputStream. Text is written as UTF-8 bytes unchanged, and read as
+// UTF-8 whatever encoding the file is in (see TextInputStream).
 
 #include <cstdio>
 
 #include "framework/Ref.h"
 #include "framework/Text.h"
 
+// Reads a text file whole when it is opened and hands out its text as UTF-8,
+// decided once for the whole file: a byte-order mark names the encoding
+// (UTF-8, UTF-16 little or big endian) and is not part of the text; a file
+// without one is UTF-8 when it is valid UTF-8 throughout, and otherwise
+// Windows-1252, as spreadsheets write their plain text.
 class TextInputStream {
 public:
-    explicit TextInputStream(std::FILE* file);  // takes ownership of the file
-    ~TextInputStream();
+    explicit TextInputStream(std::FILE* file);  // reads and closes the file
     TextInputStream(const TextInputStream&) = delete;
     TextInputStream& operator=(const TextInputStream&) = delete;
 
@@ -22,9 +27,14 @@ public:
     // True when nothing is left to read.
     bool Eof();
     void Close();
+    // "" when the file was read and decoded; otherwise why its text cannot be
+    // read (then nothing is left to read).
+    String ErrorMessage() const { return error_; }
 
 private:
-    std::FILE* file_;
+    String text_;     // the whole text, UTF-8
+    size_t pos_ = 0;  // where the next read starts
+    String error_;
 };
 
 class TextOutputStream {

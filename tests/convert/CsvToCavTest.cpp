@@ -61,6 +61,12 @@ TEST_F(CsvToCav, EveryColumnIsWrittenInTheStatementsOrderWithApostrophesAsDollar
     EXPECT_FALSE(frmWait.IsOpen());
 }
 
+TEST_F(CsvToCav, AWindows1252FileReachesTheCavFileAsText) {
+    EXPECT_EQ(import("name,sex,sire,dam,Gr\xF6\xDF" "e\r\nBj\xF6rk,f,,,12\r\n"), std::vector<String>{Completed});
+    EXPECT_EQ(cavRows("SELECT name, customfield1 FROM tree"), (Rows{{"Björk", "12"}}));
+    EXPECT_EQ(cavRows("SELECT fldCustomName1 FROM cavyUser"), (Rows{{"größe"}}));
+}
+
 TEST_F(CsvToCav, CaptionsUpdateTheRowWithIdOneOrEachGoIntoANewRow) {
     const struct {
         const char* name;

@@ -55,6 +55,32 @@ TEST_F(CsvToRsd, EveryKindOfColumnIsStoredAsItsGroupSays) {
         << "the linking's own indexes are gone";
 }
 
+TEST_F(CsvToRsd, EachEncodingASpreadsheetSavesInIsReadWithItsHeadingsAndNames) {
+    // One herd as a spreadsheet saves it as "CSV UTF-8", as plain "CSV"
+    // (Windows-1252) and as "Unicode text" (UTF-16 with a byte-order mark).
+    const std::u16string herd = u"uid,name,sireid,damid,sex,Größe\r\n9,Kid,2,3,m,12\r\n3,Dam,,,f,\r\n2,Björk,,,m,\r\n";
+    std::string utf8 = "\xEF\xBB\xBF", windows1252, utf16 = "\xFF\xFE";
+    for (char16_t c : herd) {
+        utf8 += Chr(c);
+        windows1252 += char(c);
+        utf16 += std::string{char(c & 0xFF), char(c >> 8)};
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {{"UTF-8 with byte-order mark", utf8}, {"Windows-1252", windows1252}, {"UTF-16", utf16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        const std::string cax = csvSource(std::string(c.name) + ".csv", c.bytes);
+        convertCsvToRsd::convertCSV();
+        EXPECT_EQ(ui.texts(), (std::vector<String>{Completed}));
+        EXPECT_EQ(tree(cax, "oldId, name, fatherId, motherId, customField1"),
+                  (Rows{{"9", "Kid", "3", "2", "12"}, {"3", "Dam", "", "", ""}, {"2", "Björk", "", "", ""}}));
+        EXPECT_EQ(SqliteCli::query(cax, "SELECT CustomName1 FROM settings"), (Rows{{"größe"}}));
+    }
+}
+
 TEST_F(CsvToRsd, TheFirstProgressComesAtTheTwentiethAnimal) {
     for (int n : {19, 20}) {
         SCOPED_TRACE(n);
@@ -187,14 +213,24 @@ TEST_F(CsvToRsd, LinesBeyondTheGridAreToldBeforeAnyAnimalIsWritten) {
 
 TEST_F(CsvToRsd, ASourceThatCannotBeReadChangesNothing) {
     std::filesystem::create_directory(dir.file("folder.csv"));
-    for (const char* name : {"missing.csv", "folder.csv"}) {
+    dir.write("odd.csv", std::string("\xFF\xFEn\0a\0m\0e", 7));
+    const struct {
+        const char* name;
+        String why;  // after the path
+    } cases[] = {
+        {"missing.csv", ""},
+        {"folder.csv", ""},
+        {"odd.csv", "\nThe file is marked as UTF-16 (little endian) but its text is not valid UTF-16."},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.name;
         SCOPED_TRACE(name);
         ui.clear();
         appSystem::sourceFilepath = dir.file(name);
         appSystem::destinationFilePath = appSystem::getNewName(appSystem::sourceFilepath, ".cax");
-        dir.write(std::string(name).substr(0, std::string(name).size() - 4) + ".cax", "old");
+        dir.write(name.substr(0, name.size() - 4) + ".cax", "old");
         convertCsvToRsd::convertCSV();
-        EXPECT_EQ(ui.texts(), (std::vector<String>{"The file cannot be read:\n" + appSystem::sourceFilepath}));
+        EXPECT_EQ(ui.texts(), (std::vector<String>{"The file cannot be read:\n" + appSystem::sourceFilepath + c.why}));
         EXPECT_EQ(TempDir::read(appSystem::destinationFilePath), "old") << "no overwrite question, no new file";
     }
 }

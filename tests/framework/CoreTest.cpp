@@ -188,7 +188,16 @@ TEST(FolderItem, CreateReplacesOpenReadsDeleteRemoves) {
     EXPECT_FALSE(file->Exists());
 }
 
-TEST(TextInputStream, ReadsLinesOverEveryLineEnding) {
+// UTF-16 text of ASCII letters, with the byte-order mark of its endianness.
+std::string utf16(const std::string& ascii, bool little) {
+    std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (char c : ascii) out += little ? std::string{c, '\0'} : std::string{'\0', c};
+    return out;
+}
+
+// Every file is read as UTF-8 text, whatever encoding it was saved in; the
+// encoding is decided once for the whole file.
+TEST(TextInputStream, ReadsLinesOverEveryLineEndingAndEncoding) {
     struct Case {
         const char* name;
         std::string bytes;
@@ -201,16 +210,34 @@ TEST(TextInputStream, ReadsLinesOverEveryLineEnding) {
         {"empty lines kept", "a\n\n\r\nb", {"a", "", "", "b"}},
         {"UTF-8 unchanged", "Björk,✓\n", {"Björk,✓"}},
         {"empty file", "", {}},
+        {"UTF-8 with byte-order mark", "\xEF\xBB\xBFuid,name\r\n9,Bj\xC3\xB6rk\r\n", {"uid,name", "9,Björk"}},
+        {"byte-order mark alone", "\xEF\xBB\xBF", {}},
+        {"Windows-1252", "Gr\xF6\xDF" "e,Bj\xF6rk\r\n\x80 5\r\n", {"Größe,Björk", "€ 5"}},
+        {"a byte Windows-1252 leaves undefined", "a\x81" "b\n", {"a\u0081b"}},
+        {"UTF-8 lines before one Windows-1252 byte", "Bj\xC3\xB6rk\nGr\xF6\xDF" "e\n", {"Bj\u00C3\u00B6rk", "Größe"}},
+        {"UTF-16 little endian", utf16("name\r\nKid\r\n", true), {"name", "Kid"}},
+        {"UTF-16 big endian", utf16("name\nKid", false) + std::string("\0\xF6", 2), {"name", "Kidö"}},
     };
     TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Ref<TextInputStream> in = GetFolderItem(dir.write("in.txt", c.bytes))->OpenAsTextFile();
         ASSERT_TRUE(in);
+        EXPECT_EQ(in->ErrorMessage(), "");
         std::vector<std::string> lines;
         while (!in->Eof() && lines.size() < 10) lines.push_back(in->ReadLine());
         EXPECT_EQ(lines, c.lines);
         EXPECT_EQ(in->ReadLine(), "");
+    }
+}
+
+TEST(TextInputStream, UTF16ThatIsNotValidSaysSo) {
+    TempDir dir;
+    for (const std::string& bytes : {utf16("name", true) + "\x41", utf16("ab", true) + std::string("\x00\xD8", 2)}) {
+        Ref<TextInputStream> in = GetFolderItem(dir.write("in.txt", bytes))->OpenAsTextFile();
+        ASSERT_TRUE(in);
+        EXPECT_EQ(in->ErrorMessage(), "The file is marked as UTF-16 (little endian) but its text is not valid UTF-16.");
+        EXPECT_TRUE(in->Eof());
     }
 }
 
