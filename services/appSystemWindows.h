@@ -7,7 +7,7 @@
 
 namespace appSystem {
 
-// The text size (points) of every control that setFontSize touches: 10.
+// The text size (pixels) of every control that setFontSize touches: 10.
 int GetTargetFontSize();
 
 // Gives every Label, TextField, RadioButton, GroupBox, CheckBox, ComboBox,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -186,8 +187,10 @@ void RectControl::ApplyFont() {
     // not take over the box's bold caption font.
     const bool systemFont = textFont_.empty() || TextEquals(textFont_, "System");
     font.setFamily(systemFont ? base.family() : QString::fromStdString(textFont_));
-    const double defaultSize = base.pointSizeF() > 0 ? base.pointSizeF() : 9.0;
-    font.setPointSizeF(textSize_ > 0 ? textSize_ : defaultSize);
+    // A size is in pixels of the window's coordinates, as the controls' places
+    // and sizes are, so text drawn for a layout fits it on a screen of any
+    // resolution; 0 keeps the platform's default size, which `base` has.
+    if (textSize_ > 0) font.setPixelSize(std::max(1, int(std::lround(textSize_))));
     font.setBold(bold_);
     font.setItalic(false);
     w->setFont(font);
@@ -198,8 +201,8 @@ void RectControl::SetTextFont(const String& font) {
     ApplyFont();
 }
 
-void RectControl::SetTextSize(double points) {
-    textSize_ = points;
+void RectControl::SetTextSize(double pixels) {
+    textSize_ = pixels;
     ApplyFont();
 }
 

@@ -18,8 +18,11 @@
 // Action goes to UnhandledException. The window is kept alive while its
 // control's Action runs, so the Action may close it.
 //
-// Text: TextFont "System" (the default) is the platform's interface font;
-// TextSize is in points, 0 meaning the platform's default size.
+// Text: TextFont "System" (the default) is the platform's interface font.
+// TextSize is in pixels, the unit of Left, Top, Width and Height, so a size
+// chosen for a layout keeps fitting it whatever the screen's resolution
+// setting (text and places grow together on a screen that scales windows);
+// 0 means the platform's default size. A fractional size is rounded.
 
 #include <functional>
 #include <memory>
@@ -72,7 +75,7 @@ public:
     String TextFont() const { return textFont_; }
     void SetTextFont(const String& font);
     double TextSize() const { return textSize_; }
-    void SetTextSize(double points);
+    void SetTextSize(double pixels);
     bool Bold() const { return bold_; }
     void SetBold(bool bold);
 

@@ -231,6 +231,7 @@ void Window::Attach(const Ref<RectControl>& control, const String& name, const R
     if (QWidget* w = control->widget()) {
         QWidget* nativeParent = parent && parent->widget() ? parent->widget() : ContentWidget();
         w->setParent(nativeParent);
+        w->setObjectName(QString::fromStdString(name));
         control->PlaceNative();
         control->ApplyFont();
         w->setVisible(control->visible_);

@@ -1,11 +1,6 @@
 #include "tests/dialogs/GtkDriver.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -95,69 +90,6 @@ const char* dialogName(void* window) {
 }
 
 }  // namespace
-
-// ---- the virtual display --------------------------------------------------------
-
-VirtualDisplay::VirtualDisplay() {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error_ = "no pipe for Xvfb";
-        return;
-    }
-    pid_ = fork();
-    if (pid_ == 0) {
-        close(fds[0]);
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0) {
-            dup2(devNull, 1);
-            dup2(devNull, 2);
-        }
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    if (pid_ < 0) {
-        close(fds[0]);
-        error_ = "cannot start Xvfb";
-        return;
-    }
-    // Xvfb writes its display number once it accepts clients.
-    std::string number;
-    const long long deadline = nowMs() + 20000;
-    while (number.find('\n') == std::string::npos) {
-        const long long left = deadline - nowMs();
-        pollfd p{fds[0], POLLIN, 0};
-        if (left <= 0 || poll(&p, 1, int(left)) <= 0) break;
-        char buffer[32];
-        const ssize_t n = read(fds[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        number.append(buffer, size_t(n));
-    }
-    close(fds[0]);
-    if (number.find('\n') == std::string::npos) {
-        error_ = "Xvfb did not tell its display within 20 s";
-        return;
-    }
-    display_ = ":" + number.substr(0, number.find('\n'));
-    const char* previous = std::getenv("DISPLAY");
-    hadPrevious_ = previous != nullptr;
-    if (previous) previous_ = previous;
-    setenv("DISPLAY", display_.c_str(), 1);
-}
-
-VirtualDisplay::~VirtualDisplay() {
-    if (!display_.empty()) hadPrevious_ ? setenv("DISPLAY", previous_.c_str(), 1) : unsetenv("DISPLAY");
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-        usleep(50000);
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-}
 
 // ---- a dialog ---------------------------------------------------------------------
 

@@ -6,33 +6,12 @@
 // has a deadline, after which the open dialogs are destroyed, so a test
 // cannot hang.
 
-#include <sys/types.h>
-
 #include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
-// An Xvfb server on a display number that it picks itself; DISPLAY names it
-// while the object lives.
-class VirtualDisplay {
-public:
-    VirtualDisplay();
-    ~VirtualDisplay();
-    VirtualDisplay(const VirtualDisplay&) = delete;
-    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
-
-    bool ok() const { return !display_.empty(); }
-    const std::string& display() const { return display_; }
-    const std::string& error() const { return error_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-    std::string error_;
-    std::string previous_;
-    bool hadPrevious_ = false;
-};
+#include "tests/support/VirtualDisplay.h"
 
 // One open dialog of the connector, as a step of the script sees it.
 class GtkDialog {

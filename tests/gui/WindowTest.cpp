@@ -1,6 +1,7 @@
 // Windows and controls of the GUI layer, checked on the native Qt widgets.
 
 #include <QEvent>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -400,8 +401,10 @@ TEST_F(WindowTest, TextPropertiesReachTheWidgets) {
     EXPECT_TRUE(w->fromBox->NativeWidget()->font().bold());
     EXPECT_FALSE(w->from1->NativeWidget()->font().bold());
 
+    // Sizes are pixels, as places are, whatever the screen's resolution.
     w->label->SetTextSize(11);
-    EXPECT_EQ(w->label->NativeWidget()->font().pointSizeF(), 11.0);
+    EXPECT_EQ(w->label->NativeWidget()->font().pixelSize(), 11);
+    EXPECT_EQ(QFontInfo(w->label->NativeWidget()->font()).pixelSize(), 11);
     w->label->SetTextSize(0);
     EXPECT_EQ(w->label->NativeWidget()->font().pointSizeF(), QApplication::font().pointSizeF());
 

@@ -60,7 +60,7 @@ TEST_F(SetFontSizeTest, SizesTheElevenKindsAndLeavesPicturesAndProgressBarsAlone
     appSystem::setFontSize(window);
     EXPECT_EQ(sizes(), (std::vector<double>{10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 13, 13}));
     for (int i = 0; i < window->ControlCount(); ++i)
-        EXPECT_EQ(window->Control(i)->NativeWidget()->font().pointSizeF(), sizes()[size_t(i)]) << i;
+        EXPECT_EQ(window->Control(i)->NativeWidget()->font().pixelSize(), sizes()[size_t(i)]) << i;
     EXPECT_EQ(window->NativeWidget()->focusWidget(), window->Control(5)->NativeWidget()) << "the combo box";
     EXPECT_EQ(g_yields, 13) << "one yield after every control";
 }

@@ -1,0 +1,148 @@
+#include "tests/support/VirtualDisplay.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace {
+
+constexpr auto StartDeadline = std::chrono::seconds(20);
+
+// Runs `program` with `args` in a child whose output goes nowhere; -1 when
+// it cannot be started. `keepFd` stays open in the child.
+pid_t spawn(const char* program, const std::vector<std::string>& args, int keepFd = -1) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int devNull = open("/dev/null", O_RDWR);
+        if (devNull >= 0) {
+            dup2(devNull, 0);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+        }
+        for (int fd = 3; fd < 1024; ++fd)
+            if (fd != keepFd) close(fd);
+        execvp(program, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Asks the process to end and waits for it; kills it after 5 s.
+void stop(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+        usleep(50000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+bool running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+
+}  // namespace
+
+VirtualDisplay::VirtualDisplay(const Options& options) {
+    startServer(options.dpi);
+    if (!ok()) return;
+    if (options.dpi != 96) setResources("Xft.dpi:\t" + std::to_string(options.dpi) + "\n");
+    if (ok() && options.windowManager) startWindowManager();
+}
+
+void VirtualDisplay::startServer(int dpi) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error_ = "no pipe for Xvfb";
+        return;
+    }
+    // -noreset: the resources set below stay when their client disconnects.
+    server_ = spawn("Xvfb",
+                    {"-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-dpi", std::to_string(dpi),
+                     "-nolisten", "tcp", "-noreset"},
+                    fds[1]);
+    close(fds[1]);
+    if (server_ < 0) {
+        close(fds[0]);
+        error_ = "cannot start Xvfb";
+        return;
+    }
+    // Xvfb writes its display number once it accepts clients.
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + StartDeadline;
+    while (number.find('\n') == std::string::npos) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        pollfd p{fds[0], POLLIN, 0};
+        if (left <= 0 || poll(&p, 1, int(left)) <= 0) break;
+        char buffer[32];
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        number.append(buffer, size_t(n));
+    }
+    close(fds[0]);
+    if (number.find('\n') == std::string::npos) {
+        error_ = "Xvfb did not tell its display within 20 s";
+        return;
+    }
+    display_ = ":" + number.substr(0, number.find('\n'));
+    const char* previous = std::getenv("DISPLAY");
+    hadPrevious_ = previous != nullptr;
+    if (previous) previous_ = previous;
+    setenv("DISPLAY", display_.c_str(), 1);
+}
+
+void VirtualDisplay::setResources(const std::string& resources) {
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) {
+        error_ = "cannot open " + display_ + " to set its resources";
+        return;
+    }
+    XChangeProperty(x, DefaultRootWindow(x), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()), int(resources.size()));
+    XSync(x, False);
+    XCloseDisplay(x);
+}
+
+void VirtualDisplay::startWindowManager() {
+    windowManager_ = spawn("openbox", {"--sm-disable"});
+    if (windowManager_ < 0) {
+        error_ = "cannot start openbox";
+        return;
+    }
+    // Ready once it owns the window-manager selection of screen 0.
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) {
+        error_ = "cannot open " + display_ + " to wait for openbox";
+        return;
+    }
+    const Atom selection = XInternAtom(x, "WM_S0", False);
+    const auto deadline = std::chrono::steady_clock::now() + StartDeadline;
+    bool ready = false;
+    while (!ready && running(windowManager_) && std::chrono::steady_clock::now() < deadline) {
+        ready = XGetSelectionOwner(x, selection) != None;
+        if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XCloseDisplay(x);
+    if (!ready) error_ = "openbox did not manage " + display_ + " within 20 s";
+}
+
+VirtualDisplay::~VirtualDisplay() {
+    if (!display_.empty()) hadPrevious_ ? setenv("DISPLAY", previous_.c_str(), 1) : unsetenv("DISPLAY");
+    stop(windowManager_);
+    stop(server_);
+}

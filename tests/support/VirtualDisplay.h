@@ -1,0 +1,44 @@
+#pragma once
+// A virtual X server (Xvfb) of the test's own. It picks its display number
+// itself (-displayfd), so parallel tests never fight over one, and DISPLAY
+// names it while the object lives. Every wait has a deadline: when the
+// server or its window manager does not come up in time, ok() is false and
+// error() says why.
+//
+// Options: the screen's resolution, set as a desktop sets it (the server's
+// dots per inch and the "Xft.dpi" resource that toolkits read, so Qt scales
+// its windows by dpi / 96), and the openbox window manager, started once the
+// server runs and ready when the object is made.
+
+#include <sys/types.h>
+
+#include <string>
+
+class VirtualDisplay {
+public:
+    struct Options {
+        int dpi = 96;
+        bool windowManager = false;
+    };
+    VirtualDisplay() : VirtualDisplay(Options{}) {}
+    explicit VirtualDisplay(const Options& options);
+    ~VirtualDisplay();
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    bool ok() const { return error_.empty() && !display_.empty(); }
+    const std::string& display() const { return display_; }  // ":N"
+    const std::string& error() const { return error_; }
+
+private:
+    void startServer(int dpi);
+    void setResources(const std::string& resources);
+    void startWindowManager();
+
+    pid_t server_ = -1;
+    pid_t windowManager_ = -1;
+    std::string display_;
+    std::string error_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
