@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "connector/source/Corvane.h"
+
 #include "connector/source/FrameworkCalls.h"
 #include "connector/source/ODBCCatalog.h"
 #include "connector/source/ODBCConstants.h"
@@ -21,14 +23,6 @@
 #include "connector/source/ODBCUtilities.h"
 
 namespace corvane {
-
-DbEngineTable* EngineTable();
-DbCursorTable* CursorTable();
-HostObject WrapCursor(CursorHandle* handle);
-void CloseCursor(CursorHandle* handle);
-std::string DesignDataSourceName(const char* dataSource);
-extern ClassDefinition g_databaseClass;
-
 namespace {
 
 template <class R, class F>
@@ -59,7 +53,7 @@ void ConstructODBCDatabase(HostObject object) {
         // The instance data lies at the object plus the place the framework
         // stored in the class definition's system word.
         auto* connection =
-            reinterpret_cast<ODBCConnection*>(reinterpret_cast<char*>(object) + g_databaseClass.systemWord);
+            reinterpret_cast<ODBCConnection*>(reinterpret_cast<char*>(object) + DatabaseClass()->systemWord);
         connection->refCount = 1;
         InitConnection(connection);
         fw::ConstructDBDatabase(object, connection, EngineTable());
@@ -360,8 +354,6 @@ constexpr intptr_t countOf(T (&)[N]) {
     return intptr_t(N);
 }
 
-}  // namespace
-
 ClassDefinition g_databaseClass = [] {
     ClassDefinition c{};
     c.version = PLUGIN_INTERFACE_VERSION;
@@ -393,8 +385,11 @@ ClassDefinition g_statementClass = [] {
     return c;
 }();
 
+}  // namespace
+
 DbEngineTable* EngineTable() { return &g_engine; }
 DbCursorTable* CursorTable() { return &g_cursor; }
+ClassDefinition* DatabaseClass() { return &g_databaseClass; }
 ClassDefinition* PreparedStatementClass() { return &g_statementClass; }
 
 HostObject WrapCursor(CursorHandle* handle) { return fw::CursorFromDBCursor(handle, &g_cursor); }
@@ -407,6 +402,8 @@ void CloseCursor(CursorHandle* handle) {
 
 // ---- design time ----
 
+namespace {
+
 // A data source's name from its text: the letters A to Z and a to z, and
 // digits once the name has begun; "ODBCDatabase1" when nothing is left.
 std::string DesignDataSourceName(const char* dataSource) {
@@ -418,8 +415,6 @@ std::string DesignDataSourceName(const char* dataSource) {
     }
     return name.empty() ? std::string("ODBCDatabase1") : name;
 }
-
-namespace {
 
 HostString newText(const char* text) { return fw::BuildUtf8String(text, int64_t(std::strlen(text))); }
 

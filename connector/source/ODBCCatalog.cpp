@@ -94,20 +94,16 @@ using RowBuilder = std::function<void(ODBCCursor& source, InMemoryRow& row)>;
 // this returns. A new handle, or none with the error set.
 CursorHandle* copyCatalog(ODBCConnection* connection, std::vector<std::string> header,
                           const std::function<SQLRETURN(SQLHSTMT)>& call, const RowBuilder& build) {
-    SQLHSTMT statement = SQL_NULL_HSTMT;
-    if (!Succeeded(ODBC(connection, SQLAllocStmt, connection->hdbc, &statement))) {
-        SetErrorFromConnection(connection);
-        return nullptr;
-    }
-    const SQLRETURN rc = call(statement);
+    auto statement = std::make_shared<StatementHandle>(connection);
+    if (!Succeeded(statement->Allocate())) return nullptr;
+    const SQLRETURN rc = call(statement->get());
     if (SQLUSMALLINT(rc) >= 2) {  // anything but SQL_SUCCESS and SQL_SUCCESS_WITH_INFO
-        SetErrorFromStatement(connection, statement);
-        ODBC(connection, SQLFreeStmt, statement, SQLUSMALLINT(SQL_DROP));
+        SetErrorFromStatement(connection, statement->get());
         return nullptr;
     }
     auto rows = std::make_unique<InMemoryCursor>(std::move(header));
     {
-        ODBCCursor source(connection, statement, "", true);  // frees the statement when it goes
+        ODBCCursor source(connection, std::move(statement), "", true);  // frees the statement when it goes
         while (source.NextRecord()) {
             InMemoryRow row;
             build(source, row);

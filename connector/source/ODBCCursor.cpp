@@ -163,14 +163,12 @@ uint32_t MapSqlTypeToHostType(SQLSMALLINT sqlType) {
     }
 }
 
-ODBCCursor::ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const char* sql, bool ownsStatement,
-                       std::shared_ptr<void> keepAlive)
-    : keepAlive_(std::move(keepAlive)) {
+ODBCCursor::ODBCCursor(ODBCConnection* connection, std::shared_ptr<StatementHandle> statement, const char* sql,
+                       bool ownsStatement) {
     if (!connection) return;
     connection_ = AddRef(connection);
-    RegisterStatementHolder(connection_, this);
-    Trace(connection_, "ENTER ODBCCursor(%p, %p)", static_cast<void*>(connection_), statement);
-    statement_ = statement;
+    statement_ = std::move(statement);
+    Trace(connection_, "ENTER ODBCCursor(%p, %p)", static_cast<void*>(connection_), Statement());
     sql_ = sql ? sql : "";
     ownsStatement_ = ownsStatement;
     rowLoaded_ = false;
@@ -179,26 +177,22 @@ ODBCCursor::ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const cha
 
 ODBCCursor::~ODBCCursor() {
     if (!connection_) return;
-    Trace(connection_, "ENTER ~ODBCCursor: %p", statement_);
-    if (statement_ != SQL_NULL_HSTMT) {
-        if (ownsStatement_) {
-            ODBC(connection_, SQLFreeStmt, statement_, SQLUSMALLINT(SQL_DROP));
-        } else {
-            ODBC(connection_, SQLFreeStmt, statement_, SQLUSMALLINT(SQL_UNBIND));
-            ODBC(connection_, SQLFreeStmt, statement_, SQLUSMALLINT(SQL_CLOSE));
-        }
+    Trace(connection_, "ENTER ~ODBCCursor: %p", Statement());
+    if (Statement() && !ownsStatement_) {
+        // The prepared statement keeps its handle, prepared for its next run.
+        ODBC(connection_, SQLFreeStmt, Statement(), SQLUSMALLINT(SQL_UNBIND));
+        ODBC(connection_, SQLFreeStmt, Statement(), SQLUSMALLINT(SQL_CLOSE));
     }
     CleanupBindings();
     if (connection_->lastSelectCursor == this) connection_->lastSelectCursor = nullptr;
-    UnregisterStatementHolder(connection_, this);
-    keepAlive_.reset();  // may free the statement handle: before the connection may close
+    statement_.reset();  // an owned statement goes here: before the connection may close
     Release(connection_);
 }
 
 void ODBCCursor::CreateBindings() {
-    Trace(connection_, "ENTER CreateBindings: %p", statement_);
+    Trace(connection_, "ENTER CreateBindings: %p", Statement());
     SQLSMALLINT count = 0;
-    ODBC(connection_, SQLNumResultCols, statement_, &count);
+    ODBC(connection_, SQLNumResultCols, Statement(), &count);
     columnCount_ = count;
     if (columnCount_ < 1) {
         columnCount_ = 0;
@@ -209,7 +203,7 @@ void ODBCCursor::CreateBindings() {
         auto binding = std::make_unique<ColumnBinding>();
         ColumnBinding& b = *binding;
         b.number = column;
-        ODBC(connection_, SQLDescribeColW, statement_, column, b.name, SQLSMALLINT(256), &b.nameLength, &b.sqlType,
+        ODBC(connection_, SQLDescribeColW, Statement(), column, b.name, SQLSMALLINT(256), &b.nameLength, &b.sqlType,
              &b.columnSize, &b.decimalDigits, &b.nullable);
         b.name[255] = 0;
         b.hostType = MapSqlTypeToHostType(b.sqlType);
@@ -218,22 +212,15 @@ void ODBCCursor::CreateBindings() {
             Target t = targetFor(b);
             b.longDataBound = b.longData != nullptr;
             if (t.readable && t.target)
-                ODBC(connection_, SQLBindCol, statement_, column, t.cType, t.target, t.bufferLength, &b.length);
+                ODBC(connection_, SQLBindCol, Statement(), column, t.cType, t.target, t.bufferLength, &b.length);
         }
     }
 }
 
 void ODBCCursor::CleanupBindings() {
-    Trace(connection_, "ENTER CleanupBindings: %p", statement_);
+    Trace(connection_, "ENTER CleanupBindings: %p", Statement());
     for (auto& b : bindings_) freeLongData(*b);
     bindings_.clear();
-}
-
-void ODBCCursor::ConnectionClosing() {
-    if (statement_ != SQL_NULL_HSTMT && ownsStatement_)
-        ODBC(connection_, SQLFreeStmt, statement_, SQLUSMALLINT(SQL_DROP));
-    statement_ = SQL_NULL_HSTMT;  // a prepared statement's handle goes with its statement
-    rowLoaded_ = false;
 }
 
 void ODBCCursor::RebindColumns() {
@@ -243,7 +230,7 @@ void ODBCCursor::RebindColumns() {
 }
 
 void ODBCCursor::CleanupRow() {
-    Trace(connection_, "ENTER CleanupRow: %p", statement_);
+    Trace(connection_, "ENTER CleanupRow: %p", Statement());
     for (auto& binding : bindings_) {
         ColumnBinding& b = *binding;
         if (b.longDataBound) continue;  // made when binding: stays bound
@@ -259,13 +246,13 @@ void ODBCCursor::ReadLongBinary(ColumnBinding& b) {
     std::vector<unsigned char> chunk(kChunk);
     for (;;) {
         SQLLEN length = 0;
-        const SQLRETURN rc = ODBC(connection_, SQLGetData, statement_, b.number, SQLSMALLINT(SQL_C_BINARY),
+        const SQLRETURN rc = ODBC(connection_, SQLGetData, Statement(), b.number, SQLSMALLINT(SQL_C_BINARY),
                                   chunk.data(), SQLLEN(kChunk), &length);
         if (data.empty() && length == SQL_NULL_DATA) {
             b.length = SQL_NULL_DATA;
             return;
         }
-        if (rc == SQL_SUCCESS_WITH_INFO && truncated(connection_, statement_)) {
+        if (rc == SQL_SUCCESS_WITH_INFO && truncated(connection_, Statement())) {
             data.insert(data.end(), chunk.begin(), chunk.end());
             continue;
         }
@@ -289,10 +276,10 @@ void ODBCCursor::ReadLongText(ColumnBinding& b) {
     for (;;) {
         std::fill(chunk.begin(), chunk.end(), 0);
         SQLLEN length = 0;
-        SQLRETURN rc = ODBC(connection_, SQLGetData, statement_, b.number, SQLSMALLINT(SQL_C_WCHAR), chunk.data(),
+        SQLRETURN rc = ODBC(connection_, SQLGetData, Statement(), b.number, SQLSMALLINT(SQL_C_WCHAR), chunk.data(),
                             SQLLEN(kChunk), &length);
         if (rc == SQL_ERROR)
-            rc = ODBC(connection_, SQLGetData, statement_, b.number, SQLSMALLINT(SQL_C_WCHAR), chunk.data(),
+            rc = ODBC(connection_, SQLGetData, Statement(), b.number, SQLSMALLINT(SQL_C_WCHAR), chunk.data(),
                       SQLLEN(kChunk), &length);
         Trace(connection_, "chunkLength: %ld", long(length));
         if (text.empty() && length == SQL_NULL_DATA && Succeeded(rc)) {
@@ -306,14 +293,14 @@ void ODBCCursor::ReadLongText(ColumnBinding& b) {
             SQLWCHAR message[512] = {};
             SQLINTEGER native = 0;
             SQLSMALLINT messageLength = 0;
-            ODBC(connection_, SQLGetDiagRecW, SQLSMALLINT(SQL_HANDLE_STMT), statement_, SQLSMALLINT(1), state, &native,
+            ODBC(connection_, SQLGetDiagRecW, SQLSMALLINT(SQL_HANDLE_STMT), Statement(), SQLSMALLINT(1), state, &native,
                  message, SQLSMALLINT(511), &messageLength);
             message[511] = 0;
             Trace(connection_, "get data error for column: %u  msg: %s", unsigned(b.number),
                   WideToUtf8(message, 511).c_str());
             break;
         }
-        if (rc == SQL_SUCCESS_WITH_INFO && truncated(connection_, statement_)) {
+        if (rc == SQL_SUCCESS_WITH_INFO && truncated(connection_, Statement())) {
             size_t n = 0;
             while (n < chunkChars && wide[n]) ++n;
             text.insert(text.end(), wide, wide + n);
@@ -337,14 +324,14 @@ void ODBCCursor::ReadLongText(ColumnBinding& b) {
 }
 
 void ODBCCursor::GetRowValues() {
-    Trace(connection_, "ENTER GetRowValues: %p", statement_);
+    Trace(connection_, "ENTER GetRowValues: %p", Statement());
     rowLoaded_ = true;
     for (auto& binding : bindings_) {
         ColumnBinding& b = *binding;
         if (!connection_->allowsBinds && !isLongColumn(b.sqlType)) {
             Target t = targetFor(b);
             if (t.readable && t.target)
-                ODBC(connection_, SQLGetData, statement_, b.number, t.cType, t.target, t.bufferLength, &b.length);
+                ODBC(connection_, SQLGetData, Statement(), b.number, t.cType, t.target, t.bufferLength, &b.length);
         }
         if (b.sqlType == SQL_LONGVARBINARY) ReadLongBinary(b);
         else if (isLongText(b.sqlType)) ReadLongText(b);
@@ -378,17 +365,17 @@ void ODBCCursor::GetRowValues() {
 }
 
 int64_t ODBCCursor::RecordCount() {
-    Trace(connection_, "ENTER RecordCount: %p", statement_);
+    Trace(connection_, "ENTER RecordCount: %p", Statement());
     return -1;
 }
 
 int64_t ODBCCursor::ColumnCount() {
-    Trace(connection_, "ENTER ColumnCount: %p", statement_);
+    Trace(connection_, "ENTER ColumnCount: %p", Statement());
     return columnCount_;
 }
 
 HostString ODBCCursor::ColumnName(int64_t index) {
-    Trace(connection_, "ENTER ColumnName(%ld): %p", long(index), statement_);
+    Trace(connection_, "ENTER ColumnName(%ld): %p", long(index), Statement());
     if (!ColumnInRange(index)) return nullptr;
     const ColumnBinding& b = *bindings_[size_t(index)];
     const std::string name = WideToUtf8(b.name, 256);
@@ -396,35 +383,35 @@ HostString ODBCCursor::ColumnName(int64_t index) {
 }
 
 int64_t ODBCCursor::ColumnType(int64_t index) {
-    Trace(connection_, "ENTER ColumnType(%ld): %p", long(index), statement_);
+    Trace(connection_, "ENTER ColumnType(%ld): %p", long(index), Statement());
     if (!ColumnInRange(index)) return HOST_TYPE_NULL;
     return bindings_[size_t(index)]->hostType;
 }
 
 bool ODBCCursor::NextRecord() {
-    Trace(connection_, "ENTER NextRecord: %p", statement_);
-    if (statement_ == SQL_NULL_HSTMT) return false;  // its connection was closed
+    Trace(connection_, "ENTER NextRecord: %p", Statement());
+    if (!Statement()) return false;  // its connection was closed
     CleanupRow();
-    const SQLRETURN rc = ODBC(connection_, SQLFetch, statement_);
+    const SQLRETURN rc = ODBC(connection_, SQLFetch, Statement());
     if (Succeeded(rc)) {
         GetRowValues();
         return true;
     }
     rowLoaded_ = false;
-    if (rc != SQL_NO_DATA) SetErrorFromStatement(connection_, statement_);
+    if (rc != SQL_NO_DATA) SetErrorFromStatement(connection_, Statement());
     return false;
 }
 
 void ODBCCursor::Scroll(SQLSMALLINT orientation, const char* name) {
-    Trace(connection_, "ENTER %s: %p", name, statement_);
-    if (statement_ == SQL_NULL_HSTMT) return;
+    Trace(connection_, "ENTER %s: %p", name, Statement());
+    if (!Statement()) return;
     CleanupRow();
-    const SQLRETURN rc = ODBC(connection_, SQLFetchScroll, statement_, orientation, SQLLEN(0));
+    const SQLRETURN rc = ODBC(connection_, SQLFetchScroll, Statement(), orientation, SQLLEN(0));
     if (!Succeeded(rc)) {
         // No row now: the bound areas still hold the row before, which an
         // edit must not take for the current one.
         rowLoaded_ = false;
-        SetErrorFromStatement(connection_, statement_);
+        SetErrorFromStatement(connection_, Statement());
         return;
     }
     GetRowValues();
@@ -595,8 +582,8 @@ bool ODBCCursor::BuildWhereClause() {
     // Also without a current row the clause of an earlier row must not stay:
     // it would name a row that is not the current one.
     whereClause_.clear();
-    if (!rowLoaded_) return true;
-    Trace(connection_, "ENTER BuildWhereClause: %p", statement_);
+    if (!RowLoaded()) return true;
+    Trace(connection_, "ENTER BuildWhereClause: %p", Statement());
     if (tableName_.empty()) {
         tableName_ = TableNameFromSelect(sql_);
         if (tableName_.empty()) return true;
@@ -625,9 +612,9 @@ bool ODBCCursor::BuildWhereClause() {
 
 void ODBCCursor::EditRecord() {
     if (!connection_) return;
-    Trace(connection_, "ENTER EditRecord: %p", statement_);
+    Trace(connection_, "ENTER EditRecord: %p", Statement());
     ClearLastError(connection_);
-    if (!rowLoaded_) {
+    if (!RowLoaded()) {
         SetLastError(connection_, 9003, kNoCurrentRecord);
         return;
     }
@@ -638,7 +625,7 @@ void ODBCCursor::EditRecord() {
 
 void ODBCCursor::DeleteRecord() {
     if (!connection_) return;
-    Trace(connection_, "ENTER DeleteRecord: %p", statement_);
+    Trace(connection_, "ENTER DeleteRecord: %p", Statement());
     ClearLastError(connection_);
     if (!BuildWhereClause()) return;
     if (whereClause_.empty()) {
@@ -653,7 +640,7 @@ void ODBCCursor::DeleteRecord() {
 }
 
 void ODBCCursor::UpdateRecord(FieldChange* first) {
-    Trace(connection_, "ENTER UpdateRecord: %p", statement_);
+    Trace(connection_, "ENTER UpdateRecord: %p", Statement());
     if (!connection_) return;
     ClearLastError(connection_);
     if (!BuildWhereClause()) return;
@@ -661,14 +648,14 @@ void ODBCCursor::UpdateRecord(FieldChange* first) {
         SetLastError(connection_, 9000, kNotUnique);
         return;
     }
-    Trace(connection_, "ENTER FieldKey: %p", statement_);
+    Trace(connection_, "ENTER FieldKey: %p", Statement());
     EditConnection edit(connection_);
     if (!edit.ready(connection_)) return;
     ODBCConnection* c = edit.get();
 
-    SQLHSTMT statement = SQL_NULL_HSTMT;
-    SQLRETURN rc = ODBC(c, SQLAllocStmt, c->hdbc, &statement);
-    if (!Succeeded(rc)) statement = SQL_NULL_HSTMT;
+    StatementHandle handle(c);
+    SQLRETURN rc = handle.Allocate();  // a failure makes the connection's diagnostic the error
+    const SQLHSTMT statement = handle.get();
 
     size_t count = 0;
     for (FieldChange* change = first; change; change = change->next) ++count;
@@ -723,7 +710,6 @@ void ODBCCursor::UpdateRecord(FieldChange* first) {
 
     if (!Succeeded(rc)) {
         if (statement) SetErrorFromStatement(c, statement);
-        else SetErrorFromConnection(c);
     } else {
         WideText wide = MakeWide(HOST_ENCODING_UTF8, sql.data(), sql.size());
         rc = ODBC(c, SQLPrepareW, statement, wide.data(), wide.length);
@@ -736,29 +722,29 @@ void ODBCCursor::UpdateRecord(FieldChange* first) {
             SetErrorFromStatement(c, statement);
         }
     }
-    if (statement) ODBC(c, SQLFreeStmt, statement, SQLUSMALLINT(SQL_DROP));
+    handle.Free();
     edit.reportTo(connection_);
 }
 
 int64_t ODBCCursor::FieldKey(int64_t index) {
-    Trace(connection_, "ENTER FieldKey(%ld): %p", long(index), statement_);
+    Trace(connection_, "ENTER FieldKey(%ld): %p", long(index), Statement());
     return 0;
 }
 
 void ODBCCursor::ColumnValue(int64_t index, void** value, int32_t* type, int64_t* length) {
-    Trace(connection_, "ENTER ColumnValue(%ld): %p", long(index), statement_);
+    Trace(connection_, "ENTER ColumnValue(%ld): %p", long(index), Statement());
     if (type) *type = HOST_TYPE_NULL;
     if (length) *length = 0;
     if (value) *value = nullptr;
     if (!ColumnInRange(index)) {
-        Trace(connection_, "column out of range: %p", statement_);
+        Trace(connection_, "column out of range: %p", Statement());
         return;
     }
     ColumnBinding& b = *bindings_[size_t(index)];
     if (b.length == SQL_NULL_DATA) {
         b.value[0] = 0;
         if (value) *value = b.value;
-        Trace(connection_, "value is NULL: %p", statement_);
+        Trace(connection_, "value is NULL: %p", Statement());
         return;
     }
     if (isText(b.sqlType)) {
@@ -772,19 +758,19 @@ void ODBCCursor::ColumnValue(int64_t index, void** value, int32_t* type, int64_t
         if (type) *type = HOST_TYPE_STRING_OBJECT;
         if (length) *length = 8;
         if (value) *value = &g_columnTextSlot;
-        Trace(connection_, "ColumnValue: %p sqlType: %d type: %d length: %ld text: %.*s", statement_, int(b.sqlType),
+        Trace(connection_, "ColumnValue: %p sqlType: %d type: %d length: %ld text: %.*s", Statement(), int(b.sqlType),
               HOST_TYPE_STRING_OBJECT, long(b.length), int(size), static_cast<const char*>(bytes));
         return;
     }
     if (type) *type = int32_t(b.hostType);
     if (length) *length = b.length;
     if (value) *value = b.longData ? static_cast<void*>(b.longData) : static_cast<void*>(b.value);
-    Trace(connection_, "ColumnValue: %p sqlType: %d type: %u length: %ld", statement_, int(b.sqlType),
+    Trace(connection_, "ColumnValue: %p sqlType: %d type: %u length: %ld", Statement(), int(b.sqlType),
           unsigned(b.hostType), long(b.length));
 }
 
 char* ODBCCursor::ColumnValueAsString(int64_t index, int64_t* length, bool* mustFree) {
-    Trace(connection_, "ENTER ColumnValueAsString(%ld): %p", long(index), statement_);
+    Trace(connection_, "ENTER ColumnValueAsString(%ld): %p", long(index), Statement());
     void* value = nullptr;
     int32_t type = 0;
     int64_t valueLength = 0;

@@ -74,14 +74,14 @@ uint32_t MapSqlTypeToHostType(SQLSMALLINT sqlType);
 // there is none.
 std::string TableNameFromSelect(const std::string& sql);
 
-class ODBCCursor : public RbCursor, private StatementHolder {
+class ODBCCursor : public RbCursor {
 public:
-    // Holds one reference to the connection. With `ownsStatement` the cursor
-    // frees the statement; otherwise it only closes its result, and
-    // `keepAlive` (held until then) keeps the statement's handle from being
-    // freed while the cursor reads from it.
-    ODBCCursor(ODBCConnection* connection, SQLHSTMT statement, const char* sql, bool ownsStatement,
-               std::shared_ptr<void> keepAlive = nullptr);
+    // Holds one reference to the connection, and the statement as long as
+    // it lives. With `ownsStatement` the statement is the cursor's alone and
+    // goes with it; otherwise it belongs to a prepared statement, and the
+    // cursor only closes its result.
+    ODBCCursor(ODBCConnection* connection, std::shared_ptr<StatementHandle> statement, const char* sql,
+               bool ownsStatement);
     ~ODBCCursor() override;
     ODBCCursor(const ODBCCursor&) = delete;
     ODBCCursor& operator=(const ODBCCursor&) = delete;
@@ -102,14 +102,16 @@ public:
     // The value as text; the caller frees it with free() when mustFree is set.
     char* ColumnValueAsString(int64_t index, int64_t* length, bool* mustFree);
 
-    SQLHSTMT Statement() const { return statement_; }
+    // The statement's handle; none once its connection has closed.
+    SQLHSTMT Statement() const { return statement_ ? statement_->get() : SQL_NULL_HSTMT; }
     // The statement has moved on to its next result: its columns are
     // described and bound anew.
     void RebindColumns();
 
 private:
-    // The connection closes: the result ends, what was read stays readable.
-    void ConnectionClosing() override;
+    // A row is loaded, and the connection has not closed since (what was
+    // read stays readable, but names no row any more).
+    bool RowLoaded() const { return rowLoaded_ && Statement(); }
     void CreateBindings();
     void CleanupBindings();
     void CleanupRow();
@@ -126,7 +128,7 @@ private:
     bool FindKeyColumns();
     std::string Condition(int64_t column);
 
-    SQLHSTMT statement_ = SQL_NULL_HSTMT;
+    std::shared_ptr<StatementHandle> statement_;
     ODBCConnection* connection_ = nullptr;
     SQLSMALLINT columnCount_ = 0;
     std::string whereClause_;
@@ -137,7 +139,6 @@ private:
     bool rowLoaded_ = false;
     bool ownsStatement_ = false;
     std::vector<std::unique_ptr<ColumnBinding>> bindings_;
-    std::shared_ptr<void> keepAlive_;
 };
 
 }  // namespace corvane

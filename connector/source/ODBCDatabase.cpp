@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,6 @@
 
 namespace corvane {
 
-DbEngineTable* EngineTable();
-DbCursorTable* CursorTable();
-HostObject WrapCursor(CursorHandle* handle);
-void CloseCursor(CursorHandle* handle);
-
 namespace {
 
 // A connection text is at most this long.
@@ -27,36 +23,23 @@ constexpr size_t kMaxConnectionText = 4095;
 // The one environment of the process: made at the first connect, never freed.
 SQLHENV g_environment = SQL_NULL_HENV;
 
-// An ODBC handle with one owner, freed with `Free` unless released.
-template <class Handle, void (*Free)(ODBCConnection*, Handle)>
-class UniqueHandle {
+// A connection handle being connected: freed unless released.
+class ConnectionHandle {
 public:
-    explicit UniqueHandle(ODBCConnection* connection, Handle handle = nullptr)
-        : connection_(connection), handle_(handle) {}
-    ~UniqueHandle() {
-        if (handle_) Free(connection_, handle_);
+    explicit ConnectionHandle(ODBCConnection* connection) : connection_(connection) {}
+    ~ConnectionHandle() {
+        if (handle_) ODBC(connection_, SQLFreeConnect, handle_);
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    Handle* out() { return &handle_; }
-    Handle get() const { return handle_; }
-    Handle release() {
-        Handle h = handle_;
-        handle_ = nullptr;
-        return h;
-    }
+    ConnectionHandle(const ConnectionHandle&) = delete;
+    ConnectionHandle& operator=(const ConnectionHandle&) = delete;
+    SQLHDBC* out() { return &handle_; }
+    SQLHDBC get() const { return handle_; }
+    void release() { handle_ = SQL_NULL_HDBC; }
 
 private:
     ODBCConnection* connection_;
-    Handle handle_;
+    SQLHDBC handle_ = SQL_NULL_HDBC;
 };
-
-void dropStatement(ODBCConnection* connection, SQLHSTMT h) { ODBC(connection, SQLFreeStmt, h, SQLUSMALLINT(SQL_DROP)); }
-void freeConnection(ODBCConnection* connection, SQLHDBC h) { ODBC(connection, SQLFreeConnect, h); }
-
-// A statement of one select or statement; a connection handle being connected.
-using StatementHandle = UniqueHandle<SQLHSTMT, dropStatement>;
-using ConnectionHandle = UniqueHandle<SQLHDBC, freeConnection>;
 
 // Room for an unsigned 32-bit answer that some drivers write as a full
 // machine word; the value is read from its first 32 bits.
@@ -65,20 +48,9 @@ union IntegerAnswer {
     SQLUINTEGER narrow;
 };
 
-// Allocates a statement on the connection; on failure the connection's
-// diagnostic becomes the error and the handle is empty.
-SQLRETURN allocateStatement(ODBCConnection* connection, SQLHSTMT* statement) {
-    *statement = SQL_NULL_HSTMT;
-    const SQLRETURN rc = ODBC(connection, SQLAllocStmt, connection->hdbc, statement);
-    if (!Succeeded(rc)) {
-        SetErrorFromConnection(connection);
-        *statement = SQL_NULL_HSTMT;
-    }
-    return rc;
-}
-
-std::vector<std::pair<ODBCConnection*, StatementHolder*>>& statementHolders() {
-    static std::vector<std::pair<ODBCConnection*, StatementHolder*>> list;
+// The statement handles of every connection.
+std::vector<std::pair<ODBCConnection*, StatementHandle*>>& statementHandles() {
+    static std::vector<std::pair<ODBCConnection*, StatementHandle*>> list;
     return list;
 }
 
@@ -138,25 +110,24 @@ void ODBCSelectThread::Run() {
     if (!BeginQuery(connection_)) return;
     Trace(connection_, "ENTER ODBCSelectThread::Run");
     ClearLastError(connection_);
-    SQLHSTMT raw;
-    if (Succeeded(allocateStatement(connection_, &raw))) {
-        StatementHandle statement(connection_, raw);
+    auto statement = std::make_shared<StatementHandle>(connection_);
+    if (Succeeded(statement->Allocate())) {
         if (connection_->ScrollableCursor)
-            ODBC(connection_, SQLSetStmtAttr, statement.get(), SQLINTEGER(SQL_ATTR_CURSOR_SCROLLABLE),
+            ODBC(connection_, SQLSetStmtAttr, statement->get(), SQLINTEGER(SQL_ATTR_CURSOR_SCROLLABLE),
                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_SCROLLABLE)), SQLINTEGER(0));
         if (connection_->Timeout > 0)
-            ODBC(connection_, SQLSetStmtAttr, statement.get(), SQLINTEGER(SQL_ATTR_QUERY_TIMEOUT),
+            ODBC(connection_, SQLSetStmtAttr, statement->get(), SQLINTEGER(SQL_ATTR_QUERY_TIMEOUT),
                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connection_->Timeout)), SQLINTEGER(0));
         WideText wide = MakeWide(HOST_ENCODING_UTF8, text_.data(), text_.size());
         void* token = fw::DetachFromHost();
-        const SQLRETURN rc = ODBC(connection_, SQLExecDirectW, statement.get(), wide.data(), wide.length);
+        const SQLRETURN rc = ODBC(connection_, SQLExecDirectW, statement->get(), wide.data(), wide.length);
         fw::AttachToHost(token);
         if (!Succeeded(rc)) {
-            SetErrorFromStatement(connection_, statement.get());
+            SetErrorFromStatement(connection_, statement->get());
         } else {
             SQLLEN rows = 0;
-            if (Succeeded(ODBC(connection_, SQLRowCount, statement.get(), &rows))) connection_->lastRowCount = rows;
-            auto* cursor = new ODBCCursor(connection_, statement.release(), text_.str().c_str(), true);
+            if (Succeeded(ODBC(connection_, SQLRowCount, statement->get(), &rows))) connection_->lastRowCount = rows;
+            auto* cursor = new ODBCCursor(connection_, std::move(statement), text_.str().c_str(), true);
             connection_->lastSelectCursor = cursor;
             auto* handle = new CursorHandle{cursor, nullptr};
             result = WrapCursor(handle);
@@ -449,25 +420,37 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
     return connection->hdbc != SQL_NULL_HDBC;
 }
 
-void RegisterStatementHolder(ODBCConnection* connection, StatementHolder* holder) {
-    statementHolders().emplace_back(connection, holder);
+SQLRETURN StatementHandle::Allocate() {
+    Free();
+    const SQLRETURN rc =
+        ODBC(connection_, SQLAllocHandle, SQLSMALLINT(SQL_HANDLE_STMT), connection_->hdbc, &handle_);
+    if (!Succeeded(rc)) {
+        handle_ = SQL_NULL_HSTMT;
+        SetErrorFromConnection(connection_);
+        return rc;
+    }
+    statementHandles().emplace_back(connection_, this);
+    return rc;
 }
 
-void UnregisterStatementHolder(ODBCConnection* connection, StatementHolder* holder) {
-    auto& list = statementHolders();
-    list.erase(std::remove(list.begin(), list.end(), std::make_pair(connection, holder)), list.end());
+void StatementHandle::Free() {
+    if (!handle_) return;
+    auto& list = statementHandles();
+    list.erase(std::remove(list.begin(), list.end(), std::make_pair(connection_, this)), list.end());
+    ODBC(connection_, SQLFreeHandle, SQLSMALLINT(SQL_HANDLE_STMT), handle_);
+    handle_ = SQL_NULL_HSTMT;
 }
 
 void ODBCCloseDatabase(ODBCConnection* connection) {
     Trace(connection, "ENTER ODBCCloseDatabase(%p)", static_cast<void*>(connection));
     if (!connection->hdbc) return;
     ClearLastError(connection);
-    // Results and prepared statements that outlive the connection let go of
+    // Results and prepared statements that outlive the connection lose
     // their handles first; then the driver also lets the connection go.
-    std::vector<StatementHolder*> holders;
-    for (const auto& [owner, holder] : statementHolders())
-        if (owner == connection) holders.push_back(holder);
-    for (StatementHolder* holder : holders) holder->ConnectionClosing();
+    std::vector<StatementHandle*> statements;
+    for (const auto& [owner, statement] : statementHandles())
+        if (owner == connection) statements.push_back(statement);
+    for (StatementHandle* statement : statements) statement->Free();
     if (!Succeeded(ODBC(connection, SQLDisconnect, connection->hdbc))) SetErrorFromConnection(connection);
     ODBC(connection, SQLFreeConnect, connection->hdbc);
     connection->hdbc = SQL_NULL_HDBC;
@@ -527,10 +510,9 @@ SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEnco
     if (!BeginQuery(connection)) return SQL_ERROR;
     Trace(connection, "ENTER odbc_execDirect(%p, %s, %u)", static_cast<void*>(connection), text, unsigned(encoding));
     ClearLastError(connection);
-    SQLHSTMT raw;
-    SQLRETURN rc = allocateStatement(connection, &raw);
+    StatementHandle statement(connection);
+    SQLRETURN rc = statement.Allocate();
     if (Succeeded(rc)) {
-        StatementHandle statement(connection, raw);
         WideText wide = MakeWide(encoding, text, std::strlen(text));
         void* token = fw::DetachFromHost();
         rc = ODBC(connection, SQLExecDirectW, statement.get(), wide.data(), wide.length);
@@ -577,9 +559,8 @@ void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValu
         return;
     }
     ClearLastError(connection);
-    SQLHSTMT raw;
-    if (!Succeeded(allocateStatement(connection, &raw))) return;
-    StatementHandle statement(connection, raw);
+    StatementHandle statement(connection);
+    if (!Succeeded(statement.Allocate())) return;
 
     char quoteAnswer[10] = {};
     SQLSMALLINT quoteLength = 0;

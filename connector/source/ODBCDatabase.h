@@ -72,21 +72,27 @@ SQLHENV Environment(ODBCConnection* connection, bool* versionSet = nullptr);
 ODBCConnection* OpenOwnConnection(const char* connectionText);
 void CloseOwnConnection(ODBCConnection* connection);
 
-// What holds a statement handle of a connection (a cursor, a prepared
-// statement) registers itself while it does: before the connection
-// disconnects, each is told to let go of its handle, for the driver manager
-// frees every statement of a connection it frees, and a handle used after
-// that reads freed memory.
-class StatementHolder {
+// A statement handle of a connection, with one owner. It is freed when this
+// goes, or before that when its connection closes (and then reads none):
+// the driver manager frees every statement of a connection it frees, and a
+// handle used after that reads freed memory.
+class StatementHandle {
 public:
-    // Frees the handle, or forgets it when another holder frees it.
-    virtual void ConnectionClosing() = 0;
+    explicit StatementHandle(ODBCConnection* connection) : connection_(connection) {}
+    ~StatementHandle() { Free(); }
+    StatementHandle(const StatementHandle&) = delete;
+    StatementHandle& operator=(const StatementHandle&) = delete;
 
-protected:
-    ~StatementHolder() = default;
+    // Allocates the handle on the connection; a failure leaves it none and
+    // the connection's diagnostic the error. The ODBC result.
+    SQLRETURN Allocate();
+    SQLHSTMT get() const { return handle_; }
+    void Free();
+
+private:
+    ODBCConnection* connection_;
+    SQLHSTMT handle_ = SQL_NULL_HSTMT;
 };
-void RegisterStatementHolder(ODBCConnection* connection, StatementHolder* holder);
-void UnregisterStatementHolder(ODBCConnection* connection, StatementHolder* holder);
 
 // Connects a connection without a handle with the connection text.
 bool ODBCConnect(ODBCConnection* connection, const char* connectionText);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "connector/source/Corvane.h"
 #include "connector/source/FrameworkCalls.h"
 #include "connector/source/ODBCCursor.h"
 #include "connector/source/ODBCDatabase.h"
@@ -14,35 +15,6 @@
 namespace corvane {
 
 namespace {
-
-// A prepared statement handle; freed when the statement and every cursor
-// over it have let go, or when its connection closes before.
-class PreparedHandle : private StatementHolder {
-public:
-    PreparedHandle(ODBCConnection* connection, SQLHSTMT handle) : connection_(connection), handle_(handle) {
-        RegisterStatementHolder(connection_, this);
-    }
-    ~PreparedHandle() {
-        UnregisterStatementHolder(connection_, this);
-        ConnectionClosing();
-    }
-    PreparedHandle(const PreparedHandle&) = delete;
-    PreparedHandle& operator=(const PreparedHandle&) = delete;
-    SQLHSTMT get() const { return handle_; }
-
-private:
-    void ConnectionClosing() override {
-        if (handle_) ODBC(connection_, SQLFreeHandle, SQLSMALLINT(SQL_HANDLE_STMT), handle_);
-        handle_ = SQL_NULL_HSTMT;
-    }
-
-    ODBCConnection* connection_;
-    SQLHSTMT handle_;
-};
-
-SQLHSTMT handleOf(const std::shared_ptr<void>& handle) {
-    return handle ? static_cast<PreparedHandle*>(handle.get())->get() : SQL_NULL_HSTMT;
-}
 
 void setError(ODBCConnection* connection, const char* format, long value) {
     char text[160];
@@ -88,7 +60,7 @@ ODBCStatement::~ODBCStatement() {
     Release(connection_);
 }
 
-SQLHSTMT ODBCStatement::Handle() const { return handleOf(handle_); }
+SQLHSTMT ODBCStatement::Handle() const { return handle_ ? handle_->get() : SQL_NULL_HSTMT; }
 
 void ODBCStatement::Place(int64_t index, HostObject value) {
     const size_t at = size_t(index);
@@ -155,18 +127,14 @@ bool ODBCStatement::PrepareIfNeeded() {
         SetLastError(connection_, 1, "Not connected.");
         return false;
     }
-    SQLHSTMT handle = SQL_NULL_HSTMT;
-    if (!Succeeded(ODBC(connection_, SQLAllocHandle, SQLSMALLINT(SQL_HANDLE_STMT), connection_->hdbc, &handle))) {
-        SetErrorFromConnection(connection_);
-        return false;
-    }
+    auto handle = std::make_shared<StatementHandle>(connection_);
+    if (!Succeeded(handle->Allocate())) return false;
     WideText wide = MakeWide(encoding_, sql_.data(), sql_.size());
-    if (!Succeeded(ODBC(connection_, SQLPrepareW, handle, wide.data(), wide.length))) {
-        SetErrorFromStatement(connection_, handle);
-        ODBC(connection_, SQLFreeHandle, SQLSMALLINT(SQL_HANDLE_STMT), handle);
-        return false;  // the next run prepares again
+    if (!Succeeded(ODBC(connection_, SQLPrepareW, handle->get(), wide.data(), wide.length))) {
+        SetErrorFromStatement(connection_, handle->get());
+        return false;  // the handle goes; the next run prepares again
     }
-    handle_ = std::make_shared<PreparedHandle>(connection_, handle);
+    handle_ = std::move(handle);
     return true;
 }
 
@@ -338,7 +306,7 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
     if (!select) return nullptr;
     SQLLEN rows = 0;
     if (Succeeded(ODBC(connection_, SQLRowCount, statement, &rows))) connection_->lastRowCount = rows;
-    auto* cursor = new ODBCCursor(connection_, statement, sql_.c_str(), false, handle_);
+    auto* cursor = new ODBCCursor(connection_, handle_, sql_.c_str(), false);
     connection_->lastSelectCursor = cursor;
     return cursor;
 }

@@ -18,6 +18,7 @@ struct ODBCConnection;
 namespace corvane {
 
 class ODBCCursor;
+class StatementHandle;
 
 // The bind types, as ODBCPreparedStatement's constants name them.
 enum BindType : int32_t {
@@ -93,11 +94,9 @@ private:
     std::vector<HostObject> values_;
     std::vector<int32_t> types_;
     std::vector<std::unique_ptr<ParamBuffer>> buffers_;
-    std::shared_ptr<void> handle_;  // the prepared handle, shared with the cursors that read from it
+    std::shared_ptr<StatementHandle> handle_;  // the prepared handle, shared with the cursors that read from it
     HostEncodingCode encoding_;
 };
-
-ClassDefinition* PreparedStatementClass();
 
 // A new ODBCPreparedStatement object for the SQL text on the connection, or
 // none.
