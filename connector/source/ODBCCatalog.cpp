@@ -4,9 +4,11 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,9 +133,41 @@ HostObject wrap(CursorHandle* handle) {
     return recordSet;
 }
 
-bool notConnected(ODBCConnection* connection) {
-    if (connection->hdbc) return false;
+// An argument as a query's trace line prints it: a text as the framework
+// gives it, a number in decimal, an address in hexadecimal.
+struct Printed {
+    Printed(HostString text) : text(fw::CString(text)) {}
+    Printed(int64_t number) : text(std::to_string(number)) {}
+    Printed(const void* address) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%p", address);
+        text = buffer;
+    }
+    std::string text;
+};
+
+// The trace line "ENTER name(connection, printed...)"; then, on a connection
+// without a handle, the error 1 "Not connected.". True when connected.
+bool traced(ODBCConnection* connection, const char* name, std::initializer_list<Printed> printed) {
+    if (connection->traceOn) {
+        std::string arguments;
+        for (const Printed& argument : printed) arguments += ", " + argument.text;
+        Trace(connection, "ENTER %s(%p%s)", name, address(connection), arguments.c_str());
+    }
+    if (connection->hdbc) return true;
     SetLastError(connection, 1, "Not connected.");
+    return false;
+}
+
+// The opening of every query on an open connection: the trace line and the
+// test above; a nil text among `tested` ends the query with the last error
+// as it was; otherwise the error is cleared. True when the query goes on.
+bool opens(ODBCConnection* connection, const char* name, std::initializer_list<Printed> printed,
+           std::initializer_list<HostString> tested = {}) {
+    if (!traced(connection, name, printed)) return false;
+    for (HostString text : tested)
+        if (!text) return false;
+    ClearLastError(connection);
     return true;
 }
 
@@ -214,51 +248,38 @@ bool isTextAttribute(int32_t a) { return a == 105 || a == 106 || a == 109; }
 // ---- inner queries --------------------------------------------------------------
 
 CursorHandle* odbc_primary_keys(ODBCConnection* connection, const SQLWCHAR* table, SQLSMALLINT length) {
-    Trace(connection, "ENTER odbc_primary_keys(%p, %p, %d)", address(connection), address(table), int(length));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
+    if (!traced(connection, "odbc_primary_keys", {table, int64_t(length)}) || !table) return nullptr;
     static const ColumnList columns = {{"KeyName", 5},  {"TableName", 2},    {"ColumnName", 3},
                                        {"KeySeq", 4},   {"TableCatalog", 0}, {"TableSchema", 1}};
     return plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLPrimaryKeysW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), const_cast<SQLWCHAR*>(table), length);
+        return ODBC(connection, SQLPrimaryKeysW, s, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(table), length);
     });
 }
 
 CursorHandle* odbc_columns(ODBCConnection* connection, const SQLWCHAR* table, SQLSMALLINT length) {
-    Trace(connection, "ENTER odbc_columns(%p, %p, %d)", address(connection), address(table), int(length));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
+    if (!traced(connection, "odbc_columns", {table, int64_t(length)}) || !table) return nullptr;
     static const ColumnList columns = {{"TableName", 2}, {"ColumnName", 3}, {"DataType", 4}};
     return plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLColumnsW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), const_cast<SQLWCHAR*>(table), length,
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0));
+        return ODBC(connection, SQLColumnsW, s, nullptr, 0, nullptr, 0, const_cast<SQLWCHAR*>(table), length,
+                    nullptr, 0);
     });
 }
 
 // ---- schemas of the engine table ---------------------------------------------
 
 HostObject ODBCGetTableSchema(ODBCConnection* connection) {
-    Trace(connection, "ENTER ODBCGetTableSchema(%p)", address(connection));
-    if (notConnected(connection)) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCGetTableSchema", {})) return nullptr;
     CatalogText types(connection->ExtendedSchema ? kAllTableTypes : "'TABLE'");
     static const ColumnList columns = {
         {"TableName", 2}, {"TableType", 3, true}, {"Remarks", 4, true}, {"TableCatalog", 0, true},
         {"TableSchema", 1, true}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLTablesW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), static_cast<SQLWCHAR*>(nullptr),
-                    SQLSMALLINT(0), types.data(), types.length());
+        return ODBC(connection, SQLTablesW, s, nullptr, 0, nullptr, 0, nullptr, 0, types.data(), types.length());
     }));
 }
 
 HostObject ODBCGetIndexSchema(ODBCConnection* connection, HostString table) {
-    Trace(connection, "ENTER ODBCGetIndexSchema(%p, %s)", address(connection), fw::CString(table));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCGetIndexSchema", {table}, {table})) return nullptr;
     CatalogText name(table);
     static const ColumnList columns = {
         {"IndexName", 5},          {"TableName", 2, true},       {"NonUnique", 3, true},
@@ -267,17 +288,13 @@ HostObject ODBCGetIndexSchema(ODBCConnection* connection, HostString table) {
         {"AscOrDesc", 9, true},    {"Cardinality", 10, true},    {"Pages", 11, true},
         {"FilterCondition", 12, true}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLStatisticsW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), name.data(), name.length(),
+        return ODBC(connection, SQLStatisticsW, s, nullptr, 0, nullptr, 0, name.data(), name.length(),
                     SQLUSMALLINT(SQL_INDEX_UNIQUE), SQLUSMALLINT(SQL_QUICK));
     }));
 }
 
 HostObject ODBCGetFieldSchema(ODBCConnection* connection, HostString table) {
-    Trace(connection, "ENTER ODBCGetFieldSchema(%p, %s)", address(connection), fw::CString(table));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCGetFieldSchema", {table}, {table})) return nullptr;
     CatalogText name(table);
 
     // The key columns; a driver without primary keys leaves no error and
@@ -321,9 +338,7 @@ HostObject ODBCGetFieldSchema(ODBCConnection* connection, HostString table) {
     return wrap(copyCatalog(
         connection, headerOf(connection, columns),
         [&](SQLHSTMT s) {
-            return ODBC(connection, SQLColumnsW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                        static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), name.data(), name.length(),
-                        static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0));
+            return ODBC(connection, SQLColumnsW, s, nullptr, 0, nullptr, 0, name.data(), name.length(), nullptr, 0);
         },
         build));
 }
@@ -331,10 +346,7 @@ HostObject ODBCGetFieldSchema(ODBCConnection* connection, HostString table) {
 // ---- catalog methods ---------------------------------------------------------------
 
 HostObject ODBCPrimaryKeys(ODBCConnection* connection, HostString table) {
-    Trace(connection, "ENTER ODBCPrimaryKeys(%p, %s)", address(connection), fw::CString(table));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCPrimaryKeys", {table}, {table})) return nullptr;
     CatalogText name(table);
     CursorHandle* handle = odbc_primary_keys(connection, name.data(), name.length());
     // The result goes to the framework as it is, also when there is none.
@@ -344,10 +356,7 @@ HostObject ODBCPrimaryKeys(ODBCConnection* connection, HostString table) {
 }
 
 HostObject ODBCForeignKeys(ODBCConnection* connection, HostString primaryTable, HostString foreignTable) {
-    Trace(connection, "ENTER ODBCForeignKeys(%p, %s, %s)", address(connection), fw::CString(primaryTable),
-          fw::CString(foreignTable));
-    if (notConnected(connection)) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCForeignKeys", {primaryTable, foreignTable})) return nullptr;
     // A nil table is left out, as ODBC takes an absent one: all tables.
     CatalogText primary(primaryTable), foreign(foreignTable);
     static const ColumnList columns = {
@@ -357,81 +366,60 @@ HostObject ODBCForeignKeys(ODBCConnection* connection, HostString primaryTable, 
         {"ForeignKeyTableCatalog", 4}, {"ForeignKeyTableSchema", 5},  {"UpdateRule", 9},
         {"DeleteRule", 10}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLForeignKeysW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), primary.data(), primary.length(),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), static_cast<SQLWCHAR*>(nullptr),
-                    SQLSMALLINT(0), foreign.data(), foreign.length());
+        return ODBC(connection, SQLForeignKeysW, s, nullptr, 0, nullptr, 0, primary.data(), primary.length(),
+                    nullptr, 0, nullptr, 0, foreign.data(), foreign.length());
     }));
 }
 
 HostObject ODBCSpecialColumns(ODBCConnection* connection, int64_t identifierType, HostString table, int64_t scope,
                               int64_t nullable) {
-    Trace(connection, "ENTER ODBCSpecialColumns(%p, %s)", address(connection), fw::CString(table));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCSpecialColumns", {table}, {table})) return nullptr;
     CatalogText name(table);
     static const ColumnList columns = {{"Scope", 0},      {"ColumnName", 1},   {"DataType", 2},
                                        {"TypeName", 3},   {"ColumnSize", 4},   {"BufferLength", 5},
                                        {"DecimalDigits", 6}, {"PseudoColumn", 7}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLSpecialColumnsW, s, SQLUSMALLINT(identifierType), static_cast<SQLWCHAR*>(nullptr),
-                    SQLSMALLINT(0), static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), name.data(), name.length(),
-                    SQLUSMALLINT(scope), SQLUSMALLINT(nullable));
+        return ODBC(connection, SQLSpecialColumnsW, s, SQLUSMALLINT(identifierType), nullptr, 0, nullptr, 0,
+                    name.data(), name.length(), SQLUSMALLINT(scope), SQLUSMALLINT(nullable));
     }));
 }
 
 HostObject ODBCTablePrivileges(ODBCConnection* connection, HostString table) {
-    Trace(connection, "ENTER ODBCTablePrivileges(%p, %s)", address(connection), fw::CString(table));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCTablePrivileges", {table}, {table})) return nullptr;
     CatalogText name(table);
     static const ColumnList columns = {{"TableName", 2}, {"Grantor", 3},      {"Grantee", 4},    {"Privilege", 5},
                                        {"IsGrantable", 6}, {"TableCatalog", 0}, {"TableSchema", 1}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLTablePrivilegesW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), name.data(), name.length());
+        return ODBC(connection, SQLTablePrivilegesW, s, nullptr, 0, nullptr, 0, name.data(), name.length());
     }));
 }
 
 HostObject ODBCColumnPrivileges(ODBCConnection* connection, HostString table, HostString column) {
-    Trace(connection, "ENTER ODBCColumnPrivileges(%p, %s, %s)", address(connection), fw::CString(table),
-          fw::CString(column));
-    if (notConnected(connection)) return nullptr;
-    if (!table) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCColumnPrivileges", {table, column}, {table})) return nullptr;
     // A nil column is left out: the privileges of every column.
     CatalogText name(table), columnName(column);
     static const ColumnList columns = {{"ColumnName", 3}, {"Grantor", 4},   {"Grantee", 5},
                                        {"Privilege", 6},  {"IsGrantable", 7}, {"TableName", 2},
                                        {"TableCatalog", 0}, {"TableSchema", 1}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLColumnPrivilegesW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), name.data(), name.length(), columnName.data(),
-                    columnName.length());
+        return ODBC(connection, SQLColumnPrivilegesW, s, nullptr, 0, nullptr, 0, name.data(), name.length(),
+                    columnName.data(), columnName.length());
     }));
 }
 
 HostObject ODBCProcedures(ODBCConnection* connection) {
-    Trace(connection, "ENTER ODBCProcedures(%p)", address(connection));
-    if (notConnected(connection)) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCProcedures", {})) return nullptr;
     CatalogText pattern("%");
     static const ColumnList columns = {{"ProcedureName", 2},  {"ProcedureType", 7}, {"NumInputParams", 3},
                                        {"NumOutputParams", 4}, {"NumResultSets", 5}, {"Remarks", 6},
                                        {"ProcedureCatalog", 0}, {"ProcedureSchema", 1}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLProceduresW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), pattern.data(), pattern.length());
+        return ODBC(connection, SQLProceduresW, s, nullptr, 0, nullptr, 0, pattern.data(), pattern.length());
     }));
 }
 
 HostObject ODBCProcedureColumns(ODBCConnection* connection, HostString procedure) {
-    Trace(connection, "ENTER ODBCProcedureColumns(%p, %s)", address(connection), fw::CString(procedure));
-    if (notConnected(connection)) return nullptr;
-    if (!procedure) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCProcedureColumns", {procedure}, {procedure})) return nullptr;
     CatalogText name(procedure), pattern("%");
     static const ColumnList columns = {
         {"ColumnName", 3},       {"ColumnType", 4},     {"DataType", 5},      {"TypeName", 6},
@@ -439,16 +427,13 @@ HostObject ODBCProcedureColumns(ODBCConnection* connection, HostString procedure
         {"BufferLength", 8},     {"DecimalDigits", 9},  {"NumPrecRadix", 10}, {"Nullable", 11},
         {"Remarks", 12}};
     return wrap(plainCatalog(connection, columns, [&](SQLHSTMT s) {
-        return ODBC(connection, SQLProcedureColumnsW, s, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0),
-                    static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), name.data(), name.length(), pattern.data(),
-                    pattern.length());
+        return ODBC(connection, SQLProcedureColumnsW, s, nullptr, 0, nullptr, 0, name.data(), name.length(),
+                    pattern.data(), pattern.length());
     }));
 }
 
 HostObject ODBCGetSQLTypeInfo(ODBCConnection* connection, int64_t dataType) {
-    Trace(connection, "ENTER ODBCGetSQLTypeInfo(%p, %d)", address(connection), int(SQLSMALLINT(dataType)));
-    if (notConnected(connection)) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCGetSQLTypeInfo", {int64_t(SQLSMALLINT(dataType))})) return nullptr;
     static const ColumnList columns = {
         {"TypeName", 0},         {"DataType", 1},        {"ColumnSize", 2},        {"LiteralPrefix", 3},
         {"LiteralSuffix", 4},    {"CreateParams", 5},    {"Nullable", 6},          {"CaseSensitive", 7},
@@ -509,9 +494,7 @@ HostObject ODBCDriverNames(ODBCConnection* connection) {
 // ---- results, information and attributes ---------------------------------------
 
 bool ODBCNextRecordset(ODBCConnection* connection) {
-    Trace(connection, "ENTER ODBCNextRecordset(%p)", address(connection));
-    if (notConnected(connection)) return false;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCNextRecordset", {})) return false;
     ODBCCursor* cursor = connection->lastSelectCursor;
     if (!cursor) return false;
     // No further result and a failure alike answer false, with no error.
@@ -522,9 +505,7 @@ bool ODBCNextRecordset(ODBCConnection* connection) {
 
 HostObject ODBCGetInfo(ODBCConnection* connection, int64_t infoType) {
     const int32_t type = int32_t(infoType);
-    Trace(connection, "ENTER ODBCGetInfo(%p, %d)", address(connection), int(type));
-    if (notConnected(connection)) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCGetInfo", {int64_t(type)})) return nullptr;
     const InfoKind kind = infoKind(type);
     switch (kind) {
     case InfoKind::Short:
@@ -561,9 +542,7 @@ HostObject ODBCGetInfo(ODBCConnection* connection, int64_t infoType) {
 
 HostObject ODBCGetConnectionAttribute(ODBCConnection* connection, int64_t attribute) {
     const int32_t a = int32_t(attribute);
-    Trace(connection, "ENTER ODBCGetConnectionAttribute(%p, %d)", address(connection), int(a));
-    if (notConnected(connection)) return nullptr;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCGetConnectionAttribute", {int64_t(a)})) return nullptr;
     if (isIntegerAttribute(a)) {
         IntegerAnswer answer;
         if (!Succeeded(ODBC(connection, SQLGetConnectOption, connection->hdbc, SQLUSMALLINT(a),
@@ -593,9 +572,7 @@ HostObject ODBCGetConnectionAttribute(ODBCConnection* connection, int64_t attrib
 
 void ODBCSetConnectionAttribute(ODBCConnection* connection, int64_t attribute, int64_t value) {
     const int32_t a = int32_t(attribute);
-    Trace(connection, "ENTER ODBCSetConnectionAttribute(%p, %d)", address(connection), int(a));
-    if (notConnected(connection)) return;
-    ClearLastError(connection);
+    if (!opens(connection, "ODBCSetConnectionAttribute", {int64_t(a)})) return;
     if (!isIntegerAttribute(a)) {
         SetLastError(connection, 1, "Option not supported.");
         return;
