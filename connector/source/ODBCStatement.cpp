@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "connector/source/Corvane.h"
 #include "connector/source/FrameworkCalls.h"
@@ -44,6 +46,146 @@ bool readParts(HostObject date, std::initializer_list<std::pair<const char*, int
     for (auto& [name, out] : parts)
         if (!fw::PropertyInteger(date, name, out)) return false;
     return true;
+}
+
+// One parameter as its binder sees it.
+struct Parameter {
+    ODBCConnection* connection;
+    SQLHSTMT statement;
+    size_t index;     // 0-based; the parameter number is one more
+    HostObject value;
+    int32_t type;     // its bind type
+    ParamBuffer& buffer;
+    std::vector<fw::HostBytes>& held;  // texts that must live until the statement has run
+
+    SQLRETURN bind(SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize, SQLPOINTER data,
+                   SQLLEN bufferLength) {
+        return ODBC(connection, SQLBindParameter, statement, SQLUSMALLINT(index + 1), SQLSMALLINT(SQL_PARAM_INPUT),
+                    cType, sqlType, columnSize, SQLSMALLINT(0), data, bufferLength, &buffer.indicator);
+    }
+    // A number is bound first and then read into the value area; one that
+    // cannot be read is NULL.
+    SQLRETURN number(SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size, bool read) {
+        const SQLRETURN rc = bind(cType, sqlType, size, buffer.value, 0);
+        if (!read) buffer.indicator = SQL_NULL_DATA;
+        return rc;
+    }
+    // A value that cannot be read as the bind type asks: nothing runs.
+    std::optional<SQLRETURN> refuse(const char* format) {
+        setError(connection, format, long(index));
+        return std::nullopt;
+    }
+};
+
+// Binds one parameter: the ODBC result, or none when its value cannot be
+// read as its bind type asks (the error is then set).
+using Binder = std::optional<SQLRETURN> (*)(Parameter& p);
+
+// The properties of a variant that hold its number.
+constexpr char kIntegerValue[] = "IntegerValue";
+constexpr char kInt64Value[] = "Int64Value";
+constexpr char kSingleValue[] = "SingleValue";
+constexpr char kDoubleValue[] = "DoubleValue";
+
+// A number: the variant's property `name`, read with `reader` and stored in
+// the value area as a `Stored`.
+template <SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size, class Stored, auto reader, const char* name>
+std::optional<SQLRETURN> bindNumber(Parameter& p) {
+    return p.number(cType, sqlType, size, readInto<Stored>(p.buffer, reader, p.value, name));
+}
+
+std::optional<SQLRETURN> bindNull(Parameter& p) {
+    p.buffer.indicator = SQL_NULL_DATA;
+    return p.bind(SQL_C_CHAR, SQL_VARCHAR, 0, p.buffer.value, 0);
+}
+
+// Text as UTF-32, binary values as the bytes of the string in its own
+// encoding; a string of none is an empty text.
+std::optional<SQLRETURN> bindText(Parameter& p) {
+    constexpr const char* kNotText = "The value of parameter %ld is not a string value";
+    const bool binary = p.type == ODBC_TYPE_BINARY;
+    HostString text = nullptr;
+    if (!fw::PropertyString(p.value, "StringValue", &text)) return p.refuse(kNotText);
+    SQLPOINTER data = p.buffer.value;
+    SQLLEN bytes = 0;
+    if (text) {
+        fw::HostBytes held = binary ? fw::HostBytes::Read(text) : fw::HostBytes::Read(text, HOST_ENCODING_UTF32LE);
+        fw::UnlockString(text);
+        if (!held.ok()) return p.refuse(kNotText);
+        if (held.size() > 0) {
+            data = const_cast<char*>(held.data());
+            bytes = SQLLEN(held.size());
+            p.held.push_back(std::move(held));
+        }
+    }
+    p.buffer.indicator = bytes;
+    if (binary)
+        return p.bind(SQL_C_BINARY, SQL_LONGVARBINARY, static_cast<SQLULEN>(bytes > 0 ? bytes : 1), data, bytes);
+    const SQLULEN chars = static_cast<SQLULEN>(bytes) / sizeof(SQLWCHAR);
+    return p.bind(SQL_C_WCHAR, p.type == ODBC_TYPE_STRING ? SQL_WVARCHAR : SQL_WLONGVARCHAR, chars > 0 ? chars : 1,
+                  data, bytes);
+}
+
+// A date, time or time stamp from the value's date: its structure in the
+// value area, with the structure's size as the length and, as column size,
+// what ODBC defines for the SQL type (the characters of "yyyy-mm-dd",
+// "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss"; a smaller one drops the seconds of
+// a time stamp). A value of none is NULL.
+std::optional<SQLRETURN> bindDate(Parameter& p) {
+    const SQLSMALLINT cType = p.type == ODBC_TYPE_DATE ? SQL_C_DATE : p.type == ODBC_TYPE_TIME ? SQL_C_TIME
+                                                                                             : SQL_C_TIMESTAMP;
+    const SQLSMALLINT sqlType = SQLSMALLINT(p.type);  // SQL_TYPE_DATE, SQL_TYPE_TIME, SQL_TYPE_TIMESTAMP
+    const SQLLEN length = p.type == ODBC_TYPE_TIMESTAMP ? 16 : 6;
+    const SQLULEN columnSize = p.type == ODBC_TYPE_DATE ? 10 : p.type == ODBC_TYPE_TIME ? 8 : 19;
+    if (!p.value) {
+        p.buffer.indicator = SQL_NULL_DATA;
+        return p.bind(cType, sqlType, ~static_cast<SQLULEN>(0), p.buffer.value, 0);
+    }
+    HostObject date = nullptr;
+    int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool read = fw::PropertyObject(p.value, "DateValue", &date) && date;
+    if (read) {
+        if (p.type == ODBC_TYPE_DATE) read = readParts(date, {{"Day", &day}, {"Month", &month}, {"Year", &year}});
+        else if (p.type == ODBC_TYPE_TIME)
+            read = readParts(date, {{"Hour", &hour}, {"Minute", &minute}, {"Second", &second}});
+        else
+            read = readParts(date, {{"Day", &day}, {"Month", &month}, {"Year", &year}, {"Hour", &hour},
+                                    {"Minute", &minute}, {"Second", &second}});
+    }
+    fw::UnlockObject(date);
+    if (!read) return p.refuse("The value of parameter %ld is not a date value");
+    if (p.type == ODBC_TYPE_DATE)
+        store(p.buffer, SQL_DATE_STRUCT{SQLSMALLINT(year), SQLUSMALLINT(month), SQLUSMALLINT(day)});
+    else if (p.type == ODBC_TYPE_TIME)
+        store(p.buffer, SQL_TIME_STRUCT{SQLUSMALLINT(hour), SQLUSMALLINT(minute), SQLUSMALLINT(second)});
+    else
+        store(p.buffer, SQL_TIMESTAMP_STRUCT{SQLSMALLINT(year), SQLUSMALLINT(month), SQLUSMALLINT(day),
+                                             SQLUSMALLINT(hour), SQLUSMALLINT(minute), SQLUSMALLINT(second), 0});
+    p.buffer.indicator = length;
+    return p.bind(cType, sqlType, columnSize, p.buffer.value, 0);
+}
+
+// Each bind type with its binder; a type not here binds nothing.
+const std::pair<int32_t, Binder> kBinders[] = {
+    {ODBC_TYPE_NULL, bindNull},
+    {ODBC_TYPE_STRING, bindText},
+    {ODBC_TYPE_LONGSTRING, bindText},
+    {ODBC_TYPE_BINARY, bindText},
+    {ODBC_TYPE_INTEGER, bindNumber<SQL_C_SLONG, SQL_INTEGER, 4, int32_t, fw::PropertyInteger, kIntegerValue>},
+    {ODBC_TYPE_SMALLINT, bindNumber<SQL_C_SSHORT, SQL_SMALLINT, 2, int16_t, fw::PropertyInteger, kIntegerValue>},
+    {ODBC_TYPE_TINYINT, bindNumber<SQL_C_STINYINT, SQL_TINYINT, 1, int8_t, fw::PropertyInteger, kIntegerValue>},
+    {ODBC_TYPE_BIGINT, bindNumber<SQL_C_SBIGINT, SQL_BIGINT, 8, int64_t, fw::PropertyInt64, kInt64Value>},
+    {ODBC_TYPE_FLOAT, bindNumber<SQL_C_FLOAT, SQL_REAL, 4, float, fw::PropertySingle, kSingleValue>},
+    {ODBC_TYPE_DOUBLE, bindNumber<SQL_C_DOUBLE, SQL_DOUBLE, 8, double, fw::PropertyDouble, kDoubleValue>},
+    {ODBC_TYPE_DATE, bindDate},
+    {ODBC_TYPE_TIME, bindDate},
+    {ODBC_TYPE_TIMESTAMP, bindDate},
+};
+
+Binder binderOf(int32_t type) {
+    for (const auto& [bindType, binder] : kBinders)
+        if (bindType == type) return binder;
+    return nullptr;
 }
 
 }  // namespace
@@ -160,134 +302,13 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
     // The UTF-32 texts of string parameters, held until the statement has run.
     std::vector<fw::HostBytes> texts;
     for (size_t i = 0; i < bound; ++i) {
-        ParamBuffer& buffer = *buffers_[i];
-        buffer.indicator = 0;
-        HostObject value = values_[i];
-        const int32_t type = types_[i];
-        const auto bind = [&](SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize, SQLPOINTER data,
-                              SQLLEN bufferLength) {
-            return ODBC(connection_, SQLBindParameter, statement, SQLUSMALLINT(i + 1), SQLSMALLINT(SQL_PARAM_INPUT),
-                        cType, sqlType, columnSize, SQLSMALLINT(0), data, bufferLength, &buffer.indicator);
-        };
-        // Numbers are bound first and then read into the value area; one
-        // that cannot be read is NULL.
-        const auto number = [&](SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size, auto read) {
-            const SQLRETURN rc = bind(cType, sqlType, size, buffer.value, 0);
-            if (!read()) buffer.indicator = SQL_NULL_DATA;
-            return rc;
-        };
-        SQLRETURN rc = SQL_SUCCESS;
-        switch (type) {
-        case ODBC_TYPE_NULL:
-            buffer.indicator = SQL_NULL_DATA;
-            rc = bind(SQL_C_CHAR, SQL_VARCHAR, 0, buffer.value, 0);
-            break;
-        case ODBC_TYPE_STRING:
-        case ODBC_TYPE_LONGSTRING:
-        case ODBC_TYPE_BINARY: {
-            const bool binary = type == ODBC_TYPE_BINARY;
-            HostString text = nullptr;
-            if (!fw::PropertyString(value, "StringValue", &text)) {
-                setError(connection_, "The value of parameter %ld is not a string value", long(i));
-                return nullptr;
-            }
-            SQLPOINTER data = buffer.value;
-            SQLLEN bytes = 0;
-            if (text) {  // a string of none is an empty text
-                fw::HostBytes held = binary ? fw::HostBytes::Read(text) : fw::HostBytes::Read(text, HOST_ENCODING_UTF32LE);
-                fw::UnlockString(text);
-                if (!held.ok()) {
-                    setError(connection_, "The value of parameter %ld is not a string value", long(i));
-                    return nullptr;
-                }
-                if (held.size() > 0) {
-                    data = const_cast<char*>(held.data());
-                    bytes = SQLLEN(held.size());
-                    texts.push_back(std::move(held));
-                }
-            }
-            buffer.indicator = bytes;
-            if (binary) {
-                rc = bind(SQL_C_BINARY, SQL_LONGVARBINARY, static_cast<SQLULEN>(bytes > 0 ? bytes : 1), data, bytes);
-            } else {
-                const SQLULEN chars = static_cast<SQLULEN>(bytes) / sizeof(SQLWCHAR);
-                rc = bind(SQL_C_WCHAR, type == ODBC_TYPE_STRING ? SQL_WVARCHAR : SQL_WLONGVARCHAR,
-                          chars > 0 ? chars : 1, data, bytes);
-            }
-            break;
-        }
-        case ODBC_TYPE_INTEGER:
-            rc = number(SQL_C_SLONG, SQL_INTEGER, 4,
-                        [&] { return readInto<int32_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
-            break;
-        case ODBC_TYPE_SMALLINT:
-            rc = number(SQL_C_SSHORT, SQL_SMALLINT, 2,
-                        [&] { return readInto<int16_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
-            break;
-        case ODBC_TYPE_TINYINT:
-            rc = number(SQL_C_STINYINT, SQL_TINYINT, 1,
-                        [&] { return readInto<int8_t>(buffer, fw::PropertyInteger, value, "IntegerValue"); });
-            break;
-        case ODBC_TYPE_BIGINT:
-            rc = number(SQL_C_SBIGINT, SQL_BIGINT, 8,
-                        [&] { return readInto<int64_t>(buffer, fw::PropertyInt64, value, "Int64Value"); });
-            break;
-        case ODBC_TYPE_FLOAT:
-            rc = number(SQL_C_FLOAT, SQL_REAL, 4,
-                        [&] { return readInto<float>(buffer, fw::PropertySingle, value, "SingleValue"); });
-            break;
-        case ODBC_TYPE_DOUBLE:
-            rc = number(SQL_C_DOUBLE, SQL_DOUBLE, 8,
-                        [&] { return readInto<double>(buffer, fw::PropertyDouble, value, "DoubleValue"); });
-            break;
-        case ODBC_TYPE_DATE:
-        case ODBC_TYPE_TIME:
-        case ODBC_TYPE_TIMESTAMP: {
-            const SQLSMALLINT cType = type == ODBC_TYPE_DATE ? SQL_C_DATE : type == ODBC_TYPE_TIME ? SQL_C_TIME
-                                                                                                 : SQL_C_TIMESTAMP;
-            const SQLSMALLINT sqlType = SQLSMALLINT(type);  // SQL_TYPE_DATE, SQL_TYPE_TIME, SQL_TYPE_TIMESTAMP
-            // The structure's size is the length; the column size is what ODBC
-            // defines for the SQL type: the characters of "yyyy-mm-dd",
-            // "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss". A smaller one drops the
-            // seconds of a time stamp.
-            const SQLLEN length = type == ODBC_TYPE_TIMESTAMP ? 16 : 6;
-            const SQLULEN columnSize = type == ODBC_TYPE_DATE ? 10 : type == ODBC_TYPE_TIME ? 8 : 19;
-            if (!value) {
-                buffer.indicator = SQL_NULL_DATA;
-                rc = bind(cType, sqlType, ~static_cast<SQLULEN>(0), buffer.value, 0);
-                break;
-            }
-            HostObject date = nullptr;
-            int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-            bool read = fw::PropertyObject(value, "DateValue", &date) && date;
-            if (read) {
-                if (type == ODBC_TYPE_DATE) read = readParts(date, {{"Day", &day}, {"Month", &month}, {"Year", &year}});
-                else if (type == ODBC_TYPE_TIME)
-                    read = readParts(date, {{"Hour", &hour}, {"Minute", &minute}, {"Second", &second}});
-                else
-                    read = readParts(date, {{"Day", &day}, {"Month", &month}, {"Year", &year}, {"Hour", &hour},
-                                            {"Minute", &minute}, {"Second", &second}});
-            }
-            fw::UnlockObject(date);
-            if (!read) {
-                setError(connection_, "The value of parameter %ld is not a date value", long(i));
-                return nullptr;
-            }
-            if (type == ODBC_TYPE_DATE)
-                store(buffer, SQL_DATE_STRUCT{SQLSMALLINT(year), SQLUSMALLINT(month), SQLUSMALLINT(day)});
-            else if (type == ODBC_TYPE_TIME)
-                store(buffer, SQL_TIME_STRUCT{SQLUSMALLINT(hour), SQLUSMALLINT(minute), SQLUSMALLINT(second)});
-            else
-                store(buffer, SQL_TIMESTAMP_STRUCT{SQLSMALLINT(year), SQLUSMALLINT(month), SQLUSMALLINT(day),
-                                                   SQLUSMALLINT(hour), SQLUSMALLINT(minute), SQLUSMALLINT(second), 0});
-            buffer.indicator = length;
-            rc = bind(cType, sqlType, columnSize, buffer.value, 0);
-            break;
-        }
-        default:
-            break;  // an unknown type binds nothing for this parameter
-        }
-        if (!Succeeded(rc)) {
+        Parameter parameter{connection_, statement, i, values_[i], types_[i], *buffers_[i], texts};
+        parameter.buffer.indicator = 0;
+        const Binder bind = binderOf(parameter.type);
+        if (!bind) continue;  // an unknown type binds nothing for this parameter
+        const std::optional<SQLRETURN> rc = bind(parameter);
+        if (!rc) return nullptr;
+        if (!Succeeded(*rc)) {
             SetErrorFromStatement(connection_, statement);
             return nullptr;
         }
