@@ -109,8 +109,10 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
     if (!map.proceed) return;
 
     const int64_t nameColumn = map.column(Name);
+    std::vector<String> sourceIds;  // the animals' ids as read, for the linking
     for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
         const DatabaseRecord record = buildRow(map, r);
+        sourceIds.push_back(cell(r, map.column(OldId)));
         if (!db->Connect()) {
             MsgBox(db->ErrorMessage());
             return;
@@ -123,6 +125,7 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
 
     {
         LinkingScope linking(db);
+        appSystem::keepSourceIds(db, sourceIds);
         appSystem::convertIdRecordToName(db, "rsd");
         appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
         appSystem::convertNameRecordToNewId(db, "tree", "pd", "motherId");

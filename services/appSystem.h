@@ -5,6 +5,7 @@
 // thread; the state lives as long as the program.
 
 #include <cstdint>
+#include <vector>
 
 #include "framework/Database.h"
 #include "framework/Date.h"
@@ -81,21 +82,52 @@ void makeRSDfields(const Ref<Database>& database);
 // through frmWait and yield after every row. A main select that gives no
 // record set returns at once without changes. Declared here, built in the
 // library services_linking (it needs the progress window).
+//
+// How the CSV to RSD/CAX import links its new file (keepSourceIds, then
+// convertIdRecordToName "rsd", convertNameRecordToNewId for the fathers and
+// then the mothers, and findSex "rsd" when asked):
+// 1. By id. A parent id (fatherId, motherId as the file gave it) is compared
+//    as text with the animals' own ids as the file gave them: "007" and "7"
+//    are two animals, and ids of any length keep every digit. The animal
+//    with the lowest tree id among those with that id is the parent: the
+//    link becomes its tree id, and the parent's name (ps, pd) its name. A
+//    parent id that no animal has empties the link; the name that the file
+//    gave stays.
+// 2. By name, only where a link is empty after step 1: a name that is not ""
+//    or "unknown" (any case) links to the animal with the lowest tree id
+//    among those of that name, apostrophes taken as backticks; no such
+//    animal gives "". A link found by id is never replaced by a name.
+// 3. Sex: every row that a link names (by tree id) is marked "male" when it
+//    is somebody's father and "female" when it is somebody's mother, row by
+//    row in tree order, the father before the mother; the last mark stays.
+// The links of a CAV file stay the source file's ids: there
+// convertIdRecordToName "cav" only fills the names of the parents found by
+// id (a parent id that no row has as its oldId leaves the name as it was),
+// and findSex "cav" marks the rows whose oldId is a link.
 
-// Fills tree.ps and tree.pd from the names of the rows whose oldId is the
-// parent id; commits once at the end. `type` ("rsd" or "cav", case ignored)
-// decides only how the progress total is counted.
+// The source file's ids as the import read them, the n-th for tree row n (the
+// rows of a new file are numbered 1, 2, 3 in the order they were inserted),
+// kept in a temporary table of the import's connection, which the file never
+// holds. The tree's oldId column is declared Integer and stores "007" as 7
+// and a 20-digit id as an approximate real; the linking of an RSD/CAX file
+// compares the links with these texts instead (with the stored oldId where
+// none were kept).
+void keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids);
+// "rsd": rewrites every parent link from the source id to the parent's tree
+// id and fills the parent's name, or empties a link that names no animal
+// (step 1 above). "cav": fills tree.ps and tree.pd from the names of the
+// rows whose oldId is the parent id. Commits once at the end. `type` is
+// compared without regard to case.
 void convertIdRecordToName(const Ref<Database>& database, const String& type);
-// Sets the id column (fatherId, motherId) of every row of `table` whose name
-// column holds a name (not "" or "unknown") to the tree id of the first row
-// with that name (looked up with apostrophes as backticks), "" when none has
-// it; commits once at the end.
+// Sets the empty id column (fatherId, motherId) of every row of `table`
+// whose name column holds a name (not "" or "unknown") to the tree id of the
+// first row with that name (looked up with apostrophes as backticks), ""
+// when none has it (step 2 above); commits once at the end.
 void convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
                               const String& idColumn);
 // Marks every parent row "male" (named in a fatherId) or "female" (in a
-// motherId), committing after each. "cav": the parent is the row whose oldId
-// is the link; "rsd": the row whose id is the link where the link was written
-// from the parent's name, else the row whose oldId is the link.
+// motherId), committing after each: "cav", the row whose oldId is the link;
+// "rsd", the row whose id is the link.
 void findSex(const Ref<Database>& database, const String& type);
 // The number of rows of the record set plus one, counted by stepping through
 // it; leaves it on its first row. Raises NilObjectException for nil.

@@ -4,8 +4,11 @@
 // written as a literal whose apostrophes are doubled: an id or a name can
 // never end its literal and change what the statement does.
 
+#include <iterator>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "framework/EventLoop.h"
 #include "services/appSystem.h"
@@ -14,6 +17,10 @@
 namespace appSystem {
 
 namespace {
+
+// The import's own table of the source file's ids as it read them, one row
+// per tree row: temporary, so that the file never holds it.
+const char* const SourceIdsTable = "sourceIds";
 
 // The text as an SQL string literal.
 String literal(const String& text) {
@@ -55,31 +62,128 @@ int64_t getODBCrecords(const Ref<RecordSet>& rs) {
     return n + 1;
 }
 
+void keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids) {
+    database->SQLExecute("CREATE TEMP TABLE IF NOT EXISTS " + String(SourceIdsTable) +
+                         "(id INTEGER PRIMARY KEY, oldId TEXT)");
+    database->SQLExecute("DELETE FROM " + String(SourceIdsTable));
+    for (size_t n = 0; n < ids.size(); ++n) {
+        DatabaseRecord record;
+        record.IntegerColumn("id", int64_t(n + 1));
+        record.Column("oldId", ids[n]);
+        database->InsertRecord(SourceIdsTable, record);
+    }
+}
+
+namespace {
+
+// One parent of a row: the column of its link and the column of its name.
+struct Parent {
+    const char* link;
+    const char* name;
+};
+const Parent Parents[] = {{"fatherId", "ps"}, {"motherId", "pd"}};
+
+// Each CAV row keeps the source file's ids as its links: the name of the
+// first row whose oldId is a parent id is written as that parent's name into
+// every row with that parent id. A parent id that no row has leaves the
+// name that the file gave.
+class NamesFromSourceIds {
+public:
+    explicit NamesFromSourceIds(const Ref<Database>& database) : database_(database) {}
+
+    void row(const Ref<RecordSet>& rs) {
+        for (size_t p = 0; p < std::size(Parents); ++p) fill(text(rs, Parents[p].link), Parents[p], done_[p]);
+    }
+
+private:
+    // The update for a parent id sets the name column of every row with that
+    // id, and the name it looks up does not change meanwhile: running it again
+    // for a later sibling would change nothing, so each id is done once.
+    void fill(const String& id, const Parent& parent, std::unordered_set<String>& done) {
+        if (id.empty() || done.count(id)) return;
+        Ref<RecordSet> lookup = database_->SQLSelect("SELECT name FROM tree WHERE oldId = " + literal(id));
+        if (!lookup) return;
+        if (!lookup->Eof())
+            database_->SQLExecute(String("UPDATE tree SET ") + parent.name + " = " +
+                                  literal(text(lookup, "name")) + " WHERE " + parent.link + "  = " + literal(id));
+        done.insert(id);
+    }
+
+    Ref<Database> database_;
+    std::unordered_set<String> done_[std::size(Parents)];  // the parent ids done, by parent
+};
+
+// The links of a new RSD/CAX file, by the source file's ids: see
+// convertIdRecordToName in appSystem.h for the rules.
+class LinksFromSourceIds {
+public:
+    // Reads the animals' ids from `rs` (the whole tree, with id, name and
+    // oldId) and from the import's own table of the ids as it read them, and
+    // leaves `rs` on its first row.
+    LinksFromSourceIds(const Ref<Database>& database, const Ref<RecordSet>& rs) {
+        std::unordered_map<int64_t, String> sourceIds;
+        if (Ref<RecordSet> kept = database->SQLSelect("SELECT id, oldId FROM " + String(SourceIdsTable)))
+            for (; !kept->Eof(); kept->MoveNext())
+                sourceIds.emplace(kept->Field("id")->IntegerValue(), text(kept, "oldId"));
+        const bool keptByImport = !sourceIds.empty();
+
+        for (; !rs->Eof(); rs->MoveNext()) {
+            const int64_t id = rs->Field("id")->IntegerValue();
+            names_.emplace(id, text(rs, "name"));
+            auto kept = sourceIds.find(id);
+            const String sourceId = keptByImport ? (kept == sourceIds.end() ? String() : kept->second)
+                                                 : text(rs, "oldId");
+            if (sourceId.empty()) continue;
+            // The first animal with an id is its parent: the lowest tree id.
+            auto [at, added] = firstWithId_.emplace(sourceId, id);
+            if (!added && id < at->second) at->second = id;
+        }
+        rs->MoveFirst();
+    }
+
+    // Rewrites the current row's links (and their names) through `rs`.
+    void row(const Ref<RecordSet>& rs) {
+        rs->Edit();
+        bool changed = false;
+        for (const Parent& parent : Parents) {
+            const String sourceId = text(rs, parent.link);
+            if (sourceId.empty()) continue;
+            auto found = firstWithId_.find(sourceId);
+            if (found == firstWithId_.end()) {
+                rs->Field(parent.link)->SetStringValue("");
+            } else {
+                rs->Field(parent.link)->SetStringValue(Str(found->second));
+                rs->Field(parent.name)->SetStringValue(names_[found->second]);
+            }
+            changed = true;
+        }
+        if (changed) rs->Update();
+    }
+
+private:
+    std::unordered_map<String, int64_t> firstWithId_;  // source id text -> tree id
+    std::unordered_map<int64_t, String> names_;        // tree id -> name
+};
+
+}  // namespace
+
 void convertIdRecordToName(const Ref<Database>& database, const String& type) {
-    Ref<RecordSet> rs = database->SQLSelect("Select oldId,fatherId,motherId From tree");
+    const bool cav = TextEquals(type, "cav");
+    Ref<RecordSet> rs = database->SQLSelect(cav ? "Select oldId,fatherId,motherId From tree"
+                                                : "Select id,name,oldId,fatherId,motherId,ps,pd From tree");
     if (!rs) return;
     const int64_t total = rowTotal(database, type, rs);
     if (total < 0) return;
 
-    // The update for a parent id sets the name column of every row with that
-    // id, and the name it looks up does not change meanwhile: running it again
-    // for a later sibling would change nothing, so each id is done once.
-    std::unordered_set<String> doneFathers, doneMothers;
-    auto fillName = [&](const String& id, const char* nameColumn, const char* idColumn,
-                        std::unordered_set<String>& done) {
-        if (id.empty() || done.count(id)) return;
-        Ref<RecordSet> lookup = database->SQLSelect("SELECT name FROM tree WHERE oldId = " + literal(id));
-        if (!lookup) return;
-        const String name = text(lookup, "name");
-        database->SQLExecute(String("UPDATE tree SET ") + nameColumn + " = " + literal(name) + " WHERE " +
-                             idColumn + "  = " + literal(id));
-        done.insert(id);
-    };
+    std::optional<NamesFromSourceIds> names;
+    std::optional<LinksFromSourceIds> links;
+    if (cav) names.emplace(database);
+    else links.emplace(database, rs);
 
     int64_t i = 0;
     while (!rs->Eof()) {
-        fillName(text(rs, "fatherId"), "ps", "fatherId", doneFathers);
-        fillName(text(rs, "motherId"), "pd", "motherId", doneMothers);
+        if (cav) names->row(rs);
+        else links->row(rs);
 
         frmWait->Show();
         frmWait->ProgressBar1->SetVisible(true);
@@ -109,8 +213,12 @@ void convertNameRecordToNewId(const Ref<Database>& database, const String& table
     while (!rs->Eof()) {
         rs->Edit();
         const String name = text(rs, nameColumn);
+        // A link that is already there was found by the parent's id, which
+        // names the parent more surely than a name that several animals may
+        // share: it stays.
+        const bool linkedById = !text(rs, idColumn).empty();
         bool linked = false;
-        if (!name.empty() && Lowercase(name) != "unknown") {
+        if (!linkedById && !name.empty() && Lowercase(name) != "unknown") {
             const String key = rma(name);
             auto found = idByName.find(key);
             if (found == idByName.end()) {
@@ -146,23 +254,18 @@ void findSex(const Ref<Database>& database, const String& type) {
     const int64_t total = rowTotal(database, type, rs);
     if (total < 0) return;
 
-    // In a CAV file the links still hold the source file's ids, so a parent is
-    // the row whose oldId is the link. In an RSD/CAX file the links that were
-    // rewritten from the parent's name hold the parent row's own id; only a
-    // link whose name was empty or "unknown" was left as a source id.
-    const bool rsd = !TextEquals(type, "cav");
-    auto parentRow = [&](const String& link, const String& parentName) {
-        const bool byName = rsd && !parentName.empty() && Lowercase(parentName) != "unknown";
-        return String(byName ? "id = " : "oldId = ") + literal(link);
-    };
+    // In a CAV file the links hold the source file's ids, so a parent is the
+    // row whose oldId is the link. In an RSD/CAX file the linking has made
+    // every link the parent row's own id (or "").
+    const String parentColumn = TextEquals(type, "cav") ? "oldId" : "id";
 
     int64_t i = 0;
-    auto mark = [&](const String& link, const String& parentName, const char* sex) {
+    auto mark = [&](const String& link, const char* sex) {
         if (link.empty()) return;
         // Rows that already hold the sex are left alone: the result is the
         // same, and a commit without changes costs the disk nothing.
-        database->SQLExecute(String("UPDATE tree SET sex = '") + sex + "' WHERE " + parentRow(link, parentName) +
-                             " AND (sex IS NULL OR sex <> '" + sex + "')");
+        database->SQLExecute(String("UPDATE tree SET sex = '") + sex + "' WHERE " + parentColumn + " = " +
+                             literal(link) + " AND (sex IS NULL OR sex <> '" + sex + "')");
         database->Commit();
         frmWait->Show();
         frmWait->ProgressBar1->SetVisible(true);
@@ -173,8 +276,8 @@ void findSex(const Ref<Database>& database, const String& type) {
     };
 
     while (!rs->Eof()) {
-        mark(text(rs, "fatherId"), text(rs, "ps"), "male");
-        mark(text(rs, "motherId"), text(rs, "pd"), "female");
+        mark(text(rs, "fatherId"), "male");
+        mark(text(rs, "motherId"), "female");
         ++i;
         rs->MoveNext();
         YieldToEventLoop();

@@ -267,3 +267,62 @@ TEST_F(CsvToRsd, ACancelThatDeletedTheNewFileLetsTheImportEndWithoutIt) {
     EXPECT_FALSE(exists(cax)) << "nothing brings the deleted file back";
     EXPECT_FALSE(frmWait.IsOpen());
 }
+
+// Every linking rule, one animal each, on one small herd: the ids are the
+// file's text, a link found by id is never replaced by a name, a parent id
+// that names no animal empties its link and leaves the name, and the sex
+// derivation marks the rows that the links name.
+TEST_F(CsvToRsd, TheParentsAreLinkedByIdFirstThenByName) {
+    const std::string cax = csvSource(
+        "herd.csv",
+        "uid,name,sireid,damid,sire,dam\n"
+        "100,Bella,,,,\n"
+        "200,Bella,,,,\n"
+        "7,Seven,,,,\n"
+        "007,Double-O,,,,\n"
+        "12345678901234567890,Long0,,,,\n"
+        "12345678901234567891,Long1,,,,\n"
+        "5,Five,,,,\n"
+        "5,Five again,,,,\n"
+        ",O'Neil,,,,\n"
+        "1001,ById,200,,,\n"
+        "1002,IdBeforeName,200,,Bella,\n"
+        "1003,UnknownId,2,,,\n"
+        "1004,UnknownIdWithName,2,,Seven,\n"
+        "1005,TextIds,007,7,,\n"
+        "1006,LongIds,12345678901234567891,12345678901234567890,,\n"
+        "1007,SharedId,5,,,\n"
+        "1008,ByName,,,Bella,O'Neil\n"
+        "1009,UnknownName,,,unknown,UNKNOWN\n"
+        "1010,NameOfNobody,,,Nobody,\n"
+        "1011,ParentIdOne,1,,Seven,\n"
+        "1012,UnknownIdUnknownName,,999,,Unknown\n");
+    ui.AnswerYes();  // the sex from parenthood
+    convertCsvToRsd::convertCSV();
+    EXPECT_EQ(ui.texts().back(), Completed);
+
+    const std::string longId = "1.23456789012346e+19";
+    EXPECT_EQ(tree(cax, "id, oldId, name, fatherId, motherId, ps, pd, sex"),
+              (Rows{{"1", "100", "Bella", "", "", "", "", "male"},
+                    {"2", "200", "Bella", "", "", "", "", "male"},
+                    {"3", "7", "Seven", "", "", "", "", "male"},
+                    {"4", "7", "Double-O", "", "", "", "", "male"},
+                    {"5", longId, "Long0", "", "", "", "", "female"},
+                    {"6", longId, "Long1", "", "", "", "", "male"},
+                    {"7", "5", "Five", "", "", "", "", "male"},
+                    {"8", "5", "Five again", "", "", "", "", "undefined"},
+                    {"9", "", "O`Neil", "", "", "", "", "female"},
+                    {"10", "1001", "ById", "2", "", "Bella", "", "undefined"},
+                    {"11", "1002", "IdBeforeName", "2", "", "Bella", "", "undefined"},
+                    {"12", "1003", "UnknownId", "", "", "", "", "undefined"},
+                    {"13", "1004", "UnknownIdWithName", "3", "", "Seven", "", "undefined"},
+                    {"14", "1005", "TextIds", "4", "3", "Double-O", "Seven", "undefined"},
+                    {"15", "1006", "LongIds", "6", "5", "Long1", "Long0", "undefined"},
+                    {"16", "1007", "SharedId", "7", "", "Five", "", "undefined"},
+                    {"17", "1008", "ByName", "1", "9", "Bella", "O`Neil", "undefined"},
+                    {"18", "1009", "UnknownName", "", "", "unknown", "UNKNOWN", "undefined"},
+                    {"19", "1010", "NameOfNobody", "", "", "Nobody", "", "undefined"},
+                    {"20", "1011", "ParentIdOne", "3", "", "Seven", "", "undefined"},
+                    {"21", "1012", "UnknownIdUnknownName", "", "", "", "Unknown", "undefined"}}))
+        << "oldId is stored as the Integer column makes it; the links compare with the ids as the file wrote them";
+}

@@ -50,18 +50,43 @@ protected:
 };
 
 TEST_F(Linking, ParentNamesComeFromTheRowsWhoseSourceIdIsTheLink) {
-    auto db = tree(
-        "INSERT INTO tree(name, oldId) VALUES ('Sire', 10), ('Dam', 11);"
-        "INSERT INTO tree(name, fatherId, motherId, ps) VALUES ('Kid', '10', '11', 'old'), "
-        "('Lost', '10', '99', ''), ('Alone', '', '', 'kept');");
-    appSystem::convertIdRecordToName(db, "rsd");
-    EXPECT_EQ(rows("name, ps, pd"), (Rows{{"Sire", "<null>", "<null>"},
-                                          {"Dam", "<null>", "<null>"},
-                                          {"Kid", "Sire", "Dam"},
-                                          {"Lost", "Sire", ""},
-                                          {"Alone", "kept", "<null>"}}));
-    ASSERT_FALSE(progress.reports().empty());
-    EXPECT_EQ(progress.reports()[0], (ShownProgress{"Getting name from id  #0", true, 5, 0}));
+    // A CAV tree keeps the source ids as its links; an RSD/CAX tree gets the
+    // parents' own row ids, and a link that names no animal is emptied. In
+    // both, a name that the file gave stays where no animal has the id.
+    const std::string n = SqliteCli::Null;
+    const struct {
+        const char* type;
+        Rows links;  // name, fatherId, motherId, ps, pd
+    } cases[] = {
+        {"cav",
+         {{"Sire", n, n, n, n},
+          {"Dam", n, n, n, n},
+          {"Kid", "10", "11", "Sire", "Dam"},
+          {"Lost", "10", "99", "Sire", "named"},
+          {"Alone", "", "", "kept", n}}},
+        {"rsd",
+         {{"Sire", n, n, n, n},
+          {"Dam", n, n, n, n},
+          {"Kid", "1", "2", "Sire", "Dam"},
+          {"Lost", "1", "", "Sire", "named"},
+          {"Alone", "", "", "kept", n}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        CloseAllWindows();
+        progress.clear();
+        std::remove(path.c_str());
+        auto db = tree(
+            "INSERT INTO tree(name, oldId) VALUES ('Sire', 10), ('Dam', 11);"
+            "INSERT INTO tree(name, fatherId, motherId, ps, pd) VALUES ('Kid', '10', '11', 'old', ''), "
+            "('Lost', '10', '99', '', 'named');"
+            "INSERT INTO tree(name, fatherId, motherId, ps) VALUES ('Alone', '', '', 'kept');");
+        appSystem::convertIdRecordToName(db, c.type);
+        EXPECT_EQ(rows("name, fatherId, motherId, ps, pd"), c.links);
+        ASSERT_FALSE(progress.reports().empty());
+        EXPECT_EQ(progress.reports()[0],
+                  (ShownProgress{"Getting name from id  #0", true, std::string(c.type) == "cav" ? 6 : 5, 0}));
+    }
 }
 
 TEST_F(Linking, ValuesWithApostrophesLinkTheirOwnRowsAndNoOthers) {
@@ -72,14 +97,15 @@ TEST_F(Linking, ValuesWithApostrophesLinkTheirOwnRowsAndNoOthers) {
     appSystem::convertIdRecordToName(db, "cav");
     EXPECT_EQ(rows("name, ps, pd"), (Rows{{"O'Brien", "<null>", "<null>"},
                                           {"Other", "<null>", "<null>"},
-                                          {"Kid", "O'Brien", ""},
+                                          {"Kid", "O'Brien", "keep"},
                                           {"Bystander", "Other", "keep"}}));
 
     appSystem::findSex(db, "cav");
     EXPECT_EQ(rows("sex"), (Rows{{"male"}, {"male"}, {"<null>"}, {"<null>"}}))
         << "the mother link \"1' OR '1'='1\" names no row";
 
-    SqliteCli::query(path, "UPDATE tree SET ps = 'x'' OR ''1''=''1' WHERE name = 'Kid'");
+    SqliteCli::query(path,
+                     "UPDATE tree SET fatherId = NULL; UPDATE tree SET ps = 'x'' OR ''1''=''1' WHERE name = 'Kid'");
     appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
     EXPECT_EQ(rows("name, fatherId"), (Rows{{"O'Brien", "<null>"}, {"Other", "<null>"}, {"Kid", ""}, {"Bystander", "2"}}));
 }
@@ -87,8 +113,9 @@ TEST_F(Linking, ValuesWithApostrophesLinkTheirOwnRowsAndNoOthers) {
 TEST_F(Linking, NamesBecomeTheIdsOfTheFirstRowsWithThoseNames) {
     auto db = tree(
         "INSERT INTO tree(name) VALUES ('Max'), ('Ma`x'), ('Max');"
-        "INSERT INTO tree(name, ps, fatherId) VALUES ('a', 'Max', '77'), ('b', 'Ma''x', '77'), ('c', 'Nobody', '77'), "
-        "('d', '', '77'), ('e', 'unknown', '77'), ('f', 'UNKNOWN', '77'), ('g', 'Unknown', '77');");
+        "INSERT INTO tree(name, ps, fatherId) VALUES ('a', 'Max', ''), ('b', 'Ma''x', NULL), ('c', 'Nobody', ''), "
+        "('d', '', NULL), ('e', 'unknown', NULL), ('f', 'UNKNOWN', NULL), ('g', 'Unknown', NULL), "
+        "('h', 'Max', '3');");
     appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
     EXPECT_EQ(rows("name, fatherId"), (Rows{{"Max", "<null>"},
                                             {"Ma`x", "<null>"},
@@ -96,11 +123,12 @@ TEST_F(Linking, NamesBecomeTheIdsOfTheFirstRowsWithThoseNames) {
                                             {"a", "1"},
                                             {"b", "2"},
                                             {"c", ""},
-                                            {"d", "77"},
-                                            {"e", "77"},
-                                            {"f", "77"},
-                                            {"g", "77"}}))
-        << "a name is looked up with backticks; empty and unknown names are skipped";
+                                            {"d", "<null>"},
+                                            {"e", "<null>"},
+                                            {"f", "<null>"},
+                                            {"g", "<null>"},
+                                            {"h", "3"}}))
+        << "a name is looked up with backticks; empty and unknown names are skipped; a link found by id stays";
 }
 
 TEST_F(Linking, ProgressIsShownEveryTwentiethRowOrLink) {
@@ -118,7 +146,7 @@ TEST_F(Linking, ProgressIsShownEveryTwentiethRowOrLink) {
         SCOPED_TRACE(std::to_string(c.animals) + (c.byName ? " by name" : " by id"));
         CloseAllWindows();
         progress.clear();
-        std::string sql = animals(c.animals, "1");
+        std::string sql = animals(c.animals, c.byName ? "" : "1");
         sql += "UPDATE tree SET ps = 'A1';";
         auto db = tree(sql);
         if (c.byName) appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
@@ -141,10 +169,9 @@ TEST_F(Linking, InACavFileParentsAreTheRowsWhoseSourceIdIsTheLink) {
     for (const auto& report : progress.reports()) EXPECT_EQ(report.maximum, 7) << "rows counted, plus one";
 }
 
-TEST_F(Linking, InAnRsdFileTheParentRowsThemselvesAreMarked) {
-    // The links as the import leaves them: rewritten from the parents' names
-    // to their row ids (3 and 4), except where the name was empty or
-    // "unknown" and the link still holds a source id.
+TEST_F(Linking, InAnRsdFileTheLinksNameTheParentRowsByTheirIds) {
+    // The links as the import leaves them: the parents' row ids (3 and 4),
+    // never source ids, whatever the names.
     auto db = tree(
         "INSERT INTO tree(name, oldId) VALUES ('Other', 3), ('Else', 4), ('Sire', 100), ('Dam', 200), ('Nameless', 300);"
         "INSERT INTO tree(name, fatherId, motherId, ps, pd) VALUES ('Kid', '3', '4', 'Sire', 'Dam'), "
@@ -154,7 +181,7 @@ TEST_F(Linking, InAnRsdFileTheParentRowsThemselvesAreMarked) {
                                        {"Else", "<null>"},
                                        {"Sire", "male"},
                                        {"Dam", "female"},
-                                       {"Nameless", "female"},
+                                       {"Nameless", "<null>"},
                                        {"Kid", "<null>"},
                                        {"Kid2", "<null>"}}));
 }
