@@ -30,19 +30,21 @@ void closeProgress() {
 // compared with the heading line's, and split into the grid. The first
 // mismatch asks whether to stop; from then on every mismatch goes into
 // `report`. False when the user chose to stop.
-bool readFile(TextInputStream& in, csvSource::Overflow& overflow, String& report) {
+bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& report) {
     bool reportMode = false;
     int64_t headingCommas = 0;
     int64_t errors = 0;
-    for (int64_t j = 0; !in.Eof(); ++j) {
-        const String line = ReplaceAll(appSystem::clean(in.ReadLine()), "'", "$");
+    String record;
+    for (int64_t j = 0; reader.next(record); ++j) {
+        const String line = ReplaceAll(appSystem::clean(record), "'", "$");
         const int64_t commas = appSystem::countCommas(line);
         if (j == 0) headingCommas = commas;
         if (commas != headingCommas) {
-            const String error = "There are " + Str(commas) + " commas in row " + Str(j + 1) + " which is " +
-                                 (commas > headingCommas ? "more" : "less") + " than in the headings row (" +
-                                 Str(headingCommas) + ")";
-            const String snippet = "[ " + Left(line, 55) + "... ]";
+            const String error = "There are " + Str(commas) + " commas in row " + Str(reader.line()) +
+                                 " which is " + (commas > headingCommas ? "more" : "less") +
+                                 " than in the headings row (" + Str(headingCommas) + ")";
+            // A quoted field's line breaks would break the report's lines.
+            const String snippet = "[ " + appSystem::rcr(Left(line, 55)) + "... ]";
             if (!reportMode) {
                 const String question =
                     error + EndOfLine + EndOfLine + snippet + EndOfLine + EndOfLine +
@@ -65,7 +67,7 @@ bool readFile(TextInputStream& in, csvSource::Overflow& overflow, String& report
             frmWait->lblMessage->SetText("Found " + Str(errors) + " errors.");
             frmWait->Refresh(true);
         }
-        overflow.store(j, line);
+        records.store(j, line, reader.line());
         YieldToEventLoop();
     }
     return true;
@@ -117,7 +119,8 @@ String birthDate(const String& cellText) {
 // with the call name recognised and left out; the twelve custom slots
 // follow. A birth date that cannot be read is written as NULL and its line
 // number noted in `badDates`.
-String rowStatement(const Mapping& map, int64_t r, std::vector<int64_t>& badDates) {
+String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& records,
+                    std::vector<int64_t>& badDates) {
     const std::vector<Group>& groups = Groups();
     cavDatabase::Insert insert(cavDatabase::TreePrefix);
     for (int g = 1; g <= CavVariant.groupCount; ++g) {
@@ -132,7 +135,7 @@ String rowStatement(const Mapping& map, int64_t r, std::vector<int64_t>& badDate
                 const String date = birthDate(value);
                 if (date.empty()) {
                     insert.null();
-                    badDates.push_back(r + 1);
+                    badDates.push_back(records.lineOf(r));
                 } else {
                     insert.value(date);
                 }
@@ -154,7 +157,7 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
 }
 
 // Stages 3 to 5 on the import's connection, once pass 1 has filled the grid.
-void importRows(const Ref<ODBCDatabase>& db) {
+void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) {
     const Mapping map = mapHeadings(CavVariant, saveToSettings);
     if (!map.proceed) return;
 
@@ -162,7 +165,7 @@ void importRows(const Ref<ODBCDatabase>& db) {
     std::vector<int64_t> badDates;
     const int64_t nameColumn = map.column(Name);
     for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
-        writer.write(rowStatement(map, r, badDates));
+        writer.write(rowStatement(map, r, records, badDates));
         csvSource::reportRow(r, cell(r, nameColumn));
         YieldToEventLoop();
     }
@@ -202,15 +205,16 @@ void runconvertCSVtoCav() {
     appSystem::CSVa.Clear();
     Ref<TextInputStream> in = csvSource::open();
     if (!in) return;
-    csvSource::Overflow overflow;
+    csvSource::Reader reader(*in);
+    csvSource::Records records;
     String report;
-    const bool goOn = readFile(*in, overflow, report);
+    const bool goOn = readFile(reader, records, report);
     in->Close();
     closeProgress();
     if (!goOn) return;
     if (!report.empty() && !reportErrors(report)) return;
-    if (!overflow.accept()) return;
-    importRows(db);
+    if (!records.accept(reader.unclosedQuotes())) return;
+    importRows(db, records);
 }
 
 void saveToSettings(const String& column, const String& value) {

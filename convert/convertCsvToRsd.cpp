@@ -76,14 +76,15 @@ private:
     Ref<SqlFileDatabase> db_;
 };
 
-// Reads the whole file into the grid, line j into row j.
-csvSource::Overflow readFile(TextInputStream& in) {
-    csvSource::Overflow overflow;
-    for (int64_t j = 0; !in.Eof(); ++j) {
-        overflow.store(j, appSystem::clean(in.ReadLine()));
+// Reads the whole file into the grid, record j into row j.
+csvSource::Records readFile(csvSource::Reader& reader) {
+    csvSource::Records records;
+    String record;
+    for (int64_t j = 0; reader.next(record); ++j) {
+        records.store(j, appSystem::clean(record), reader.line());
         YieldToEventLoop();
     }
-    return overflow;
+    return records;
 }
 
 bool sameFile(const String& a, const String& b) {
@@ -100,10 +101,11 @@ void closeProgress() {
 void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<FolderItem>& destination) {
     appSystem::makeRSDfields(db);
 
-    const csvSource::Overflow overflow = readFile(in);
+    csvSource::Reader reader(in);
+    const csvSource::Records records = readFile(reader);
     in.Close();
     closeProgress();
-    if (!overflow.accept()) return;
+    if (!records.accept(reader.unclosedQuotes())) return;
 
     const Mapping map = mapHeadings(RsdVariant, saveToSettings);
     if (!map.proceed) return;

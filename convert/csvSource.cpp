@@ -19,17 +19,98 @@ Ref<TextInputStream> open() {
     return nullptr;
 }
 
-void Overflow::store(int64_t j, const String& line) {
-    if (j > CsvGrid::LastRow) {
-        if (!line.empty() && linesBeyondGrid_++ == 0) firstLineBeyondGrid_ = j + 1;
-        return;
+namespace {
+
+// Where the reading of a record stands at the end of the text read so far.
+struct QuoteState {
+    bool open = false;       // inside a quoted field
+    bool fieldStart = true;  // the next character starts a field
+};
+
+// Moves `state` over text[from ...]: a double quote that starts a field opens
+// it; inside, "" is one quote and a single quote closes it.
+void scan(const String& text, size_t from, QuoteState& state) {
+    for (size_t i = from; i < text.size(); ++i) {
+        const char c = text[i];
+        if (state.open) {
+            if (c != '"') continue;
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+                ++i;
+            } else {
+                state.open = false;
+                state.fieldStart = false;
+            }
+        } else if (c == '"' && state.fieldStart) {
+            state.open = true;
+            state.fieldStart = false;
+        } else {
+            state.fieldStart = c == ',';
+        }
     }
-    if (std::count(line.begin(), line.end(), ',') >= csvHeadingAliases::AbsentColumn) cutLines_.push_back(j + 1);
-    appSystem::extractfields(line, j, ",");
 }
 
-bool Overflow::accept() const {
-    if (!linesBeyondGrid_ && cutLines_.empty()) return true;
+}  // namespace
+
+bool Reader::readLine(String& text, int64_t& number) {
+    if (!pending_.empty()) {
+        text = std::move(pending_.front().first);
+        number = pending_.front().second;
+        pending_.pop_front();
+        return true;
+    }
+    if (in_.Eof()) return false;
+    text = in_.ReadLine();
+    number = ++read_;
+    return true;
+}
+
+bool Reader::next(String& record) {
+    String text;
+    do {
+        if (!readLine(text, line_)) return false;
+    } while (Trim(text).empty());
+    record = LTrim(text);
+    if (!joinLines_) return true;
+
+    QuoteState state;
+    scan(record, 0, state);
+    const size_t firstLine = record.size();
+    std::vector<std::pair<String, int64_t>> joined;  // the lines after the first
+    while (state.open) {
+        String more;
+        int64_t number;
+        if (!readLine(more, number)) {
+            // Never closed: the later lines are read again, one record each.
+            unclosed_.push_back(line_);
+            for (auto it = joined.rbegin(); it != joined.rend(); ++it) pending_.push_front(std::move(*it));
+            record.resize(firstLine);
+            joinLines_ = false;
+            return true;
+        }
+        const size_t from = record.size() + EndOfLine.size();
+        record += EndOfLine + more;
+        joined.emplace_back(std::move(more), number);
+        scan(record, from, state);
+    }
+    return true;
+}
+
+void Records::store(int64_t j, const String& record, int64_t line) {
+    if (j > CsvGrid::LastRow) {
+        if (linesBeyondGrid_++ == 0) firstLineBeyondGrid_ = line;
+        return;
+    }
+    lines_.resize(size_t(j) + 1, 0);
+    lines_[size_t(j)] = line;
+    if (appSystem::extractfields(record, j, ",") > csvHeadingAliases::AbsentColumn) cutLines_.push_back(line);
+}
+
+int64_t Records::lineOf(int64_t j) const {
+    return j >= 0 && size_t(j) < lines_.size() && lines_[size_t(j)] ? lines_[size_t(j)] : j + 1;
+}
+
+bool Records::accept(const std::vector<int64_t>& unclosedQuotes) const {
+    if (!linesBeyondGrid_ && cutLines_.empty() && unclosedQuotes.empty()) return true;
     String text = "Not all of this file can be imported:" + EndOfLine;
     if (linesBeyondGrid_)
         text += "- the " + Str(linesBeyondGrid_) + " line(s) from line " + Str(firstLineBeyondGrid_) +
@@ -37,6 +118,10 @@ bool Overflow::accept() const {
     if (!cutLines_.empty())
         text += "- the fields after the " + Str(csvHeadingAliases::AbsentColumn) + "th field on line(s) " +
                 lineList(cutLines_) + EndOfLine;
+    if (!unclosedQuotes.empty())
+        text += "- line(s) " + lineList(unclosedQuotes) +
+                ": a double quote opens a field and is never closed, so the line is read without quoting" +
+                EndOfLine;
     text += "Do you want to continue?";
     return MsgBox(text, MsgBoxYesNoQuestion, "Too much data") == AnswerYes;
 }

@@ -1,10 +1,14 @@
 #pragma once
-// What the two CSV imports share about their source file: opening it, and
-// what of it the cell grid cannot hold (data lines after the grid's last
+// What the two CSV imports share about their source file: opening it,
+// reading its records (a quoted field may hold line breaks, blank lines are
+// skipped), putting them into the cell grid with the line each starts on,
+// and what of it the cell grid cannot hold (data lines after the grid's last
 // row, lines whose fields reach its absent column), asked about before
 // anything is written.
 
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <vector>
 
 #include "framework/Ref.h"
@@ -18,21 +22,57 @@ namespace csvSource {
 // the reason when its text cannot be decoded.
 Ref<TextInputStream> open();
 
-class Overflow {
+// Reads a CSV file record by record. A record is one line of the file, or
+// several when a quoted field holds line breaks: while a field that starts
+// with a double quote has not been closed, the next line belongs to it, the
+// line break kept as EndOfLine. A quote that the file never closes quotes
+// nothing: its line is a record of its own, and from there on every line is
+// one record. Lines that hold nothing but blanks are skipped between
+// records.
+class Reader {
 public:
-    // Splits line j (already cleaned) into grid row j, and notes it when it
-    // does not fit: a line after the grid's last row is not stored at all,
-    // and the fields of a longer line after the 70th land in the absent
-    // column and beyond, where they are not read.
-    void store(int64_t j, const String& line);
-    // Tells what will not be imported and asks "Too much data" whether to go
-    // on; true when nothing is lost or the user answers Yes.
-    bool accept() const;
+    explicit Reader(TextInputStream& in) : in_(in) {}
+
+    // The next record; false at the end of the file.
+    bool next(String& record);
+    // The file's line number (the first line is 1) on which the record that
+    // next() gave last starts.
+    int64_t line() const { return line_; }
+    // The line numbers of the lines whose quote the file never closes.
+    const std::vector<int64_t>& unclosedQuotes() const { return unclosed_; }
 
 private:
-    int64_t linesBeyondGrid_ = 0;      // non-empty lines after the grid's last row
-    int64_t firstLineBeyondGrid_ = 0;  // line number (the heading line is line 1)
-    std::vector<int64_t> cutLines_;    // line numbers of lines of more than 70 fields
+    bool readLine(String& text, int64_t& number);
+
+    TextInputStream& in_;
+    int64_t read_ = 0;                                // lines taken from the stream
+    std::deque<std::pair<String, int64_t>> pending_;  // lines given back, with their numbers
+    bool joinLines_ = true;
+    int64_t line_ = 0;
+    std::vector<int64_t> unclosed_;
+};
+
+// The records of the file as the grid holds them.
+class Records {
+public:
+    // Splits record j (already cleaned), which starts on line `line` of the
+    // file, into grid row j, and notes it when it does not fit: a record
+    // after the grid's last row is not stored at all, and the fields of a
+    // longer one after the 70th land in the absent column and beyond, where
+    // they are not read.
+    void store(int64_t j, const String& record, int64_t line);
+    // The file's line number on which the record of grid row j starts.
+    int64_t lineOf(int64_t j) const;
+    // Tells what will not be imported, or read without its quoting (the
+    // lines of `unclosedQuotes`), and asks "Too much data" whether to go on;
+    // true when nothing is amiss or the user answers Yes.
+    bool accept(const std::vector<int64_t>& unclosedQuotes) const;
+
+private:
+    std::vector<int64_t> lines_;       // by grid row: the line its record starts on
+    int64_t linesBeyondGrid_ = 0;      // records after the grid's last row
+    int64_t firstLineBeyondGrid_ = 0;  // the line the first of them starts on
+    std::vector<int64_t> cutLines_;    // line numbers of records of more than 70 fields
 };
 
 // The progress report of the imports' rows: at every 20th row r, "Found  - "

@@ -135,14 +135,23 @@ int64_t getODBCrecords(const Ref<RecordSet>& rs);
 
 // ---- Text, field and date functions ----
 
-// The line trimmed, without double quotes, carriage returns and line feeds.
+// A CSV line is cut into fields as spreadsheets write them: a field that
+// starts with a double quote and has a closing one is quoted, and holds
+// everything up to that quote, delimiters and line breaks included, with ""
+// standing for one double quote. Outside quoted fields every delimiter
+// separates two fields and double quotes are dropped; a quote that is never
+// closed quotes nothing.
+
+// The line trimmed, without carriage returns and line feeds outside its
+// quoted fields.
 String clean(const String& line);
-// Cuts the line at every delimiter (every caller passes ",") and writes field
-// k into CSVa(row, k), yielding to the event loop after every cut. Fields
-// outside the grid end the line silently; the cells written before stay.
-void extractfields(const String& line, int64_t row, const String& delimiter);
-// The number of commas in the line, yielding once per character and once
-// more; 0 on any failure.
+// Cuts the line into its fields (every caller passes the delimiter ",") and
+// writes field k into CSVa(row, k), yielding to the event loop after every
+// cut. Fields outside the grid are not stored, silently; the cells written
+// before stay. The number of fields of the line, stored or not.
+int64_t extractfields(const String& line, int64_t row, const String& delimiter);
+// The number of commas that separate the line's fields, yielding once per
+// character and once more; 0 on any failure.
 int64_t countCommas(const String& line);
 // "male", "female" or "undefined" for a sex word, case ignored.
 String convertSex(const String& text);

@@ -16,57 +16,123 @@ String replaceByte(String text, char from, char to) {
     return text;
 }
 
-String withoutQuotes(const char* begin, const char* end) {
-    String out;
-    out.reserve(size_t(end - begin));
-    for (const char* p = begin; p != end; ++p)
-        if (*p != '"') out += *p;
-    return out;
+// Position of the quote that closes the quoted field opened at `open`: the
+// next double quote that is not one of a pair (""); npos when none follows.
+size_t closingQuote(const String& line, size_t open) {
+    for (size_t i = open + 1; (i = line.find('"', i)) != String::npos; i += 2)
+        if (i + 1 >= line.size() || line[i + 1] != '"') return i;
+    return String::npos;
 }
+
+// Walks the fields of a CSV line. A field that starts with a double quote
+// and has a closing one is quoted: it holds everything up to that quote,
+// with "" for one quote, and what follows the closing quote up to the
+// delimiter belongs to it as unquoted text. Outside quoted fields every
+// delimiter ends a field and double quotes are dropped.
+class Fields {
+public:
+    Fields(const String& line, const String& delimiter) : line_(line), delimiter_(delimiter) {}
+
+    // The next field's value; false after the last field.
+    bool next(String& value) {
+        if (done_) return false;
+        value.clear();
+        begin_ = at_;
+        quoted_ = false;
+        size_t i = at_;
+        if (i < line_.size() && line_[i] == '"') {
+            const size_t close = closingQuote(line_, i);
+            if (close != String::npos) {
+                quoted_ = true;
+                for (size_t k = i + 1; k < close; ++k) {
+                    value += line_[k];
+                    if (line_[k] == '"') ++k;  // the second quote of a pair
+                }
+                i = close + 1;
+            }
+        }
+        size_t cut = delimiter_.empty() ? String::npos : line_.find(delimiter_, i);
+        if (cut == String::npos) {
+            cut = line_.size();
+            done_ = true;
+        }
+        for (size_t k = i; k < cut; ++k)
+            if (line_[k] != '"') value += line_[k];
+        end_ = cut;
+        at_ = cut + delimiter_.size();
+        return true;
+    }
+    // Of the field that next() gave last: where it starts and ends (at its
+    // delimiter or the end of the line), and whether it was quoted.
+    size_t begin() const { return begin_; }
+    size_t end() const { return end_; }
+    bool quoted() const { return quoted_; }
+
+private:
+    const String& line_;
+    const String delimiter_;
+    size_t at_ = 0;  // where the next field starts
+    size_t begin_ = 0, end_ = 0;
+    bool quoted_ = false;
+    bool done_ = false;
+};
 
 }  // namespace
 
 String clean(const String& line) {
     const String trimmed = Trim(line);
+    // Line breaks inside quoted fields are part of their values; the commas
+    // between the fields are kept.
     String out;
     out.reserve(trimmed.size());
-    for (char c : trimmed)
-        if (c != '"' && c != '\r' && c != '\n') out += c;
+    Fields fields(trimmed, ",");
+    String value;
+    while (fields.next(value)) {
+        if (fields.begin()) out += ',';
+        for (size_t k = fields.begin(); k < fields.end(); ++k) {
+            const char c = trimmed[k];
+            if (fields.quoted() || (c != '\r' && c != '\n')) out += c;
+        }
+    }
     return out;
 }
 
-void extractfields(const String& line, int64_t row, const String& delimiter) {
+int64_t extractfields(const String& line, int64_t row, const String& delimiter) {
+    int64_t k = 0;
     try {
-        // One pass over the line: each cut starts where the last one ended.
-        const char* rest = line.data();
-        const char* const end = line.data() + line.size();
-        int64_t k = 0;
-        while (true) {
-            const char* cut = delimiter.empty() ? end : std::search(rest, end, delimiter.begin(), delimiter.end());
-            if (cut == end) {
-                CSVa.Set(row, k, withoutQuotes(rest, end));
-                return;
+        Fields fields(line, delimiter);
+        String value;
+        bool storing = true;
+        while (fields.next(value)) {
+            if (k) YieldToEventLoop();
+            if (storing) {
+                try {
+                    CSVa.Set(row, k, value);
+                } catch (...) {
+                    // A field outside the grid: it and the later fields of
+                    // the line are not stored.
+                    storing = false;
+                }
             }
-            CSVa.Set(row, k, withoutQuotes(rest, cut));
-            rest = cut + delimiter.size();
             ++k;
-            YieldToEventLoop();
         }
     } catch (...) {
-        // A field outside the grid (or any other failure) ends this line.
+        // Any other failure ends this line.
     }
+    return k;
 }
 
 int64_t countCommas(const String& line) {
     try {
-        int64_t count = 0;
         // Position 0 holds no character; positions 1 to the length do.
         YieldToEventLoop();
-        for (unsigned char c : line) {
-            if ((c & 0xC0) == 0x80) continue;  // inside a multi-byte character
-            if (c == ',') ++count;
-            YieldToEventLoop();
-        }
+        for (unsigned char c : line)
+            if ((c & 0xC0) != 0x80) YieldToEventLoop();  // once per character, not per byte
+        // The commas that separate fields: one fewer than the fields.
+        Fields fields(line, ",");
+        String value;
+        int64_t count = -1;
+        while (fields.next(value)) ++count;
         return count;
     } catch (...) {
         return 0;

@@ -67,6 +67,26 @@ TEST_F(CsvToCav, AWindows1252FileReachesTheCavFileAsText) {
     EXPECT_EQ(cavRows("SELECT fldCustomName1 FROM cavyUser"), (Rows{{"größe"}}));
 }
 
+TEST_F(CsvToCav, TheCommaCheckCountsFieldsAsSpreadsheetsWriteThem) {
+    // Quoted commas and line breaks and blank lines match the heading line.
+    EXPECT_EQ(import("name,sex,sire,dam,notes\r\n\r\n"
+                     "\"Smith, J\",m,,,\"one, two\r\nthree\"\r\n"
+                     "\r\n"
+                     "Lu,f,,,\"\"\"quoted\"\"\"\r\n"),
+              std::vector<String>{Completed});
+    EXPECT_EQ(cavRows("SELECT name, notes FROM tree ORDER BY id"),
+              (Rows{{"Smith, J", "one, two\nthree"}, {"Lu", "\"quoted\""}}));
+
+    // A line that does not match is named by its line in the file.
+    ui.clear();
+    SqliteCli::query(cav, "DELETE FROM tree");
+    const std::vector<String> boxes = import("name,sex\n\n\"A\nB\",m,x\n", {AnswerYes});
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].substr(0, boxes[0].find("\n\n")),
+              "There are 2 commas in row 3 which is more than in the headings row (1)");
+    EXPECT_NE(boxes[0].find("[ \"A - B\",m,x... ]"), String::npos) << boxes[0];
+}
+
 TEST_F(CsvToCav, CaptionsUpdateTheRowWithIdOneOrEachGoIntoANewRow) {
     const struct {
         const char* name;

@@ -81,6 +81,51 @@ TEST_F(CsvToRsd, EachEncodingASpreadsheetSavesInIsReadWithItsHeadingsAndNames) {
     }
 }
 
+TEST_F(CsvToRsd, RecordsAreReadAsSpreadsheetsWriteThem) {
+    const struct {
+        const char* name;
+        std::string text;
+        Rows animals;  // name, dob, oldId, notes
+    } cases[] = {
+        {"a quoted comma", "name,dob,uid\r\n\"Smith, J\",2020-01-02,7\r\n",
+         {{"Smith, J", "2020-01-02", "7", ""}}},
+        {"a quoted note over two lines", "name,notes,uid\r\nA,\"line one\r\nline two\",1\r\nB,x,2\r\n",
+         {{"A", "", "1", "line one\nline two"}, {"B", "", "2", "x"}}},
+        {"a blank line inside a quoted note", "name,notes\nA,\"one\n\ntwo\"\nB,\n",
+         {{"A", "", "", "one\n\ntwo"}, {"B", "", "", ""}}},
+        {"doubled quotes", "name,notes\n\"Big \"\"Bo\"\"\",\"5\"\" tall\"\n", {{"Big \"Bo\"", "", "", "5\" tall"}}},
+        {"quotes outside quoted fields", "name,notes\nBig\" Bo,5\" tall\n", {{"Big Bo", "", "", "5 tall"}}},
+        {"blank lines before the headings and between the animals",
+         "\r\n  \r\nname,uid\r\n\r\n\r\nA,1\r\n\t\r\nB,2\r\n\r\n",
+         {{"A", "", "1", ""}, {"B", "", "2", ""}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        const std::string cax = csvSource(std::string(c.name) + ".csv", c.text);
+        ui.AnswerYes();  // no sex column: derive it
+        convertCsvToRsd::convertCSV();
+        EXPECT_EQ(ui.texts().back(), Completed);
+        EXPECT_EQ(tree(cax, "name, dob, oldId, notes"), c.animals);
+        CloseAllWindows();
+    }
+}
+
+TEST_F(CsvToRsd, AQuoteThatIsNeverClosedIsToldAndItsLineReadWithoutQuoting) {
+    const std::string cax = csvSource("herd.csv", "name,notes,sex\nA,\"never closed,f\nB,fine,m\nC,,m\n");
+    ui.AnswerYes();
+    convertCsvToRsd::convertCSV();
+    ASSERT_EQ(ui.boxes().size(), 2u);
+    EXPECT_EQ(ui.boxes()[0].title, "Too much data");
+    EXPECT_EQ(ui.boxes()[0].text, "Not all of this file can be imported:\n"
+                                  "- line(s) 2: a double quote opens a field and is never closed, so the line is "
+                                  "read without quoting\nDo you want to continue?");
+    EXPECT_EQ(ui.boxes()[1].text, Completed);
+    EXPECT_EQ(tree(cax, "name, notes, sex"),
+              (Rows{{"A", "never closed", "female"}, {"B", "fine", "male"}, {"C", "", "male"}}))
+        << "every line after it is a record of its own";
+}
+
 TEST_F(CsvToRsd, TheFirstProgressComesAtTheTwentiethAnimal) {
     for (int n : {19, 20}) {
         SCOPED_TRACE(n);

@@ -53,10 +53,45 @@ TEST_F(TextFunctions, TheGridStoresWrittenCellsAndKeepsItsBounds) {
     EXPECT_EQ(grid(CsvGrid::LastRow, CsvGrid::LastColumn), "");
 }
 
-TEST_F(TextFunctions, CleanTrimsAndDropsQuotesAndLineEndings) {
-    EXPECT_EQ(appSystem::clean("   \"Bella\",brown,\"f\"\r\n"), "Bella,brown,f");
-    EXPECT_EQ(appSystem::clean("a\"b\rc\nd  "), "abcd");
-    EXPECT_EQ(appSystem::clean(""), "");
+TEST_F(TextFunctions, CleanTrimsAndDropsLineEndingsOutsideQuotedFields) {
+    struct Case {
+        const char* line;
+        const char* cleaned;
+    } cases[] = {
+        {"   \"Bella\",brown,\"f\"\r\n", "\"Bella\",brown,\"f\""},  // the quotes are the splitter's
+        {"a\"b\rc\nd  ", "a\"bcd"},
+        {"x,\"note\r\nline two\",y\r", "x,\"note\r\nline two\",y"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(appSystem::clean(c.line), c.cleaned) << c.line;
+}
+
+TEST_F(TextFunctions, QuotedFieldsHoldCommasLineBreaksAndQuotesAsSpreadsheetsWriteThem) {
+    struct Case {
+        const char* line;
+        std::vector<String> fields;
+    } cases[] = {
+        {"\"Smith, J\",2020-01-02,7", {"Smith, J", "2020-01-02", "7"}},
+        {"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},
+        {"\"line one\nline two\",b", {"line one\nline two", "b"}},
+        {",\"c,d\",\"\",", {"", "c,d", "", ""}},
+        {"\"a,b\"", {"a,b"}},
+        // Outside quoted fields the quotes are dropped and every comma cuts.
+        {"5\" tall,x", {"5 tall", "x"}},
+        {"\"Big\" Bob,x", {"Big Bob", "x"}},
+        {"a, \"b,c\"", {"a", " b", "c"}},
+        {"\"never closed,x", {"never closed", "x"}},
+        {"\"Bj\xC3\xB6rk, \xE2\x9C\x93\",\xC3\xB6", {"Björk, ✓", "ö"}},
+    };
+    int64_t row = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(appSystem::extractfields(c.line, row, ","), int64_t(c.fields.size()));
+        EXPECT_EQ(rowCells(row, int64_t(c.fields.size()) - 1), c.fields);
+        EXPECT_EQ(appSystem::CSVa(row, int64_t(c.fields.size())), "");
+        EXPECT_EQ(appSystem::countCommas(c.line), int64_t(c.fields.size()) - 1);
+        ++row;
+    }
 }
 
 TEST_F(TextFunctions, ExtractFieldsWritesOneRowAndYieldsPerCut) {
