@@ -1,6 +1,7 @@
 #pragma once
 // What the benchmarks share: an interaction point that answers every
-// question with Yes, the generated herd, and the clock.
+// question with Yes, the generated herd, the clock and the summary of
+// repeated runs.
 
 #include <algorithm>
 #include <chrono>
@@ -14,26 +15,32 @@
 
 namespace bench {
 
-// Answers Yes to every question and prints every box that is not the
+// Answers Yes to every question and prints every notice that is not the
 // expected completion message.
 class YesToEverything : public InteractionHandler {
 public:
     int ShowMessage(const String& text, int buttons, const String&) override {
+        if (buttons == MsgBoxYesNoQuestion) return AnswerYes;
         if (text != "Operation completed") std::printf("  box: %s\n", text.c_str());
-        return buttons == MsgBoxYesNoQuestion ? AnswerYes : AnswerOK;
+        return AnswerOK;
     }
     Ref<FolderItem> ChooseFile(const String&, const String&, const Ref<FolderItem>&) override { return nullptr; }
     void Beep() override {}
     void Launch(const FolderItem&) override {}
 };
 
+// The heading line of the generated herd, without its line end.
+inline std::string herdHeadings(bool withSex) {
+    return std::string("name,uid,") + (withSex ? "sex," : "") +
+           "dob,sireid,damid,sire,dam,colour,breed,notes,Weight,Litter,Show Wins";
+}
+
 // A herd in which the first animals are founders and every later one has a
 // sire and a dam from the animals born before it, named and numbered.
 inline void writeHerd(const std::string& path, int n, bool withSex) {
     std::mt19937 random(12345);
     std::ofstream out(path);
-    out << "name,uid," << (withSex ? "sex," : "")
-        << "dob,sireid,damid,sire,dam,colour,breed,notes,Weight,Litter,Show Wins\n";
+    out << herdHeadings(withSex) << "\n";
     const int founders = std::max(20, n / 50);
     std::vector<int> males, females;
     for (int id = 1; id <= n; ++id) {
@@ -60,5 +67,27 @@ inline void writeHerd(const std::string& path, int n, bool withSex) {
 inline double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
+
+// The values of one measure over repeated runs.
+struct Runs {
+    std::vector<double> values;
+
+    double median() const {
+        std::vector<double> v = values;
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        if (n == 0) return 0;
+        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    }
+    double least() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
+    double most() const { return values.empty() ? 0 : *std::max_element(values.begin(), values.end()); }
+
+    // "median unit (least-most)", each with `digits` decimals.
+    std::string text(int digits, const char* unit) const {
+        char out[96];
+        std::snprintf(out, sizeof out, "%.*f%s (%.*f-%.*f)", digits, median(), unit, digits, least(), digits, most());
+        return out;
+    }
+};
 
 }  // namespace bench

@@ -4,14 +4,16 @@
 // iODBC to the same driver: the CAV test rig's. Run it with
 // QT_QPA_PLATFORM=offscreen.
 //
-//   cav_bench        10,000 animals; the export's source also has 2,000
-//                    matings, 2,000 sold-stock rows and 2,000 vaccinations
-//   cav_bench N      N animals, and N / 5 of each of the others
+//   cav_bench          10,000 animals; the export's source also has 2,000
+//                      matings, 2,000 sold-stock rows and 2,000 vaccinations
+//   cav_bench N        N animals, and N / 5 of each of the others
+//   cav_bench N RUNS   as many runs (5 by default)
 //
 // The loop's statements are made from the rows that the conversion wrote
 // (read back with the sqlite3 tool), so the loop inserts the same values into
-// the same columns; afterwards the two files are compared. Each side runs
-// twice and its faster run counts.
+// the same columns; afterwards the two files are compared. The two sides
+// take turns, and each run's ratio compares the conversion with the loop
+// that ran right after it; the median and the range of the runs are printed.
 
 #include <cstdio>
 #include <cstdlib>
@@ -113,39 +115,47 @@ SqliteCli::Rows contents(const std::string& cav) {
     return all;
 }
 
+int g_runs = 5;
+
 struct Result {
-    double conversion = 1e300;
-    double loop = 1e300;
+    Runs conversion, loop, ratio;
     bool same = true;
 };
 
-// Runs the conversion and the loop twice each, alternating; the loop's steps
-// are made from the first conversion's file.
+// Runs the conversion and the loop g_runs times each, alternating; the
+// loop's steps are made from the first conversion's file.
 template <class Convert, class Steps>
 Result measure(Convert convert, Steps steps) {
     Result result;
     std::vector<std::string> texts;  // the statements the steps point into
     std::vector<PlainOdbcStep> plan;
-    for (int run = 0; run < 2; ++run) {
+    for (int run = 0; run < g_runs; ++run) {
         const std::string converted = freshCav();
         appSystem::destinationFilePath = converted;
         const auto start = std::chrono::steady_clock::now();
         convert();
-        result.conversion = std::min(result.conversion, seconds(start));
+        const double conversion = seconds(start);
         if (plan.empty()) plan = steps(converted, texts);
 
         const std::string looped = freshCav();
-        const double t = plain_odbc_run(cavDatabase::connectionText(looped).c_str(), plan.data(), plan.size());
-        if (t < 0) std::exit(1);
-        result.loop = std::min(result.loop, t);
+        const double loop = plain_odbc_run(cavDatabase::connectionText(looped).c_str(), plan.data(), plan.size());
+        if (loop < 0) std::exit(1);
+        result.conversion.values.push_back(conversion);
+        result.loop.values.push_back(loop);
+        result.ratio.values.push_back(conversion / loop);
         result.same = result.same && contents(converted) == contents(looped);
+        std::filesystem::remove(converted);
+        std::filesystem::remove(looped);
     }
     return result;
 }
 
 void print(const char* what, const Result& r) {
-    std::printf("%s\n  conversion %7.3f s   plain iODBC loop %7.3f s   ratio %.2f (target at most 1.30)%s\n", what,
-                r.conversion, r.loop, r.conversion / r.loop, r.same ? "" : "   FILES DIFFER");
+    std::printf("%s (%zu runs: median (least-most))\n", what, r.ratio.values.size());
+    std::printf("  conversion %s   plain iODBC loop %s\n", r.conversion.text(3, " s").c_str(),
+                r.loop.text(3, " s").c_str());
+    std::printf("  ratio %s; target at most 1.3x in every run: %s%s\n", r.ratio.text(2, "x").c_str(),
+                r.ratio.most() <= 1.3 ? "met" : "MISSED", r.same ? "" : "   FILES DIFFER");
     std::fflush(stdout);
 }
 
@@ -154,6 +164,7 @@ void print(const char* what, const Result& r) {
 int main(int argc, char** argv) {
     const int animals = argc >= 2 ? std::atoi(argv[1]) : 10000;
     const int others = animals / 5;
+    if (argc >= 3) g_runs = std::max(1, std::atoi(argv[2]));
     InitGuiRuntime(argc, argv);
     // The offscreen platform says at every Show that it cannot raise a
     // window; the benchmark's output is its timings.
