@@ -33,7 +33,7 @@
 #include "convert/convertRsdToCav.h"
 #include "framework/SqlFileDatabase.h"
 #include "framework/gui/Runtime.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/PluginEntryTable.h"
 #include "services/appSystem.h"
 #include "tests/rig/CavFixture.h"
 #include "tests/support/SqliteCli.h"

@@ -8,7 +8,7 @@
 
 #include "framework/Ref.h"
 #include "framework/Text.h"
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 
 namespace cavDatabase {
 

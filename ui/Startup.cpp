@@ -5,7 +5,7 @@
 #include "framework/gui/Application.h"
 #include "framework/gui/Runtime.h"
 #include "services/FileTypeSets.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/PluginEntryTable.h"
 #include "ui/App.h"
 #include "ui/frmSplash.h"
 

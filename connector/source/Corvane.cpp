@@ -302,7 +302,11 @@ PropertyDefinition g_databaseProperties[] = {
     property("ScrollableCursor", "Boolean", offsetof(ODBCConnection, ScrollableCursor), true),
 };
 
-MethodDefinition g_databaseMethods[] = {
+// The methods of both classes in registration order, as the program's list
+// of plug-in entries names them: ODBCDatabase's first, then
+// ODBCPreparedStatement's.
+constexpr intptr_t kDatabaseMethods = 16;
+MethodDefinition g_methods[] = {
     method(entry(connectEntry), "Connect() as Boolean"),
     method(entry(dataSourceNamesEntry), "DataSourceNames() as RecordSet"),
     method(entry(driverNamesEntry), "DriverNames() as RecordSet"),
@@ -321,9 +325,7 @@ MethodDefinition g_databaseMethods[] = {
     method(entry(nextRecordsetEntry), "NextRecordset() as Boolean"),
     method(entry(getSQLTypeInfoEntry), "GetSQLTypeInfo(dataType as Integer) as RecordSet"),
     method(entry(ODBCPrepare), "Prepare(statement As String) as ODBCPreparedStatement"),
-};
 
-MethodDefinition g_statementMethods[] = {
     method(entry(StatementBindIndex), "Bind(zeroBasedIndex As Integer, param As Variant)"),
     method(entry(StatementBindValues), "Bind(values() As Variant)"),
     method(entry(StatementBindIndexType), "Bind(zeroBasedIndex As Integer, param As Variant, type As Integer)"),
@@ -364,8 +366,8 @@ ClassDefinition g_databaseClass = [] {
     c.destructor = DestructODBCDatabase;
     c.properties = g_databaseProperties;
     c.propertyCount = countOf(g_databaseProperties);
-    c.methods = g_databaseMethods;
-    c.methodCount = countOf(g_databaseMethods);
+    c.methods = g_methods;
+    c.methodCount = kDatabaseMethods;
     return c;
 }();
 
@@ -377,8 +379,8 @@ ClassDefinition g_statementClass = [] {
     // Ends the statement behind an object when the framework destroys it:
     // without it the statement, and with it its connection, would never go.
     c.destructor = DestructODBCPreparedStatement;
-    c.methods = g_statementMethods;
-    c.methodCount = countOf(g_statementMethods);
+    c.methods = g_methods + kDatabaseMethods;
+    c.methodCount = countOf(g_methods) - kDatabaseMethods;
     c.interfaces = "PreparedSQLStatement";
     c.constants = g_statementConstants;
     c.constantCount = countOf(g_statementConstants);

@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "connector/source/ODBCDatabase.h"
-#include "services/ODBCDatabase.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/ODBCDatabase.h"
+#include "plugins/PluginEntryTable.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/rig/CavFixture.h"
 #include "tests/support/TempDir.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "connector/source/ODBCDatabase.h"
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/rig/CavFixture.h"
 #include "tests/support/SqliteCli.h"

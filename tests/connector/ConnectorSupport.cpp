@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "connector/source/ODBCDatabase.h"
-#include "services/ODBCDatabase.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/ODBCDatabase.h"
+#include "plugins/PluginEntryTable.h"
 #include "tests/support/SqliteCli.h"
 
 namespace connector_test {

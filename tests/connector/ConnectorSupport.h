@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/plugin/PluginHost.h"
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 #include "tests/support/TempDir.h"
 
 struct ODBCConnection;

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "services/ODBCDatabase.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/ODBCDatabase.h"
+#include "plugins/PluginEntryTable.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "connector/source/ODBCDatabase.h"
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/rig/CavFixture.h"
 #include "tests/support/TempDir.h"

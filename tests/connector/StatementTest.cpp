@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "connector/source/ODBCDatabase.h"
-#include "services/ODBCDatabase.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/ODBCDatabase.h"
+#include "plugins/PluginEntryTable.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"

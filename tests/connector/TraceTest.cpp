@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "connector/source/ODBCDatabase.h"
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/support/TempDir.h"
 

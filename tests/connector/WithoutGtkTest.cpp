@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/support/EnvGuard.h"
 #include "tests/support/TempDir.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/plugin/PluginHost.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/PluginEntryTable.h"
 #include "tests/convert/ConvertFixture.h"
 #include "tests/convert/MainWindow.h"
 #include "tests/rig/CavFixture.h"

@@ -12,7 +12,7 @@
 
 #include "connector/source/ODBCDatabase.h"
 #include "framework/gui/Runtime.h"
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 #include "tests/connector/ConnectorSupport.h"
 #include "tests/dialogs/GtkDriver.h"
 #include "tests/rig/CavFixture.h"

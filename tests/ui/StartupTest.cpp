@@ -9,7 +9,7 @@
 #include "framework/gui/FileType.h"
 #include "framework/gui/Runtime.h"
 #include "framework/plugin/PluginHost.h"
-#include "services/PluginEntryTable.h"
+#include "plugins/PluginEntryTable.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/App.h"
 #include "ui/Startup.h"

@@ -1,4 +1,4 @@
-#include "services/PluginEntryTable.h"
+#include "plugins/PluginEntryTable.h"
 
 namespace plugins {
 

@@ -1,6 +1,6 @@
-#include "services/ODBCDatabase.h"
+#include "plugins/ODBCDatabase.h"
 
-#include "services/PluginEntryTable.h"
+#include "plugins/PluginEntryTable.h"
 
 #include <map>
 
