@@ -30,6 +30,8 @@ std::vector<std::shared_ptr<Window>>& openWindows() {
 
 QColor toQColor(const Color& c) { return QColor(c.Red, c.Green, c.Blue); }
 
+int g_raiseRequests = 0;
+
 // The native top-level window: an optional menu bar over the content area.
 class WindowWidget : public QWidget {
 public:
@@ -39,6 +41,10 @@ public:
     Window* owner;  // cleared when the Window object goes
     QWidget* content;
     QPointer<QMenuBar> menuBar;
+    // True from a request to raise and activate the window until it loses
+    // the focus or is hidden: while the window system has not granted the
+    // request (or a window manager refuses it), it is not asked again.
+    bool raiseAsked = false;
 
     int menuHeight() const { return menuBar ? menuBar->sizeHint().height() : 0; }
     void layoutParts() {
@@ -49,6 +55,14 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent*) override { layoutParts(); }
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::ActivationChange && !isActiveWindow()) raiseAsked = false;
+        QWidget::changeEvent(event);
+    }
+    void hideEvent(QHideEvent* event) override {
+        raiseAsked = false;
+        QWidget::hideEvent(event);
+    }
     void closeEvent(QCloseEvent* event) override {
         // The window system asks; the runtime closes the window its own way.
         event->ignore();
@@ -171,9 +185,18 @@ void Window::ShowNative() {
             }
         }
     }
+    // A window is brought to the front when it was hidden or is not the
+    // active one. One that is in front already is not raised again: a
+    // progress window is shown at every report of a long operation, and a
+    // window manager would restack and refocus it thousands of times.
+    const bool wasHidden = !top->isVisible();
     top->show();
-    top->raise();
-    top->activateWindow();
+    if (wasHidden || (!top->isActiveWindow() && !top->raiseAsked)) {
+        top->raiseAsked = true;
+        ++g_raiseRequests;
+        top->raise();
+        top->activateWindow();
+    }
 }
 
 void Window::Show() {
@@ -324,6 +347,8 @@ void Window::Close() {
 }
 
 int WindowCount() { return int(openWindows().size()); }
+
+int WindowRaiseRequests() { return g_raiseRequests; }
 
 Ref<Window> WindowAt(int index) {
     if (index < 0 || index >= WindowCount()) throw OutOfBoundsException();

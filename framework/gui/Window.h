@@ -116,7 +116,11 @@ public:
     void SetMenuBar(const Ref<MenuBar>& menuBar);
     Ref<MenuBar> AttachedMenuBar() const { return menuBar_; }
 
-    // Makes the window visible and brings it to the front; returns at once.
+    // Makes the window visible and brings it to the front (raised and
+    // activated) when it was hidden or is not the active window; returns at
+    // once. A window already in front is left as it is, and one whose
+    // activation the window system has not granted yet is not asked again
+    // until it has lost the focus or been hidden.
     void Show();
     void Hide();
     // Closes the window for good (see Life above); does nothing when closed.
@@ -194,6 +198,10 @@ private:
     };
     std::vector<MenuHandler> menuHandlers_;
 };
+
+// How many times, since the program started, Show asked the window system
+// to raise and activate a window. For tests.
+int WindowRaiseRequests();
 
 // The open windows, in the order they were opened.
 int WindowCount();

@@ -145,6 +145,33 @@ TEST_F(WindowTest, BuildingRunsTheStepsInOrderAndOpensShown) {
     EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "Close"), 1);
 }
 
+// Show raises and activates a window that was hidden or lost the focus, and
+// only then: a long operation shows its progress window at every report.
+TEST_F(WindowTest, ShowBringsToTheFrontOnlyAWindowThatIsNotThere) {
+    const int atStart = WindowRaiseRequests();
+    Ref<SampleWindow> w = sample.Get();
+    auto raised = [&] { return WindowRaiseRequests() - atStart; };
+    auto active = [&] { return w->NativeWidget()->isActiveWindow(); };
+    EXPECT_EQ(raised(), 1) << "shown when built";
+    ASSERT_TRUE(ProcessEventsUntil(active));
+    for (int i = 0; i < 1000; ++i) w->Show();
+    EXPECT_EQ(raised(), 1) << "a window in front is left alone";
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !active(); }));
+    for (int i = 0; i < 1000; ++i) w->Show();
+    EXPECT_EQ(raised(), 2) << "asked once while the window system has not answered";
+    ASSERT_TRUE(ProcessEventsUntil(active));
+    for (int i = 0; i < 1000; ++i) w->Show();
+    EXPECT_EQ(raised(), 2);
+
+    w->Hide();
+    w->Show();
+    EXPECT_EQ(raised(), 3) << "a hidden window is brought back to the front";
+}
+
 TEST_F(WindowTest, ClosedWindowStaysUsableButShowsNothing) {
     Ref<SampleWindow> w = sample.Get();
     Ref<Label> label = w->label;

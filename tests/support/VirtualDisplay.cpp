@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr auto StartDeadline = std::chrono::seconds(20);
+constexpr auto StartDeadline = std::chrono::seconds(30);
 
 // Runs `program` with `args` in a child whose output goes nowhere; -1 when
 // it cannot be started. `keepFd` stays open in the child.
@@ -54,6 +54,28 @@ void stop(pid_t pid) {
 }
 
 bool running(pid_t pid) { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+
+// Xlib's default handler ends the process on any error, such as a query on
+// a window that has just gone.
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+
+// True when the window is mapped and viewable and its parent is not the root
+// window: a window manager has put it into a frame of its own.
+bool framedAndViewable(Display* x, ::Window window) {
+    auto* const previousHandler = XSetErrorHandler(ignoreError);
+    XWindowAttributes attributes{};
+    bool shown = XGetWindowAttributes(x, window, &attributes) && attributes.map_state == IsViewable;
+    ::Window root = 0, parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (shown && XQueryTree(x, window, &root, &parent, &children, &count)) {
+        shown = parent != root;
+        if (children) XFree(children);
+    }
+    XSync(x, False);  // errors of the queries above arrive while ignored
+    XSetErrorHandler(previousHandler);
+    return shown;
+}
 
 }  // namespace
 
@@ -96,7 +118,7 @@ void VirtualDisplay::startServer(int dpi) {
     }
     close(fds[0]);
     if (number.find('\n') == std::string::npos) {
-        error_ = "Xvfb did not tell its display within 20 s";
+        error_ = "Xvfb did not tell its display within " + std::to_string(StartDeadline.count()) + " s";
         return;
     }
     display_ = ":" + number.substr(0, number.find('\n'));
@@ -124,21 +146,34 @@ void VirtualDisplay::startWindowManager() {
         error_ = "cannot start openbox";
         return;
     }
-    // Ready once it owns the window-manager selection of screen 0.
     Display* x = XOpenDisplay(display_.c_str());
     if (!x) {
         error_ = "cannot open " + display_ + " to wait for openbox";
         return;
     }
-    const Atom selection = XInternAtom(x, "WM_S0", False);
+    // Ready once it frames a window: it takes the window manager's role early
+    // in its start, but manages windows only once it has loaded the rest.
+    const ::Window probe = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 16, 16, 0, 0, 0);
+    XMapWindow(x, probe);
+    XFlush(x);
     const auto deadline = std::chrono::steady_clock::now() + StartDeadline;
     bool ready = false;
     while (!ready && running(windowManager_) && std::chrono::steady_clock::now() < deadline) {
-        ready = XGetSelectionOwner(x, selection) != None;
+        ready = framedAndViewable(x, probe);
         if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    XDestroyWindow(x, probe);
     XCloseDisplay(x);
-    if (!ready) error_ = "openbox did not manage " + display_ + " within 20 s";
+    if (!ready) error_ = "openbox did not manage a window on " + display_ + " within " +
+                         std::to_string(StartDeadline.count()) + " s";
+}
+
+bool VirtualDisplay::shownByWindowManager(unsigned long window) const {
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) return false;
+    const bool shown = framedAndViewable(x, window);
+    XCloseDisplay(x);
+    return shown;
 }
 
 VirtualDisplay::~VirtualDisplay() {

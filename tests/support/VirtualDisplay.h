@@ -30,6 +30,11 @@ public:
     const std::string& display() const { return display_; }  // ":N"
     const std::string& error() const { return error_; }
 
+    // True when the X window `window` is mapped and viewable inside a frame
+    // that the window manager made for it (its parent is not the root
+    // window): what a person would see on the screen.
+    bool shownByWindowManager(unsigned long window) const;
+
 private:
     void startServer(int dpi);
     void setResources(const std::string& resources);
