@@ -103,14 +103,12 @@ bool reportErrors(const String& report) {
     return MsgBox(question, MsgBoxYesNoQuestion, "Error Report") != AnswerYes;
 }
 
-// The SQL date of a birth-date cell read in the user's locale; an empty
-// cell stands for 1 January 1925. "" when the cell holds no date.
-String birthDate(const String& cellText) {
-    if (cellText.empty()) {
-        Ref<Date> d = appSystem::CDate(Variant(String("1/1/1925")));
-        return d ? d->SQLDate() : Date(1925, 1, 1).SQLDate();
-    }
-    Ref<Date> d = appSystem::CDate(Variant(cellText));
+// The SQL date of a birth-date cell read in the file's order of day and
+// month; an empty cell stands for 1 January 1925. "" when the cell holds no
+// date.
+String birthDate(const String& cellText, DateOrder order) {
+    if (cellText.empty()) return Date(1925, 1, 1).SQLDate();
+    Ref<Date> d = appSystem::CDate(Variant(cellText), order);
     return d ? d->SQLDate() : String();
 }
 
@@ -119,7 +117,7 @@ String birthDate(const String& cellText) {
 // with the call name recognised and left out; the twelve custom slots
 // follow. A birth date that cannot be read is written as NULL and its line
 // number noted in `badDates`.
-String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& records,
+String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& records, DateOrder order,
                     std::vector<int64_t>& badDates) {
     const std::vector<Group>& groups = Groups();
     cavDatabase::Insert insert(cavDatabase::TreePrefix);
@@ -132,7 +130,7 @@ String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& rec
             case Conversion::ParentId: insert.value(value == "1" ? String() : value); break;
             case Conversion::NotImported: break;
             case Conversion::Date: {
-                const String date = birthDate(value);
+                const String date = birthDate(value, order);
                 if (date.empty()) {
                     insert.null();
                     badDates.push_back(records.lineOf(r));
@@ -149,11 +147,7 @@ String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& rec
 
 // What the completion message adds to "Operation completed".
 String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>& badDates) {
-    String text = writer.problems();
-    if (!badDates.empty())
-        text += EndOfLine + "The birth date on line(s) " + csvSource::lineList(badDates) +
-                " could not be read and was left empty.";
-    return text;
+    return writer.problems() + csvSource::unreadDates("birth date", badDates);
 }
 
 // Stages 3 to 5 on the import's connection, once pass 1 has filled the grid.
@@ -164,8 +158,9 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) 
     cavDatabase::RowWriter writer(db, false);
     std::vector<int64_t> badDates;
     const int64_t nameColumn = map.column(Name);
+    const DateOrder order = csvSource::dateOrder({map.column(DOB)}, nameColumn);
     for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
-        writer.write(rowStatement(map, r, records, badDates));
+        writer.write(rowStatement(map, r, records, order, badDates));
         csvSource::reportRow(r, cell(r, nameColumn));
         YieldToEventLoop();
     }

@@ -1,6 +1,7 @@
 #include "convert/convertCsvToRsd.h"
 
 #include <filesystem>
+#include <map>
 #include <vector>
 
 #include "convert/csvHeadingAliases.h"
@@ -24,8 +25,15 @@ const int RowGroups[] = {Name,   Colour, Breed,  Sex,    DOB,    OldId, FatherId
                          Pd,     Tag,    Prefix, Suffix, Health, Cage,  Notes,      BoughtFrom, DateBought,
                          PurchasePrice};
 
+// The dates of the file's rows: read in one order for the whole file, and
+// by column (DOB, dateBought) the lines of those that could not be read.
+struct RowDates {
+    DateOrder order;
+    std::map<String, std::vector<int64_t>> unread;
+};
+
 // The tree row of grid row r.
-DatabaseRecord buildRow(const Mapping& map, int64_t r) {
+DatabaseRecord buildRow(const Mapping& map, int64_t r, const csvSource::Records& records, RowDates& dates) {
     const std::vector<Group>& groups = Groups();
     DatabaseRecord record;
     auto put = [&](const Group& group, const String& value) {
@@ -33,7 +41,12 @@ DatabaseRecord buildRow(const Mapping& map, int64_t r) {
             case Conversion::Unchanged: record.Column(group.column, value); break;
             case Conversion::Apostrophes: record.Column(group.column, appSystem::rma(value)); break;
             case Conversion::Sex: record.Column(group.column, appSystem::convertSex(value)); break;
-            case Conversion::Date: record.Column(group.column, appSystem::convDisplayDateToSql(value)); break;
+            case Conversion::Date: {
+                const String date = appSystem::convDisplayDateToSql(value, dates.order);
+                if (date.empty() && !value.empty()) dates.unread[group.column].push_back(records.lineOf(r));
+                record.Column(group.column, date);
+                break;
+            }
             case Conversion::ParentId:
                 if (value != "1") record.Column(group.column, value);
                 break;
@@ -111,9 +124,10 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
     if (!map.proceed) return;
 
     const int64_t nameColumn = map.column(Name);
+    RowDates dates{csvSource::dateOrder({map.column(DOB), map.column(DateBought)}, nameColumn), {}};
     std::vector<String> sourceIds;  // the animals' ids as read, for the linking
     for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
-        const DatabaseRecord record = buildRow(map, r);
+        const DatabaseRecord record = buildRow(map, r, records, dates);
         sourceIds.push_back(cell(r, map.column(OldId)));
         if (!db->Connect()) {
             MsgBox(db->ErrorMessage());
@@ -124,6 +138,8 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
         YieldToEventLoop();
     }
     db->Commit();
+    const String unreadDates = csvSource::unreadDates("birth date", dates.unread["DOB"]) +
+                               csvSource::unreadDates("purchase date", dates.unread["dateBought"]);
 
     {
         LinkingScope linking(db);
@@ -140,7 +156,11 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
                     "to your file and fix it." +
                     "?",
                 MsgBoxYesNoQuestion, "Missing field");
-            if (answer != AnswerYes) return;
+            if (answer != AnswerYes) {
+                // The import stops here, but the dates that were lost are still told.
+                if (!unreadDates.empty()) MsgBox(unreadDates.substr(EndOfLine.size()));
+                return;
+            }
             appSystem::findSex(db, "rsd");
         }
     }
@@ -151,7 +171,7 @@ void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<F
         appSystem::UpdateVersion();
     }
     closeProgress();
-    MsgBox("Operation completed");
+    MsgBox("Operation completed" + unreadDates);
 }
 
 }  // namespace

@@ -126,6 +126,20 @@ bool Records::accept(const std::vector<int64_t>& unclosedQuotes) const {
     return MsgBox(text, MsgBoxYesNoQuestion, "Too much data") == AnswerYes;
 }
 
+DateOrder dateOrder(const std::vector<int64_t>& columns, int64_t nameColumn) {
+    std::vector<String> dates;
+    for (int64_t r = 1; !(csvHeadingAliases::cell(r, nameColumn).empty() &&
+                          csvHeadingAliases::cell(r + 1, nameColumn).empty());
+         ++r)
+        for (int64_t column : columns) dates.push_back(csvHeadingAliases::cell(r, column));
+    return appSystem::dateOrderOf(dates);
+}
+
+String unreadDates(const String& what, const std::vector<int64_t>& lines) {
+    if (lines.empty()) return String();
+    return EndOfLine + "The " + what + " on line(s) " + lineList(lines) + " could not be read and was left empty.";
+}
+
 void reportRow(int64_t r, const String& name) {
     if (r % 20 != 0) return;
     frmWait->Show();

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/Date.h"
 #include "framework/Ref.h"
 #include "framework/Streams.h"
 #include "framework/Text.h"
@@ -74,6 +75,16 @@ private:
     int64_t firstLineBeyondGrid_ = 0;  // the line the first of them starts on
     std::vector<int64_t> cutLines_;    // line numbers of records of more than 70 fields
 };
+
+// The order in which to read the dates of the file: decided once from the
+// cells of `columns` in the data rows (up to the two empty name cells that
+// end them), as appSystem::dateOrderOf says.
+DateOrder dateOrder(const std::vector<int64_t>& columns, int64_t nameColumn);
+
+// What the completion message adds for dates that could not be read: ""
+// when `lines` is empty, else a line end and "The " + what + " on line(s) "
+// + the lines + " could not be read and was left empty.".
+String unreadDates(const String& what, const std::vector<int64_t>& lines);
 
 // The progress report of the imports' rows: at every 20th row r, "Found  - "
 // + the row's name cell + a line end + r + " records", with the bar hidden.

@@ -36,13 +36,8 @@ String Date::SQLDateTime() const {
     return buf;
 }
 
-namespace {
-
-enum class Order { DMY, MDY, YMD };
-
-// The order of day, month and year in the user's locale, read from the
-// locale's short date format (for example "%m/%d/%Y" gives month first).
-Order localeOrder() {
+DateOrder LocaleDateOrder() {
+    using Order = DateOrder;
     const char* name = nullptr;
     for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
         const char* v = std::getenv(var);
@@ -51,9 +46,9 @@ Order localeOrder() {
             break;
         }
     }
-    if (!name) return Order::MDY;
+    if (!name) return Order::MonthDayYear;
     locale_t loc = newlocale(LC_TIME_MASK, name, locale_t(0));
-    if (!loc) return Order::MDY;
+    if (!loc) return Order::MonthDayYear;
     const String fmt = nl_langinfo_l(D_FMT, loc);
     freelocale(loc);
     std::vector<char> seen;
@@ -63,16 +58,18 @@ Order localeOrder() {
         if (c == 'd' || c == 'e') seen.push_back('d');
         else if (c == 'm' || c == 'b' || c == 'B') seen.push_back('m');
         else if (c == 'y' || c == 'Y') seen.push_back('y');
-        else if (c == 'D') return Order::MDY;
-        else if (c == 'F') return Order::YMD;
+        else if (c == 'D') return Order::MonthDayYear;
+        else if (c == 'F') return Order::YearMonthDay;
         ++i;
     }
     if (seen.size() == 3) {
-        if (seen[0] == 'y') return Order::YMD;
-        if (seen[0] == 'd') return Order::DMY;
+        if (seen[0] == 'y') return Order::YearMonthDay;
+        if (seen[0] == 'd') return Order::DayMonthYear;
     }
-    return Order::MDY;
+    return Order::MonthDayYear;
 }
+
+namespace {
 
 bool validDate(int y, int m, int d) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -107,7 +104,9 @@ bool parseTime(const String& text, int& h, int& mi, int& sec) {
 
 }  // namespace
 
-bool ParseDate(const String& text, Ref<Date>& result) {
+bool ParseDate(const String& text, Ref<Date>& result) { return ParseDate(text, result, LocaleDateOrder()); }
+
+bool ParseDate(const String& text, Ref<Date>& result, DateOrder order) {
     String datePart = Trim(text);
     int hour = 0, minute = 0, second = 0;
     // A time of day, when present, follows the date after a blank (or "T").
@@ -118,32 +117,32 @@ bool ParseDate(const String& text, Ref<Date>& result) {
         datePart = Trim(datePart.substr(0, cut));
     }
 
-    // Split into runs of digits; anything between them must be a separator.
-    std::vector<String> parts;
-    String current;
-    for (char c : datePart) {
+    // Runs of digits, each separated from the next by one separator, which
+    // blanks may follow; nothing may come before the first run or after the
+    // last ("-1/-1/-1" is no date).
+    std::vector<String> parts(1);
+    for (size_t i = 0; i < datePart.size(); ++i) {
+        const char c = datePart[i];
         if (std::isdigit(static_cast<unsigned char>(c))) {
-            current += c;
-        } else if (c == '/' || c == '-' || c == '.' || c == ' ' || c == ',') {
-            if (!current.empty()) parts.push_back(current);
-            current.clear();
-        } else {
-            return false;
+            parts.back() += c;
+            continue;
         }
+        const bool separator = c == '/' || c == '-' || c == '.' || c == ' ' || c == ',';
+        if (!separator || parts.back().empty()) return false;
+        while (i + 1 < datePart.size() && datePart[i + 1] == ' ') ++i;
+        parts.emplace_back();
     }
-    if (!current.empty()) parts.push_back(current);
-    if (parts.size() != 3) return false;
+    if (parts.size() != 3 || parts.back().empty()) return false;
     for (const String& part : parts)
         if (part.size() > 4) return false;
 
-    Order order = localeOrder();
-    if (parts[0].size() == 4) order = Order::YMD;  // SQL date text in every locale
+    if (parts[0].size() == 4) order = DateOrder::YearMonthDay;  // SQL date text in every locale
     int a = std::atoi(parts[0].c_str()), b = std::atoi(parts[1].c_str()), c = std::atoi(parts[2].c_str());
     int y, m, d;
     String yearText;
     switch (order) {
-        case Order::YMD: y = a, m = b, d = c, yearText = parts[0]; break;
-        case Order::DMY: d = a, m = b, y = c, yearText = parts[2]; break;
+        case DateOrder::YearMonthDay: y = a, m = b, d = c, yearText = parts[0]; break;
+        case DateOrder::DayMonthYear: d = a, m = b, y = c, yearText = parts[2]; break;
         default: m = a, d = b, y = c, yearText = parts[2]; break;
     }
     if (yearText.size() <= 2) y += y < 50 ? 2000 : 1900;  // two-digit years

@@ -21,11 +21,21 @@ public:
     String ToText() const { return SQLDateTime(); }
 };
 
-// Reads a date that the user typed, in the order of day, month and year of the
-// user's locale (LC_TIME, then LC_ALL / LANG), with "/", "-", "." or blanks as
-// separators; two-digit years are taken as 19xx/20xx. SQL date text
-// ("YYYY-MM-DD") is accepted in every locale. A time of day may follow after
-// a blank ("H:MM", "H:MM:SS", optionally AM/PM). Returns true and sets
-// `result` to a new date; returns false when the text is not a valid date,
-// leaving `result` as it was.
+// The order of day, month and year in dates that users type.
+enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
+
+// The order of the user's locale (LC_ALL, then LC_TIME, then LANG), read
+// from its short date format; month first when none is set.
+DateOrder LocaleDateOrder();
+
+// Reads a date that the user typed, in the given order of day, month and
+// year (the locale's when none is given): three runs of digits, each
+// separator between them one of "/", "-", "." or a blank, a separator other
+// than a blank optionally followed by blanks; nothing before the first
+// digit. Two-digit years are taken as 19xx/20xx. SQL date text
+// ("YYYY-MM-DD", a four-digit year first) is accepted in every order. A time
+// of day may follow after a blank ("H:MM", "H:MM:SS", optionally AM/PM).
+// Returns true and sets `result` to a new date; returns false when the text
+// is not a valid date, leaving `result` as it was.
+bool ParseDate(const String& text, Ref<Date>& result, DateOrder order);
 bool ParseDate(const String& text, Ref<Date>& result);

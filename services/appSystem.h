@@ -170,10 +170,21 @@ String GetFieldString(const Ref<RecordSet>& rs, const String& column);
 String getBooleanString(const Variant& value);
 // The path without its last four characters, followed by the suffix.
 String getNewName(const String& path, const String& suffix);
-// The value's text read as a date in the user's locale; nil when it is none.
+// The value's text read as a date in the user's locale (in `order`); nil
+// when it is none.
 Ref<Date> CDate(const Variant& value);
-// SQL date text for a date as the user typed it; text whose fifth and eighth
-// characters are "-" passes unchanged; "" when it reads as no date.
+Ref<Date> CDate(const Variant& value, DateOrder order);
+// SQL date text for a date as the user typed it, read in the user's locale
+// (in `order`); text whose fifth and eighth characters are "-" passes
+// unchanged; "" when it reads as no date.
 String convDisplayDateToSql(const String& text);
+String convDisplayDateToSql(const String& text, DateOrder order);
+// The order in which to read the dates of one file, decided once for all of
+// them: the locale's, unless some date reads only with day and month the
+// other way round and that order reads every date of the texts (every text
+// that reads as a date in any order). So a day-first file on a month-first
+// desktop is read day first, and no date of a file is read one way and
+// another the other way.
+DateOrder dateOrderOf(const std::vector<String>& texts);
 
 }  // namespace appSystem

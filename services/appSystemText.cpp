@@ -189,24 +189,54 @@ String getBooleanString(const Variant& value) {
 
 String getNewName(const String& path, const String& suffix) { return Left(path, Len(path) - 4) + suffix; }
 
-Ref<Date> CDate(const Variant& value) {
+Ref<Date> CDate(const Variant& value) { return CDate(value, LocaleDateOrder()); }
+
+Ref<Date> CDate(const Variant& value, DateOrder order) {
     try {
         Ref<Date> d;
-        if (ParseDate(value.StringValue(), d)) return d;
+        if (ParseDate(value.StringValue(), d, order)) return d;
     } catch (...) {
     }
     return nullptr;
 }
 
-String convDisplayDateToSql(const String& text) {
+String convDisplayDateToSql(const String& text) { return convDisplayDateToSql(text, LocaleDateOrder()); }
+
+String convDisplayDateToSql(const String& text, DateOrder order) {
     try {
         if (text.empty()) return String();
         if (Mid(text, 5, 1) == "-" && Mid(text, 8, 1) == "-") return text;
-        Ref<Date> d = CDate(Variant(text));
+        Ref<Date> d = CDate(Variant(text), order);
         return d ? d->SQLDate() : String();
     } catch (...) {
         return String();
     }
+}
+
+DateOrder dateOrderOf(const std::vector<String>& texts) {
+    const DateOrder locale = LocaleDateOrder();
+    auto reads = [](const String& text, DateOrder order) {
+        Ref<Date> d;
+        return ParseDate(text, d, order);
+    };
+    for (DateOrder other : {DateOrder::DayMonthYear, DateOrder::MonthDayYear}) {
+        if (other == locale) continue;
+        bool needed = false, readsAll = true;
+        for (const String& text : texts) {
+            if (text.empty()) continue;
+            const bool inLocale = reads(text, locale);
+            const bool inOther = reads(text, other);
+            if (inOther && !inLocale) needed = true;
+            // A text that reads in neither order is no date at all.
+            const bool isDate = inLocale || inOther ||
+                                reads(text, other == DateOrder::DayMonthYear ? DateOrder::MonthDayYear
+                                                                             : DateOrder::DayMonthYear);
+            if (isDate && !inOther) readsAll = false;
+            if (!readsAll) break;
+        }
+        if (needed && readsAll) return other;
+    }
+    return locale;
 }
 
 }  // namespace appSystem

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "tests/convert/CavConversionFixture.h"
 
@@ -279,13 +280,29 @@ TEST_F(CsvToCav, TwoEmptyNamesEndTheRowsAndEveryTwentiethRowIsReported) {
         << "the 20th row is the one without a name";
 }
 
-TEST_F(CsvToCav, ABirthDateThatCannotBeReadIsLeftEmptyAndTold) {
-    const std::vector<String> boxes =
-        import("name,sex,sire,dam,dob\nA1,m,,,13/31/2020\nA2,m,,,1/2/2021\nA3,m,,,soon\n");
-    EXPECT_EQ(boxes, std::vector<String>{"Operation completed\nThe birth date on line(s) 2, 4 could not be read and "
-                                         "was left empty."});
-    EXPECT_EQ(cavRows("SELECT name, dob FROM tree ORDER BY id"),
-              (Rows{{"A1", SqliteCli::Null}, {"A2", "2021-01-02"}, {"A3", SqliteCli::Null}}));
+TEST_F(CsvToCav, BirthDatesAreReadInOneOrderForTheFileAndThoseThatAreNoneAreLeftEmptyAndTold) {
+    // The desktop reads month first.
+    const struct {
+        const char* name;
+        std::string dates;  // one line each
+        Rows dobs;
+        String completion;
+    } cases[] = {
+        {"texts that are no dates", "13/31/2020\n1/2/2021\nsoon\n-1/-1/-1\n2020-01-05\n",
+         {{SqliteCli::Null}, {"2021-01-02"}, {SqliteCli::Null}, {SqliteCli::Null}, {"2020-01-05"}},
+         Completed + "\nThe birth date on line(s) 2, 4, 5 could not be read and was left empty."},
+        {"day first", "05/01/2021\n25/12/2020\n\n", {{"2021-01-05"}, {"2020-12-25"}, {"1925-01-01"}}, Completed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        std::string text = "dob,name,sex,sire,dam\n";
+        std::istringstream dates(c.dates);
+        for (std::string date; std::getline(dates, date);) text += date + ",A,m,,\n";
+        EXPECT_EQ(import(text), std::vector<String>{c.completion});
+        EXPECT_EQ(cavRows("SELECT dob FROM tree ORDER BY id"), c.dobs);
+    }
 }
 
 TEST_F(CsvToCav, WhatCannotBeReadOrStoredIsToldWithoutLosingTheRows) {

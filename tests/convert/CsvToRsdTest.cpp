@@ -1,6 +1,7 @@
 #include "convert/convertCsvToRsd.h"
 #include "framework/gui/Controls.h"
 #include "tests/convert/ConvertFixture.h"
+#include "tests/support/EnvGuard.h"
 #include "ui/frmWait.h"
 
 using SqliteCli::Rows;
@@ -124,6 +125,38 @@ TEST_F(CsvToRsd, AQuoteThatIsNeverClosedIsToldAndItsLineReadWithoutQuoting) {
     EXPECT_EQ(tree(cax, "name, notes, sex"),
               (Rows{{"A", "never closed", "female"}, {"B", "fine", "male"}, {"C", "", "male"}}))
         << "every line after it is a record of its own";
+}
+
+TEST_F(CsvToRsd, DatesAreReadInOneOrderForTheFileAndThoseThatAreNoneAreTold) {
+    const struct {
+        const char* name;
+        const char* locale;
+        std::string text;
+        Rows animals;  // name, dob, dateBought
+        String completion;
+    } cases[] = {
+        {"day first on a month-first desktop", "en_US.UTF-8", "name,sex,dob\nA,f,25/12/2020\nB,f,05/01/2021\n",
+         {{"A", "2020-12-25", ""}, {"B", "2021-01-05", ""}}, Completed},
+        {"month first on a month-first desktop", "en_US.UTF-8", "name,sex,dob\nA,f,12/25/2020\nB,f,05/01/2021\n",
+         {{"A", "2020-12-25", ""}, {"B", "2021-05-01", ""}}, Completed},
+        {"SQL dates on a day-first desktop", "de_DE.UTF-8", "name,sex,dob,date bought\nA,f,2020-1-5,05.01.2021\n",
+         {{"A", "2020-01-05", "2021-01-05"}}, Completed},
+        {"texts that are no dates", "en_US.UTF-8",
+         "name,sex,dob,date bought\nA,f,-1/-1/-1,\nB,f,99/99/9999,2/3/2020\n\nC,f,1/2/2020,soon\n",
+         {{"A", "", ""}, {"B", "", "2020-02-03"}, {"C", "2020-01-02", ""}},
+         Completed + "\nThe birth date on line(s) 2, 3 could not be read and was left empty."
+                     "\nThe purchase date on line(s) 5 could not be read and was left empty."},
+    };
+    EnvGuard env;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        env.set("LC_ALL", c.locale);
+        const std::string cax = csvSource(std::string(c.name) + ".csv", c.text);
+        convertCsvToRsd::convertCSV();
+        EXPECT_EQ(ui.texts(), (std::vector<String>{c.completion}));
+        EXPECT_EQ(tree(cax, "name, dob, dateBought"), c.animals);
+    }
 }
 
 TEST_F(CsvToRsd, TheFirstProgressComesAtTheTwentiethAnimal) {

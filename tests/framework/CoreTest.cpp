@@ -90,6 +90,11 @@ TEST(ParseDate, FollowsTheLocaleOrderOfDayMonthAndYear) {
         {"en_GB.UTF-8", "29/02/2021", "fails"},
         {"de_DE.UTF-8", "04.03.2020", "2020-03-04 00:00:00"},
         {"de_DE.UTF-8", "4 3 2020", "2020-03-04 00:00:00"},
+        {"de_DE.UTF-8", "4. 3. 2020", "2020-03-04 00:00:00"},
+        // SQL date text in every locale
+        {"C.UTF-8", "2020-01-05", "2020-01-05 00:00:00"},
+        {"en_GB.UTF-8", "2020-01-05", "2020-01-05 00:00:00"},
+        {"de_DE.UTF-8", "2020-1-5", "2020-01-05 00:00:00"},
     };
     EnvGuard env;
     env.unset("LANG");
@@ -103,6 +108,21 @@ TEST(ParseDate, FollowsTheLocaleOrderOfDayMonthAndYear) {
         env.set("LC_ALL", c.locale);
         EXPECT_EQ(parsed(c.text), c.want) << c.text << " in " << c.locale;
         ++ran;
+    }
+    // An order given explicitly wins over the locale's, except for SQL date text.
+    const struct {
+        DateOrder order;
+        const char* text;
+        const char* want;
+    } ordered[] = {
+        {DateOrder::DayMonthYear, "05/01/2021", "2021-01-05 00:00:00"},
+        {DateOrder::MonthDayYear, "05/01/2021", "2021-05-01 00:00:00"},
+        {DateOrder::YearMonthDay, "20/01/05", "2020-01-05 00:00:00"},
+        {DateOrder::DayMonthYear, "2021-02-03", "2021-02-03 00:00:00"},
+    };
+    for (const auto& c : ordered) {
+        Ref<Date> d;
+        EXPECT_EQ(ParseDate(c.text, d, c.order) ? d->SQLDateTime() : "fails", c.want) << c.text;
     }
     if (!localeExists("en_GB.UTF-8") && !localeExists("de_DE.UTF-8"))
         GTEST_SKIP() << "no day-first locale installed (scripts/setup makes en_GB.UTF-8 and de_DE.UTF-8)";
@@ -133,6 +153,13 @@ TEST(ParseDate, AcceptsSqlDatesAndTimesAndReportsFailure) {
         {"3/4/2020 25:00", "fails"},
         {"3/4/2020 13:00 PM", "fails"},
         {"Mar 4 2020", "fails"},
+        // Signs and missing numbers make no date.
+        {"-1/-1/-1", "fails"},
+        {"1/-2/2020", "fails"},
+        {"1//2/2020", "fails"},
+        {"/1/2/2020", "fails"},
+        {"1/2/2020/", "fails"},
+        {"99/99/9999", "fails"},
     };
     for (const auto& c : cases) EXPECT_EQ(parsed(c.text), c.want) << "\"" << c.text << "\"";
 

@@ -225,6 +225,8 @@ TEST_F(TextFunctions, DatesBecomeSqlDateText) {
         {"", ""},
         {"unknown", ""},
         {"31/31/2020", ""},
+        {"-1/-1/-1", ""},
+        {"99/99/9999", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(appSystem::convDisplayDateToSql(c.in), c.out) << c.in;
     ASSERT_TRUE(appSystem::CDate(Variant("1/1/1925")));
@@ -232,4 +234,27 @@ TEST_F(TextFunctions, DatesBecomeSqlDateText) {
     EXPECT_EQ(appSystem::CDate(Variant(New<Date>(2021, 6, 7)))->SQLDate(), "2021-06-07");
     EXPECT_EQ(appSystem::CDate(Variant()), nullptr);
     EXPECT_EQ(appSystem::CDate(Variant("not a date")), nullptr);
+}
+
+TEST_F(TextFunctions, TheDatesOfAFileAreReadInOneOrderOfDayAndMonth) {
+    using O = DateOrder;
+    struct Case {
+        const char* name;
+        const char* locale;
+        std::vector<String> dates;
+        DateOrder order;
+    } cases[] = {
+        {"day first on a month-first desktop", "en_US.UTF-8", {"05/01/2021", "25/12/2020", ""}, O::DayMonthYear},
+        {"nothing needs the other order", "en_US.UTF-8", {"05/01/2021", "12/11/2020"}, O::MonthDayYear},
+        {"neither order reads every date", "en_US.UTF-8", {"25/12/2020", "12/25/2020"}, O::MonthDayYear},
+        {"text and SQL dates are no hindrance", "en_US.UTF-8", {"soon", "2020-12-31", "13.1.2020"}, O::DayMonthYear},
+        {"month first on a day-first desktop", "en_GB.UTF-8", {"12/25/2020", "01/02/2021"}, O::MonthDayYear},
+        {"day first on a day-first desktop", "de_DE.UTF-8", {"05.01.2021", "1.2.2020"}, O::DayMonthYear},
+        {"no dates", "en_GB.UTF-8", {}, O::DayMonthYear},
+    };
+    EnvGuard env;
+    for (const auto& c : cases) {
+        env.set("LC_ALL", c.locale);
+        EXPECT_EQ(appSystem::dateOrderOf(c.dates), c.order) << c.name;
+    }
 }
