@@ -4,12 +4,20 @@
 
 #include "framework/gui/Application.h"
 #include "framework/gui/Runtime.h"
+#include "framework/plugin/PluginHost.h"
 #include "services/FileTypeSets.h"
 #include "plugins/PluginEntryTable.h"
 #include "ui/App.h"
 #include "ui/frmSplash.h"
 
 namespace {
+
+// Tells the framework the program's name and where the program's libraries
+// are: the folder "Brevolan Libs" beside the executable, then "Libs".
+void introduceProgram() {
+    SetProgramName("Brevolan");
+    SetPluginSearchPath("$ORIGIN/Brevolan Libs:$ORIGIN/Libs");
+}
 
 // Binds the plug-in libraries that the program's entry table names, the ODBC
 // connector "Corvane64.so" among them, from the folders beside the
@@ -40,6 +48,7 @@ void _LateStartup() { _MakeDefaultView(); }
 
 int _Main() {
     try {
+        introduceProgram();
         _EarlyStartup();
         // The late steps need the GUI runtime; the windows start it when the
         // program has not.

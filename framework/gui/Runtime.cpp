@@ -5,6 +5,7 @@
 #include <ctime>
 #include <cxxabi.h>
 #include <memory>
+#include <string>
 #include <typeinfo>
 
 #include <QApplication>
@@ -18,9 +19,11 @@
 namespace {
 
 QApplication* g_app = nullptr;
+// The arguments that InitGuiRuntime() passes: the program's name only. They
+// live as long as the process, as Qt keeps them.
+std::string g_programName = "application";
 int g_defaultArgc = 1;
-char g_defaultName[] = "Brevolan";
-char* g_defaultArgv[] = {g_defaultName, nullptr};
+char* g_defaultArgv[] = {nullptr, nullptr};
 
 // Keeps Qt away from its GTK 3 platform theme (see the header): a theme the
 // user chose that is not a GTK one is left alone.
@@ -67,7 +70,15 @@ void InitGuiRuntime(int& argc, char** argv) {
     SetYieldHandler(&GuiYield);
 }
 
-void InitGuiRuntime() { InitGuiRuntime(g_defaultArgc, g_defaultArgv); }
+void InitGuiRuntime() {
+    g_defaultArgv[0] = g_programName.data();
+    InitGuiRuntime(g_defaultArgc, g_defaultArgv);
+}
+
+void SetProgramName(const char* name) {
+    if (g_app) QCoreApplication::setApplicationName(QString::fromUtf8(name ? name : ""));
+    else g_programName = name ? name : "";  // Qt keeps the arguments it was made with
+}
 
 bool GuiRuntimeStarted() { return g_app != nullptr; }
 

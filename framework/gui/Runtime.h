@@ -20,9 +20,13 @@
 #include <functional>
 
 // Makes the QApplication (once). `argc` and `argv` must live as long as the
-// program; the first form passes the program name only.
+// program; the second form passes the program's name only.
 void InitGuiRuntime(int& argc, char** argv);
 void InitGuiRuntime();
+// The program's name: the application's name once the runtime runs (as
+// message boxes show it), and what the second form of InitGuiRuntime passes;
+// "application" until the program sets its own.
+void SetProgramName(const char* name);
 bool GuiRuntimeStarted();
 
 // Makes the interaction point show real dialogs (DesktopInteraction).

@@ -22,9 +22,9 @@
 // One entry of a program's plug-in entry table: 32 bytes. `bound` is 0 as
 // the program is shipped and filled by ResolvePluginClasses.
 struct PluginEntry {
-    const char* declaration;  // "ODBCDatabase.Connect() as Boolean"
+    const char* declaration;  // class name, "." and a method's declaration text
     const char* identifier;   // the plug-in's identifier text
-    const char* library;      // "Corvane64.so"
+    const char* library;      // the plug-in library's file name
     void* bound;
 };
 static_assert(sizeof(PluginEntry) == 32, "a plug-in entry is four words");
@@ -32,8 +32,8 @@ static_assert(sizeof(PluginEntry) == 32, "a plug-in entry is four words");
 // ---- loading and binding ---------------------------------------------------
 
 // The folders searched for plug-in libraries, separated by ":"; "$ORIGIN"
-// stands for the folder of the running executable. Default:
-// "$ORIGIN/Brevolan Libs:$ORIGIN/Libs".
+// stands for the folder of the running executable. The program sets its
+// own at start; until then "$ORIGIN/Libs", the folder "Libs" beside it.
 String PluginSearchPath();
 void SetPluginSearchPath(const String& path);
 
@@ -58,7 +58,7 @@ void* PluginHostResolve(const char* name);
 // ---- what plug-ins registered ----------------------------------------------
 
 // One line per registration call, in call order, such as
-// "RegisterPluginVersion 13", "PluginRegisterClass ODBCDatabase".
+// "RegisterPluginVersion 13", "PluginRegisterClass " + the class name.
 const std::vector<String>& PluginRegistrationLog();
 ClassDefinition* FindPluginClass(const String& name);
 ModuleDefinition* FindPluginModule(const String& name);

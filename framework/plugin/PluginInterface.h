@@ -1,8 +1,8 @@
-#ifndef BREVOLAN_PLUGIN_INTERFACE_H
-#define BREVOLAN_PLUGIN_INTERFACE_H
+#ifndef FRAMEWORK_PLUGIN_INTERFACE_H
+#define FRAMEWORK_PLUGIN_INTERFACE_H
 /*
  * The plug-in interface between the framework (the host) and a plug-in
- * library such as the ODBC connector. Plain C, shared by both sides.
+ * library, such as a database connector. Plain C, shared by both sides.
  *
  * A plug-in exports one entry, REALPluginMain. The host calls it once after
  * loading the library and hands it a resolver that answers the address of a

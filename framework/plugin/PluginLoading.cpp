@@ -22,7 +22,7 @@ std::map<String, LoadedLibrary>& libraries() {
 
 // The folders searched, separated by ":"; "$ORIGIN" is the executable's.
 String& searchPath() {
-    static auto* path = new String("$ORIGIN/Brevolan Libs:$ORIGIN/Libs");
+    static auto* path = new String("$ORIGIN/Libs");
     return *path;
 }
 

@@ -68,6 +68,9 @@ TEST_F(StartupTest, OnlyTheSplashShowsAndIDontAgreeEndsTheProgram) {
     EXPECT_EQ(windowsAtStart, 1);
     EXPECT_TRUE(splashFirst);
     EXPECT_EQ(WindowCount(), 0);
+    // The start-up told the framework the program's name and library folders.
+    EXPECT_EQ(QCoreApplication::applicationName(), "Brevolan");
+    EXPECT_EQ(PluginSearchPath(), "$ORIGIN/Brevolan Libs:$ORIGIN/Libs");
 }
 
 TEST_F(StartupTest, IAgreeOpensTheConverterWindowWhoseCloseBoxEndsTheProgram) {
