@@ -203,7 +203,7 @@ std::string anchorImportScript(const Herd& herd) {
     std::string script = readStep("schema.sql");
     script += "CREATE TEMP TABLE herd(" + columns + ");\n.mode csv\n.import herd.csv herd\n.mode list\n";
     if (!herd.withSex) script += "ALTER TABLE herd ADD COLUMN sex;\n";
-    script += readStep("rows.sql") + readStep("link-names.sql") + readStep("link-ids.sql");
+    script += readStep("rows.sql") + readStep("link-by-id.sql") + readStep("link-by-name.sql");
     if (!herd.withSex) script += readStep("find-sex.sql");
     return script + readStep("stamp.sql");
 }
