@@ -19,9 +19,10 @@ const char* const CustomColumns[] = {"customField1", "customField2", "customFiel
                                      "customField5", "customField6", "CustomField7",  "CustomField8",
                                      "CustomField9", "CustomField10", "CustomField11", "CustomField12"};
 
-// A parent's name with the treatment of every other field: commas become
-// blanks and line ends " - ", so that it keeps the line's columns.
-String parentField(const String& name) { return appSystem::rcr(ReplaceAll(name, ",", " ")); }
+// A parent's name or a custom heading with the treatment of every other
+// field: commas become blanks and line ends " - ", so that it keeps the
+// line's columns.
+String csvField(const String& text) { return appSystem::rcr(ReplaceAll(text, ",", " ")); }
 
 }  // namespace
 
@@ -48,9 +49,12 @@ String Export_Tree() {
     if (!out) return cannotWrite + "created." + EndOfLine + "Check that its folder exists and can be written to.";
     appSystem::output.createdFile = appSystem::destinationFilePath;
 
+    // The custom headings are stored with backticks for apostrophes, as the
+    // values are, and come back as the values do.
     String headings = csvExportHeadings;
     for (int n = 1; n <= 12; ++n)
-        headings += (n > 1 ? "," : "") + appSystem::getRsdCustomHeading("CustomField" + Str(int64_t(n)));
+        headings += (n > 1 ? "," : "") +
+                    appSystem::rpa(csvField(appSystem::getRsdCustomHeading("CustomField" + Str(int64_t(n)))));
 
     const rsdSource::NamesById parentName(rs);
     try {
@@ -66,8 +70,8 @@ String Export_Tree() {
 
             String line;
             for (const char* column : LeadingColumns) line += appSystem::GetFieldString(rs, column) + ",";
-            line += parentField(parentName(appSystem::GetFieldString(rs, "fatherId"))) + ",";
-            line += parentField(parentName(appSystem::GetFieldString(rs, "motherId")));
+            line += csvField(parentName(appSystem::GetFieldString(rs, "fatherId"))) + ",";
+            line += csvField(parentName(appSystem::GetFieldString(rs, "motherId")));
             for (const char* column : MiddleColumns) line += "," + appSystem::GetFieldString(rs, column);
             for (const char* column : CustomColumns) line += "," + appSystem::GetFieldString(rs, column);
             out->WriteLine(appSystem::rpa(line));

@@ -17,7 +17,8 @@ int64_t truncated(double d) {
 }
 
 // Reads "YYYY-MM-DD" optionally followed by " HH:MM[:SS]" (or "T" for the
-// blank); nil for any other text.
+// blank), and nothing after it; nil for any other text ("2021-03-04
+// 10:00:00 vet" is text, not a date).
 Ref<Date> parseSqlDateTime(const String& text) {
     const String t = Trim(text);
     int y, mo, d, h = 0, mi = 0, s = 0, used = 0;
@@ -27,7 +28,8 @@ Ref<Date> parseSqlDateTime(const String& text) {
         const char* rest = t.c_str() + 10;
         if ((*rest != ' ' && *rest != 'T') ||
             (std::sscanf(rest + 1, "%2d:%2d:%2d%n", &h, &mi, &s, &used2) != 3 &&
-             std::sscanf(rest + 1, "%2d:%2d%n", &h, &mi, &used2) != 2))
+             std::sscanf(rest + 1, "%2d:%2d%n", &h, &mi, &used2) != 2) ||
+            size_t(used2) != t.size() - 11)
             return nullptr;
     }
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return nullptr;

@@ -160,7 +160,8 @@ String rma(const String& text);
 // Backticks become apostrophes, and so does every "$" unless a digit follows
 // the first "$".
 String rpa(const String& text);
-// Every line ending becomes " - ".
+// Every line ending (a line feed, a carriage return, or both in that order)
+// becomes " - ".
 String rcr(const String& text);
 // The CSV-safe text of a column of the record set's current row: a date's SQL
 // date; otherwise the text with commas as blanks and line endings as " - ".

@@ -161,7 +161,24 @@ String rpa(const String& text) {
     return out;
 }
 
-String rcr(const String& text) { return ReplaceAll(text, EndOfLine, " - "); }
+String rcr(const String& text) {
+    // A carriage return, alone or before a line feed, ends a line too: a
+    // re-import would split the line there.
+    String out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += " - ";
+        } else if (text.compare(i, EndOfLine.size(), EndOfLine) == 0) {
+            out += " - ";
+            i += EndOfLine.size() - 1;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 String GetFieldString(const Ref<RecordSet>& rs, const String& column) {
     try {

@@ -71,6 +71,25 @@ TEST_F(RsdToCsv, OnlyARowWithAnIntegerIdIsNamedAsAParent) {
                                       "Kid3,,,,,,Five,Five,,,,,,,,,,,,,,,,,\n");
 }
 
+TEST_F(RsdToCsv, EveryValueAndHeadingKeepsItsLineAndColumnSoTheFileReadsBack) {
+    const std::string csv = exported(
+        "INSERT INTO settings(CustomName1, CustomName2) VALUES ('owner`s mark', 'weight, kg');"
+        "INSERT INTO tree(name, notes, customField1, customField2) VALUES "
+        "('Cr' || char(13) || 'Name', 'a' || char(13) || char(10) || 'b', 'x', '3');"
+        "INSERT INTO tree(name, notes) VALUES ('Vet', '2021-03-04 10:00:00 vet');");
+    EXPECT_EQ(lines(csv), (std::vector<std::string>{Headings + "owner's mark,weight  kg,,,,,,,,,,",
+                                                    "Cr - Name,,,,,a - b,,,,,,,,x,3,,,,,,,,,,",
+                                                    "Vet,,,,,2021-03-04 10:00:00 vet,,,,,,,,,,,,,,,,,,,"}));
+
+    csvSource("herd.csv", csv);
+    convertCsvToRsd::convertCSV();
+    const std::string again = appSystem::destinationFilePath;
+    EXPECT_EQ(SqliteCli::query(again, "SELECT name, notes, customField1, customField2 FROM tree ORDER BY id"),
+              (SqliteCli::Rows{{"Cr - Name", "a - b", "x", "3"}, {"Vet", "2021-03-04 10:00:00 vet", "", ""}}));
+    EXPECT_EQ(SqliteCli::query(again, "SELECT CustomName1, CustomName2 FROM settings"),
+              (SqliteCli::Rows{{"owner`s mark", "weight  kg"}}));
+}
+
 TEST_F(RsdToCsv, DollarSignsStandForApostrophesUnlessADigitFollowsTheFirst) {
     const std::string csv = exported(
         "INSERT INTO tree(name, notes) VALUES ('O$Brien', 'cost $5');"

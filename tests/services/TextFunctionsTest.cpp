@@ -162,7 +162,7 @@ TEST_F(TextFunctions, ApostrophesGoInAsBackticksAndComeBack) {
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(appSystem::rpa(c.in), c.out) << c.in;
-    EXPECT_EQ(appSystem::rcr("line1\nline2\r\nend"), "line1 - line2\r - end");
+    EXPECT_EQ(appSystem::rcr("line1\nline2\r\nline3\rend\n\n"), "line1 - line2 - line3 - end -  - ");
 }
 
 TEST_F(TextFunctions, GetFieldStringGivesCsvSafeText) {
@@ -171,7 +171,8 @@ TEST_F(TextFunctions, GetFieldStringGivesCsvSafeText) {
                      "CREATE TABLE tree(id integer PRIMARY KEY, name Varchar, dob DATE, notes varchar, "
                      "oldId Integer);"
                      "INSERT INTO tree VALUES (1, 'Bella', '2020-03-04', 'fed at 10:00, then 12:00', 5);"
-                     "INSERT INTO tree VALUES (2, 'a,b,c', '', 'line one' || char(10) || 'two' || char(13), NULL);");
+                     "INSERT INTO tree VALUES (2, 'a,b,c', '', 'line one' || char(10) || 'two' || char(13), NULL);"
+                     "INSERT INTO tree VALUES (3, 'Vet', '2021-03-04 10:00:00', '2021-03-04 10:00:00 vet', NULL);");
     appSystem::dataPath = path;
     Ref<RecordSet> rs = appSystem::GetRecordset("SELECT * FROM tree ORDER BY id");
     ASSERT_TRUE(rs);
@@ -184,8 +185,11 @@ TEST_F(TextFunctions, GetFieldStringGivesCsvSafeText) {
     rs->MoveNext();
     EXPECT_EQ(appSystem::GetFieldString(rs, "name"), "a b c");
     EXPECT_EQ(appSystem::GetFieldString(rs, "dob"), "");
-    EXPECT_EQ(appSystem::GetFieldString(rs, "notes"), "line one - two\r");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "notes"), "line one - two - ");
     EXPECT_EQ(appSystem::GetFieldString(rs, "oldId"), "");
+    rs->MoveNext();
+    EXPECT_EQ(appSystem::GetFieldString(rs, "dob"), "2021-03-04");
+    EXPECT_EQ(appSystem::GetFieldString(rs, "notes"), "2021-03-04 10:00:00 vet") << "text after a time is no date";
     rs->MoveNext();
     EXPECT_EQ(appSystem::GetFieldString(rs, "name"), "") << "no current row";
     EXPECT_EQ(appSystem::GetFieldString(nullptr, "name"), "");
