@@ -1,5 +1,6 @@
 #include "framework/gui/Runtime.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -7,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <typeinfo>
+#include <unistd.h>
+#include <vector>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -37,6 +40,63 @@ void chooseNonGtkTheme() {
     QGuiApplication::setDesktopSettingsAware(false);
 }
 
+// Qt's messages while the QApplication is made, held back until it is known
+// whether Qt could start its platform.
+struct HeldMessage {
+    QtMsgType type;
+    std::string category;
+    QString text;
+};
+std::vector<HeldMessage> g_held;
+// The name the failure is told under: the file name of the program as it
+// was started (the first argument), else the program's name.
+std::string g_startedAs;
+
+// The display variables that are set, as "DISPLAY=:1".
+std::string displaySettings() {
+    std::string out;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        out += (out.empty() ? "" : ", ") + std::string(name) + "=" + value;
+    }
+    return out.empty() ? "no DISPLAY set" : out;
+}
+
+// Qt stops the process with an abort, and a message that suggests
+// reinstalling, when it cannot start its platform, which in practice means
+// that the display cannot be reached. Said plainly here instead, with Qt's
+// own reasons after it, and the process ends with code 1.
+void startingMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        g_held.push_back({type, context.category ? context.category : "", text});
+        return;
+    }
+    std::string out = g_startedAs + ": the display cannot be reached (" + displaySettings() +
+                      "), so no window can open.\n";
+    for (const HeldMessage& m : g_held) out += "  " + m.text.toStdString() + "\n";
+    std::fputs(out.c_str(), stderr);
+    std::fflush(stderr);
+    ::_exit(1);
+}
+
+// Makes the QApplication under startingMessages; the messages held back on
+// the way then go to the handler that was in place.
+QApplication* makeApplication(int& argc, char** argv) {
+    const char* first = argc > 0 && argv[0] && *argv[0] ? argv[0] : nullptr;
+    const char* slash = first ? std::strrchr(first, '/') : nullptr;
+    g_startedAs = slash && slash[1] ? slash + 1 : first ? first : g_programName;
+    const QtMessageHandler previous = qInstallMessageHandler(startingMessages);
+    auto* app = new QApplication(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const HeldMessage& m : g_held) {
+        const QMessageLogContext context(nullptr, 0, nullptr, m.category.c_str());
+        if (previous) previous(m.type, context, m.text);
+    }
+    g_held.clear();
+    return app;
+}
+
 int64_t coarseMilliseconds() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
@@ -64,7 +124,7 @@ void InitGuiRuntime(int& argc, char** argv) {
     chooseNonGtkTheme();
     // Made once and never deleted before ShutdownGuiRuntime: windows and
     // pictures may outlive any scope the program has.
-    g_app = new QApplication(argc, argv);
+    g_app = makeApplication(argc, argv);
     // The runtime decides when the program ends (Application::AutoQuit).
     QApplication::setQuitOnLastWindowClosed(false);
     SetYieldHandler(&GuiYield);

@@ -3,7 +3,11 @@
 //
 // InitGuiRuntime makes the one QApplication of the process and installs the
 // yield handler; it is safe to call more than once (later calls do nothing),
-// and every Window makes sure it has run, so tests need not call it.
+// and every Window makes sure it has run, so tests need not call it. When Qt
+// cannot start its platform (the display named in DISPLAY cannot be
+// reached), it writes "<program>: the display cannot be reached (DISPLAY=...),
+// so no window can open." with Qt's reasons to standard error and ends the
+// process with code 1, where Qt itself would abort.
 // InstallDesktopInteraction makes MsgBox, OpenDialog, Beep and Launch show
 // real Qt dialogs and reach the desktop; the program calls it at start, tests
 // do not (they install ScriptedInteraction, or keep the unattended default
