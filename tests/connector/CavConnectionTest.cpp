@@ -34,21 +34,6 @@ protected:
     ODBCDatabase db;
 };
 
-TEST_F(Cav, ConnectionTextWithDriverConnectsThroughTheDriverManager) {
-    ASSERT_TRUE(db.Connect()) << db.ErrorCode() << " " << db.ErrorMessage();
-    EXPECT_EQ(db.ErrorCode(), 0);
-    EXPECT_FALSE(db.DBMS().empty());
-    EXPECT_NE(String(ConnectionOf(db)->completedConnectionText).find("herd.cav"), String::npos);
-
-    SQLHDBC handle = ConnectionOf(db)->hdbc;
-    const String dbms = db.DBMS();
-    ConnectionOf(db)->Timeout = 4242;
-    EXPECT_TRUE(db.Connect()) << "a live connection answers at once";
-    EXPECT_EQ(ConnectionOf(db)->hdbc, handle);
-    EXPECT_EQ(ConnectionOf(db)->Timeout, 4242);
-    EXPECT_EQ(db.DBMS(), dbms);
-}
-
 // The driver manager completes a connection text beyond ASCII whole, and a
 // second connection opened with it (for a driver that allows one active
 // statement) reaches the same file with the same password.
@@ -107,68 +92,6 @@ TEST_F(Cav, NamesBeyondAsciiAreWrittenAndReadBackUnchanged) {
         EXPECT_EQ(rs->Field("notes")->StringValue(), read.back() + " notes");
     }
     EXPECT_EQ(read, names);
-}
-
-TEST_F(Cav, SelectStepsThroughRowsAndUpdateCountsItsRows) {
-    SqliteCli::query(file,
-                     "INSERT INTO tree (id, name, sex, notes) VALUES (1, 'Apple', 'female', NULL), "
-                     "(2, 'Basil', 'male', 'calm'), (3, 'Clover', 'female', '');");
-    ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
-    Ref<RecordSet> rs = db.SQLSelect("SELECT id, name, notes FROM tree ORDER BY id");
-    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
-    EXPECT_EQ(rs->RecordCount(), -1);
-    std::vector<std::string> rows;
-    for (; !rs->Eof(); rs->MoveNext())
-        rows.push_back(rs->Field("id")->StringValue() + "|" + rs->Field("name")->StringValue() + "|" +
-                       (rs->Field("notes")->Value().IsNil() ? "NULL" : rs->Field("notes")->StringValue()));
-    EXPECT_EQ(rows, (std::vector<std::string>{"1|Apple|NULL", "2|Basil|calm", "3|Clover|"}));
-    rs = nullptr;
-
-    db.SQLExecute("UPDATE tree SET cage = 'A1' WHERE sex = 'female'");
-    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
-    EXPECT_EQ(ConnectionOf(db)->lastRowCount, 2);
-    db.Commit();
-    EXPECT_EQ(SqliteCli::query(file, "SELECT id FROM tree WHERE cage = 'A1' ORDER BY id"),
-              (SqliteCli::Rows{{"1"}, {"3"}}));
-}
-
-TEST_F(Cav, FailedSelectLeavesNoCursorAndNoBusyEntry) {
-    ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
-    EXPECT_TRUE(db.SQLSelect("SELECT nosuchcolumn FROM tree").IsNil());
-    EXPECT_NE(db.ErrorCode(), 0);
-    EXPECT_NE(db.ErrorMessage().find("nosuchcolumn"), String::npos) << db.ErrorMessage();
-    EXPECT_EQ(ConnectionOf(db)->lastSelectCursor, nullptr);
-    Ref<RecordSet> rs = db.SQLSelect("SELECT count(*) AS n FROM cavyUser");
-    ASSERT_FALSE(rs.IsNil()) << db.ErrorCode() << " " << db.ErrorMessage();
-    EXPECT_EQ(rs->Field("n")->IntegerValue(), 1);
-}
-
-TEST_F(Cav, StatementOnABusyConnectionIsRefused) {
-    ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
-    struct Probe {
-        ODBCDatabase* db = nullptr;
-        int64_t code = 0;
-        String message;
-        bool ran = false;
-    } probe;
-    probe.db = &db;
-    SetPluginDetachHook(
-        [](void* context) {
-            auto* p = static_cast<Probe*>(context);
-            if (p->ran) return;
-            p->ran = true;
-            p->db->SQLExecute("INSERT INTO tree (id, name) VALUES (99, 'Intruder')");
-            p->code = p->db->ErrorCode();
-            p->message = p->db->ErrorMessage();
-        },
-        &probe);
-    db.SQLExecute("INSERT INTO tree (id, name) VALUES (1, 'Apple')");
-    SetPluginDetachHook(nullptr, nullptr);
-    db.Commit();
-    ASSERT_TRUE(probe.ran);
-    EXPECT_EQ(probe.code, 48879);
-    EXPECT_EQ(probe.message, "A query is already in progress");
-    EXPECT_EQ(SqliteCli::query(file, "SELECT id, name FROM tree"), (SqliteCli::Rows{{"1", "Apple"}}));
 }
 
 }  // namespace

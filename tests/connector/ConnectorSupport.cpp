@@ -92,12 +92,17 @@ void ConnectorCursor::Update(int column, const std::string& value) {
     ReleaseHostString(change.value);
 }
 
-void RigDatabaseTest::open(const std::string& sql) {
+void DatabaseTest::connect(const std::function<void(const std::string& path)>& create,
+                           const std::function<std::string(const std::string& path)>& text) {
     ASSERT_TRUE(loaded) << PluginLoadError("Corvane64.so");
     file = dir.file("herd.db");
-    Sqlite(file, sql);
-    db.SetDataSource(RigConnectionText(file));
+    create(file);
+    db.SetDataSource(text(file));
     ASSERT_TRUE(db.Connect()) << db.ErrorCode() << " " << db.ErrorMessage();
+}
+
+void RigDatabaseTest::open(const std::string& sql) {
+    connect([&](const std::string& path) { Sqlite(path, sql); }, RigConnectionText);
 }
 
 }  // namespace connector_test

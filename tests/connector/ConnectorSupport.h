@@ -2,6 +2,7 @@
 // Shared helpers of the connector tests: loading the real connector through
 // the framework's host, and connection texts for the plain SQLite ODBC driver.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,17 +68,26 @@ private:
     DbCursorTable* table_ = nullptr;
 };
 
-// A test on a database file of its own, "herd.db" in a fresh folder, reached
-// through the CAV rig's driver: open() makes the file with the sqlite3 tool
-// from the SQL text and connects the database object to it.
-class RigDatabaseTest : public ::testing::Test {
+// A test on a database file of its own, "herd.db" in a fresh folder.
+class DatabaseTest : public ::testing::Test {
 protected:
-    void open(const std::string& sql);
+    // Makes the file with `create` and connects the database object to it
+    // with the connection text that `text` gives for its path.
+    void connect(const std::function<void(const std::string& path)>& create,
+                 const std::function<std::string(const std::string& path)>& text);
 
     const bool loaded = LoadConnector();  // before the database object is made
     TempDir dir;
     std::string file;
     ODBCDatabase db;
+};
+
+// A test on a database file of its own reached through the CAV rig's
+// driver: open() makes the file with the sqlite3 tool from the SQL text and
+// connects the database object to it.
+class RigDatabaseTest : public DatabaseTest {
+protected:
+    void open(const std::string& sql);
 };
 
 }  // namespace connector_test
