@@ -1,7 +1,16 @@
 #include "framework/SqlFileDatabase.h"
 
+#include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <thread>
+#include <unistd.h>
+
+#include "framework/EventLoop.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
@@ -14,6 +23,13 @@ struct SqlFileConnection {
     sqlite3* db = nullptr;
     int64_t errorCode = 0;
     String errorMessage;
+
+    // A statement waits for another program's lock by yielding to the event
+    // loop; a Close asked for meanwhile (Cancel) is carried out when the
+    // call that waited returns.
+    bool waiting = false;
+    bool closeWanted = false;
+    std::chrono::steady_clock::time_point waitingSince;
 
     // The last INSERT statement, kept prepared: imports insert thousands of
     // rows with the same columns.
@@ -50,6 +66,11 @@ struct SqlFileConnection {
         else setError(SQLITE_MISUSE, "The database is not open.");
     }
     bool requireOpen() {
+        if (waiting) {
+            // Only Close may come in while a statement waits for a lock.
+            setError(SQLITE_MISUSE, "The database is waiting for another program.");
+            return false;
+        }
         if (db) return true;
         setError(SQLITE_MISUSE, "The database is not open.");
         return false;
@@ -86,8 +107,14 @@ struct SqlFileConnection {
         tableKeys.clear();
     }
 
-    // Rolls back what was not committed and closes the file.
+    // Rolls back what was not committed and closes the file; during a wait
+    // for a lock, once the waiting call has returned.
     void close() {
+        if (waiting) {
+            closeWanted = true;
+            return;
+        }
+        closeWanted = false;
         if (!db) return;
         forgetStatements();
         if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -97,6 +124,48 @@ struct SqlFileConnection {
 };
 
 namespace {
+
+// How long a statement waits for a lock that another program (or another
+// object on the same file) holds before it fails with SQLITE_BUSY.
+constexpr std::chrono::milliseconds LockWait(3000);
+// How often the wait looks again; the event loop runs in between, so that
+// windows repaint and Cancel answers.
+constexpr std::chrono::milliseconds LockPoll(10);
+
+// SQLite's busy handler: waits a little and yields, until LockWait is over
+// or a Close was asked for meanwhile.
+int waitForLock(void* connection, int attempts) {
+    SqlFileConnection& c = *static_cast<SqlFileConnection*>(connection);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempts == 0) c.waitingSince = now;
+    if (c.closeWanted || now - c.waitingSince >= LockWait) return 0;
+    struct Waiting {
+        SqlFileConnection& c;
+        explicit Waiting(SqlFileConnection& c) : c(c) { c.waiting = true; }
+        ~Waiting() { c.waiting = false; }
+    } waiting(c);
+    std::this_thread::sleep_for(LockPoll);
+    YieldToEventLoop();
+    return c.closeWanted ? 0 : 1;
+}
+
+// One call of a public operation: clears the error, keeps the connection
+// alive for the whole call (a yield during a wait for a lock may release the
+// object that made it) and afterwards carries out a Close asked for during
+// that wait.
+class CallScope {
+public:
+    explicit CallScope(std::shared_ptr<SqlFileConnection> c) : c_(std::move(c)) { c_->clearError(); }
+    ~CallScope() {
+        if (c_->closeWanted && !c_->waiting) c_->close();
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    SqlFileConnection& operator*() const { return *c_; }
+
+private:
+    std::shared_ptr<SqlFileConnection> c_;
+};
 
 // Identifiers are quoted so that any table or column name passes unchanged.
 String quoteName(const String& name) {
@@ -193,8 +262,8 @@ protected:
     // Writes the changed columns of the current row back by the table's
     // INTEGER PRIMARY KEY, and into the row held here.
     void WriteChanges(const std::vector<std::pair<int, Variant>>& changes) override {
-        SqlFileConnection& c = *conn_;
-        c.clearError();
+        CallScope call(conn_);
+        SqlFileConnection& c = *call;
         if (!c.requireOpen()) return;
         if (Eof()) return c.setError(SQLITE_MISUSE, "The record set has no current row.");
         const String table = columns_.empty() ? String() : columns_[0].table;
@@ -388,8 +457,45 @@ bool startsWithPlainHeader(const String& path) {
     return n == sizeof head && std::memcmp(head, "SQLite format 3", 16) == 0;
 }
 
-// How long a statement waits for another connection's momentary lock.
-constexpr int BusyTimeoutMs = 5000;
+// True when the file lies on a medium that cannot be written (a read-only
+// mount, a CD).
+bool onReadOnlyMedium(const String& path) {
+    struct statvfs fs;
+    return ::statvfs(path.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0;
+}
+
+// True when a non-empty journal or write-ahead log lies beside the file:
+// then the file alone does not hold the whole database.
+bool hasPendingChanges(const String& path) {
+    for (const char* suffix : {"-journal", "-wal"}) {
+        struct stat st;
+        if (::stat((path + suffix).c_str(), &st) == 0 && st.st_size > 0) return true;
+    }
+    return false;
+}
+
+// The URI that opens the file as immutable: nothing is locked or changed,
+// and nothing beside the file is looked for.
+String immutableUri(const String& path) {
+    static const char Hex[] = "0123456789ABCDEF";
+    String uri = "file:";
+    for (unsigned char ch : path) {
+        if (std::isalnum(ch) || ch == '/' || ch == '.' || ch == '_' || ch == '-' || ch == '~') {
+            uri += char(ch);
+        } else {
+            uri += '%';
+            uri += Hex[ch >> 4];
+            uri += Hex[ch & 15];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+// Code and message of a failed open or first statement.
+void setOpenError(SqlFileConnection& c, sqlite3* db, int rc) {
+    if (db) c.setError(sqlite3_extended_errcode(db) & 0xff, sqlite3_errmsg(db));
+    else c.setError(rc & 0xff, sqlite3_errstr(rc));
+}
 
 }  // namespace
 
@@ -402,8 +508,8 @@ int64_t SqlFileDatabase::ErrorCode() const { return conn_->errorCode; }
 String SqlFileDatabase::ErrorMessage() const { return conn_->errorMessage; }
 
 bool SqlFileDatabase::Connect() {
-    SqlFileConnection& c = *conn_;
-    c.clearError();
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
     if (c.db) return true;
     if (!DatabaseFile) {
         c.setError(SQLITE_CANTOPEN, "No database file is set.");
@@ -422,19 +528,33 @@ bool SqlFileDatabase::Connect() {
         c.setError(SQLITE_NOTADB, "file is encrypted or is not a database");
         return false;
     }
-    // Read-write but never create: a failed attempt must leave the file as it was.
+    // Never create: a failed attempt must leave the file as it was. A file
+    // opened for reading is never written, and its journal or write-ahead
+    // log stays as it is. On a read-only medium nobody can change the file,
+    // so it is read as immutable, which needs no lock and no index file
+    // beside it; unless the file alone is not the whole database.
+    String name = path;
+    int flags = ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (ReadOnly && onReadOnlyMedium(path) && !hasPendingChanges(path)) {
+        name = immutableUri(path);
+        flags |= SQLITE_OPEN_URI;
+    }
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
     if (rc == SQLITE_OK && !EncryptionKey.empty())
         rc = sqlite3_key(db, EncryptionKey.data(), static_cast<int>(EncryptionKey.size()));
     if (rc == SQLITE_OK) {
-        sqlite3_busy_timeout(db, BusyTimeoutMs);
+        sqlite3_busy_handler(db, waitForLock, &c);
         // Reading the schema proves the key (and that this is a database).
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
+    if (rc == SQLITE_OK && c.closeWanted) {
+        rc = SQLITE_MISUSE;
+        c.setError(rc, "The database was closed while it was being opened.");
+    } else if (rc != SQLITE_OK) {
+        setOpenError(c, db, rc);
+    }
     if (rc != SQLITE_OK) {
-        if (db) c.setError(sqlite3_extended_errcode(db) & 0xff, sqlite3_errmsg(db));
-        else c.setError(rc & 0xff, sqlite3_errstr(rc));
         sqlite3_close_v2(db);
         return false;
     }
@@ -443,8 +563,8 @@ bool SqlFileDatabase::Connect() {
 }
 
 bool SqlFileDatabase::CreateDatabaseFile() {
-    SqlFileConnection& c = *conn_;
-    c.clearError();
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
     if (!DatabaseFile) {
         c.setError(SQLITE_CANTOPEN, "No database file is set.");
         return false;
@@ -461,20 +581,19 @@ bool SqlFileDatabase::CreateDatabaseFile() {
     // object can open before any table exists.
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA user_version = 0", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        if (db) c.setError(sqlite3_extended_errcode(db) & 0xff, sqlite3_errmsg(db));
-        else c.setError(rc & 0xff, sqlite3_errstr(rc));
+        setOpenError(c, db, rc);
         sqlite3_close_v2(db);
-        ::remove(path.c_str());
+        for (const char* suffix : {"", "-journal"}) ::remove((path + suffix).c_str());
         return false;
     }
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_busy_handler(db, waitForLock, &c);
     c.db = db;
     return true;
 }
 
 Ref<RecordSet> SqlFileDatabase::SQLSelect(const String& sql) {
-    SqlFileConnection& c = *conn_;
-    c.clearError();
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
     if (!c.requireOpen()) return nullptr;
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
@@ -500,8 +619,8 @@ Ref<RecordSet> SqlFileDatabase::SQLSelect(const String& sql) {
 }
 
 void SqlFileDatabase::SQLExecute(const String& sql) {
-    SqlFileConnection& c = *conn_;
-    c.clearError();
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
     if (!c.requireOpen()) return;
     const char* next = sql.c_str();
     while (next && *next) {
@@ -526,8 +645,8 @@ void SqlFileDatabase::SQLExecute(const String& sql) {
 }
 
 void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& record) {
-    SqlFileConnection& c = *conn_;
-    c.clearError();
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
     if (!c.requireOpen()) return;
 
     // The table's columns, in its own spelling.
@@ -592,8 +711,8 @@ void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& re
 }
 
 void SqlFileDatabase::Commit() {
-    SqlFileConnection& c = *conn_;
-    c.clearError();
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
     if (!c.requireOpen()) return;
     // A commit that fails (the file is locked past the busy timeout) leaves
     // the transaction open, so that nothing is lost and a later Commit can
@@ -602,10 +721,47 @@ void SqlFileDatabase::Commit() {
 }
 
 void SqlFileDatabase::Rollback() {
-    SqlFileConnection& c = *conn_;
-    c.clearError();
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
     if (!c.requireOpen()) return;
     if (!sqlite3_get_autocommit(c.db)) c.exec("ROLLBACK");
 }
 
 void SqlFileDatabase::Close() { conn_->close(); }
+
+namespace {
+// The bytes that SQLite's unix locking locks: the pending byte, the reserved
+// byte and the shared range after them.
+constexpr off_t LockFirst = 0x40000000;
+constexpr off_t LockBytes = 2 + 510;
+}  // namespace
+
+SqlFileLock::SqlFileLock(const String& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) return;  // no file, or one that cannot be written (and so not replaced)
+    // An open-file-description lock: closing it never drops the locks that
+    // this program's own connections hold on the same file.
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = LockFirst;
+    lock.l_len = LockBytes;
+    const auto since = std::chrono::steady_clock::now();
+    while (::fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
+        const bool heldByOther = errno == EAGAIN || errno == EACCES;
+        if (!heldByOther || std::chrono::steady_clock::now() - since >= LockWait) {
+            inUse_ = heldByOther;
+            break;
+        }
+        std::this_thread::sleep_for(LockPoll);
+        YieldToEventLoop();
+    }
+}
+
+SqlFileLock::~SqlFileLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void SqlFileLock::RemoveLeftovers() {
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) ::unlink((path_ + suffix).c_str());
+}

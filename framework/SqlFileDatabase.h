@@ -8,6 +8,12 @@
 // permanent, and Close or the object's end drops uncommitted ones. A select
 // reads its rows at once, so that no lock is held between statements and a
 // record set stays readable after its database was closed or destroyed.
+//
+// A statement that finds the file locked by another program (or another
+// object) waits for it at most a few seconds, yielding to the event loop
+// meanwhile so that windows repaint and Cancel answers, and then fails with
+// SQLITE_BUSY (5). A Close that comes in during such a wait is carried out
+// when the waiting call returns.
 
 #include <memory>
 
@@ -23,11 +29,16 @@ public:
 
     Ref<FolderItem> DatabaseFile;  // the file that Connect opens and CreateDatabaseFile makes
     String EncryptionKey;          // used by the next Connect; "" for none
+    // Used by the next Connect: the file is opened for reading only, so
+    // that neither it nor its journal or write-ahead log changes; on a
+    // read-only medium it is read as immutable.
+    bool ReadOnly = false;
 
     // Opens DatabaseFile with EncryptionKey. True when open (also when it
     // already was); false, without raising, for a missing file, a folder, an
-    // empty file, a file that is not a database, or a wrong key. The file is
-    // not changed by a failed attempt.
+    // empty file, a file that is not a database, a wrong key, or a file that
+    // another program keeps locked (SQLITE_BUSY). The file is not changed by
+    // a failed attempt.
     bool Connect() override;
     // Makes a new empty database file without key at DatabaseFile and leaves
     // it open; false on failure (an existing file is not replaced), with the
@@ -52,7 +63,8 @@ public:
     // table).
     void InsertRecord(const String& table, const DatabaseRecord& record) override;
     // Ends the open transaction, if any. When the file stays locked beyond a
-    // few seconds the commit fails and the transaction stays open.
+    // few seconds the commit fails and the transaction stays open; a commit
+    // that cannot write (a full disk) fails with SQLite's code and message.
     void Commit() override;
     void Rollback() override;
     // Rolls back what was not committed and closes the file; a later Connect
@@ -66,4 +78,31 @@ public:
 private:
     // Never null; record sets share it so that they outlive this object.
     std::shared_ptr<SqlFileConnection> conn_;
+};
+
+// Keeps every other program off the database file at a path while it
+// lives, so that the file can be replaced without pulling it from under a
+// program that is using it: takes the file's write lock as SQLite's own
+// locking knows it, waiting at most a few seconds (yielding to the event
+// loop) while another program holds a lock on it. A program that keeps a
+// write-ahead-log database open holds such a lock for as long as it has it
+// open. Nothing is taken when no file is there.
+class SqlFileLock {
+public:
+    explicit SqlFileLock(const String& path);
+    ~SqlFileLock();
+    SqlFileLock(const SqlFileLock&) = delete;
+    SqlFileLock& operator=(const SqlFileLock&) = delete;
+
+    // True when another program kept the file locked for the whole wait.
+    bool InUse() const { return inUse_; }
+    // Removes the journal, write-ahead log and log index that the file's
+    // users left beside it (path + "-journal", "-wal", "-shm"): a file put in
+    // its place must not be read with them.
+    void RemoveLeftovers();
+
+private:
+    String path_;
+    int fd_ = -1;
+    bool inUse_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <unistd.h>
 
 namespace {
 
@@ -97,7 +98,12 @@ void TextInputStream::Close() {
 
 TextOutputStream::TextOutputStream(std::FILE* file) : file_(file) {}
 
-TextOutputStream::~TextOutputStream() { Close(); }
+TextOutputStream::~TextOutputStream() {
+    try {
+        Close();
+    } catch (const IOException&) {
+    }
+}
 
 void TextOutputStream::Write(const String& text) {
     if (!file_) throw IOException("The stream is closed");
@@ -110,6 +116,14 @@ void TextOutputStream::WriteLine(const String& text) {
 }
 
 void TextOutputStream::Close() {
-    if (file_) std::fclose(file_);
+    if (!file_) return;
+    std::FILE* file = file_;
     file_ = nullptr;
+    // A write that failed earlier has lost data even when what is left flushes.
+    int error = std::ferror(file) ? EIO : 0;
+    if (error == 0 && std::fflush(file) != 0) error = errno;
+    // Devices and pipes cannot be synced (EINVAL, EROFS): their data is out.
+    if (error == 0 && ::fsync(fileno(file)) != 0 && errno != EINVAL && errno != EROFS) error = errno;
+    if (std::fclose(file) != 0 && error == 0) error = errno;
+    if (error != 0) throw IOException("Cannot write to the file", error);
 }

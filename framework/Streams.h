@@ -40,13 +40,18 @@ private:
 class TextOutputStream {
 public:
     explicit TextOutputStream(std::FILE* file);  // takes ownership of the file
-    ~TextOutputStream();
+    ~TextOutputStream();  // closes the file; a failure then goes unreported
     TextOutputStream(const TextOutputStream&) = delete;
     TextOutputStream& operator=(const TextOutputStream&) = delete;
 
+    // Raises IOException when the text cannot be written (a full disk).
     void Write(const String& text);
     // The text followed by EndOfLine.
     void WriteLine(const String& text);
+    // Writes out what is still buffered, waits until the file is on the
+    // disk and closes it. Raises IOException when any of this fails: only a
+    // Close without failure means that the file holds everything written.
+    // Closing a closed stream does nothing.
     void Close();
 
 private:

@@ -2,10 +2,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <thread>
 
+#include "framework/EventLoop.h"
 #include "framework/SqlFileDatabase.h"
+#include "tests/support/OtherProgram.h"
 #include "tests/support/SqliteCli.h"
 #include "tests/support/TempDir.h"
 
@@ -313,4 +316,81 @@ TEST(SqlFileDatabase, ReadsHoldNoLockAndAMomentaryLockIsWaitedFor) {
     other.join();
     EXPECT_EQ(reader->ErrorCode(), 0) << reader->ErrorMessage();
     EXPECT_EQ(SqliteCli::query(path, "SELECT colour FROM tree ORDER BY id"), (SqliteCli::Rows{{"black"}, {"white"}}));
+}
+
+TEST(SqlFileDatabase, AReadOnlyObjectNeverWritesTheFile) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd", Key);
+    const std::string before = TempDir::read(path);
+    auto db = openDb(path, Key);
+    db->ReadOnly = true;
+    ASSERT_TRUE(db->Connect());
+    EXPECT_TRUE(db->SQLSelect("SELECT * FROM tree"));
+    db->SQLExecute("UPDATE tree SET colour = 'grey'");
+    EXPECT_EQ(db->ErrorCode(), 8);
+    DatabaseRecord record;
+    record.Column("name", "Nell");
+    db->InsertRecord("tree", record);
+    EXPECT_EQ(db->ErrorCode(), 8);
+    db->Commit();
+    db = nullptr;
+    EXPECT_EQ(TempDir::read(path), before);
+}
+
+// Another program keeps the file locked: a statement waits for it a few
+// seconds, yielding to the event loop all along, and then fails with
+// SQLITE_BUSY; a Close that comes in during the wait ends it at once.
+TEST(SqlFileDatabase, ALockOfAnotherProgramIsWaitedForWhileTheEventLoopRuns) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    static int yields;
+    static std::function<void()> onYield;
+    SetYieldHandler([] {
+        ++yields;
+        if (onYield) onYield();
+    });
+    struct Case {
+        const char* name;
+        bool closeDuringTheWait;
+    } cases[] = {{"waited out", false}, {"closed meanwhile", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto db = openDb(path);
+        ASSERT_TRUE(db->Connect());
+        OtherProgram other(path, "BEGIN EXCLUSIVE; UPDATE tree SET colour = 'red';");
+        yields = 0;
+        onYield = c.closeDuringTheWait ? std::function<void()>([&] { db->Close(); }) : nullptr;
+        EXPECT_EQ(db->SQLSelect("SELECT * FROM tree"), nullptr);
+        EXPECT_EQ(db->ErrorCode(), 5);
+        if (c.closeDuringTheWait) {
+            EXPECT_EQ(yields, 1);
+        } else {
+            EXPECT_GT(yields, 50);
+        }
+        EXPECT_EQ(db->SQLSelect("SELECT 1") == nullptr, c.closeDuringTheWait) << "closed once the wait was over";
+    }
+    onYield = nullptr;
+    SetYieldHandler(nullptr);
+}
+
+TEST(SqlFileLock, KeepsOtherProgramsOffAndIsRefusedWhileOneHoldsTheFile) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    {
+        // A reader that has the file open: its read lock stays until it lets go.
+        OtherProgram reader(path, "BEGIN; SELECT count(*) FROM tree;");
+        EXPECT_TRUE(SqlFileLock(path).InUse());
+    }
+    {
+        SqlFileLock lock(path);
+        EXPECT_FALSE(lock.InUse());
+        EXPECT_FALSE(SqliteCli::run(path, "SELECT count(*) FROM tree").ok) << "no reader comes in meanwhile";
+        dir.write("herd.rsd-journal", "left by a program that crashed");
+        dir.write("herd.rsd-wal", "an old log");
+        lock.RemoveLeftovers();
+    }
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    EXPECT_TRUE(SqliteCli::run(path, "SELECT count(*) FROM tree").ok);
+    EXPECT_FALSE(SqlFileLock(dir.file("missing.rsd")).InUse());
 }

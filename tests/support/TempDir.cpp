@@ -30,3 +30,9 @@ std::string TempDir::read(const std::string& path) {
     s << in.rdbuf();
     return s.str();
 }
+
+std::set<std::string> TempDir::namesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}

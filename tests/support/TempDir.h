@@ -2,6 +2,7 @@
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.
 
+#include <set>
 #include <string>
 
 class TempDir {
@@ -18,6 +19,8 @@ public:
     std::string write(const std::string& name, const std::string& bytes) const;
     // The bytes of a file ("" when it cannot be read).
     static std::string read(const std::string& path);
+    // The names of everything in a folder.
+    static std::set<std::string> namesIn(const std::string& folder);
 
 private:
     std::string path_;
