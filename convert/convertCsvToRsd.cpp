@@ -9,6 +9,7 @@
 #include "framework/EventLoop.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
+#include "framework/PendingFile.h"
 #include "framework/SqlFileDatabase.h"
 #include "services/appSystem.h"
 #include "services/publicVariables.h"
@@ -59,35 +60,11 @@ DatabaseRecord buildRow(const Mapping& map, int64_t r, const csvSource::Records&
     return record;
 }
 
-// What the linking needs of the new file while it runs: indexes for its
-// lookups by source id, parent id and name, which would otherwise scan the
-// whole tree for every parent, and commits that need not wait for the disk.
-// Both end on every way out, so that the file keeps exactly its twelve tables.
-class LinkingScope {
-public:
-    explicit LinkingScope(const Ref<SqlFileDatabase>& db) : db_(db) {
-        // The linking commits after every parent it marks. While the new file
-        // is built those commits need not wait for the disk each time; the
-        // last commit, with the indexes dropped, writes everything through.
-        db_->SQLExecute("PRAGMA synchronous = OFF");
-        for (const char* column : Columns)
-            db_->SQLExecute(String("CREATE INDEX IF NOT EXISTS ") + Prefix + column + " ON tree(" + column + ")");
-        db_->Commit();
-    }
-    ~LinkingScope() {
-        db_->Commit();
-        db_->SQLExecute("PRAGMA synchronous = FULL");
-        for (const char* column : Columns) db_->SQLExecute(String("DROP INDEX IF EXISTS ") + Prefix + column);
-        db_->Commit();
-    }
-    LinkingScope(const LinkingScope&) = delete;
-    LinkingScope& operator=(const LinkingScope&) = delete;
-
-private:
-    static constexpr const char* Prefix = "converter_link_";
-    static constexpr const char* Columns[] = {"oldId", "fatherId", "motherId", "name"};
-    Ref<SqlFileDatabase> db_;
-};
+// The linking's own indexes on the new file, for its lookups by source id,
+// parent id and name, which would otherwise scan the whole tree for every
+// parent.
+const char* const LinkIndexColumns[] = {"oldId", "fatherId", "motherId", "name"};
+const String LinkIndexPrefix = "converter_link_";
 
 // Reads the whole file into the grid, record j into row j.
 csvSource::Records readFile(csvSource::Reader& reader) {
@@ -109,69 +86,204 @@ void closeProgress() {
     if (frmWait.IsOpen()) frmWait->Close();
 }
 
-// Everything from the new file's creation to the version stamp, on the
-// import's own database object.
-void importInto(const Ref<SqlFileDatabase>& db, TextInputStream& in, const Ref<FolderItem>& destination) {
-    appSystem::makeRSDfields(db);
+// Set when a caption could not be stored (and the user was told): the
+// import stops after the heading scan, and later captions are not tried.
+bool captionLost = false;
 
-    csvSource::Reader reader(in);
-    const csvSource::Records records = readFile(reader);
-    in.Close();
-    closeProgress();
-    if (!records.accept(reader.unclosedQuotes())) return;
+// Says that the file at the destination stays as it was because it cannot
+// be replaced, or because another program holds it; true when neither.
+bool replaceable(const String& destination) {
+    if (CannotBeReplaced(destination)) {
+        MsgBox("The existing file " + destination + " cannot be replaced." + EndOfLine +
+               "Make sure that the file and its folder can be written to.");
+        return false;
+    }
+    if (SqlFileLock(destination).InUse()) {
+        MsgBox("The file " + destination + " is in use by another program.");
+        return false;
+    }
+    return true;
+}
 
+// How an import into the new file ended.
+enum class Outcome {
+    Completed,  // in place, stamped: "Operation completed"
+    Deleted,    // Cancel deleted the unfinished file; the import ends as if it had run
+    Stopped,    // a refusal, or a failure that has been told
+};
+
+// The new file, made under a temporary name beside the destination through
+// the import's own database object and appSystem.db, and put in the
+// destination's place only once it is complete. On every other way out both
+// objects let go of it and it is removed, so the destination keeps the file
+// that was there before.
+class NewFile {
+public:
+    explicit NewFile(const String& destination) : pending_(destination), destinationExisted_(exists(destination)) {
+        appSystem::dataPath = pending_.Path();
+        db_ = New<SqlFileDatabase>();
+        db_->DatabaseFile = GetFolderItem(pending_.Path());
+    }
+    ~NewFile() {
+        db_->Close();
+        appSystem::closeData();
+        pending_.Discard();  // nothing once the file is in place
+        appSystem::output.createdFile.clear();
+        appSystem::dataPath = pending_.Destination();
+    }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    Outcome build(const csvSource::Records& records);
+    // The dates that could not be read, for the closing message: "" or lines
+    // that each start with a line end.
+    const String& unreadDates() const { return unreadDates_; }
+
+private:
+    static bool exists(const String& path) {
+        Ref<FolderItem> item = GetFolderItem(path);
+        return item && item->Exists();
+    }
+    // A write the database refused: told, unless a Cancel deleted the file
+    // meanwhile (the failure is then only that).
+    Outcome failed(const Database& database) {
+        if (!pending_.Exists()) return Outcome::Deleted;
+        closeProgress();
+        appSystem::showDatabaseError(database);
+        return Outcome::Stopped;
+    }
+    bool wrote() const { return db_->ErrorCode() == 0; }
+    Outcome rows(const Mapping& map, const csvSource::Records& records);
+    Outcome link();
+    Outcome putInPlace();
+
+    PendingFile pending_;
+    bool destinationExisted_;
+    Ref<SqlFileDatabase> db_;
+    std::vector<String> sourceIds_;  // the animals' ids as read, for the linking
+    String unreadDates_;
+};
+
+Outcome NewFile::build(const csvSource::Records& records) {
+    if (!db_->CreateDatabaseFile()) {
+        appSystem::showDatabaseError(*db_);
+        return Outcome::Stopped;
+    }
+    appSystem::output.createdFile = pending_.Path();
+    if (!appSystem::makeRSDfields(db_)) return failed(*db_);
+
+    captionLost = false;
     const Mapping map = mapHeadings(RsdVariant, saveToSettings);
-    if (!map.proceed) return;
+    if (!pending_.Exists()) return Outcome::Deleted;
+    if (captionLost || !map.proceed) return Outcome::Stopped;
 
+    Outcome outcome = rows(map, records);
+    if (outcome == Outcome::Completed) outcome = link();
+    return outcome;
+}
+
+Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
     const int64_t nameColumn = map.column(Name);
     RowDates dates{csvSource::dateOrder({map.column(DOB), map.column(DateBought)}, nameColumn), {}};
-    std::vector<String> sourceIds;  // the animals' ids as read, for the linking
     for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
         const DatabaseRecord record = buildRow(map, r, records, dates);
-        sourceIds.push_back(cell(r, map.column(OldId)));
-        if (!db->Connect()) {
-            MsgBox(db->ErrorMessage());
-            return;
+        sourceIds_.push_back(cell(r, map.column(OldId)));
+        if (!db_->Connect()) {
+            closeProgress();
+            MsgBox(db_->ErrorMessage());
+            return Outcome::Stopped;
         }
-        db->InsertRecord("tree", record);
+        db_->InsertRecord("tree", record);
+        if (!wrote()) return failed(*db_);
         csvSource::reportRow(r, cell(r, nameColumn));
         YieldToEventLoop();
     }
-    db->Commit();
-    const String unreadDates = csvSource::unreadDates("birth date", dates.unread["DOB"]) +
-                               csvSource::unreadDates("purchase date", dates.unread["dateBought"]);
+    db_->Commit();
+    unreadDates_ = csvSource::unreadDates("birth date", dates.unread["DOB"]) +
+                   csvSource::unreadDates("purchase date", dates.unread["dateBought"]);
+    return wrote() ? Outcome::Completed : failed(*db_);
+}
 
-    {
-        LinkingScope linking(db);
-        appSystem::keepSourceIds(db, sourceIds);
-        appSystem::convertIdRecordToName(db, "rsd");
-        appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
-        appSystem::convertNameRecordToNewId(db, "tree", "pd", "motherId");
-        if (publicVariables::noSexColumn) {
-            const int answer = MsgBox(
-                "The converter cannot find a column for the animal's sex. Do you want to determine the sex by "
-                "whether it has been a father or mother in the past?" +
-                    EndOfLine +
-                    "Click NO if you have called your sex field something else. The converter will exit. Go back "
-                    "to your file and fix it." +
-                    "?",
-                MsgBoxYesNoQuestion, "Missing field");
-            if (answer != AnswerYes) {
-                // The import stops here, but the dates that were lost are still told.
-                if (!unreadDates.empty()) MsgBox(unreadDates.substr(EndOfLine.size()));
-                return;
-            }
-            appSystem::findSex(db, "rsd");
-        }
+Outcome NewFile::link() {
+    // The linking commits after every parent it marks. While the new file is
+    // built those commits need not wait for the disk each time; the last
+    // commit, with the indexes dropped, writes everything through.
+    db_->SQLExecute("PRAGMA synchronous = OFF");
+    for (const char* column : LinkIndexColumns) {
+        db_->SQLExecute("CREATE INDEX IF NOT EXISTS " + LinkIndexPrefix + column + " ON tree(" + column + ")");
+        if (!wrote()) return failed(*db_);
+    }
+    db_->Commit();
+    if (!wrote() || !appSystem::keepSourceIds(db_, sourceIds_) || !appSystem::convertIdRecordToName(db_, "rsd") ||
+        !appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId") ||
+        !appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId"))
+        return failed(*db_);
+
+    bool stamp = true;
+    if (publicVariables::noSexColumn) {
+        const int answer = MsgBox(
+            "The converter cannot find a column for the animal's sex. Do you want to determine the sex by "
+            "whether it has been a father or mother in the past?" +
+                EndOfLine +
+                "Click NO if you have called your sex field something else. The converter will exit. Go back "
+                "to your file and fix it." +
+                "?",
+            MsgBoxYesNoQuestion, "Missing field");
+        stamp = answer == AnswerYes;
+        if (stamp && !appSystem::findSex(db_, "rsd")) return failed(*db_);
     }
 
-    // A Cancel that deleted the new file leaves nothing to stamp.
-    if (destination->Exists()) {
-        appSystem::connectData();
-        appSystem::UpdateVersion();
+    // The file keeps exactly its twelve tables.
+    db_->SQLExecute("PRAGMA synchronous = FULL");
+    for (const char* column : LinkIndexColumns) {
+        db_->SQLExecute("DROP INDEX IF EXISTS " + LinkIndexPrefix + column);
+        if (!wrote()) return failed(*db_);
+    }
+    db_->Commit();
+    if (!wrote()) return failed(*db_);
+
+    if (!stamp) {
+        // The user leaves to fix the source: the rows and links are kept
+        // where no earlier file would be lost for them, and nothing else.
+        // The dates that were lost are still told.
+        closeProgress();
+        if (!destinationExisted_) putInPlace();
+        if (!unreadDates_.empty()) MsgBox(unreadDates_.substr(EndOfLine.size()));
+        return Outcome::Stopped;
+    }
+    if (!pending_.Exists()) return Outcome::Deleted;
+    appSystem::connectData();
+    if (!appSystem::UpdateVersion()) {
+        closeProgress();
+        return pending_.Exists() ? Outcome::Stopped : Outcome::Deleted;
+    }
+    return putInPlace();
+}
+
+Outcome NewFile::putInPlace() {
+    db_->Close();
+    appSystem::closeData();
+    if (!pending_.Exists()) return Outcome::Deleted;
+    const String& destination = pending_.Destination();
+    // The file that was there may have been locked or protected meanwhile.
+    SqlFileLock lock(destination);
+    if (lock.InUse()) {
+        closeProgress();
+        MsgBox("The file " + destination + " is in use by another program.");
+        return Outcome::Stopped;
+    }
+    String why;
+    if (CannotBeReplaced(destination)) {
+        why = "Make sure that the file and its folder can be written to.";
+    } else {
+        lock.RemoveLeftovers();
+        if (pending_.PutInPlace(why)) return Outcome::Completed;
     }
     closeProgress();
-    MsgBox("Operation completed" + unreadDates);
+    MsgBox((destinationExisted_ ? "The existing file " + destination + " cannot be replaced."
+                                : "The file " + destination + " cannot be created.") +
+           EndOfLine + why);
+    return Outcome::Stopped;
 }
 
 }  // namespace
@@ -185,13 +297,11 @@ void convertCSV() {
     Ref<TextInputStream> in = csvSource::open();
     if (!in) return;
 
-    Ref<FolderItem> destination = GetFolderItem(appSystem::destinationFilePath);
-    appSystem::dataPath = appSystem::destinationFilePath;
-    Ref<SqlFileDatabase> db = New<SqlFileDatabase>();
-    db->DatabaseFile = destination;
-
-    if (destination && destination->Exists()) {
-        if (sameFile(appSystem::sourceFilepath, appSystem::destinationFilePath)) {
+    const String destination = appSystem::destinationFilePath;
+    appSystem::dataPath = destination;
+    Ref<FolderItem> item = GetFolderItem(destination);
+    if (item && item->Exists()) {
+        if (sameFile(appSystem::sourceFilepath, destination)) {
             MsgBox("The new file would replace the file being converted:" + EndOfLine +
                    appSystem::sourceFilepath + EndOfLine + "Give the CSV file the extension .csv and try again.");
             return;
@@ -201,31 +311,59 @@ void convertCSV() {
             MsgBox("Rename or move your old converted file and try again.");
             return;
         }
-        destination->Delete();
+        // The old file stays until the new one is complete; what would keep
+        // it from being replaced then is told now.
+        if (!replaceable(destination)) return;
     }
 
-    if (!db->CreateDatabaseFile()) {
-        Beep();
-        MsgBox("Database Error: " + Str(db->ErrorCode()) + EndOfLine + EndOfLine + db->ErrorMessage());
-        return;
+    // Nothing is made before the whole source has been read and accepted.
+    csvSource::Reader reader(*in);
+    const csvSource::Records records = readFile(reader);
+    in->Close();
+    closeProgress();
+    if (!records.accept(reader.unclosedQuotes())) return;
+
+    Outcome outcome;
+    String unreadDates;
+    {
+        NewFile file(destination);
+        outcome = file.build(records);
+        unreadDates = file.unreadDates();
     }
-    appSystem::output.createdFile = appSystem::destinationFilePath;
-    importInto(db, *in, destination);
+    if (outcome == Outcome::Stopped) return;
+    closeProgress();
+    MsgBox("Operation completed" + unreadDates);
 }
 
 void saveToSettings(const String& column, const String& value) {
+    // After a failure nothing more is tried; a file that a Cancel deleted is
+    // not opened again.
+    Ref<FolderItem> file = GetFolderItem(appSystem::dataPath);
+    if (captionLost || !file || !file->Exists()) {
+        captionLost = true;
+        return;
+    }
     appSystem::connectData();
-    if (!appSystem::db) return;
+    if (!appSystem::dataOpen()) {
+        captionLost = true;
+        return;
+    }
+    auto lost = [] {
+        appSystem::showDatabaseError(*appSystem::db);
+        captionLost = true;
+    };
     Ref<RecordSet> rs = appSystem::db->SQLSelect("SELECT id FROM settings");
-    Ref<DatabaseField> id = rs ? rs->Field("id") : nullptr;
+    if (!rs) return lost();
+    Ref<DatabaseField> id = rs->Field("id");
     if (id && id->IntegerValue() == 1) {
         appSystem::db->SQLExecute("Update settings SET " + column + " = '" + appSystem::rma(value) + "' WHERE id = 1");
-        appSystem::db->Commit();
+        if (appSystem::db->ErrorCode() == 0) appSystem::db->Commit();
+        if (appSystem::db->ErrorCode() != 0) lost();
         return;
     }
     DatabaseRecord record;
     record.Column(column, appSystem::rma(value));
-    appSystem::saveToFile(record, "settings");
+    if (!appSystem::saveToFile(record, "settings")) captionLost = true;
 }
 
 }  // namespace convertCsvToRsd

@@ -160,6 +160,7 @@ String ExportTables() {
 
     appSystem::dataPath = appSystem::sourceFilepath;
     appSystem::connectData();
+    if (appSystem::dataInUse()) return String();  // told by connectData
 
     cavDatabase::RowWriter writer(cav, true);
     std::optional<rsdSource::NamesById> nameOf;

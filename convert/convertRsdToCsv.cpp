@@ -4,6 +4,7 @@
 #include "framework/EventLoop.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
+#include "framework/PendingFile.h"
 #include "services/appSystem.h"
 #include "ui/frmWait.h"
 
@@ -27,27 +28,51 @@ String csvField(const String& text) { return appSystem::rcr(ReplaceAll(text, ","
 }  // namespace
 
 void runConvertRSDCSV() {
+    // A Cancel before the export has made its file finds nothing to delete.
+    appSystem::output = {};
     frmWait->Show();
-    const String failure = Export_Tree();
+    const bool written = Export_Tree();
     if (frmWait.IsOpen()) frmWait->Close();
-    MsgBox(failure.empty() ? String("Operation completed") : failure);
+    if (written) MsgBox("Operation completed");
 }
 
-String Export_Tree() {
-    appSystem::output = {};
+bool Export_Tree() {
+    auto tell = [](const String& message) {
+        if (frmWait.IsOpen()) frmWait->Close();
+        MsgBox(message);
+        return false;
+    };
     appSystem::destinationFilePath = appSystem::getNewName(appSystem::sourceFilepath, "( tree ).csv");
     appSystem::dataPath = appSystem::sourceFilepath;
     appSystem::connectData();
+    if (appSystem::dataInUse()) {
+        // connectData has said so.
+        if (frmWait.IsOpen()) frmWait->Close();
+        return false;
+    }
 
     Ref<RecordSet> rs = appSystem::GetRecordset("SELECT * FROM tree ");
-    if (!rs) return rsdSource::unreadableMessage(appSystem::sourceFilepath);
+    if (!rs) return tell(rsdSource::unreadableMessage(appSystem::sourceFilepath));
     const int64_t total = rs->RecordCount();
 
-    Ref<FolderItem> destination = GetFolderItem(appSystem::destinationFilePath);
-    Ref<TextOutputStream> out = destination ? destination->CreateTextFile() : nullptr;
-    const String cannotWrite = "The file " + appSystem::destinationFilePath + " cannot be ";
-    if (!out) return cannotWrite + "created." + EndOfLine + "Check that its folder exists and can be written to.";
-    appSystem::output.createdFile = appSystem::destinationFilePath;
+    const String destination = appSystem::destinationFilePath;
+    const String cannotWrite = "The file " + destination + " cannot be ";
+    const String cannotCreate =
+        cannotWrite + "created." + EndOfLine + "Check that its folder exists and can be written to.";
+    Ref<FolderItem> item = GetFolderItem(destination);
+    if (!item || item->Directory()) return tell(cannotCreate);
+    const String cannotReplace = "The existing file " + destination + " cannot be replaced." + EndOfLine +
+                                 "Make sure that the file and its folder can be written to.";
+    const bool replacing = item->Exists();
+    if (CannotBeReplaced(destination)) return tell(cannotReplace);
+
+    // The lines go to a file beside the output until it is complete; Cancel
+    // may delete that file, never the one at the output path.
+    PendingFile output(destination);
+    Ref<FolderItem> file = GetFolderItem(output.Path());
+    Ref<TextOutputStream> out = file ? file->CreateTextFile() : nullptr;
+    if (!out) return tell(cannotCreate);
+    appSystem::output.createdFile = output.Path();
 
     // The custom headings are stored with backticks for apostrophes, as the
     // values are, and come back as the values do.
@@ -82,11 +107,16 @@ String Export_Tree() {
         out->Close();
     } catch (const IOException&) {
         appSystem::closeData();
-        return cannotWrite + "written completely: the disk may be full." + EndOfLine +
-               "Free some space and convert the file again.";
+        // A Cancel that deleted the file wanted no file.
+        if (!output.Exists()) return true;
+        return tell(cannotWrite + "written completely: the disk may be full." + EndOfLine +
+                    "Free some space and convert the file again.");
     }
     appSystem::closeData();
-    return String();
+    if (!output.Exists()) return true;
+    String why;
+    if (!output.PutInPlace(why)) return tell((replacing ? cannotReplace : cannotCreate) + EndOfLine + why);
+    return true;
 }
 
 }  // namespace convertRsdToCsv

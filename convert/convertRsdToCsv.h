@@ -14,13 +14,16 @@ inline const String csvExportHeadings =
     "NAME,COLOR,BREED,SEX,DOB,NOTES,FATHER,MOTHER,CAGE NO.,TAG/REG.,PREFIX,SUFFIX,CALL NAME,";
 
 // Shows frmWait, exports appSystem::sourceFilepath, closes frmWait and shows
-// "Operation completed", or the message that tells why nothing (or not all)
-// was written.
+// "Operation completed" when the file was written.
 void runConvertRSDCSV();
 
 // Sets appSystem::destinationFilePath to the output path and writes the
-// file. Returns "" when it was written, otherwise the message for the user
-// (the source could not be read, the output could not be created or written).
-String Export_Tree();
+// file under a temporary name beside it (appSystem::output.createdFile, which
+// Cancel may delete); the file takes the output path's place, replacing an
+// earlier export, only once it is completely on the disk. True when it was
+// written; otherwise false after closing frmWait and telling why (the source
+// could not be read or is in use, the output could not be created, written
+// or put in place), with an earlier file at the output path as it was.
+bool Export_Tree();
 
 }  // namespace convertRsdToCsv

@@ -36,7 +36,9 @@ extern String destinationFilePath;  // output file of the current conversion
 struct Output {
     // The file that the conversion made itself (the new RSD/CAX file, the
     // exported CSV file), once it exists: Cancel offers to delete it. "" for
-    // none.
+    // none. A conversion makes its file under a temporary name beside the
+    // destination, which it takes the place of once it is complete; this is
+    // the only file that connectData opens for writing.
     String createdFile;
     // The conversion adds records to a CAV database that the user picked and
     // the converter did not make: Cancel never deletes it, and tells how many
@@ -49,22 +51,34 @@ extern Output output;
 // ---- RSD/CAX database access ----
 
 // Replaces db by a new object on dataPath, opened with the database key or,
-// failing that, without a key. Shows "Cannot open database." when neither
-// opens. Does nothing while dataPath is "". Never raises.
+// failing that, without a key; for reading only unless dataPath is
+// output.createdFile, so that a source is never changed. Shows "Cannot open
+// database." when neither opens, and "The file ... is in use by another
+// program." when another program kept it locked for a few seconds. Does
+// nothing while dataPath is "". Never raises.
 void connectData();
+// What the last connectData found: dataPath opened, or dataPath locked by
+// another program.
+bool dataOpen();
+bool dataInUse();
 // connectData, then the select on db: the record set on its first row, or nil
 // (also when no path was ever set). Never raises.
 Ref<RecordSet> GetRecordset(const String& sql);
 // connectData, then inserts the record into the table and commits. True when
-// inserted and committed; otherwise shows db's error message and gives false.
-// Raises NilObjectException when no database object exists at all.
+// inserted and committed; otherwise tells db's error (showDatabaseError) and
+// gives false. Raises NilObjectException when no database object exists at
+// all.
 bool saveToFile(const DatabaseRecord& record, const String& table);
 // Closes db; nothing when db is nil. db keeps the closed object.
 void closeData();
 // Sets Version "20402" in the first settings row, or inserts a row holding
-// only that version into an empty settings table. Raises when the select
-// gives no record set.
-void UpdateVersion();
+// only that version into an empty settings table. True when the version is
+// stamped and committed; otherwise false after one box that tells why (the
+// database's error, or "Cannot open database.").
+bool UpdateVersion();
+// A beep and the box "Database Error: " + code + two line ends + message of
+// the database's last failure.
+void showDatabaseError(const Database& database);
 // The heading of custom field "CustomField1" to "CustomField12" (any case)
 // from the first settings row; "" for any other key and on any failure.
 String getRsdCustomHeading(const String& field);
@@ -73,15 +87,18 @@ String getRsdCustomHeading(const String& field);
 String getNameFromId(const Ref<Database>& database, const String& id);
 
 // Creates the twelve tables of an RSD/CAX file in `database` (open on a new,
-// empty file) and commits once. Rejected statements are not reported.
-void makeRSDfields(const Ref<Database>& database);
+// empty file) and commits once. False at the first statement or the commit
+// that the database refuses, with its error code and message set.
+bool makeRSDfields(const Ref<Database>& database);
 
 // ---- Pedigree linking and sex derivation ----
 // These work on the database object they are given (the new RSD/CAX file of
 // an import, or an ODBC connection to a CAV file) with plain SQL text, report
 // through frmWait and yield after every row. A main select that gives no
-// record set returns at once without changes. Declared here, built in the
-// library services_linking (it needs the progress window).
+// record set returns at once without changes. Each returns false at the
+// first update or commit that the database refuses (a full disk), leaving
+// the database's error code and message set, and true otherwise. Declared
+// here, built in the library services_linking (it needs the progress window).
 //
 // How the CSV to RSD/CAX import links its new file (keepSourceIds, then
 // convertIdRecordToName "rsd", convertNameRecordToNewId for the fathers and
@@ -112,23 +129,23 @@ void makeRSDfields(const Ref<Database>& database);
 // and a 20-digit id as an approximate real; the linking of an RSD/CAX file
 // compares the links with these texts instead (with the stored oldId where
 // none were kept).
-void keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids);
+bool keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids);
 // "rsd": rewrites every parent link from the source id to the parent's tree
 // id and fills the parent's name, or empties a link that names no animal
 // (step 1 above). "cav": fills tree.ps and tree.pd from the names of the
 // rows whose oldId is the parent id. Commits once at the end. `type` is
 // compared without regard to case.
-void convertIdRecordToName(const Ref<Database>& database, const String& type);
+bool convertIdRecordToName(const Ref<Database>& database, const String& type);
 // Sets the empty id column (fatherId, motherId) of every row of `table`
 // whose name column holds a name (not "" or "unknown") to the tree id of the
 // first row with that name (looked up with apostrophes as backticks), ""
 // when none has it (step 2 above); commits once at the end.
-void convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
+bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
                               const String& idColumn);
 // Marks every parent row "male" (named in a fatherId) or "female" (in a
 // motherId), committing after each: "cav", the row whose oldId is the link;
 // "rsd", the row whose id is the link.
-void findSex(const Ref<Database>& database, const String& type);
+bool findSex(const Ref<Database>& database, const String& type);
 // The number of rows of the record set plus one, counted by stepping through
 // it; leaves it on its first row. Raises NilObjectException for nil.
 int64_t getODBCrecords(const Ref<RecordSet>& rs);

@@ -14,22 +14,49 @@ Output output;
 namespace {
 // The key of RSD/CAX files that the Brevolan program protects.
 const String DatabaseKey = "plovertarn";
+// SQLite's code for a file that stayed locked by another program.
+constexpr int64_t FileLocked = 5;
+// What the last connectData found: dataPath opened, or held by another program.
+bool opened = false;
+bool inUse = false;
 }  // namespace
 
 void connectData() {
     try {
+        opened = inUse = false;
         if (dataPath.empty()) return;
         Ref<FolderItem> file = GetFolderItem(dataPath, 0);
         // The previous object goes with its last reference.
         db = New<SqlFileDatabase>();
         db->DatabaseFile = file;
+        db->ReadOnly = dataPath != output.createdFile;
         db->EncryptionKey = DatabaseKey;
-        if (db->Connect()) return;
-        db->EncryptionKey = "";
-        if (db->Connect()) return;
+        opened = db->Connect();
+        // A file held by another program says nothing about its key: it is
+        // not waited for a second time.
+        inUse = !opened && db->ErrorCode() == FileLocked;
+        if (!opened && !inUse) {
+            db->EncryptionKey = "";
+            opened = db->Connect();
+            inUse = !opened && db->ErrorCode() == FileLocked;
+        }
+        if (opened) return;
+        if (inUse) {
+            MsgBox("The file " + dataPath + " is in use by another program.");
+            return;
+        }
         MsgBox("Cannot open database.");
     } catch (...) {
     }
+}
+
+bool dataOpen() { return opened; }
+
+bool dataInUse() { return inUse; }
+
+void showDatabaseError(const Database& database) {
+    Beep();
+    MsgBox("Database Error: " + Str(database.ErrorCode()) + EndOfLine + EndOfLine + database.ErrorMessage());
 }
 
 Ref<RecordSet> GetRecordset(const String& sql) {
@@ -50,7 +77,7 @@ bool saveToFile(const DatabaseRecord& record, const String& table) {
         if (db->ErrorCode() == 0) return true;
     } catch (const RuntimeException&) {
     }
-    MsgBox(db->ErrorMessage());
+    showDatabaseError(*db);
     return false;
 }
 
@@ -61,18 +88,31 @@ void closeData() {
     }
 }
 
-void UpdateVersion() {
+bool UpdateVersion() {
     Ref<RecordSet> rs = GetRecordset("SELECT * FROM settings");
+    if (!rs) {
+        // A file that did not open has been told about by connectData.
+        if (opened) showDatabaseError(*db);
+        return false;
+    }
     if (rs->Eof()) {
         DatabaseRecord record;
         record.Column("Version", "20402");
-        saveToFile(record, "settings");
-        return;
+        return saveToFile(record, "settings");
     }
-    rs->Edit();
-    rs->Field("Version")->SetStringValue("20402");
-    rs->Update();
-    db->Commit();
+    Ref<DatabaseField> version = rs->Field("Version");
+    if (version) {
+        rs->Edit();
+        version->SetStringValue("20402");
+        rs->Update();
+        if (db->ErrorCode() == 0) db->Commit();
+        if (db->ErrorCode() == 0) return true;
+    } else {
+        // A table without the column: the database names what is missing.
+        db->SQLSelect("SELECT Version FROM settings");
+    }
+    showDatabaseError(*db);
+    return false;
 }
 
 String getRsdCustomHeading(const String& field) {

@@ -38,6 +38,17 @@ String text(const Ref<RecordSet>& rs, const String& column) {
     return field ? field->StringValue() : String();
 }
 
+// Runs a write (an UPDATE, a commit) and tells whether the database took
+// it; a refusal leaves the database's error code and message set.
+bool wrote(const Ref<Database>& database, const String& sql) {
+    database->SQLExecute(sql);
+    return database->ErrorCode() == 0;
+}
+bool committed(const Ref<Database>& database) {
+    database->Commit();
+    return database->ErrorCode() == 0;
+}
+
 // The progress total for the main record set: CAV record sets cannot count
 // their rows, so a separate select is stepped through. -1 when that select
 // fails.
@@ -62,16 +73,19 @@ int64_t getODBCrecords(const Ref<RecordSet>& rs) {
     return n + 1;
 }
 
-void keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids) {
-    database->SQLExecute("CREATE TEMP TABLE IF NOT EXISTS " + String(SourceIdsTable) +
-                         "(id INTEGER PRIMARY KEY, oldId TEXT)");
-    database->SQLExecute("DELETE FROM " + String(SourceIdsTable));
+bool keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids) {
+    if (!wrote(database, "CREATE TEMP TABLE IF NOT EXISTS " + String(SourceIdsTable) +
+                             "(id INTEGER PRIMARY KEY, oldId TEXT)") ||
+        !wrote(database, "DELETE FROM " + String(SourceIdsTable)))
+        return false;
     for (size_t n = 0; n < ids.size(); ++n) {
         DatabaseRecord record;
         record.IntegerColumn("id", int64_t(n + 1));
         record.Column("oldId", ids[n]);
         database->InsertRecord(SourceIdsTable, record);
+        if (database->ErrorCode() != 0) return false;
     }
+    return true;
 }
 
 namespace {
@@ -91,22 +105,27 @@ class NamesFromSourceIds {
 public:
     explicit NamesFromSourceIds(const Ref<Database>& database) : database_(database) {}
 
-    void row(const Ref<RecordSet>& rs) {
-        for (size_t p = 0; p < std::size(Parents); ++p) fill(text(rs, Parents[p].link), Parents[p], done_[p]);
+    // False when an update was refused.
+    bool row(const Ref<RecordSet>& rs) {
+        for (size_t p = 0; p < std::size(Parents); ++p)
+            if (!fill(text(rs, Parents[p].link), Parents[p], done_[p])) return false;
+        return true;
     }
 
 private:
     // The update for a parent id sets the name column of every row with that
     // id, and the name it looks up does not change meanwhile: running it again
     // for a later sibling would change nothing, so each id is done once.
-    void fill(const String& id, const Parent& parent, std::unordered_set<String>& done) {
-        if (id.empty() || done.count(id)) return;
+    bool fill(const String& id, const Parent& parent, std::unordered_set<String>& done) {
+        if (id.empty() || done.count(id)) return true;
         Ref<RecordSet> lookup = database_->SQLSelect("SELECT name FROM tree WHERE oldId = " + literal(id));
-        if (!lookup) return;
-        if (!lookup->Eof())
-            database_->SQLExecute(String("UPDATE tree SET ") + parent.name + " = " +
-                                  literal(text(lookup, "name")) + " WHERE " + parent.link + "  = " + literal(id));
+        if (!lookup) return true;
+        if (!lookup->Eof() && !wrote(database_, String("UPDATE tree SET ") + parent.name + " = " +
+                                                    literal(text(lookup, "name")) + " WHERE " + parent.link +
+                                                    "  = " + literal(id)))
+            return false;
         done.insert(id);
+        return true;
     }
 
     Ref<Database> database_;
@@ -141,8 +160,9 @@ public:
         rs->MoveFirst();
     }
 
-    // Rewrites the current row's links (and their names) through `rs`.
-    void row(const Ref<RecordSet>& rs) {
+    // Rewrites the current row's links (and their names) through `rs`; false
+    // when the update was refused.
+    bool row(const Ref<Database>& database, const Ref<RecordSet>& rs) {
         rs->Edit();
         bool changed = false;
         for (const Parent& parent : Parents) {
@@ -157,7 +177,9 @@ public:
             }
             changed = true;
         }
-        if (changed) rs->Update();
+        if (!changed) return true;
+        rs->Update();
+        return database->ErrorCode() == 0;
     }
 
 private:
@@ -167,13 +189,13 @@ private:
 
 }  // namespace
 
-void convertIdRecordToName(const Ref<Database>& database, const String& type) {
+bool convertIdRecordToName(const Ref<Database>& database, const String& type) {
     const bool cav = TextEquals(type, "cav");
     Ref<RecordSet> rs = database->SQLSelect(cav ? "Select oldId,fatherId,motherId From tree"
                                                 : "Select id,name,oldId,fatherId,motherId,ps,pd From tree");
-    if (!rs) return;
+    if (!rs) return true;
     const int64_t total = rowTotal(database, type, rs);
-    if (total < 0) return;
+    if (total < 0) return true;
 
     std::optional<NamesFromSourceIds> names;
     std::optional<LinksFromSourceIds> links;
@@ -182,8 +204,7 @@ void convertIdRecordToName(const Ref<Database>& database, const String& type) {
 
     int64_t i = 0;
     while (!rs->Eof()) {
-        if (cav) names->row(rs);
-        else links->row(rs);
+        if (!(cav ? names->row(rs) : links->row(database, rs))) return false;
 
         frmWait->Show();
         frmWait->ProgressBar1->SetVisible(true);
@@ -197,13 +218,13 @@ void convertIdRecordToName(const Ref<Database>& database, const String& type) {
         rs->MoveNext();
         YieldToEventLoop();
     }
-    database->Commit();
+    return committed(database);
 }
 
-void convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
+bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
                               const String& idColumn) {
     Ref<RecordSet> rs = database->SQLSelect("Select * From " + table);
-    if (!rs) return;
+    if (!rs) return true;
     const int64_t total = rs->RecordCount();
 
     // The tree's names and ids do not change while the links are written, so
@@ -228,6 +249,7 @@ void convertNameRecordToNewId(const Ref<Database>& database, const String& table
             if (found != idByName.end()) {
                 if (Ref<DatabaseField> link = rs->Field(idColumn)) link->SetStringValue(found->second);
                 rs->Update();
+                if (database->ErrorCode() != 0) return false;
                 linked = true;
             }
         }
@@ -245,14 +267,14 @@ void convertNameRecordToNewId(const Ref<Database>& database, const String& table
         rs->MoveNext();
         YieldToEventLoop();
     }
-    database->Commit();
+    return committed(database);
 }
 
-void findSex(const Ref<Database>& database, const String& type) {
+bool findSex(const Ref<Database>& database, const String& type) {
     Ref<RecordSet> rs = database->SQLSelect("Select name,fatherId,motherId,ps,pd From tree");
-    if (!rs) return;
+    if (!rs) return true;
     const int64_t total = rowTotal(database, type, rs);
-    if (total < 0) return;
+    if (total < 0) return true;
 
     // In a CAV file the links hold the source file's ids, so a parent is the
     // row whose oldId is the link. In an RSD/CAX file the linking has made
@@ -260,28 +282,31 @@ void findSex(const Ref<Database>& database, const String& type) {
     const String parentColumn = TextEquals(type, "cav") ? "oldId" : "id";
 
     int64_t i = 0;
+    // False when the update or its commit was refused.
     auto mark = [&](const String& link, const char* sex) {
-        if (link.empty()) return;
+        if (link.empty()) return true;
         // Rows that already hold the sex are left alone: the result is the
         // same, and a commit without changes costs the disk nothing.
-        database->SQLExecute(String("UPDATE tree SET sex = '") + sex + "' WHERE " + parentColumn + " = " +
-                             literal(link) + " AND (sex IS NULL OR sex <> '" + sex + "')");
-        database->Commit();
+        if (!wrote(database, String("UPDATE tree SET sex = '") + sex + "' WHERE " + parentColumn + " = " +
+                                 literal(link) + " AND (sex IS NULL OR sex <> '" + sex + "')") ||
+            !committed(database))
+            return false;
         frmWait->Show();
         frmWait->ProgressBar1->SetVisible(true);
         frmWait->ProgressBar1->SetMaximum(int(total));
         frmWait->ProgressBar1->SetValue(ProgressBarValue(i, total));
         frmWait->lblMessage->SetText("Found sex  of " + rpa(text(rs, "name")) + " - " + sex);
         frmWait->Refresh(true);
+        return true;
     };
 
     while (!rs->Eof()) {
-        mark(text(rs, "fatherId"), "male");
-        mark(text(rs, "motherId"), "female");
+        if (!mark(text(rs, "fatherId"), "male") || !mark(text(rs, "motherId"), "female")) return false;
         ++i;
         rs->MoveNext();
         YieldToEventLoop();
     }
+    return true;
 }
 
 }  // namespace appSystem

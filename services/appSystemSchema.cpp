@@ -64,9 +64,13 @@ const char* const RsdTables[] = {
 
 }  // namespace
 
-void makeRSDfields(const Ref<Database>& database) {
-    for (const char* statement : RsdTables) database->SQLExecute(statement);
+bool makeRSDfields(const Ref<Database>& database) {
+    for (const char* statement : RsdTables) {
+        database->SQLExecute(statement);
+        if (database->ErrorCode() != 0) return false;
+    }
     database->Commit();
+    return database->ErrorCode() == 0;
 }
 
 }  // namespace appSystem

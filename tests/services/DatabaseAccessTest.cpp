@@ -1,4 +1,6 @@
 #include <filesystem>
+#include <sched.h>
+#include <sys/mount.h>
 
 #include "tests/services/ServicesFixture.h"
 #include "tests/support/SqliteCli.h"
@@ -108,7 +110,7 @@ TEST_F(DatabaseAccess, CloseDataKeepsTheClosedObject) {
 
 TEST_F(DatabaseAccess, SaveToFileInsertsAndCommitsOrSaysWhy) {
     const std::string path = herd("herd.rsd");
-    appSystem::dataPath = path;
+    appSystem::dataPath = appSystem::output.createdFile = path;
     DatabaseRecord record;
     record.Column("name", "Nell");
     record.Column("nosuchcolumn", "dropped");
@@ -120,26 +122,83 @@ TEST_F(DatabaseAccess, SaveToFileInsertsAndCommitsOrSaysWhy) {
 
     // A refused insert is a failure with the database's message, not a success.
     EXPECT_FALSE(appSystem::saveToFile(record, "nosuchtable"));
-    EXPECT_EQ(ui.texts(), (std::vector<String>{"no such table: nosuchtable"}));
+    EXPECT_EQ(ui.texts(), (std::vector<String>{"Database Error: 1\n\nno such table: nosuchtable"}));
+    EXPECT_EQ(ui.beeps(), 1);
+}
+
+TEST_F(DatabaseAccess, OnlyTheFileAConversionIsMakingIsOpenedForWriting) {
+    const std::string path = herd("herd.rsd");
+    SqliteCli::query(path, "PRAGMA journal_mode = WAL");
+    const std::string before = TempDir::read(path);
+    appSystem::dataPath = path;
+    appSystem::output.createdFile = dir.file("other.rsd");
+    DatabaseRecord record;
+    record.Column("name", "Nell");
+    EXPECT_FALSE(appSystem::saveToFile(record, "tree"));
+    EXPECT_FALSE(appSystem::UpdateVersion());
+    ASSERT_EQ(ui.texts().size(), 2u);
+    for (const String& text : ui.texts())
+        EXPECT_EQ(text.rfind("Database Error: 8\n\nattempt to write a readonly database", 0), 0u) << text;
+    appSystem::db = nullptr;
+    EXPECT_EQ(TempDir::read(path), before);
+    EXPECT_EQ(TempDir::read(path + "-wal"), "") << "no write reached the log either";
+}
+
+TEST_F(DatabaseAccess, ASourceOnAReadOnlyMediumIsRead) {
+    const std::string plain = herd("plain.rsd");
+    const std::string logged = herd("logged.rsd");
+    SqliteCli::query(logged, "PRAGMA journal_mode = WAL");
+    ASSERT_FALSE(std::filesystem::exists(logged + "-shm"));
+    // The folder mounted read-only, for this test's process alone.
+    const char* folder = dir.path().c_str();
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(folder, folder, nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, folder, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+        GTEST_SKIP() << "a read-only folder cannot be mounted here";
+    for (const std::string& path : {plain, logged}) {
+        SCOPED_TRACE(path);
+        appSystem::dataPath = path;
+        Ref<RecordSet> rs = appSystem::GetRecordset("SELECT name FROM tree ORDER BY id");
+        ASSERT_TRUE(rs);
+        EXPECT_EQ(rs->Field("name")->StringValue(), "Bella");
+        appSystem::closeData();
+    }
+    EXPECT_TRUE(ui.boxes().empty());
+    umount2(folder, MNT_DETACH);
 }
 
 TEST_F(DatabaseAccess, UpdateVersionStampsTheFirstSettingsRowOrMakesOne) {
     const std::string path = herd("herd.rsd");
     SqliteCli::query(path, "INSERT INTO settings(CustomName1) VALUES ('second row')");
-    appSystem::dataPath = path;
-    appSystem::UpdateVersion();
+    appSystem::dataPath = appSystem::output.createdFile = path;
+    EXPECT_TRUE(appSystem::UpdateVersion());
     EXPECT_EQ(SqliteCli::query(path, "SELECT id, CustomName1, Version FROM settings ORDER BY id"),
               (SqliteCli::Rows{{"1", "ear tag", "20402"}, {"2", "second row", SqliteCli::Null}}));
 
     SqliteCli::query(path, "DELETE FROM settings");
-    appSystem::UpdateVersion();
+    EXPECT_TRUE(appSystem::UpdateVersion());
     EXPECT_EQ(SqliteCli::query(path, "SELECT * FROM settings"),
               (SqliteCli::Rows{{"1", SqliteCli::Null, SqliteCli::Null, SqliteCli::Null, "20402"}}));
-
-    // No settings table: the failure reaches the caller.
-    SqliteCli::query(path, "DROP TABLE settings");
-    EXPECT_THROW(appSystem::UpdateVersion(), NilObjectException);
     EXPECT_TRUE(ui.boxes().empty());
+
+    // No settings table, or one without the column: told, never a crash.
+    struct Broken {
+        const char* sql;
+        const char* message;
+    } broken[] = {
+        {"DROP TABLE settings", "Database Error: 1\n\nno such table: settings"},
+        {"CREATE TABLE settings(id integer PRIMARY KEY, Breeder Varchar); INSERT INTO settings(Breeder) VALUES ('x')",
+         "Database Error: 1\n\nno such column: Version"},
+    };
+    for (const Broken& b : broken) {
+        SCOPED_TRACE(b.sql);
+        ui.clear();
+        SqliteCli::query(path, b.sql);
+        bool stamped = true;
+        EXPECT_NO_THROW(stamped = appSystem::UpdateVersion());
+        EXPECT_FALSE(stamped);
+        EXPECT_EQ(ui.texts(), (std::vector<String>{b.message}));
+    }
 }
 
 TEST_F(DatabaseAccess, CustomHeadingsAndNamesByIdGiveTextOrNothing) {
@@ -171,7 +230,7 @@ TEST_F(DatabaseAccess, CustomHeadingsAndNamesByIdGiveTextOrNothing) {
 // tables, captions through appSystem.db, rows, links, then the version stamp.
 TEST_F(DatabaseAccess, TheImportsObjectAndTheSharedObjectShareOneFile) {
     const std::string path = dir.file("herd.cax");
-    appSystem::dataPath = path;
+    appSystem::dataPath = appSystem::output.createdFile = path;
     auto importDb = New<SqlFileDatabase>();
     importDb->DatabaseFile = GetFolderItem(path);
     ASSERT_TRUE(importDb->CreateDatabaseFile());
@@ -218,8 +277,7 @@ TEST_F(DatabaseAccess, TheImportsObjectAndTheSharedObjectShareOneFile) {
     EXPECT_EQ(importDb->ErrorCode(), 0) << importDb->ErrorMessage();
 
     appSystem::connectData();
-    appSystem::UpdateVersion();
-    EXPECT_EQ(appSystem::db->ErrorCode(), 0) << appSystem::db->ErrorMessage();
+    EXPECT_TRUE(appSystem::UpdateVersion());
 
     importDb = nullptr;
     appSystem::db = nullptr;

@@ -115,7 +115,7 @@ TEST_F(Schema, RunningItAgainChangesNothingAndReportsNothing) {
 
 TEST_F(Schema, RowsInsertedWithoutAnIdAreNumberedFromOne) {
     const std::string path = makeFile();
-    appSystem::dataPath = path;
+    appSystem::dataPath = appSystem::output.createdFile = path;
     for (const char* table : {"settings", "tree"}) {
         for (const char* value : {"first", "second"}) {
             DatabaseRecord record;

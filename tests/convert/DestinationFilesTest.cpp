@@ -1,0 +1,238 @@
+// What the conversions do with the file at their destination and with a
+// source that another program holds: a new file takes the place of an old
+// one only once it is complete, a refused or cancelled conversion keeps the
+// old file, a file that cannot be replaced or that is in use is named as
+// such, and no conversion leaves anything of its own behind.
+
+#include <set>
+
+#include "convert/convertCsvToRsd.h"
+#include "convert/convertRsdToCsv.h"
+#include "tests/convert/ConvertFixture.h"
+#include "tests/support/OrdinaryUser.h"
+#include "tests/support/OtherProgram.h"
+#include "ui/frmWait.h"
+
+using SqliteCli::Rows;
+
+namespace {
+
+const String Completed = "Operation completed";
+const String Overwrite = "This file has been converted before. Do you want to overwrite the old converted file?";
+
+}  // namespace
+
+class Destinations : public ConvertTest {
+protected:
+    // An earlier converted file at `path`, made by the independent tool;
+    // its bytes.
+    std::string oldFile(const std::string& path) {
+        std::filesystem::remove(path);
+        SqliteCli::query(path, "CREATE TABLE tree(id integer PRIMARY KEY, name); INSERT INTO tree(name) VALUES ('old')");
+        return TempDir::read(path);
+    }
+    static std::string herdOf(int n) {
+        return herd("name,sex", n, [](int i) { return "A" + std::to_string(i) + ",m"; });
+    }
+};
+
+TEST_F(Destinations, AnImportTurnedDownBeforeItsFirstAnimalMakesNoFileAndKeepsTheOldOne) {
+    std::string unknownHeadings = "name";
+    for (int i = 1; i <= 16; ++i) unknownHeadings += ",heading" + std::to_string(i);
+    std::string wideLine = "A1,m";
+    for (int i = 3; i <= 72; ++i) wideLine += ",v";
+    struct Case {
+        const char* name;
+        std::string csv;
+        bool asks;           // a question that is answered No
+        const char* lastBox; // the start of the last box
+    } cases[] = {
+        {"no name column", "colour,sex\nred,m\n", false, "The program cannot determine which column"},
+        {"No to the columns that would not be imported", unknownHeadings + "\nA1\n", true, "The column(s)  heading13, heading14"},
+        {"No to too much data", "name,sex\n" + wideLine + "\n", true, "Not all of this file can be imported"},
+    };
+    for (const Case& c : cases) {
+        for (bool old : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (old ? ", over an old file" : ""));
+            ui.clear();
+            const std::string cax = csvSource("herd.csv", c.csv);
+            std::string before;
+            if (old) {
+                before = oldFile(cax);
+                ui.AnswerYes();
+            } else {
+                std::filesystem::remove(cax);
+            }
+            if (c.asks) ui.AnswerNo();
+            convertCsvToRsd::convertCSV();
+            ASSERT_FALSE(ui.texts().empty());
+            EXPECT_EQ(ui.texts().back().rfind(c.lastBox, 0), 0u) << ui.texts().back() << "";
+            const std::set<std::string> left =
+                old ? std::set<std::string>{"herd.csv", "herd.cax"} : std::set<std::string>{"herd.csv"};
+            EXPECT_EQ(TempDir::namesIn(dir.path()), left);
+            if (old) EXPECT_EQ(TempDir::read(cax), before);
+        }
+    }
+}
+
+TEST_F(Destinations, CancelDuringAnImportKeepsTheOldFileUnlessTheImportGoesOn) {
+    for (bool deleteIt : {true, false}) {
+        SCOPED_TRACE(deleteIt ? "Yes, delete the new file" : "No");
+        CloseAllWindows();
+        ui.clear();
+        cancelled = false;
+        const std::string cax = csvSource("herd.csv", herdOf(45));
+        const std::string before = oldFile(cax);
+        ui.AnswerYes();
+        cancelAtFirstProgress();
+        deleteIt ? ui.AnswerYes() : ui.AnswerNo();
+        convertCsvToRsd::convertCSV();
+        ASSERT_TRUE(cancelled);
+        EXPECT_EQ(ui.texts(), (std::vector<String>{Overwrite,
+                                                   "The new file doesn't contain all the records yet.\n"
+                                                   "Do you want to delete the new file? ",
+                                                   Completed}));
+        EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv", "herd.cax"}));
+        if (deleteIt) {
+            EXPECT_EQ(TempDir::read(cax), before) << "only what the import made was deleted";
+        } else {
+            EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*) FROM tree"), (Rows{{"45"}}));
+        }
+        EXPECT_EQ(appSystem::output.createdFile, "");
+    }
+}
+
+TEST_F(Destinations, WithoutTheSexFromParenthoodTheOldFileStays) {
+    const std::string cax = csvSource("herd.csv", "name,sire\nSire,\nKid,Sire\n");
+    const std::string before = oldFile(cax);
+    ui.AnswerYes();
+    ui.AnswerNo();
+    convertCsvToRsd::convertCSV();
+    ASSERT_EQ(ui.boxes().size(), 2u);
+    EXPECT_EQ(ui.boxes()[1].title, "Missing field");
+    EXPECT_EQ(TempDir::read(cax), before) << "the user left to fix the source";
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv", "herd.cax"}));
+    EXPECT_FALSE(frmWait.IsOpen()) << "no Cancel is left that could delete the old file";
+}
+
+TEST_F(Destinations, AnOldFileThatCannotBeReplacedIsSaidInWordsAndKept) {
+    for (bool folder : {true, false}) {
+        SCOPED_TRACE(folder ? "read-only folder" : "read-only file");
+        ui.clear();
+        std::filesystem::create_directory(dir.file("herds"));
+        const std::string csv = dir.write("herds/herd.csv", herdOf(3));
+        appSystem::sourceFilepath = csv;
+        const std::string cax = appSystem::destinationFilePath = appSystem::getNewName(csv, ".cax");
+        const std::string before = oldFile(cax);
+        {
+            OrdinaryUser user(dir.path());
+            const std::string locked = folder ? dir.file("herds") : cax;
+            std::filesystem::permissions(locked, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::remove);
+            ui.AnswerYes();
+            convertCsvToRsd::convertCSV();
+            std::filesystem::permissions(locked, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
+        }
+        EXPECT_EQ(ui.texts(), (std::vector<String>{Overwrite, "The existing file " + cax +
+                                                                  " cannot be replaced.\nMake sure that the file "
+                                                                  "and its folder can be written to."}));
+        EXPECT_EQ(TempDir::read(cax), before);
+        EXPECT_EQ(TempDir::namesIn(dir.file("herds")), (std::set<std::string>{"herd.csv", "herd.cax"}));
+        std::filesystem::remove_all(dir.file("herds"));
+    }
+}
+
+TEST_F(Destinations, AnOldFileInUseIsWaitedForAndThenNamed) {
+    const std::string cax = csvSource("herd.csv", herdOf(3));
+    const std::string before = oldFile(cax);
+    int yields = 0;
+    progress.onYield = [&] { ++yields; };
+    {
+        // A program reading it, as the Brevolan program does while it shows the herd.
+        OtherProgram reader(cax, "BEGIN; SELECT count(*) FROM tree;");
+        ui.AnswerYes();
+        convertCsvToRsd::convertCSV();
+    }
+    EXPECT_EQ(ui.texts(), (std::vector<String>{Overwrite, "The file " + cax + " is in use by another program."}));
+    EXPECT_GT(yields, 10) << "the windows were served while it waited";
+    EXPECT_EQ(TempDir::read(cax), before);
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv", "herd.cax"}));
+
+    // A program that lets go while the import waits.
+    ui.clear();
+    auto writer = std::make_unique<OtherProgram>(cax, "BEGIN EXCLUSIVE; INSERT INTO tree(name) VALUES ('new');");
+    progress.onYield = [&] {
+        if (++yields % 20 == 0) writer->release();
+    };
+    ui.AnswerYes();
+    convertCsvToRsd::convertCSV();
+    EXPECT_EQ(ui.texts(), (std::vector<String>{Overwrite, Completed}));
+    EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*) FROM tree"), (Rows{{"3"}}));
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv", "herd.cax"}));
+}
+
+TEST_F(Destinations, AnExportKeepsAnOldFileThatCannotBeReplacedOrWhenCancelled) {
+    const std::string rsd = rsdFile("INSERT INTO tree(name) VALUES ('Bella');");
+    appSystem::sourceFilepath = rsd;
+    const std::string csv = dir.write("herd( tree ).csv", "an older export\n");
+    {
+        OrdinaryUser user(dir.path());
+        std::filesystem::permissions(csv, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+        convertRsdToCsv::runConvertRSDCSV();
+        std::filesystem::permissions(csv, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    }
+    EXPECT_EQ(ui.texts(), (std::vector<String>{"The existing file " + csv +
+                                               " cannot be replaced.\nMake sure that the file and its folder can be "
+                                               "written to."}));
+    EXPECT_EQ(TempDir::read(csv), "an older export\n");
+
+    std::string sql;
+    for (int i = 1; i <= 60; ++i) sql += "INSERT INTO tree(name) VALUES ('A" + std::to_string(i) + "');";
+    SqliteCli::query(rsd, sql);
+    ui.clear();
+    // Cancel once the export has begun its file.
+    progress.onYield = [this] {
+        if (cancelled || progress.messages().empty()) return;
+        cancelled = true;
+        frmWait->cmdCancel_Action(frmWait->cmdCancel);
+    };
+    ui.AnswerYes();
+    convertRsdToCsv::runConvertRSDCSV();
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(TempDir::read(csv), "an older export\n") << "only what the export made was deleted";
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.rsd", "herd( tree ).csv"}));
+}
+
+TEST_F(Destinations, ASourceInUseIsNamedOnceAndCancelAnswersWhileItIsWaitedFor) {
+    const std::string rsd = rsdFile("INSERT INTO tree(name) VALUES ('Bella');");
+    appSystem::sourceFilepath = rsd;
+    OtherProgram writer(rsd, "BEGIN EXCLUSIVE; INSERT INTO tree(name) VALUES ('Max');");
+    // Cancel in the progress window while the export waits for its source
+    // (the wait yields every few milliseconds).
+    int yields = 0;
+    progress.onYield = [&] {
+        if (++yields == 30 && frmWait.IsOpen()) {
+            cancelled = true;
+            frmWait->cmdCancel_Action(frmWait->cmdCancel);
+        }
+    };
+    convertRsdToCsv::runConvertRSDCSV();
+    EXPECT_TRUE(cancelled);
+    EXPECT_LT(yields, 40) << "Cancel ended the wait";
+    EXPECT_EQ(ui.texts(), (std::vector<String>{"The file " + rsd + " is in use by another program."}));
+    EXPECT_FALSE(exists(dir.file("herd( tree ).csv")));
+    EXPECT_FALSE(frmWait.IsOpen());
+}
+
+TEST_F(Destinations, ACancelBeforeAnExportHasBegunItsFileDeletesNothing) {
+    // The file that an earlier conversion made is still named as its destination.
+    const std::string earlier = appSystem::destinationFilePath = dir.write("earlier.cax", "an earlier import");
+    appSystem::sourceFilepath = rsdFile("INSERT INTO tree(name) VALUES ('Bella');");
+    cancelAtFirstProgress();
+    ui.AnswerYes();
+    convertRsdToCsv::runConvertRSDCSV();
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(TempDir::read(earlier), "an earlier import");
+    EXPECT_EQ(ui.texts().back(), Completed);
+}
