@@ -1,5 +1,8 @@
 #include "convert/csvHeadingAliases.h"
 
+#include <algorithm>
+#include <map>
+
 #include "framework/EventLoop.h"
 #include "framework/Exceptions.h"
 #include "framework/Interaction.h"
@@ -59,22 +62,57 @@ String cell(int64_t row, int64_t column) {
     return appSystem::CSVa(row, column);
 }
 
+bool endOfRows(int64_t r, int64_t nameColumn) { return cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty(); }
+
+namespace {
+
+// Which of `columns` hold a value in some data row.
+std::vector<int64_t> columnsWithValues(std::vector<int64_t> columns, int64_t nameColumn) {
+    std::vector<int64_t> found;
+    for (int64_t r = 1; !columns.empty() && !endOfRows(r, nameColumn); ++r) {
+        const int64_t width = appSystem::CSVa.Width(r);
+        for (auto it = columns.begin(); it != columns.end() && *it < width;) {
+            if (cell(r, *it).empty()) {
+                ++it;
+                continue;
+            }
+            found.push_back(*it);
+            it = columns.erase(it);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+}  // namespace
+
 Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaption) {
     const std::vector<Group>& groups = Groups();
     Mapping m;
     m.groupColumn.assign(size_t(variant.groupCount), AbsentColumn);
     m.slotColumn.assign(size_t(variant.slotCount), AbsentColumn);
 
+    std::vector<String> slotHeading(size_t(variant.slotCount));  // the heading that holds each slot
+    std::map<int64_t, String> notImported;                        // by column: the heading as the file spells it
+    std::vector<int64_t> withoutHeading;                          // columns whose heading is empty
+
     // A heading that lands in a slot without a column in the destination is
-    // not imported, and the user is told so with the other such headings.
+    // not imported, nor is one whose slot a later heading takes; the user is
+    // told so with the other such headings.
     auto takeSlot = [&](int n, int64_t column, const String& heading) {
-        m.slotColumn[size_t(n - 1)] = column;
-        if (n > variant.storedSlots) m.unmapped += ", " + heading;
+        const size_t k = size_t(n - 1);
+        if (m.slotColumn[k] != AbsentColumn && n <= variant.storedSlots) notImported[m.slotColumn[k]] = slotHeading[k];
+        m.slotColumn[k] = column;
+        slotHeading[k] = heading;
+        if (n > variant.storedSlots) notImported[column] = heading;
     };
 
     for (int64_t i = 0; i < AbsentColumn; ++i) {
         const String heading = cell(0, i);
-        if (heading.empty()) break;
+        if (heading.empty()) {
+            withoutHeading.push_back(i);
+            continue;
+        }
         const String h = Lowercase(heading);
 
         int matched = 0;
@@ -86,8 +124,10 @@ Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaptio
                 }
 
         if (matched && groups[size_t(matched - 1)].slot) {
-            // An explicit slot word takes its slot, free or not.
-            takeSlot(groups[size_t(matched - 1)].slot, i, heading);
+            // An explicit slot word takes its slot, free or not, and names it.
+            const int n = groups[size_t(matched - 1)].slot;
+            if (n <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(n)), h);
+            takeSlot(n, i, heading);
         } else if (matched) {
             m.groupColumn[size_t(matched - 1)] = i;
         } else {
@@ -98,7 +138,7 @@ Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaptio
                 saveCaption(variant.captionPrefix + Str(int64_t(free)), h);
                 takeSlot(free, i, heading);
             } else {
-                m.unmapped += ", " + heading;
+                notImported[i] = heading;
             }
         }
         YieldToEventLoop();
@@ -114,6 +154,20 @@ Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaptio
     publicVariables::noSexColumn = m.column(Sex) == AbsentColumn;
     publicVariables::noPS = m.column(Ps) == AbsentColumn;
     publicVariables::noPd = m.column(Pd) == AbsentColumn;
+
+    // Columns without a heading are named by their places, neighbours as
+    // one run; one that holds no value (as after the last heading of a
+    // spreadsheet's row) loses nothing.
+    const std::vector<int64_t> unnamed = columnsWithValues(withoutHeading, m.column(Name));
+    for (size_t k = 0; k < unnamed.size();) {
+        size_t last = k;
+        while (last + 1 < unnamed.size() && unnamed[last + 1] == unnamed[last] + 1) ++last;
+        notImported[unnamed[k]] = last == k ? "column " + Str(unnamed[k] + 1) + " (no heading)"
+                                            : "columns " + Str(unnamed[k] + 1) + " to " + Str(unnamed[last] + 1) +
+                                                  " (no heading)";
+        k = last + 1;
+    }
+    for (const auto& [column, heading] : notImported) m.unmapped += ", " + heading;
 
     if (!m.unmapped.empty()) {
         const String question = "The column(s) " + m.unmapped.substr(1) +

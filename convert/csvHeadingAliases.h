@@ -77,15 +77,22 @@ struct Mapping {
     }
 };
 
-// Maps the heading row of appSystem::CSVa: reads the headings from column 0
-// until the first empty cell (the absent column is never a heading), assigns
-// groups and custom slots, writes the captions of new slots as it goes and
-// yields after every heading. Then sets the three publicVariables flags from
-// this row, shows the box about a missing name column (proceed false) or asks
-// "Before you begin!" about the headings that will not be imported (No:
-// proceed false). Headings that land in a slot the destination cannot store
-// are listed with the others.
+// Maps the heading row of appSystem::CSVa: reads every heading of columns 0
+// to 69 (an empty one ends nothing; the absent column is never a heading),
+// assigns groups and custom slots, writes the captions of custom slots as it
+// goes (also of a slot named by its own word, such as "customfield1", so that
+// an export names it) and yields after every heading. Then sets the three
+// publicVariables flags from this row, shows the box about a missing name
+// column (proceed false) or asks "Before you begin!" about the columns that
+// will not be imported (No: proceed false). Listed with the unknown headings
+// for which no slot is free are: headings that land in a slot the
+// destination cannot store, a heading whose slot a later slot word takes,
+// and columns without a heading that hold a value in a data row.
 Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaption);
+
+// True when row r ends the data rows: its name cell and the next row's are
+// both empty.
+bool endOfRows(int64_t r, int64_t nameColumn);
 
 // The text of a cell for the import: "" for the absent column and for rows
 // beyond the grid, so that the rows' look-ahead never leaves the grid.

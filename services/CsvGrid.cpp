@@ -15,6 +15,12 @@ String CsvGrid::operator()(int64_t row, int64_t column) const {
     return r.data.substr(begin, r.ends[size_t(column)] - begin);
 }
 
+int64_t CsvGrid::Width(int64_t row) const {
+    checkBounds(row, 0);
+    if (size_t(row) >= rows_.size() || !rows_[size_t(row)]) return 0;
+    return int64_t(rows_[size_t(row)]->ends.size());
+}
+
 void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
     checkBounds(row, column);
     if (size_t(row) >= rows_.size()) {

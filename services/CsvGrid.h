@@ -18,6 +18,9 @@ public:
     // The cell's text, "" when nothing was written there. Raises
     // OutOfBoundsException outside rows 0..LastRow and columns 0..LastColumn.
     String operator()(int64_t row, int64_t column) const;
+    // One more than the last column written in the row (0 for a row never
+    // written). Raises OutOfBoundsException outside rows 0..LastRow.
+    int64_t Width(int64_t row) const;
     // Stores the cell's text. Raises OutOfBoundsException outside the bounds.
     void Set(int64_t row, int64_t column, const String& value);
     // Forgets every cell and gives their memory back; every cell reads "".

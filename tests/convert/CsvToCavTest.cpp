@@ -128,6 +128,9 @@ TEST_F(CsvToCav, ACommaMismatchIsAskedAboutOnceAndThenReported) {
                        "More commas - check for commas in the middle of names or text.\n"
                        "Less commas -often line breaks (carriage returns) in the middle of names or text.";
     const String exitNow = "A list of all errors has been created on your Desktop. Do you want to exit now?";
+    const String tomsTail = "The column(s)  column 6 (no heading) will not be imported unless you assign an existing "
+                            "Brevolan field name (see Help for list) or a custom field heading to the column ie. "
+                            "customfield1, customfield2 ...customfield6.\nDo you want to continue?";
     const std::string blanks(13, ' ');
     const std::string reportText = "There are 1 commas in row 3 which is less than in the headings row (4)\n" +
                                    blanks + "[ Max,m... ]\n" +
@@ -143,8 +146,8 @@ TEST_F(CsvToCav, ACommaMismatchIsAskedAboutOnceAndThenReported) {
         {"stop at the question", {AnswerYes}, {question, tip}, false, {}},
         {"report, then exit", {AnswerNo, AnswerYes}, {question, exitNow}, true, {}},
         {"report, then import",
-         {AnswerNo, AnswerNo},
-         {question, exitNow, Completed},
+         {AnswerNo, AnswerNo, AnswerYes},
+         {question, exitNow, tomsTail, Completed},
          true,
          {{"Bella", "female", "red"}, {"Max", "male", ""}, {"Tom", "male", "red"}, {"Lu", "female", "grey"}}},
     };

@@ -256,12 +256,16 @@ TEST_F(CsvToRsd, FieldsBeyondTheGridAreToldAndNeverFillAnAbsentColumn) {
     for (int n = 3; n <= 72; ++n) line += ",v" + std::to_string(n);
     const std::string cax = csvSource("wide.csv", "name,sex\nA1,m\n" + line + "\n");
     ui.AnswerYes();
+    ui.AnswerYes();
     convertCsvToRsd::convertCSV();
-    ASSERT_EQ(ui.boxes().size(), 2u);
+    ASSERT_EQ(ui.boxes().size(), 3u);
     EXPECT_EQ(ui.boxes()[0].title, "Too much data");
     EXPECT_EQ(ui.boxes()[0].text, "Not all of this file can be imported:\n"
                                   "- the fields after the 70th field on line(s) 3\n"
                                   "Do you want to continue?");
+    EXPECT_EQ(ui.boxes()[1].title, "Before you begin!");
+    EXPECT_EQ(ui.boxes()[1].text.rfind("The column(s)  columns 3 to 70 (no heading) will not be imported", 0), 0u)
+        << "the fields without a heading that the grid holds";
     EXPECT_EQ(tree(cax, "name, colour, breed, notes"), (Rows{{"A1", "", "", ""}, {"Bella", "", "", ""}}))
         << "the 71st field of the long line lands in the grid's absent column";
 }

@@ -43,7 +43,11 @@ TEST_F(HeadingAliases, EveryWordOfEveryGroupNamesItsColumnInAnyCase) {
                     if (unstored) ui.AnswerYes();
                     const Mapping m = map("Name," + spelling);
                     EXPECT_TRUE(m.proceed);
-                    EXPECT_TRUE(captions.empty());
+                    // A slot named by its own word gets that word as its
+                    // caption, so that an export names the column.
+                    Captions named;
+                    if (slot && !unstored) named.emplace_back("CustomName" + std::to_string(slot), Lowercase(spelling));
+                    EXPECT_EQ(captions, named);
                     EXPECT_EQ(ui.boxes().size(), unstored ? 1u : 0u);
                     if (g == Name) continue;
                     EXPECT_EQ(slot ? m.slot(slot) : m.column(g), 1);
@@ -70,19 +74,24 @@ TEST_F(HeadingAliases, ANumberIsASlotWordOnlyInTheRsdVariant) {
     Mapping m = map("name,3,colour");
     EXPECT_EQ(m.slot(3), 1);
     EXPECT_EQ(m.slot(1), AbsentColumn);
-    EXPECT_TRUE(captions.empty());
+    EXPECT_EQ(captions, (Captions{{"CustomName3", "3"}}));
 
     appSystem::CSVa.Clear();
+    captions.clear();
     m = map("name,3,customfield1", CavVariant);
     EXPECT_EQ(m.slot(1), 1);
     EXPECT_EQ(m.slot(2), 2);
     EXPECT_EQ(captions, (Captions{{"fldCustomName1", "3"}, {"fldCustomName2", "customfield1"}}));
 }
 
-TEST_F(HeadingAliases, AnExplicitSlotWordReplacesTheHeadingThatTookItAndKeepsItsCaption) {
+TEST_F(HeadingAliases, AnExplicitSlotWordTakesItsSlotAndCaptionAndTheHeadingItReplacesIsListed) {
+    ui.AnswerYes();
     const Mapping m = map("name,weight,customfield1");
+    EXPECT_TRUE(m.proceed);
     EXPECT_EQ(m.slot(1), 2);
-    EXPECT_EQ(captions, (Captions{{"CustomName1", "weight"}}));
+    EXPECT_EQ(captions, (Captions{{"CustomName1", "weight"}, {"CustomName1", "customfield1"}}));
+    ASSERT_EQ(ui.boxes().size(), 1u);
+    EXPECT_EQ(ui.boxes()[0].text.substr(0, 30), "The column(s)  weight will not");
 }
 
 TEST_F(HeadingAliases, TheLaterOfTwoColumnsOfOneGroupWins) {
@@ -139,7 +148,7 @@ TEST_F(HeadingAliases, NoToTheQuestionEndsTheImportWithTheCaptionsWritten) {
 }
 
 TEST_F(HeadingAliases, WithoutANameColumnTheImportEndsWithItsMessage) {
-    for (const String& headings : {String(""), String(",name"), String("colour,sex, name")}) {
+    for (const String& headings : {String(""), String(",colour"), String("colour,sex, name")}) {
         SCOPED_TRACE(headings);
         appSystem::CSVa.Clear();
         ui.clear();
@@ -151,10 +160,32 @@ TEST_F(HeadingAliases, WithoutANameColumnTheImportEndsWithItsMessage) {
     }
 }
 
-TEST_F(HeadingAliases, HeadingsAfterTheFirstEmptyOneAreNotLookedAt) {
-    const Mapping m = map("name,,sex,weight");
-    EXPECT_EQ(m.column(Sex), AbsentColumn);
-    EXPECT_TRUE(captions.empty());
+TEST_F(HeadingAliases, AnEmptyHeadingEndsNothingAndItsColumnIsListedWhenItHoldsValues) {
+    // Only columns 1, 2 and 4 have a heading. Values stand in
+    // columns 0, 3, 5 and 6 of the data rows, and in column 7 only after the
+    // rows' end (two empty names).
+    appSystem::extractfields("1,A,f,x,3kg,,y", 1, ",");
+    appSystem::extractfields("2,B,m,,4kg,z,,", 2, ",");
+    appSystem::extractfields(",,,,,,,v", 5, ",");
+    const struct {
+        const char* name;
+        int answer;
+    } cases[] = {{"Yes", AnswerYes}, {"No", AnswerNo}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        captions.clear();
+        ui.AnswerNext(c.answer);
+        const Mapping m = map(",name,sex,,weight");
+        EXPECT_EQ(m.proceed, c.answer == AnswerYes);
+        EXPECT_EQ(m.column(Name), 1);
+        EXPECT_EQ(m.column(Sex), 2);
+        EXPECT_EQ(m.slot(1), 4);
+        EXPECT_EQ(captions, (Captions{{"CustomName1", "weight"}}));
+        ASSERT_EQ(ui.boxes().size(), 1u);
+        EXPECT_EQ(ui.boxes()[0].text.substr(0, ui.boxes()[0].text.find(" will not")),
+                  "The column(s)  column 1 (no heading), column 4 (no heading), columns 6 to 7 (no heading)");
+    }
 }
 
 TEST_F(HeadingAliases, TheFlagsDescribeTheHeadingRowMappedLast) {

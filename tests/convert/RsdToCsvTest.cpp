@@ -90,6 +90,26 @@ TEST_F(RsdToCsv, EveryValueAndHeadingKeepsItsLineAndColumnSoTheFileReadsBack) {
               (SqliteCli::Rows{{"owner`s mark", "weight  kg"}}));
 }
 
+TEST_F(RsdToCsv, CustomColumnsNamedByTheirSlotOrAfterAnEmptyHeadingSurviveARoundTrip) {
+    csvSource("herd.csv", "name,sex,,customfield1,Weight\nA,f,,x,3kg\n");
+    convertCsvToRsd::convertCSV();
+    const std::string first = appSystem::destinationFilePath;
+    EXPECT_EQ(SqliteCli::query(first, "SELECT customField1, customField2 FROM tree"), (SqliteCli::Rows{{"x", "3kg"}}));
+
+    appSystem::sourceFilepath = first;
+    convertRsdToCsv::runConvertRSDCSV();
+    const std::string csv = TempDir::read(appSystem::destinationFilePath);
+    EXPECT_EQ(lines(csv)[0], Headings + "customfield1,weight,,,,,,,,,,");
+
+    csvSource("again.csv", csv);
+    convertCsvToRsd::convertCSV();
+    EXPECT_EQ(SqliteCli::query(appSystem::destinationFilePath,
+                               "SELECT name, sex, customField1, customField2 FROM tree"),
+              (SqliteCli::Rows{{"A", "female", "x", "3kg"}}));
+    EXPECT_EQ(ui.texts(), (std::vector<String>(3, "Operation completed")))
+        << "empty headings over empty columns ask nothing";
+}
+
 TEST_F(RsdToCsv, DollarSignsStandForApostrophesUnlessADigitFollowsTheFirst) {
     const std::string csv = exported(
         "INSERT INTO tree(name, notes) VALUES ('O$Brien', 'cost $5');"
