@@ -92,7 +92,9 @@ void VirtualDisplay::startServer(int dpi) {
         error_ = "no pipe for Xvfb";
         return;
     }
-    // -noreset: the resources set below stay when their client disconnects.
+    // -noreset: the server never resets when its last client disconnects, so
+    // the resources set below stay, and its sockets are not renewed (a reset
+    // may lose them while other servers start beside it).
     server_ = spawn("Xvfb",
                     {"-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-dpi", std::to_string(dpi),
                      "-nolisten", "tcp", "-noreset"},

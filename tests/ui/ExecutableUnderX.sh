@@ -10,12 +10,25 @@ set -uo pipefail
 exe=$1
 close_window=$2
 
-if [ -z "${BREVOLAN_UNDER_XVFB:-}" ]; then
-  exec env BREVOLAN_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
 unset QT_QPA_PLATFORM  # the tests' offscreen platform: this one uses the X server
 
 fail() { echo "FAIL: $*" >&2; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; exit 1; }
+
+# A virtual X server of this test's own: Xvfb picks a free display number
+# itself and writes it to the file, so parallel tests never take the same one.
+# -noreset: the server never resets when the program disconnects; a reset
+# renews its sockets and may lose them while other servers start beside it.
+work=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 200); do
+  grep -q . "$work/display" 2>/dev/null && break
+  kill -0 "$xvfb" 2>/dev/null || fail "Xvfb did not start"
+  sleep 0.1
+done
+grep -q . "$work/display" || fail "Xvfb did not tell its display within 20 s"
+export DISPLAY=":$(head -n1 "$work/display")"
 
 # The visible top-level windows with exactly this title, one id a line.
 windows_titled() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
