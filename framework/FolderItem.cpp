@@ -116,4 +116,22 @@ Ref<FolderItem> Documents() { return userDir("XDG_DOCUMENTS_DIR", "Documents"); 
 // The system's folder of installed programs' desktop entries.
 Ref<FolderItem> Applications() { return New<FolderItem>("/usr/share/applications"); }
 
+Ref<FolderItem> Temporary() {
+    auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value == '/' ? String(value) : String();
+    };
+    const String h = home();
+    const String cache = !variable("XDG_CACHE_HOME").empty() ? variable("XDG_CACHE_HOME")
+                         : h.empty()                         ? String()
+                                                             : h + "/.cache";
+    const String tmp = !variable("TMPDIR").empty() ? variable("TMPDIR") : String("/tmp");
+    for (const String& candidate : {variable("XDG_RUNTIME_DIR"), cache, tmp}) {
+        std::error_code ec;
+        if (!candidate.empty() && fs::is_directory(candidate, ec) && ::access(candidate.c_str(), W_OK | X_OK) == 0)
+            return New<FolderItem>(normalise(candidate));
+    }
+    return nullptr;
+}
+
 }  // namespace SpecialFolder

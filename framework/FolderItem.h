@@ -50,4 +50,10 @@ namespace SpecialFolder {
 Ref<FolderItem> Desktop();
 Ref<FolderItem> Documents();
 Ref<FolderItem> Applications();  // /usr/share/applications
+// A folder for files that the program makes for a while and hands to the
+// desktop's programs (a page for the browser): the user's runtime folder
+// ($XDG_RUNTIME_DIR), else the user's cache folder ($XDG_CACHE_HOME, else
+// $HOME/.cache), else the temporary folder ($TMPDIR, else /tmp); the first
+// that is a folder this process may write in. Nil when none is.
+Ref<FolderItem> Temporary();
 }  // namespace SpecialFolder

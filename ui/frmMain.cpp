@@ -262,7 +262,9 @@ void frmMainWindow::showToIcons(int64_t csvLeft, int64_t windowsLeft, int64_t ma
 }
 
 void frmMainWindow::makeHelpPage(const String& address) {
-    Ref<FolderItem> file = GetFolderItem("Brevolan Converter Help.htm", 0);
+    // Written where the desktop's browser can open it and the program may
+    // write, whatever folder the program was started from.
+    Ref<FolderItem> file = SpecialFolder::Temporary()->Child("Brevolan Converter Help.htm");
     const String page = "<head>" + String("<meta http-equiv= 'refresh' content='0; URL=") + address + "'>" + "</head>";
     launchWebpage(file, page);
 }

@@ -116,7 +116,9 @@ public:
     // Starts the Brevolan program from beside the converter or from the
     // applications folder; false when it is in neither place or any step fails.
     bool launchBrevolan();
-    // Builds the help page that forwards to `address` and hands it on.
+    // Builds the help page "Brevolan Converter Help.htm", which forwards to
+    // `address`, in SpecialFolder::Temporary and hands it on; raises when
+    // there is no such folder.
     void makeHelpPage(const String& address);
     // Writes `page` into `file` (replacing it) and opens it; raises on failure.
     void launchWebpage(const Ref<FolderItem>& file, const String& page);

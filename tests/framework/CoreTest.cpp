@@ -268,6 +268,37 @@ TEST(TextInputStream, UTF16ThatIsNotValidSaysSo) {
     }
 }
 
+// The folder for files handed to the desktop's programs: the first of the
+// runtime, cache and temporary folders that is a folder at an absolute path.
+TEST(SpecialFolder, TemporaryIsTheFirstUsableOfRuntimeCacheAndTemporaryFolders) {
+    TempDir dir;
+    for (const char* folder : {"runtime", "cache", "home", "home/.cache", "tmp"})
+        std::filesystem::create_directory(dir.file(folder));
+    dir.write("a file", "");
+    struct Case {
+        const char* what;
+        std::string runtime, cache, home, expected;  // "" leaves the variable unset
+    };
+    const std::vector<Case> cases = {
+        {"the runtime folder", dir.file("runtime"), dir.file("cache"), dir.file("home"), dir.file("runtime")},
+        {"no runtime folder: the cache folder", "", dir.file("cache"), dir.file("home"), dir.file("cache")},
+        {"no cache variable: .cache in the home folder", "", "", dir.file("home"), dir.file("home/.cache")},
+        {"a relative runtime path counts as none", "runtime", dir.file("cache"), "", dir.file("cache")},
+        {"a runtime path that is a file, a missing cache folder", dir.file("a file"), dir.file("missing"),
+         dir.file("missing"), dir.file("tmp")},
+    };
+    for (const Case& c : cases) {
+        EnvGuard env;
+        for (const auto& [name, value] : {std::pair{"XDG_RUNTIME_DIR", c.runtime}, std::pair{"XDG_CACHE_HOME", c.cache},
+                                          std::pair{"HOME", c.home}})
+            value.empty() ? env.unset(name) : env.set(name, value);
+        env.set("TMPDIR", dir.file("tmp"));
+        Ref<FolderItem> folder = SpecialFolder::Temporary();
+        ASSERT_TRUE(folder) << c.what;
+        EXPECT_EQ(folder->AbsolutePath(), c.expected + "/") << c.what;
+    }
+}
+
 TEST(SpecialFolder, FollowsTheXdgUserDirectories) {
     TempDir dir;
     EnvGuard env;

@@ -245,28 +245,32 @@ TEST_F(FrmMainTest, AboutShowsTheOneSplashWindowAndMakesANewOneOnceItWasClosed) 
     EXPECT_NE(frmSplash->lblMessage->Text(), "");
 }
 
-// Runs the test's body inside a folder of its own, as the program's working
-// folder, where the help page's relative name lands.
+// The help page goes to the user's runtime folder, a folder of the test's
+// own here; the program runs in another folder, which the page must leave
+// alone (started from a folder it may not write in, Help File did nothing).
 class HelpPageTest : public FrmMainTest {
 protected:
     void SetUp() override {
         FrmMainTest::SetUp();
+        env.set("XDG_RUNTIME_DIR", runtime.path());
         previous = std::filesystem::current_path();
         std::filesystem::current_path(work.path());
     }
     void TearDown() override {
         std::filesystem::current_path(previous);
+        EXPECT_TRUE(std::filesystem::is_empty(work.path())) << "the working folder was written";
         FrmMainTest::TearDown();
     }
+    TempDir runtime;
     TempDir work;
     std::filesystem::path previous;
 };
 
 TEST_F(HelpPageTest, HelpFileWritesTheOneLinePageAnewAndOpensIt) {
-    const String page = work.file("Brevolan Converter Help.htm");
+    const String page = runtime.file("Brevolan Converter Help.htm");
     Ref<frmMainWindow> w = frmMain.Get();
     ASSERT_TRUE(w->HelpFileItem());
-    work.write("Brevolan Converter Help.htm", "an older and much longer page\nwith two lines\n");
+    runtime.write("Brevolan Converter Help.htm", "an older and much longer page\nwith two lines\n");
     for (int time = 1; time <= 2; ++time) {
         EXPECT_TRUE(ChooseMenuItem(w->HelpFileItem(), w));
         EXPECT_EQ(TempDir::read(page),
@@ -278,7 +282,7 @@ TEST_F(HelpPageTest, HelpFileWritesTheOneLinePageAnewAndOpensIt) {
 }
 
 TEST_F(HelpPageTest, HelpFileThatCannotWriteItsPageShowsAndOpensNothing) {
-    std::filesystem::create_directory(work.file("Brevolan Converter Help.htm"));
+    std::filesystem::create_directory(runtime.file("Brevolan Converter Help.htm"));
     Ref<frmMainWindow> w = frmMain.Get();
     EXPECT_TRUE(w->_HelpFileItem_Action());
     EXPECT_TRUE(ui.boxes().empty());
