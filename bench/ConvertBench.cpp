@@ -39,6 +39,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <QtGlobal>
 
 #include "bench/BenchProcess.h"
@@ -86,7 +87,10 @@ int convertInChild(const std::string& folder, bool alsoExport) {
     // The window is mapped and painted before the clock starts.
     QElapsedTimer settle;
     settle.start();
-    while (settle.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    while (settle.elapsed() < 300) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
 
     const std::string csv = folder + "/herd.csv";
     auto start = std::chrono::steady_clock::now();
