@@ -29,7 +29,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -324,7 +323,7 @@ void printTime(const char* what, const Runs& program, const Runs& anchor, const 
 void printMemory(const char* what, const Runs& program, const Runs& anchor) {
     if (program.values.empty()) return;
     printRow(what, program.text(0, " MB"), anchor.text(0, " MB"), ratios(program, anchor).text(1, "x"),
-             std::string("under 150 MB: ") + verdict(program.most() < 150));
+             std::string("under 150 MB, every run: ") + verdict(program.most() < 150));
 }
 
 void printHerd(const Herd& herd, const Measures& m, size_t runs) {
