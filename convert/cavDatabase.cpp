@@ -29,6 +29,8 @@ Insert& Insert::value(const String& text) {
     return *this;
 }
 
+Insert& Insert::dateOrNumber(const String& text) { return text.empty() ? null() : value(text); }
+
 Insert& Insert::null() {
     if (!first_) sql_ += ',';
     first_ = false;

@@ -33,6 +33,9 @@ class Insert {
 public:
     explicit Insert(const String& prefix);
     Insert& value(const String& text);
+    // A value for a Date/Time or Number column, which refuses an empty text:
+    // NULL when the text is empty.
+    Insert& dateOrNumber(const String& text);
     Insert& null();
     // The finished statement.
     String statement() const { return sql_ + ")"; }

@@ -115,8 +115,9 @@ String birthDate(const String& cellText, DateOrder order) {
 // The tree statement of grid row r. The groups of the CAV variant come in
 // the order of the tree statement's columns (name ... cage, then notes),
 // with the call name recognised and left out; the twelve custom slots
-// follow. A birth date that cannot be read is written as NULL and its line
-// number noted in `badDates`.
+// follow. An empty id, and a birth date that cannot be read, are written as
+// NULL (their Number and Date/Time columns refuse ''); the line of such a
+// date is noted in `badDates`.
 String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& records, DateOrder order,
                     std::vector<int64_t>& badDates) {
     const std::vector<Group>& groups = Groups();
@@ -125,9 +126,12 @@ String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& rec
         const String value = cell(r, map.column(g));
         switch (groups[size_t(g - 1)].conversion) {
             case Conversion::Unchanged:
-            case Conversion::Apostrophes: insert.value(value); break;
+            case Conversion::Apostrophes:
+                // The animal's id goes into a Number column, as the parent ids do.
+                g == OldId ? insert.dateOrNumber(value) : insert.value(value);
+                break;
             case Conversion::Sex: insert.value(appSystem::convertSex(value)); break;
-            case Conversion::ParentId: insert.value(value == "1" ? String() : value); break;
+            case Conversion::ParentId: insert.dateOrNumber(value == "1" ? String() : value); break;
             case Conversion::NotImported: break;
             case Conversion::Date: {
                 const String date = birthDate(value, order);

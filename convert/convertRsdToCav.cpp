@@ -18,10 +18,11 @@ const String Completed = "Operation completed";
 
 // How a CAV value is made of the source row.
 enum class From {
-    Text,     // the column's text
-    NameOf,   // the name of the tree row whose id the column holds
-    Boolean,  // "True" or "False" of the column's text (appSystem::getBooleanString)
-    Nothing,  // NULL: the CAV column is left empty
+    Text,          // the column's text
+    DateOrNumber,  // the column's text for a Date/Time or Number column, which refuses '': NULL when empty
+    NameOf,        // the name of the tree row whose id the column holds
+    Boolean,       // "True" or "False" of the column's text (appSystem::getBooleanString)
+    Nothing,       // NULL: the CAV column is left empty
 };
 
 struct Value {
@@ -40,10 +41,12 @@ struct TableCopy {
 
 std::vector<Value> treeValues() {
     using F = From;
-    std::vector<Value> v = {{"name", F::Text},   {"Colour", F::Text}, {"Breed", F::Text},   {"Sex", F::Text},
-                            {"DOB", F::Text},    {nullptr, F::Nothing}, {nullptr, F::Nothing}, {nullptr, F::Nothing},
-                            {"ps", F::Text},     {"pd", F::Text},     {"tag", F::Text},     {"Prefix", F::Text},
-                            {"Suffix", F::Text}, {nullptr, F::Nothing}, {"Cage", F::Text},  {"Notes", F::Text}};
+    std::vector<Value> v = {{"name", F::Text},         {"Colour", F::Text},   {"Breed", F::Text},
+                            {"Sex", F::Text},          {"DOB", F::DateOrNumber}, {nullptr, F::Nothing},
+                            {nullptr, F::Nothing},     {nullptr, F::Nothing}, {"ps", F::Text},
+                            {"pd", F::Text},           {"tag", F::Text},      {"Prefix", F::Text},
+                            {"Suffix", F::Text},       {nullptr, F::Nothing}, {"Cage", F::Text},
+                            {"Notes", F::Text}};
     static const char* const custom[] = {"Customfield1", "Customfield2", "Customfield3",  "Customfield4",
                                          "Customfield5", "Customfield6", "Customfield7",  "Customfield8",
                                          "Customfield9", "Customfield10", "Customfield11", "Customfield12"};
@@ -62,16 +65,16 @@ const std::vector<TableCopy>& Tables() {
          {{"breed", F::Text},
           {"fatherId", F::NameOf},
           {"motherId", F::NameOf},
-          {"due", F::Text},
-          {"mated", F::Text},
-          {"born", F::Text},
-          {"numBoars", F::Text},
-          {"numSows", F::Text},
+          {"due", F::DateOrNumber},
+          {"mated", F::DateOrNumber},
+          {"born", F::DateOrNumber},
+          {"numBoars", F::DateOrNumber},
+          {"numSows", F::DateOrNumber},
           {"notes", F::Text},
           {"sold", F::Boolean},
           {"unsuccessful", F::Boolean},
-          {"stillborn", F::Text},
-          {"numUndefined", F::Text}},
+          {"stillborn", F::DateOrNumber},
+          {"numUndefined", F::DateOrNumber}},
          "breeding records",
          "Adding breeding record # ",
          false},
@@ -80,7 +83,7 @@ const std::vector<TableCopy>& Tables() {
          {{"motherId", F::NameOf},
           {"nameId", F::NameOf},
           {"notes", F::Text},
-          {"dateSold", F::Text},
+          {"dateSold", F::DateOrNumber},
           {"soldTo", F::Text},
           {"fatherId", F::NameOf}},
          "sold stock records",
@@ -88,7 +91,7 @@ const std::vector<TableCopy>& Tables() {
          false},
         {"SELECT * FROM vaccinations",
          "INSERT INTO vaccinations (dueDate,name,vaccination,done) VALUES ('",
-         {{"dueDate", F::Text}, {"nameId", F::NameOf}, {"vaccination", F::Text}, {"done", F::Text}},
+         {{"dueDate", F::DateOrNumber}, {"nameId", F::NameOf}, {"vaccination", F::Text}, {"done", F::Text}},
          "vaccination records",
          "Adding Treatment record # ",
          false},
@@ -124,6 +127,7 @@ String statement(const TableCopy& table, const std::vector<std::optional<int>>& 
         const String value = at[k] ? rs->ColumnValue(*at[k]).StringValue() : String();
         switch (table.values[k].from) {
             case From::Text: insert.value(value); break;
+            case From::DateOrNumber: insert.dateOrNumber(value); break;
             case From::NameOf: insert.value(nameOf(value)); break;
             case From::Boolean: insert.value(appSystem::getBooleanString(Variant(value))); break;
             case From::Nothing: insert.null(); break;

@@ -43,7 +43,7 @@ TEST_F(CsvToCav, EveryColumnIsWrittenInTheStatementsOrderWithApostrophesAsDollar
         "Kid,,,x,,8, 1,7,,,,,,,,,,,\n");
     EXPECT_EQ(boxes, std::vector<String>{Completed});
 
-    Rows::value_type first = {"O$Neil", "red",  "Rex", "male", "2020-12-31", "7",  "",          "01",
+    Rows::value_type first = {"O$Neil", "red",  "Rex", "male", "2020-12-31", "7",  SqliteCli::Null, "01",
                               "Big $Un", "Dam", "T1",  "Ch",   "CD",         "wormed", "C1", "it$s fine",
                               "3kg",    "a$b"};
     Rows::value_type second = {"Kid", "", "", "undefined", "1925-01-01", "8", " 1", "7", "", "", "", "", "", "",
@@ -51,7 +51,7 @@ TEST_F(CsvToCav, EveryColumnIsWrittenInTheStatementsOrderWithApostrophesAsDollar
     for (int n = 3; n <= 12; ++n) first.push_back(""), second.push_back("");
     EXPECT_EQ(cavRows("SELECT " + TreeColumns + ", " + customColumns() + " FROM tree ORDER BY id"),
               (Rows{first, second}))
-        << "a parent id of exactly \"1\" is written empty, the call name not at all";
+        << "a parent id of exactly \"1\" is written empty (NULL), the call name not at all";
     EXPECT_EQ(cavRows("SELECT id, fldCustomName1, fldCustomName2, fldCustomName3 FROM cavyUser"),
               (Rows{{"1", "weight", "owner$s mark", SqliteCli::Null}}));
 
@@ -252,9 +252,9 @@ TEST_F(CsvToCav, ParentsAreFoundByTheIdsAsTheFileWroteThemAndAnUnknownIdKeepsThe
                      "Kid2,m,31,7,20,Other\n"),
               std::vector<String>{Completed});
     EXPECT_EQ(cavRows("SELECT name, oldId, fatherId, motherId, ps, pd FROM tree ORDER BY id"),
-              (Rows{{"Seven", "7", "", "", "", ""},
-                    {"Double-O", "007", "", "", "", ""},
-                    {"Dam", "20", "", "", "", ""},
+              (Rows{{"Seven", "7", SqliteCli::Null, SqliteCli::Null, "", ""},
+                    {"Double-O", "007", SqliteCli::Null, SqliteCli::Null, "", ""},
+                    {"Dam", "20", SqliteCli::Null, SqliteCli::Null, "", ""},
                     {"Kid", "30", "007", "99", "Double-O", "Bella"},
                     {"Kid2", "31", "7", "20", "Seven", "Dam"}}))
         << "the links of a CAV file stay the ids of the source file";

@@ -52,16 +52,17 @@ TEST_F(RsdToCav, TheFourTablesAreCopiedValueByValueWithApostrophesAsBackticks) {
     EXPECT_EQ(cavRows("SELECT " + tree + " FROM tree ORDER BY id"),
               (Rows{{"O`Neil", "Bl`ue", "Rex", "male", "2020-01-02 00:00:00", null, null, null, "Big `Un", "Dam",
                      "T`1", "Ch", "CD", null, "C1", "it`s fine", "c1", "", "c6", "c7", "c12"},
-                    {"Dam", "", "", "female", "", null, null, null, "", "", "", "", "", null, "", "", "", "", "", "",
-                     ""}}))
-        << "the id links and the health notes stay empty (NULL)";
+                    {"Dam", "", "", "female", null, null, null, null, "", "", "", "", "", null, "", "", "", "", "",
+                     "", ""}}))
+        << "the id links and the health notes stay empty (NULL), and so does an empty date";
     EXPECT_EQ(cavRows("SELECT Breed, Boar, Sow, Due, Mated, Born, numBoars, NumSows, Colour, Sold, Unsuccessful, "
                       "Stillborn, numUndefined FROM matings ORDER BY id"),
               (Rows{{"Rex", "O`Neil", "Dam", "2021-02-01 00:00:00", "2021-01-01 00:00:00", "2021-02-03 00:00:00", "2",
-                     "3", "black", "True", "False", "1", ""},
-                    {"", "", "Dam", "", "", "", "", "", "", "True", "True", "", ""},
-                    {"", "O`Neil", "", "", "", "", "", "", "", "False", "False", "", ""},
-                    {"", "", "", "", "", "", "", "", "", "False", "True", "", ""}}));
+                     "3", "black", "True", "False", "1", null},
+                    {"", "", "Dam", null, null, null, null, null, "", "True", "True", null, null},
+                    {"", "O`Neil", "", null, null, null, null, null, "", "False", "False", null, null},
+                    {"", "", "", null, null, null, null, null, "", "False", "True", null, null}}))
+        << "empty dates and counts are NULL: their columns refuse ''";
     EXPECT_EQ(cavRows("SELECT Dam, Offspring, Colour, DateSold, SoldTo, Sire FROM soldStock"),
               (Rows{{"Dam", "O`Neil", "sold young", "2021-03-01 00:00:00", "J`s farm", "O`Neil"}}));
     EXPECT_EQ(cavRows("SELECT dueDate, name, vaccination, done FROM vaccinations"),

@@ -128,10 +128,10 @@ TEST_F(SpreadsheetHerd, RoundTripsThroughCsvAndGoesIntoCavWithEveryAnimal) {
         SqliteCli::query(cav, "DELETE FROM tree");
         EXPECT_EQ(convert("csv", csv), std::vector<String>{Completed});
         EXPECT_EQ(cavRows("SELECT name, oldId, fatherId, pd FROM tree ORDER BY id"),
-                  (Rows{{"Bella", "100", "", ""},
-                        {"Bella", "200", "", ""},
-                        {"Seven", "7", "", ""},
-                        {"Double-O", "007", "", ""},
+                  (Rows{{"Bella", "100", SqliteCli::Null, ""},
+                        {"Bella", "200", SqliteCli::Null, ""},
+                        {"Seven", "7", SqliteCli::Null, ""},
+                        {"Double-O", "007", SqliteCli::Null, ""},
                         {"Björk", "300", "007", ""},
                         {"Größe", "301", "7", "Björk"},
                         {"Kid", "302", "12345", ""},

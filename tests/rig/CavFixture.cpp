@@ -43,6 +43,19 @@ std::string columns(const std::vector<std::string>& names, const char* type = "V
     return out;
 }
 
+// Date/Time and Number columns of an Access file refuse an empty text ('')
+// with "Data type mismatch": the rig's text columns refuse it likewise, on
+// insert and on update, while NULL and any other text pass.
+std::string refuseEmptyText(const std::string& table, const std::vector<std::string>& columns) {
+    std::string when;
+    for (const auto& c : columns) when += (when.empty() ? "NEW." : " OR NEW.") + c + " = ''";
+    std::string sql;
+    for (const char* event : {"INSERT", "UPDATE"})
+        sql += "CREATE TRIGGER cav_rig_" + table + "_" + event + " BEFORE " + event + " ON " + table + " WHEN " +
+               when + " BEGIN SELECT RAISE(ABORT, " + quoted(cav_rig::kTypeMismatchMessage) + "); END;";
+    return sql;
+}
+
 std::vector<std::string> numbered(const std::string& stem, int count) {
     std::vector<std::string> names;
     for (int i = 1; i <= count; ++i) names.push_back(stem + std::to_string(i));
@@ -68,6 +81,10 @@ void CavFixture::create(const std::string& path, const Options& options) {
     sql += "CREATE TABLE vaccinations (id INTEGER PRIMARY KEY" + columns({"dueDate", "name", "vaccination", "done"}) +
            ");";
     sql += "CREATE TABLE cavyUser (id INTEGER PRIMARY KEY" + columns(numbered("fldCustomName", 12)) + ");";
+    sql += refuseEmptyText("tree", {"dob", "oldId", "fatherId", "motherId"});
+    sql += refuseEmptyText("matings", {"Due", "Mated", "Born", "numBoars", "NumSows", "Stillborn", "numUndefined"});
+    sql += refuseEmptyText("soldStock", {"DateSold"});
+    sql += refuseEmptyText("vaccinations", {"dueDate"});
     if (options.cavyUserId) sql += "INSERT INTO cavyUser (id) VALUES (" + std::to_string(*options.cavyUserId) + ");";
     if (options.password) {
         sql += "CREATE TABLE cavRigPassword (password VARCHAR(255));";

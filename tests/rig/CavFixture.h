@@ -14,6 +14,12 @@
 // "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.".
 // A file without that table takes any password or none.
 //
+// The columns that are Date/Time or Number columns in an Access file (tree:
+// dob, oldId, fatherId, motherId; matings: Due, Mated, Born, numBoars,
+// NumSows, Stillborn, numUndefined; soldStock: DateSold; vaccinations:
+// dueDate) are text columns here, but refuse an empty text ('') as Access
+// does, with kTypeMismatchMessage; NULL and any other text pass.
+//
 // Files are built with the sqlite3 command-line program, and tests read what
 // was written with it too (SqliteCli), so that what a test checks never passes
 // through the code under test.
@@ -28,6 +34,9 @@ inline constexpr const char* kPassword = "qe7rtmoxa";  // the password of every 
 inline constexpr int kPasswordNativeError = -1905;
 inline constexpr const char* kPasswordState = "28000";
 inline constexpr const char* kPasswordMessage = "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.";
+// What a Date/Time or Number column answers to an empty text ('').
+inline constexpr const char* kTypeMismatchMessage =
+    "[Microsoft][ODBC Microsoft Access Driver] Data type mismatch in criteria expression.";
 
 // The data sources of the rig's odbc.ini: the file of "CAV Rig" has the CAV
 // password, that of "CAV Rig Open" none. Both files are shared by all tests:
