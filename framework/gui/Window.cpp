@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -31,6 +32,37 @@ std::vector<std::shared_ptr<Window>>& openWindows() {
 QColor toQColor(const Color& c) { return QColor(c.Red, c.Green, c.Blue); }
 
 int g_raiseRequests = 0;
+
+// The relative luminance of a colour (as the Web Content Accessibility
+// Guidelines define it, 0 for black to 1 for white).
+double luminance(const QColor& c) {
+    auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// `text` itself when it has a contrast of at least 5:1 against `background`,
+// else the colour nearest to it on its way to black (on a light background)
+// or white that has. 4.5:1 is the guidelines' level for text; the rest is
+// room for the slightly darker panels that the style draws on the
+// background, such as the inside of a group box. Styles draw disabled text
+// in a pale grey that is hard to read on a light window.
+QColor readableOn(const QColor& text, const QColor& background) {
+    constexpr double Wanted = 5.0;
+    const QColor towards = luminance(background) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
+    QColor c = text;
+    for (int step = 1; step <= 100 && contrast(c, background) < Wanted; ++step) {
+        const double t = step / 100.0;
+        c = QColor::fromRgbF(float(text.redF() + (towards.redF() - text.redF()) * t),
+                             float(text.greenF() + (towards.greenF() - text.greenF()) * t),
+                             float(text.blueF() + (towards.blueF() - text.blueF()) * t));
+    }
+    return c;
+}
 
 // The native top-level window: an optional menu bar over the content area.
 class WindowWidget : public QWidget {
@@ -159,11 +191,15 @@ void Window::ApplyBackground() {
     if (!native_->top) return;
     QWidget* content = native_->top->content;
     content->setAutoFillBackground(HasBackColor);
-    if (HasBackColor) {
-        QPalette palette = content->palette();
-        palette.setColor(QPalette::Window, toQColor(BackColor));
-        content->setPalette(palette);
-    }
+    QPalette palette = content->palette();
+    if (HasBackColor) palette.setColor(QPalette::Window, toQColor(BackColor));
+    // The text of a disabled control stays readable on what it is drawn on.
+    for (const auto& [text, behind] : {std::pair{QPalette::WindowText, QPalette::Window},
+                                       std::pair{QPalette::ButtonText, QPalette::Button},
+                                       std::pair{QPalette::Text, QPalette::Base}})
+        palette.setColor(QPalette::Disabled, text,
+                         readableOn(palette.color(QPalette::Disabled, text), palette.color(QPalette::Active, behind)));
+    content->setPalette(palette);
 }
 
 void Window::SetVisible(bool visible) {

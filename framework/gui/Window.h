@@ -96,6 +96,10 @@ public:
     int MaxWidth = 32000;
     int MaxHeight = 32000;
     WindowPlacement Placement = WindowPlacement::Default;
+    // The window's background colour, when HasBackColor is set. Whatever the
+    // background, disabled controls draw their text in a grey with at least
+    // 5:1 contrast against it (darker than the platform's pale grey on a
+    // light window).
     bool HasBackColor = false;
     Color BackColor{255, 255, 255};
 

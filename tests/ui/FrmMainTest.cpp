@@ -1,9 +1,14 @@
 // The converter window: how it opens, the format choice with its icons,
 // Browse, the checks of Convert, its menu items and its closing.
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <map>
 #include <unistd.h>
 
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -89,6 +94,47 @@ TEST_F(FrmMainTest, TheCavSourceCannotBeClickedAndTheOtherProgramHidesTheCsvTarg
     QTest::mouseClick(w->optFromCav->NativeWidget(), Qt::LeftButton);
     EXPECT_FALSE(w->optFromCav->Value());
     EXPECT_EQ(w->fromFileType, "");
+}
+
+// The relative luminance of a colour and the contrast ratio of two, as the
+// Web Content Accessibility Guidelines define them.
+double luminance(QRgb c) {
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+}
+double contrast(QRgb a, QRgb b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The disabled CAV source is the one caption that tells the user what to do:
+// it is drawn readable, at least 4.5:1 against what lies behind it. Measured
+// on the drawn window: its commonest colour behind the caption against the
+// darkest colour of the text.
+TEST_F(FrmMainTest, TheDisabledCavSourceIsDrawnReadably) {
+    Ref<frmMainWindow> w = frmMain.Get();
+    QWidget* radio = w->optFromCav->NativeWidget();
+    ASSERT_FALSE(radio->isEnabled());
+    QStyleOptionButton option;
+    option.initFrom(radio);
+    const QRect caption = radio->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, radio);
+    const QImage image =
+        w->ContentWidget()->grab(QRect(radio->mapTo(w->ContentWidget(), caption.topLeft()), caption.size())).toImage();
+    std::map<QRgb, int> counts;
+    QRgb darkest = qRgb(255, 255, 255);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y) | 0xFF000000;
+            ++counts[c];
+            if (luminance(c) < luminance(darkest)) darkest = c;
+        }
+    const QRgb background =
+        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    EXPECT_GE(contrast(darkest, background), 4.5)
+        << "text " << QColor(darkest).name().toStdString() << " on " << QColor(background).name().toStdString();
 }
 
 TEST_F(FrmMainTest, EachFormatChoiceMovesItsSidesIconsEmptiesThePathAndSetsTheType) {
