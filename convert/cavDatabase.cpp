@@ -61,20 +61,37 @@ bool RowWriter::write(const String& statement) {
     const bool written = db_->ErrorCode() == 0;
     if (written) ++appSystem::output.recordsWritten;
     if (!written && refused_++ == 0) refusal_ = db_->ErrorMessage();
+    if (!written) noteFailure();
     if (commitEachRow_) commit();
     return written;
 }
 
 void RowWriter::commit() {
     db_->Commit();
-    if (db_->ErrorCode() != 0 && commitFailure_.empty()) commitFailure_ = db_->ErrorMessage();
+    if (db_->ErrorCode() == 0) return;
+    if (commitFailure_.empty()) commitFailure_ = db_->ErrorMessage();
+    noteFailure();
+}
+
+void RowWriter::noteFailure() {
+    if (firstFailure_.empty())
+        firstFailure_ = "Database Error: " + Str(db_->ErrorCode()) + EndOfLine + EndOfLine + db_->ErrorMessage();
+}
+
+namespace {
+String notWrittenLine(int64_t notWritten, int64_t rows) {
+    if (!notWritten) return String();
+    return EndOfLine + Str(notWritten) + " of " + Str(rows) + " records were not written to the Brevolan database.";
+}
+}  // namespace
+
+String RowWriter::failure() const {
+    if (firstFailure_.empty()) return String();
+    return firstFailure_ + notWrittenLine(notWritten(), rows_);
 }
 
 String RowWriter::problems() const {
-    String text;
-    if (notWritten())
-        text += EndOfLine + Str(notWritten()) + " of " + Str(rows_) +
-                " records were not written to the Brevolan database.";
+    String text = notWrittenLine(notWritten(), rows_);
     if (refused_) text += EndOfLine + "Reason given by the database: " + refusal_;
     if (!commitFailure_.empty()) text += EndOfLine + "The Brevolan database could not save: " + commitFailure_;
     return text;

@@ -70,6 +70,10 @@ public:
     // "" when every row got in and every commit went through; otherwise the
     // lines that tell the user, each starting with a line end.
     String problems() const;
+    // The first row or commit that the database refused, as "Database
+    // Error: " + code + two line ends + message, followed by the line that
+    // counts the records not written; "" when the database refused nothing.
+    String failure() const;
 
 private:
     Ref<ODBCDatabase> db_;
@@ -79,6 +83,8 @@ private:
     int64_t refused_ = 0;  // the database refused the statement
     String refusal_;       // the first refusal's message
     String commitFailure_; // the first failed commit's message
+    String firstFailure_;  // the first refused row's or commit's code and message, as failure() gives it
+    void noteFailure();
 };
 
 }  // namespace cavDatabase

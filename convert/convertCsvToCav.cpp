@@ -20,6 +20,11 @@ namespace {
 using namespace csvHeadingAliases;
 
 const String Completed = "Operation completed";
+
+// Set when a caption could not be written (and the user was told): the
+// import stops after the heading scan, before any animal is written, and
+// later captions are not tried.
+bool captionRefused = false;
 const String ReportName = "Converter Errors.txt";
 
 void closeProgress() {
@@ -156,8 +161,9 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
 
 // Stages 3 to 5 on the import's connection, once pass 1 has filled the grid.
 void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) {
+    captionRefused = false;
     const Mapping map = mapHeadings(CavVariant, saveToSettings);
-    if (!map.proceed) return;
+    if (captionRefused || !map.proceed) return;
 
     cavDatabase::RowWriter writer(db, false);
     std::vector<int64_t> badDates;
@@ -169,8 +175,22 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) 
         YieldToEventLoop();
     }
     writer.commit();
+    // A row or the commit that the database refused ends the import with the
+    // database's message: the rows that did get in stay (each was written by
+    // itself), and what did not is counted.
+    if (const String failure = writer.failure(); !failure.empty()) {
+        closeProgress();
+        Beep();
+        MsgBox(failure + csvSource::unreadDates("birth date", badDates));
+        return;
+    }
+    auto linkingFailed = [&] {
+        closeProgress();
+        appSystem::showDatabaseError(*db);
+    };
 
-    if (publicVariables::noPS || publicVariables::noPd) appSystem::convertIdRecordToName(db, "cav");
+    if ((publicVariables::noPS || publicVariables::noPd) && !appSystem::convertIdRecordToName(db, "cav"))
+        return linkingFailed();
     if (publicVariables::noSexColumn) {
         const int answer = MsgBox(
             "The converter cannot find information for the sex field. Do you want to determine the sex by whether "
@@ -186,7 +206,7 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) 
             if (!lost.empty()) MsgBox(lost.substr(EndOfLine.size()));
             return;
         }
-        appSystem::findSex(db, "cav");
+        if (!appSystem::findSex(db, "cav")) return linkingFailed();
     }
     closeProgress();
     MsgBox(Completed + problems(writer, badDates));
@@ -217,6 +237,7 @@ void runconvertCSVtoCav() {
 }
 
 void saveToSettings(const String& column, const String& value) {
+    if (captionRefused) return;
     Ref<ODBCDatabase> db = cavDatabase::connect(appSystem::destinationFilePath);
     if (!db) return;
     auto lost = [&] {
@@ -232,14 +253,21 @@ void saveToSettings(const String& column, const String& value) {
     // is let go first.
     rs->Close();
 
+    // A table that takes no captions is told above and the import goes on;
+    // a caption that the database refuses to write ends it.
+    auto refused = [&] {
+        closeProgress();
+        appSystem::showDatabaseError(*db);
+        captionRefused = true;
+    };
     const String caption = cavDatabase::quoted(value);
     if (update)
         db->SQLExecute("Update cavyUser SET " + column + " = " + caption + " WHERE id = 1");
     else
         db->SQLExecute(cavDatabase::Insert("INSERT INTO cavyUser(" + column + ") VALUES ('").value(value).statement());
-    if (db->Error()) return lost();
+    if (db->Error()) return refused();
     db->Commit();
-    if (db->Error()) lost();
+    if (db->Error()) refused();
 }
 
 }  // namespace convertCsvToCav

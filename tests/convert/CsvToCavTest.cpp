@@ -260,15 +260,17 @@ TEST_F(CsvToCav, ParentsAreFoundByTheIdsAsTheFileWroteThemAndAnUnknownIdKeepsThe
         << "the links of a CAV file stay the ids of the source file";
 }
 
-TEST_F(CsvToCav, RowsThatDidNotGetInAreToldAlsoWhenTheSexQuestionEndsTheImport) {
+TEST_F(CsvToCav, ARefusedRowEndsTheImportBeforeTheLinkingWithTheDatabasesMessage) {
     SqliteCli::query(cav, "CREATE TRIGGER refuse BEFORE INSERT ON tree WHEN NEW.name = 'Refused' "
                           "BEGIN SELECT RAISE(ABORT, 'not this one'); END;");
-    const std::vector<String> boxes = import("name,sire,dam\nA1,,\nRefused,,\n", {AnswerNo});
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(ui.boxes()[1].title, "Missing field");
-    const String head = "1 of 2 records were not written to the Brevolan database.\nReason given by the database: ";
-    EXPECT_EQ(boxes[1].substr(0, head.size()), head) << "no completion message, but the loss is told";
-    EXPECT_EQ(cavRows("SELECT name FROM tree"), (Rows{{"A1"}}));
+    // Without a sex column the sex question would follow the rows.
+    const std::vector<String> boxes = import("name,sire,dam\nA1,,\nRefused,,\nA3,,\n");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("Database Error: 19\n\nnot this one", 0), 0u) << boxes[0];
+    EXPECT_NE(boxes[0].find("\n1 of 3 records were not written to the Brevolan database."), String::npos);
+    EXPECT_EQ(ui.beeps(), 1);
+    EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"A1"}, {"A3"}}));
+    EXPECT_FALSE(frmWait.IsOpen());
 }
 
 TEST_F(CsvToCav, TwoEmptyNamesEndTheRowsAndEveryTwentiethRowIsReported) {
@@ -351,4 +353,36 @@ TEST_F(CsvToCav, FieldsBeyondTheGridAreAskedAboutBeforeAnythingIsWritten) {
     EXPECT_EQ(ui.boxes()[1].title, "Too much data");
     EXPECT_EQ(cavRows("SELECT count(*) FROM tree"), (Rows{{"0"}}));
     EXPECT_EQ(cavRows("SELECT fldCustomName1 FROM cavyUser"), (Rows{{SqliteCli::Null}}));
+}
+
+// Each write of the import that the database refuses ends it with the
+// database's message, never with a completion: a caption (before any
+// animal), a parent's name, a sex.
+TEST_F(CsvToCav, AWriteThatTheDatabaseRefusesEndsTheImportWithItsMessage) {
+    const std::string herd = "name,uid,sireid,damid,weight\nSire,10,,,3kg\nDam,20,,,2kg\nKid,30,10,20,1kg\n";
+    const struct {
+        const char* refused;
+        const char* trigger;  // refuses that write
+        std::vector<int> answers;
+        Rows tree;  // names and sexes that the CAV file holds afterwards
+    } cases[] = {
+        {"a caption", "BEFORE UPDATE ON cavyUser", {}, {}},
+        {"a parent's name", "BEFORE UPDATE OF ps ON tree", {},
+         {{"Sire", "undefined"}, {"Dam", "undefined"}, {"Kid", "undefined"}}},
+        {"a sex", "BEFORE UPDATE OF sex ON tree", {AnswerYes},
+         {{"Sire", "undefined"}, {"Dam", "undefined"}, {"Kid", "undefined"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refused);
+        ui.clear();
+        CloseAllWindows();
+        SqliteCli::query(cav, "DELETE FROM tree; DROP TRIGGER IF EXISTS refuse; CREATE TRIGGER refuse " +
+                                  std::string(c.trigger) + " BEGIN SELECT RAISE(ABORT, 'refused here'); END;");
+        const std::vector<String> boxes = import(herd, c.answers);
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes.back().rfind("Database Error: 19\n\nrefused here", 0), 0u) << boxes.back();
+        EXPECT_EQ(std::count(boxes.begin(), boxes.end(), Completed), 0);
+        EXPECT_EQ(cavRows("SELECT name, sex FROM tree ORDER BY id"), c.tree);
+        EXPECT_FALSE(frmWait.IsOpen());
+    }
 }
