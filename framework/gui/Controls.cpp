@@ -277,8 +277,12 @@ void Label::SetSelectable(bool selectable) {
 TextField::TextField() : RectControl(makeWidget<QLineEdit>()) {
     auto* edit = static_cast<QLineEdit*>(widget());
     edit->setMaxLength(INT_MAX);
-    QObject::connect(edit, &QLineEdit::textChanged, guard(),
-                     [this](const QString& text) { text_ = text.toStdString(); });
+    // A text set by the program keeps its bytes while the field shows it
+    // unchanged: a path whose bytes are no UTF-8 (a file system name) would
+    // otherwise come back with U+FFFD in their place and name no file.
+    QObject::connect(edit, &QLineEdit::textChanged, guard(), [this](const QString& text) {
+        if (text != QString::fromStdString(text_)) text_ = text.toStdString();
+    });
     ApplyColors();
 }
 

@@ -161,7 +161,9 @@ private:
 class TextField : public RectControl {
 public:
     TextField();
-    // What the field shows, also what the user typed.
+    // What the field shows, also what the user typed. A text that the
+    // program set comes back byte for byte until the user changes it, also
+    // where its bytes are no UTF-8 (a file name).
     String Text() const;
     void SetText(const String& text);
     Color TextColor() const { return textColor_; }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -52,7 +53,7 @@ QString startFolder(const Ref<FolderItem>& folder) {
         if (p == p.parent_path()) return QString();
         p = p.parent_path();
     }
-    return QString::fromStdString(p.string());
+    return QFile::decodeName(QByteArray::fromStdString(p.string()));
 }
 
 }  // namespace
@@ -102,7 +103,8 @@ Ref<FolderItem> DesktopInteraction::ChooseFile(const String& title, const String
     if (dialog.exec() != QDialog::Accepted) return nullptr;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return nullptr;
-    return New<FolderItem>(chosen.first().toStdString());
+    // The file system's own bytes for the name, as Qt decoded them.
+    return New<FolderItem>(QFile::encodeName(chosen.first()).toStdString());
 }
 
 void DesktopInteraction::Beep() { QApplication::beep(); }

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <QLineEdit>
+
 #include "convert/cavSource.h"
 #include "tests/convert/MainWindow.h"
 #include "tests/convert/ProgressRecorder.h"
@@ -254,4 +256,38 @@ TEST_F(Dispatch, ASecondConvertDuringAConversionStartsNothing) {
     ui.AnswerNo();
     w->cmdConvert->Push();
     EXPECT_EQ(ui.boxes()[0].title, "Overwrite file") << "once it has finished, Convert works again";
+}
+
+// Linux names are bytes: a name that is no UTF-8 (a Latin-1 "é") is picked
+// with Browse, converted into RSD/CAX and back, and every file keeps it.
+TEST_F(Dispatch, AFileWhoseNameIsNoUtf8IsPickedWithBrowseAndConverted) {
+    const std::string csv = dir.write("herd\xE9.csv", "name,sex\nBella,f\n");
+    const std::string cax = dir.file("herd\xE9.cax");
+    Ref<frmMainWindow> w = frmMain.Get();
+    const struct {
+        const char* from;
+        const char* to;
+        std::string pick;
+        std::string made;
+    } steps[] = {{"csv", "rsd", csv, cax}, {"rsd", "csv", cax, dir.file("herd\xE9( tree ).csv")}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.from) + " to " + step.to);
+        ui.clear();
+        (std::string(step.from) == "csv" ? w->optFromCsv : w->optFromRsd)->SetValue(true);
+        (std::string(step.to) == "csv" ? w->optToCsv : w->optToRsd)->SetValue(true);
+        ui.ChooseNext(GetFolderItem(step.pick));
+        w->cmdBrowse->Push();
+        EXPECT_EQ(w->txtFilePath->Text(), step.pick) << "byte for byte";
+        w->cmdConvert->Push();
+        EXPECT_EQ(ui.texts(), std::vector<String>{Completed});
+        EXPECT_EQ(w->lblDestinationFilePath->Text(), step.made);
+    }
+    EXPECT_EQ(SqliteCli::query(cax, "SELECT name, sex FROM tree"), (Rows{{"Bella", "female"}}));
+    EXPECT_EQ(lines(TempDir::read(dir.file("herd\xE9( tree ).csv")))[1].substr(0, 16), "Bella,,,female,,");
+
+    // What the user types replaces it.
+    auto* edit = qobject_cast<QLineEdit*>(w->txtFilePath->NativeWidget());
+    ASSERT_TRUE(edit);
+    edit->setText(QString::fromUtf8("/tmp/herd\xC3\xA9.csv"));
+    EXPECT_EQ(w->txtFilePath->Text(), "/tmp/herd\xC3\xA9.csv");
 }
