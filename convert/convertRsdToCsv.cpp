@@ -1,5 +1,7 @@
 #include "convert/convertRsdToCsv.h"
 
+#include <vector>
+
 #include "convert/rsdSource.h"
 #include "framework/EventLoop.h"
 #include "framework/FolderItem.h"
@@ -24,6 +26,21 @@ const char* const CustomColumns[] = {"customField1", "customField2", "customFiel
 // field: commas become blanks and line ends " - ", so that it keeps the
 // line's columns.
 String csvField(const String& text) { return appSystem::rcr(ReplaceAll(text, ",", " ")); }
+
+// A field as the imports read it back: a value that holds a double quote is
+// written as a quoted field, its quotes doubled, so that a quote neither
+// goes missing nor opens a field that takes in the lines after it.
+String quotedIfNeeded(const String& value) {
+    if (value.find('"') == String::npos) return value;
+    return "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
+}
+
+// The line's fields joined by commas.
+String joined(const std::vector<String>& fields) {
+    String line;
+    for (size_t k = 0; k < fields.size(); ++k) line += (k ? "," : "") + quotedIfNeeded(fields[k]);
+    return line;
+}
 
 }  // namespace
 
@@ -76,10 +93,10 @@ bool Export_Tree() {
 
     // The custom headings are stored with backticks for apostrophes, as the
     // values are, and come back as the values do.
-    String headings = csvExportHeadings;
+    std::vector<String> custom;
     for (int n = 1; n <= 12; ++n)
-        headings += (n > 1 ? "," : "") +
-                    appSystem::rpa(csvField(appSystem::getRsdCustomHeading("CustomField" + Str(int64_t(n)))));
+        custom.push_back(appSystem::rpa(csvField(appSystem::getRsdCustomHeading("CustomField" + Str(int64_t(n))))));
+    const String headings = csvExportHeadings + joined(custom);
 
     const rsdSource::NamesById parentName(rs);
     try {
@@ -93,13 +110,13 @@ bool Export_Tree() {
                 frmWait->Refresh(true);
             }
 
-            String line;
-            for (const char* column : LeadingColumns) line += appSystem::GetFieldString(rs, column) + ",";
-            line += csvField(parentName(appSystem::GetFieldString(rs, "fatherId"))) + ",";
-            line += csvField(parentName(appSystem::GetFieldString(rs, "motherId")));
-            for (const char* column : MiddleColumns) line += "," + appSystem::GetFieldString(rs, column);
-            for (const char* column : CustomColumns) line += "," + appSystem::GetFieldString(rs, column);
-            out->WriteLine(appSystem::rpa(line));
+            std::vector<String> fields;
+            for (const char* column : LeadingColumns) fields.push_back(appSystem::GetFieldString(rs, column));
+            fields.push_back(csvField(parentName(appSystem::GetFieldString(rs, "fatherId"))));
+            fields.push_back(csvField(parentName(appSystem::GetFieldString(rs, "motherId"))));
+            for (const char* column : MiddleColumns) fields.push_back(appSystem::GetFieldString(rs, column));
+            for (const char* column : CustomColumns) fields.push_back(appSystem::GetFieldString(rs, column));
+            out->WriteLine(appSystem::rpa(joined(fields)));
 
             rs->MoveNext();
             YieldToEventLoop();

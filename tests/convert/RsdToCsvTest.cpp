@@ -76,16 +76,24 @@ TEST_F(RsdToCsv, EveryValueAndHeadingKeepsItsLineAndColumnSoTheFileReadsBack) {
         "INSERT INTO settings(CustomName1, CustomName2) VALUES ('owner`s mark', 'weight, kg');"
         "INSERT INTO tree(name, notes, customField1, customField2) VALUES "
         "('Cr' || char(13) || 'Name', 'a' || char(13) || char(10) || 'b', 'x', '3');"
-        "INSERT INTO tree(name, notes) VALUES ('Vet', '2021-03-04 10:00:00 vet');");
+        "INSERT INTO tree(name, notes) VALUES ('Vet', '2021-03-04 10:00:00 vet');"
+        "INSERT INTO tree(name, notes) VALUES ('\"Champion', '5\" tall');"
+        "INSERT INTO tree(name, notes) VALUES ('Last', '\"');");
     EXPECT_EQ(lines(csv), (std::vector<std::string>{Headings + "owner's mark,weight  kg,,,,,,,,,,",
                                                     "Cr - Name,,,,,a - b,,,,,,,,x,3,,,,,,,,,,",
-                                                    "Vet,,,,,2021-03-04 10:00:00 vet,,,,,,,,,,,,,,,,,,,"}));
+                                                    "Vet,,,,,2021-03-04 10:00:00 vet,,,,,,,,,,,,,,,,,,,",
+                                                    "\"\"\"Champion\",,,,,\"5\"\" tall\",,,,,,,,,,,,,,,,,,,",
+                                                    "Last,,,,,\"\"\"\",,,,,,,,,,,,,,,,,,,"}))
+        << "a value with a double quote is quoted, its quotes doubled";
 
     csvSource("herd.csv", csv);
     convertCsvToRsd::convertCSV();
     const std::string again = appSystem::destinationFilePath;
     EXPECT_EQ(SqliteCli::query(again, "SELECT name, notes, customField1, customField2 FROM tree ORDER BY id"),
-              (SqliteCli::Rows{{"Cr - Name", "a - b", "x", "3"}, {"Vet", "2021-03-04 10:00:00 vet", "", ""}}));
+              (SqliteCli::Rows{{"Cr - Name", "a - b", "x", "3"},
+                               {"Vet", "2021-03-04 10:00:00 vet", "", ""},
+                               {"\"Champion", "5\" tall", "", ""},
+                               {"Last", "\"", "", ""}}));
     EXPECT_EQ(SqliteCli::query(again, "SELECT CustomName1, CustomName2 FROM settings"),
               (SqliteCli::Rows{{"owner`s mark", "weight  kg"}}));
 }
