@@ -272,6 +272,8 @@ Outcome NewFile::putInPlace() {
         MsgBox("The file " + destination + " is in use by another program.");
         return Outcome::Stopped;
     }
+    // The wait may have let a Cancel delete the new file.
+    if (!pending_.Exists()) return Outcome::Deleted;
     String why;
     if (CannotBeReplaced(destination)) {
         why = "Make sure that the file and its folder can be written to.";

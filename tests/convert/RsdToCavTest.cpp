@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/convert/CavConversionFixture.h"
+#include "tests/support/FaultyDisk.h"
 
 using SqliteCli::Rows;
 
@@ -141,4 +142,24 @@ TEST_F(RsdToCav, AFileThatTheCsvImportMadeGivesItsAnimalsOnly) {
     EXPECT_EQ(cavRows("SELECT (SELECT count(*) FROM matings) + (SELECT count(*) FROM soldStock) + "
                       "(SELECT count(*) FROM vaccinations)"),
               (Rows{{"0"}}));
+}
+
+// An export needs no write to its source: on a disk that refuses every write
+// of the program's own SQLite it still copies everything, and the source's
+// bytes and its write-ahead log stay as they were.
+TEST_F(RsdToCav, TheSourceIsOnlyReadAlsoWithAWriteAheadLog) {
+    source = rsdFile("INSERT INTO tree(name) VALUES ('Bella');");
+    SqliteCli::run(source, "PRAGMA journal_mode = WAL; INSERT INTO tree(name) VALUES ('Max');\n"
+                           ".shell kill -9 $PPID");
+    ASSERT_GT(std::filesystem::file_size(source + "-wal"), 0u);
+    const std::string file = TempDir::read(source), log = TempDir::read(source + "-wal");
+    FaultyDisk disk;
+    disk.failAt(1, FaultyDisk::Fault::Full);
+    EXPECT_EQ(convert("rsd", source), std::vector<String>{Completed});
+    EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"Bella"}, {"Max"}}));
+    EXPECT_FALSE(disk.openedForWriting(source));
+    EXPECT_EQ(disk.writesTo(source) + disk.writesTo(source + "-wal"), 0);
+    EXPECT_EQ(TempDir::read(source), file);
+    EXPECT_EQ(TempDir::read(source + "-wal"), log);
+    EXPECT_TRUE(std::filesystem::exists(source + "-shm"));
 }
