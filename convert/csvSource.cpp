@@ -65,10 +65,15 @@ bool Reader::readLine(String& text, int64_t& number) {
 }
 
 bool Reader::next(String& record) {
-    String text;
     do {
-        if (!readLine(text, line_)) return false;
-    } while (Trim(text).empty());
+        if (!readRecord(record)) return false;
+    } while (appSystem::holdsNoValue(record));
+    return true;
+}
+
+bool Reader::readRecord(String& record) {
+    String text;
+    if (!readLine(text, line_)) return false;
     record = LTrim(text);
     if (!joinLines_) return true;
 

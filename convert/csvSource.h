@@ -1,6 +1,6 @@
 #pragma once
 // What the two CSV imports share about their source file: opening it,
-// reading its records (a quoted field may hold line breaks, blank lines are
+// reading its records (a quoted field may hold line breaks, empty rows are
 // skipped), putting them into the cell grid with the line each starts on,
 // and what of it the cell grid cannot hold (data lines after the grid's last
 // row, lines whose fields reach its absent column), asked about before
@@ -28,8 +28,8 @@ Ref<TextInputStream> open();
 // with a double quote has not been closed, the next line belongs to it, the
 // line break kept as EndOfLine. A quote that the file never closes quotes
 // nothing: its line is a record of its own, and from there on every line is
-// one record. Lines that hold nothing but blanks are skipped between
-// records.
+// one record. Records without a value (blank lines, a spreadsheet's empty
+// rows of commas) are skipped.
 class Reader {
 public:
     explicit Reader(TextInputStream& in) : in_(in) {}
@@ -43,6 +43,7 @@ public:
     const std::vector<int64_t>& unclosedQuotes() const { return unclosed_; }
 
 private:
+    bool readRecord(String& record);
     bool readLine(String& text, int64_t& number);
 
     TextInputStream& in_;

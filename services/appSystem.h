@@ -167,6 +167,9 @@ String clean(const String& line);
 // cut. Fields outside the grid are not stored, silently; the cells written
 // before stay. The number of fields of the line, stored or not.
 int64_t extractfields(const String& line, int64_t row, const String& delimiter);
+// True when every field of the line is empty once trimmed: a blank line, or
+// a spreadsheet's empty row (",,,,", blanks and "" allowed).
+bool holdsNoValue(const String& line);
 // The number of commas that separate the line's fields, yielding once per
 // character and once more; 0 on any failure.
 int64_t countCommas(const String& line);

@@ -122,6 +122,14 @@ int64_t extractfields(const String& line, int64_t row, const String& delimiter) 
     return k;
 }
 
+bool holdsNoValue(const String& line) {
+    Fields fields(line, ",");
+    String value;
+    while (fields.next(value))
+        if (!Trim(value).empty()) return false;
+    return true;
+}
+
 int64_t countCommas(const String& line) {
     try {
         // Position 0 holds no character; positions 1 to the length do.

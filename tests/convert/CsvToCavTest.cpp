@@ -88,6 +88,25 @@ TEST_F(CsvToCav, TheCommaCheckCountsFieldsAsSpreadsheetsWriteThem) {
     EXPECT_NE(boxes[0].find("[ \"A - B\",m,x... ]"), String::npos) << boxes[0];
 }
 
+TEST_F(CsvToCav, ASpreadsheetsEmptyRowsAreSkippedAndNeverCountedAsCommaErrors) {
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"empty rows between the animals", "name,sex,sire,dam\r\nA,f,,\r\n,,,\r\n,,,\r\nB,m,,\r\n"},
+        {"empty rows of blanks, quotes and fewer commas", "name,sex,sire,dam\nA,f,,\n , ,\t, \n\"\",\nB,m,,\n"},
+        {"empty rows before the headings", ",,,\n,,,\nname,sex,sire,dam\nA,f,,\nB,m,,\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        EXPECT_EQ(import(c.text), std::vector<String>{Completed});
+        EXPECT_EQ(cavRows("SELECT name, sex FROM tree ORDER BY id"), (Rows{{"A", "female"}, {"B", "male"}}));
+        EXPECT_FALSE(exists(report()));
+    }
+}
+
 TEST_F(CsvToCav, CaptionsUpdateTheRowWithIdOneOrEachGoIntoANewRow) {
     const struct {
         const char* name;
@@ -276,7 +295,7 @@ TEST_F(CsvToCav, ARefusedRowEndsTheImportBeforeTheLinkingWithTheDatabasesMessage
 TEST_F(CsvToCav, TwoEmptyNamesEndTheRowsAndEveryTwentiethRowIsReported) {
     std::string text = "name,sex,sire,dam\n";
     for (int i = 1; i <= 19; ++i) text += "A" + std::to_string(i) + ",m,,\n";
-    text += ",f,,\nA21,m,,\n,,,\n,,,\nA24,m,,\n";
+    text += ",f,,\nA21,m,,\n,m,,\n,f,,\nA24,m,,\n";
     EXPECT_EQ(import(text), std::vector<String>{Completed});
     EXPECT_EQ(cavRows("SELECT count(*), sum(name = ''), max(name = 'A21'), max(name = 'A24') FROM tree"),
               (Rows{{"21", "1", "1", "0"}}))

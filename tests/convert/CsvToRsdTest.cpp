@@ -99,6 +99,11 @@ TEST_F(CsvToRsd, RecordsAreReadAsSpreadsheetsWriteThem) {
         {"blank lines before the headings and between the animals",
          "\r\n  \r\nname,uid\r\n\r\n\r\nA,1\r\n\t\r\nB,2\r\n\r\n",
          {{"A", "", "1", ""}, {"B", "", "2", ""}}},
+        {"a spreadsheet's empty rows between the animals", "name,uid,notes\r\nA,1,\r\n,,\r\n,,\r\n,,\r\nB,2,\r\n",
+         {{"A", "", "1", ""}, {"B", "", "2", ""}}},
+        {"empty rows of blanks and empty quoted fields", "name,uid,notes\nA,1,\n , ,\t\n\"\",\" \",\"\"\nB,2,\n",
+         {{"A", "", "1", ""}, {"B", "", "2", ""}}},
+        {"empty rows before the headings", ",,\n , ,\nname,uid,notes\nA,1,\n", {{"A", "", "1", ""}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,7 +243,7 @@ TEST_F(CsvToRsd, WithoutASexColumnTheSexComesFromParenthoodOnlyAfterYes) {
 }
 
 TEST_F(CsvToRsd, TwoEmptyNamesInARowEndTheAnimals) {
-    const std::string cax = csvSource("herd.csv", "name,colour,sex\nA1,red\n,blue\nA3,green\n,\n,\nA6,white\n");
+    const std::string cax = csvSource("herd.csv", "name,colour,sex\nA1,red\n,blue\nA3,green\n,pink\n,grey\nA6,white\n");
     convertCsvToRsd::convertCSV();
     EXPECT_EQ(tree(cax, "name, colour"), (Rows{{"A1", "red"}, {"", "blue"}, {"A3", "green"}}));
 }
