@@ -37,6 +37,7 @@
 #include "services/appSystem.h"
 #include "tests/rig/CavFixture.h"
 #include "tests/support/SqliteCli.h"
+#include "ui/frmWait.h"
 
 namespace {
 
@@ -171,6 +172,7 @@ int main(int argc, char** argv) {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     YesToEverything answers;
     SetInteractionHandler(&answers);
+    SetProgress(&progressWindow);
     SetPluginSearchPath(BREVOLAN_LIBS_DIR);
     plugins::BindPluginEntries();
     if (!plugins::Bound(plugins::ODBCDatabaseConnect)) {

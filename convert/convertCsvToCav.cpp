@@ -9,9 +9,9 @@
 #include "framework/EventLoop.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
+#include "services/Progress.h"
 #include "services/appSystem.h"
 #include "services/publicVariables.h"
-#include "ui/frmWait.h"
 
 namespace convertCsvToCav {
 
@@ -27,15 +27,11 @@ const String Completed = "Operation completed";
 bool captionRefused = false;
 const String ReportName = "Converter Errors.txt";
 
-void closeProgress() {
-    if (frmWait.IsOpen()) frmWait->Close();
-}
-
 // Pass 1: every line cleaned, its apostrophes as "$", its comma count
 // compared with the heading line's, and split into the grid. The first
 // mismatch asks whether to stop; from then on every mismatch goes into
-// `report`. False when the user chose to stop.
-bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& report) {
+// `report`, counted in `progress`. False when the user chose to stop.
+bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& report, Progress& progress) {
     bool reportMode = false;
     int64_t headingCommas = 0;
     int64_t errors = 0;
@@ -64,13 +60,13 @@ bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& re
                     return false;
                 }
                 reportMode = true;
-                frmWait->Show();
-                frmWait->ProgressBar1->SetVisible(false);
+                progress.Show();
+                progress.SetBarVisible(false);
             }
             report += error + EndOfLine + String(13, ' ') + snippet + EndOfLine;
             ++errors;
-            frmWait->lblMessage->SetText("Found " + Str(errors) + " errors.");
-            frmWait->Refresh(true);
+            progress.SetMessage("Found " + Str(errors) + " errors.");
+            progress.Refresh();
         }
         records.store(j, line, reader.line());
         YieldToEventLoop();
@@ -160,7 +156,7 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
 }
 
 // Stages 3 to 5 on the import's connection, once pass 1 has filled the grid.
-void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) {
+void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records, Progress& progress) {
     captionRefused = false;
     const Mapping map = mapHeadings(CavVariant, saveToSettings);
     if (captionRefused || !map.proceed) return;
@@ -171,7 +167,7 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) 
     const DateOrder order = csvSource::dateOrder({map.column(DOB)}, nameColumn);
     for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
         writer.write(rowStatement(map, r, records, order, badDates));
-        csvSource::reportRow(r, cell(r, nameColumn));
+        csvSource::reportRow(progress, r, cell(r, nameColumn));
         YieldToEventLoop();
     }
     writer.commit();
@@ -179,17 +175,17 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) 
     // database's message: the rows that did get in stay (each was written by
     // itself), and what did not is counted.
     if (const String failure = writer.failure(); !failure.empty()) {
-        closeProgress();
+        progress.Close();
         Beep();
         MsgBox(failure + csvSource::unreadDates("birth date", badDates));
         return;
     }
     auto linkingFailed = [&] {
-        closeProgress();
+        progress.Close();
         appSystem::showDatabaseError(*db);
     };
 
-    if ((publicVariables::noPS || publicVariables::noPd) && !appSystem::convertIdRecordToName(db, "cav"))
+    if ((publicVariables::noPS || publicVariables::noPd) && !appSystem::convertIdRecordToName(db, "cav", progress))
         return linkingFailed();
     if (publicVariables::noSexColumn) {
         const int answer = MsgBox(
@@ -206,15 +202,16 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records) 
             if (!lost.empty()) MsgBox(lost.substr(EndOfLine.size()));
             return;
         }
-        if (!appSystem::findSex(db, "cav")) return linkingFailed();
+        if (!appSystem::findSex(db, "cav", progress)) return linkingFailed();
     }
-    closeProgress();
+    progress.Close();
     MsgBox(Completed + problems(writer, badDates));
 }
 
 }  // namespace
 
 void runconvertCSVtoCav() {
+    Progress& progress = CurrentProgress();
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
     Ref<ODBCDatabase> db = cavDatabase::connect(appSystem::destinationFilePath);
@@ -227,13 +224,13 @@ void runconvertCSVtoCav() {
     csvSource::Reader reader(*in);
     csvSource::Records records;
     String report;
-    const bool goOn = readFile(reader, records, report);
+    const bool goOn = readFile(reader, records, report, progress);
     in->Close();
-    closeProgress();
+    progress.Close();
     if (!goOn) return;
     if (!report.empty() && !reportErrors(report)) return;
     if (!records.accept(reader.unclosedQuotes())) return;
-    importRows(db, records);
+    importRows(db, records, progress);
 }
 
 void saveToSettings(const String& column, const String& value) {
@@ -254,9 +251,9 @@ void saveToSettings(const String& column, const String& value) {
     rs->Close();
 
     // A table that takes no captions is told above and the import goes on;
-    // a caption that the database refuses to write ends it.
+    // a caption that the database refuses to write ends it. (No progress
+    // window is open while the headings are read.)
     auto refused = [&] {
-        closeProgress();
         appSystem::showDatabaseError(*db);
         captionRefused = true;
     };

@@ -11,9 +11,9 @@
 #include "framework/Interaction.h"
 #include "framework/PendingFile.h"
 #include "framework/SqlFileDatabase.h"
+#include "services/Progress.h"
 #include "services/appSystem.h"
 #include "services/publicVariables.h"
-#include "ui/frmWait.h"
 
 namespace convertCsvToRsd {
 
@@ -82,10 +82,6 @@ bool sameFile(const String& a, const String& b) {
     return std::filesystem::equivalent(a, b, error);
 }
 
-void closeProgress() {
-    if (frmWait.IsOpen()) frmWait->Close();
-}
-
 // Set when a caption could not be stored (and the user was told): the
 // import stops after the heading scan, and later captions are not tried.
 bool captionLost = false;
@@ -119,7 +115,8 @@ enum class Outcome {
 // that was there before.
 class NewFile {
 public:
-    explicit NewFile(const String& destination) : pending_(destination), destinationExisted_(exists(destination)) {
+    NewFile(const String& destination, Progress& progress)
+        : pending_(destination), destinationExisted_(exists(destination)), progress_(progress) {
         appSystem::dataPath = pending_.Path();
         db_ = New<SqlFileDatabase>();
         db_->DatabaseFile = GetFolderItem(pending_.Path());
@@ -148,7 +145,7 @@ private:
     // meanwhile (the failure is then only that).
     Outcome failed(const Database& database) {
         if (!pending_.Exists()) return Outcome::Deleted;
-        closeProgress();
+        progress_.Close();
         appSystem::showDatabaseError(database);
         return Outcome::Stopped;
     }
@@ -159,6 +156,7 @@ private:
 
     PendingFile pending_;
     bool destinationExisted_;
+    Progress& progress_;
     Ref<SqlFileDatabase> db_;
     std::vector<String> sourceIds_;  // the animals' ids as read, for the linking
     String unreadDates_;
@@ -189,13 +187,13 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
         const DatabaseRecord record = buildRow(map, r, records, dates);
         sourceIds_.push_back(cell(r, map.column(OldId)));
         if (!db_->Connect()) {
-            closeProgress();
+            progress_.Close();
             MsgBox(db_->ErrorMessage());
             return Outcome::Stopped;
         }
         db_->InsertRecord("tree", record);
         if (!wrote()) return failed(*db_);
-        csvSource::reportRow(r, cell(r, nameColumn));
+        csvSource::reportRow(progress_, r, cell(r, nameColumn));
         YieldToEventLoop();
     }
     db_->Commit();
@@ -214,9 +212,10 @@ Outcome NewFile::link() {
         if (!wrote()) return failed(*db_);
     }
     db_->Commit();
-    if (!wrote() || !appSystem::keepSourceIds(db_, sourceIds_) || !appSystem::convertIdRecordToName(db_, "rsd") ||
-        !appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId") ||
-        !appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId"))
+    if (!wrote() || !appSystem::keepSourceIds(db_, sourceIds_) ||
+        !appSystem::convertIdRecordToName(db_, "rsd", progress_) ||
+        !appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_) ||
+        !appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_))
         return failed(*db_);
 
     bool stamp = true;
@@ -230,7 +229,7 @@ Outcome NewFile::link() {
                 "?",
             MsgBoxYesNoQuestion, "Missing field");
         stamp = answer == AnswerYes;
-        if (stamp && !appSystem::findSex(db_, "rsd")) return failed(*db_);
+        if (stamp && !appSystem::findSex(db_, "rsd", progress_)) return failed(*db_);
     }
 
     // The file keeps exactly its twelve tables.
@@ -246,7 +245,7 @@ Outcome NewFile::link() {
         // The user leaves to fix the source: the rows and links are kept
         // where no earlier file would be lost for them, and nothing else.
         // The dates that were lost are still told.
-        closeProgress();
+        progress_.Close();
         if (!destinationExisted_) putInPlace();
         if (!unreadDates_.empty()) MsgBox(unreadDates_.substr(EndOfLine.size()));
         return Outcome::Stopped;
@@ -254,7 +253,7 @@ Outcome NewFile::link() {
     if (!pending_.Exists()) return Outcome::Deleted;
     appSystem::connectData();
     if (!appSystem::UpdateVersion()) {
-        closeProgress();
+        progress_.Close();
         return pending_.Exists() ? Outcome::Stopped : Outcome::Deleted;
     }
     return putInPlace();
@@ -268,7 +267,7 @@ Outcome NewFile::putInPlace() {
     // The file that was there may have been locked or protected meanwhile.
     SqlFileLock lock(destination);
     if (lock.InUse()) {
-        closeProgress();
+        progress_.Close();
         MsgBox("The file " + destination + " is in use by another program.");
         return Outcome::Stopped;
     }
@@ -281,7 +280,7 @@ Outcome NewFile::putInPlace() {
         lock.RemoveLeftovers();
         if (pending_.PutInPlace(why)) return Outcome::Completed;
     }
-    closeProgress();
+    progress_.Close();
     MsgBox((destinationExisted_ ? "The existing file " + destination + " cannot be replaced."
                                 : "The file " + destination + " cannot be created.") +
            EndOfLine + why);
@@ -291,6 +290,7 @@ Outcome NewFile::putInPlace() {
 }  // namespace
 
 void convertCSV() {
+    Progress& progress = CurrentProgress();
     appSystem::CSVa.Clear();
     appSystem::output = {};
 
@@ -322,18 +322,18 @@ void convertCSV() {
     csvSource::Reader reader(*in);
     const csvSource::Records records = readFile(reader);
     in->Close();
-    closeProgress();
+    progress.Close();
     if (!records.accept(reader.unclosedQuotes())) return;
 
     Outcome outcome;
     String unreadDates;
     {
-        NewFile file(destination);
+        NewFile file(destination, progress);
         outcome = file.build(records);
         unreadDates = file.unreadDates();
     }
     if (outcome == Outcome::Stopped) return;
-    closeProgress();
+    progress.Close();
     MsgBox("Operation completed" + unreadDates);
 }
 

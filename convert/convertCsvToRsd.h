@@ -3,8 +3,8 @@
 // tables, the captions of the custom columns in settings, one tree row per
 // data line, the pedigree links between the new rows, the sex from
 // parenthood when the file has no sex column and the user agrees, and the
-// version stamp. Progress goes to frmWait; the user is asked and told through
-// the interaction point.
+// version stamp. Progress goes to the progress display; the user is asked and
+// told through the interaction point.
 
 #include "framework/Text.h"
 

@@ -7,8 +7,8 @@
 #include "convert/rsdSource.h"
 #include "framework/EventLoop.h"
 #include "framework/Interaction.h"
+#include "services/Progress.h"
 #include "services/appSystem.h"
-#include "ui/frmWait.h"
 
 namespace convertRsdToCav {
 
@@ -136,25 +136,26 @@ String statement(const TableCopy& table, const std::vector<std::optional<int>>& 
     return insert.statement();
 }
 
-void report(const TableCopy& table, const Ref<RecordSet>& rs, int64_t index, int64_t total) {
-    frmWait->Show();
-    frmWait->ProgressBar1->SetMaximum(int(total));
-    frmWait->lblMessage->SetText(table.label + (table.labelByName ? text(rs, "name") : Str(index)));
-    frmWait->ProgressBar1->SetValue(ProgressBarValue(index, total));
-    frmWait->Refresh(true);
+void report(Progress& progress, const TableCopy& table, const Ref<RecordSet>& rs, int64_t index, int64_t total) {
+    progress.Show();
+    progress.SetMaximum(int(total));
+    progress.SetMessage(table.label + (table.labelByName ? text(rs, "name") : Str(index)));
+    progress.SetValue(ProgressBarValue(index, total));
+    progress.Refresh();
 }
 
 }  // namespace
 
 void runConvertRsdToCav() {
-    frmWait->Show();
-    frmWait->ProgressBar1->SetVisible(true);
-    const String message = ExportTables();
-    if (frmWait.IsOpen()) frmWait->Close();
+    Progress& progress = CurrentProgress();
+    progress.Show();
+    progress.SetBarVisible(true);
+    const String message = ExportTables(progress);
+    progress.Close();
     if (!message.empty()) MsgBox(message);
 }
 
-String ExportTables() {
+String ExportTables(Progress& progress) {
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
     // The source is the path that Convert copied from the converter window's
@@ -182,7 +183,7 @@ String ExportTables() {
         const std::vector<std::optional<int>> at = positions(table, rs);
         for (int64_t index = 0; !rs->Eof(); ++index) {
             writer.write(statement(table, at, rs, *nameOf));
-            if (index % 5 == 0) report(table, rs, index, total);
+            if (index % 5 == 0) report(progress, table, rs, index, total);
             rs->MoveNext();
             YieldToEventLoop();
         }

@@ -2,24 +2,29 @@
 // The export of an RSD/CAX file's animals, matings, sold stock and
 // vaccinations into an existing, empty CAV database that the Brevolan
 // program made: one INSERT per source row, each executed and committed on
-// its own. The RSD/CAX file is only read; progress goes to frmWait.
+// its own. The RSD/CAX file is only read; progress goes to the progress
+// display.
 
 #include "framework/Text.h"
 
+class Progress;
+
 namespace convertRsdToCav {
 
-// Shows frmWait, exports appSystem::sourceFilepath into the CAV file at
-// appSystem::destinationFilePath, closes frmWait and shows the message that
-// ExportTables gives (none when the CAV file could not be reached).
+// Shows the progress display, exports appSystem::sourceFilepath into the CAV
+// file at appSystem::destinationFilePath, closes the display and shows the
+// message that ExportTables gives (none when the CAV file could not be
+// reached).
 void runConvertRsdToCav();
 
 // Copies tree, breeding, soldstock and vaccinations into the CAV tables
-// tree, matings, soldStock and vaccinations. Returns the closing message:
+// tree, matings, soldStock and vaccinations, reporting every fifth row of
+// each to `progress`. Returns the closing message:
 // "Operation completed", followed by lines about the rows that were not
 // written and the tables that could not be read; or, when the source gives
 // no animals at all, the message that says so. A CAV file that cannot be
 // reached is told with its "Database Error: " box and gives "": nothing was
 // exported, so no completion is reported.
-String ExportTables();
+String ExportTables(Progress& progress);
 
 }  // namespace convertRsdToCav

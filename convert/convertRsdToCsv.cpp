@@ -7,8 +7,8 @@
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
 #include "framework/PendingFile.h"
+#include "services/Progress.h"
 #include "services/appSystem.h"
-#include "ui/frmWait.h"
 
 namespace convertRsdToCsv {
 
@@ -47,15 +47,16 @@ String joined(const std::vector<String>& fields) {
 void runConvertRSDCSV() {
     // A Cancel before the export has made its file finds nothing to delete.
     appSystem::output = {};
-    frmWait->Show();
-    const bool written = Export_Tree();
-    if (frmWait.IsOpen()) frmWait->Close();
+    Progress& progress = CurrentProgress();
+    progress.Show();
+    const bool written = Export_Tree(progress);
+    progress.Close();
     if (written) MsgBox("Operation completed");
 }
 
-bool Export_Tree() {
-    auto tell = [](const String& message) {
-        if (frmWait.IsOpen()) frmWait->Close();
+bool Export_Tree(Progress& progress) {
+    auto tell = [&progress](const String& message) {
+        progress.Close();
         MsgBox(message);
         return false;
     };
@@ -64,7 +65,7 @@ bool Export_Tree() {
     appSystem::connectData();
     if (appSystem::dataInUse()) {
         // connectData has said so.
-        if (frmWait.IsOpen()) frmWait->Close();
+        progress.Close();
         return false;
     }
 
@@ -102,12 +103,12 @@ bool Export_Tree() {
     try {
         out->WriteLine(headings);
         for (int64_t i = 0; !rs->Eof(); ++i) {
-            frmWait->ProgressBar1->SetMaximum(int(total));
+            progress.SetMaximum(int(total));
             if (i % 50 == 0) {
-                frmWait->lblMessage->SetText("Converting data table - TREE" + EndOfLine + "Record: " + Str(i) +
-                                             " of " + Str(total));
-                frmWait->ProgressBar1->SetValue(ProgressBarValue(i, total));
-                frmWait->Refresh(true);
+                progress.SetMessage("Converting data table - TREE" + EndOfLine + "Record: " + Str(i) + " of " +
+                                    Str(total));
+                progress.SetValue(ProgressBarValue(i, total));
+                progress.Refresh();
             }
 
             std::vector<String> fields;

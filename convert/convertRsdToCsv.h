@@ -6,6 +6,8 @@
 
 #include "framework/Text.h"
 
+class Progress;
+
 namespace convertRsdToCsv {
 
 // The fixed start of the export's heading line; the twelve custom headings
@@ -13,17 +15,18 @@ namespace convertRsdToCsv {
 inline const String csvExportHeadings =
     "NAME,COLOR,BREED,SEX,DOB,NOTES,FATHER,MOTHER,CAGE NO.,TAG/REG.,PREFIX,SUFFIX,CALL NAME,";
 
-// Shows frmWait, exports appSystem::sourceFilepath, closes frmWait and shows
-// "Operation completed" when the file was written.
+// Shows the progress display, exports appSystem::sourceFilepath, closes the
+// display and shows "Operation completed" when the file was written.
 void runConvertRSDCSV();
 
 // Sets appSystem::destinationFilePath to the output path and writes the
 // file under a temporary name beside it (appSystem::output.createdFile, which
 // Cancel may delete); the file takes the output path's place, replacing an
-// earlier export, only once it is completely on the disk. True when it was
-// written; otherwise false after closing frmWait and telling why (the source
-// could not be read or is in use, the output could not be created, written
-// or put in place), with an earlier file at the output path as it was.
-bool Export_Tree();
+// earlier export, only once it is completely on the disk; every 50th animal
+// is reported to `progress`. True when it was written; otherwise false after
+// closing the progress display and telling why (the source could not be read
+// or is in use, the output could not be created, written or put in place),
+// with an earlier file at the output path as it was.
+bool Export_Tree(Progress& progress);
 
 }  // namespace convertRsdToCsv

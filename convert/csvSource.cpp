@@ -5,8 +5,8 @@
 #include "convert/csvHeadingAliases.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
+#include "services/Progress.h"
 #include "services/appSystem.h"
-#include "ui/frmWait.h"
 
 namespace csvSource {
 
@@ -145,12 +145,12 @@ String unreadDates(const String& what, const std::vector<int64_t>& lines) {
     return EndOfLine + "The " + what + " on line(s) " + lineList(lines) + " could not be read and was left empty.";
 }
 
-void reportRow(int64_t r, const String& name) {
+void reportRow(Progress& progress, int64_t r, const String& name) {
     if (r % 20 != 0) return;
-    frmWait->Show();
-    frmWait->ProgressBar1->SetVisible(false);
-    frmWait->lblMessage->SetText("Found  - " + name + EndOfLine + Str(r) + " records");
-    frmWait->Refresh(true);
+    progress.Show();
+    progress.SetBarVisible(false);
+    progress.SetMessage("Found  - " + name + EndOfLine + Str(r) + " records");
+    progress.Refresh();
 }
 
 String lineList(const std::vector<int64_t>& lines) {

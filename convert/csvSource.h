@@ -16,6 +16,8 @@
 #include "framework/Streams.h"
 #include "framework/Text.h"
 
+class Progress;
+
 namespace csvSource {
 
 // appSystem::sourceFilepath opened for reading; nil after the box "The file
@@ -89,7 +91,7 @@ String unreadDates(const String& what, const std::vector<int64_t>& lines);
 
 // The progress report of the imports' rows: at every 20th row r, "Found  - "
 // + the row's name cell + a line end + r + " records", with the bar hidden.
-void reportRow(int64_t r, const String& name);
+void reportRow(Progress& progress, int64_t r, const String& name);
 
 // Line numbers for a message: the first ten joined by ", ", then
 // " and N more".

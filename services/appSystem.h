@@ -15,6 +15,8 @@
 #include "framework/Variant.h"
 #include "services/CsvGrid.h"
 
+class Progress;
+
 namespace appSystem {
 
 // ---- State of the current conversion ----
@@ -94,11 +96,10 @@ bool makeRSDfields(const Ref<Database>& database);
 // ---- Pedigree linking and sex derivation ----
 // These work on the database object they are given (the new RSD/CAX file of
 // an import, or an ODBC connection to a CAV file) with plain SQL text, report
-// through frmWait and yield after every row. A main select that gives no
+// to `progress` and yield after every row. A main select that gives no
 // record set returns at once without changes. Each returns false at the
 // first update or commit that the database refuses (a full disk), leaving
-// the database's error code and message set, and true otherwise. Declared
-// here, built in the library services_linking (it needs the progress window).
+// the database's error code and message set, and true otherwise.
 //
 // How the CSV to RSD/CAX import links its new file (keepSourceIds, then
 // convertIdRecordToName "rsd", convertNameRecordToNewId for the fathers and
@@ -135,17 +136,17 @@ bool keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids
 // (step 1 above). "cav": fills tree.ps and tree.pd from the names of the
 // rows whose oldId is the parent id. Commits once at the end. `type` is
 // compared without regard to case.
-bool convertIdRecordToName(const Ref<Database>& database, const String& type);
+bool convertIdRecordToName(const Ref<Database>& database, const String& type, Progress& progress);
 // Sets the empty id column (fatherId, motherId) of every row of `table`
 // whose name column holds a name (not "" or "unknown") to the tree id of the
 // first row with that name (looked up with apostrophes as backticks), ""
 // when none has it (step 2 above); commits once at the end.
 bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
-                              const String& idColumn);
+                              const String& idColumn, Progress& progress);
 // Marks every parent row "male" (named in a fatherId) or "female" (in a
 // motherId), committing after each: "cav", the row whose oldId is the link;
 // "rsd", the row whose id is the link.
-bool findSex(const Ref<Database>& database, const String& type);
+bool findSex(const Ref<Database>& database, const String& type, Progress& progress);
 // The number of rows of the record set plus one, counted by stepping through
 // it; leaves it on its first row. Raises NilObjectException for nil.
 int64_t getODBCrecords(const Ref<RecordSet>& rs);

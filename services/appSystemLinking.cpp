@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "framework/EventLoop.h"
+#include "services/Progress.h"
 #include "services/appSystem.h"
-#include "ui/frmWait.h"
 
 namespace appSystem {
 
@@ -189,7 +189,7 @@ private:
 
 }  // namespace
 
-bool convertIdRecordToName(const Ref<Database>& database, const String& type) {
+bool convertIdRecordToName(const Ref<Database>& database, const String& type, Progress& progress) {
     const bool cav = TextEquals(type, "cav");
     Ref<RecordSet> rs = database->SQLSelect(cav ? "Select oldId,fatherId,motherId From tree"
                                                 : "Select id,name,oldId,fatherId,motherId,ps,pd From tree");
@@ -206,13 +206,13 @@ bool convertIdRecordToName(const Ref<Database>& database, const String& type) {
     while (!rs->Eof()) {
         if (!(cav ? names->row(rs) : links->row(database, rs))) return false;
 
-        frmWait->Show();
-        frmWait->ProgressBar1->SetVisible(true);
-        frmWait->ProgressBar1->SetMaximum(int(total));
+        progress.Show();
+        progress.SetBarVisible(true);
+        progress.SetMaximum(int(total));
         if (i % 20 == 0) {
-            frmWait->lblMessage->SetText("Getting name from id  #" + Str(i));
-            frmWait->ProgressBar1->SetValue(ProgressBarValue(i, total));
-            frmWait->Refresh(true);
+            progress.SetMessage("Getting name from id  #" + Str(i));
+            progress.SetValue(ProgressBarValue(i, total));
+            progress.Refresh();
         }
         ++i;
         rs->MoveNext();
@@ -222,7 +222,7 @@ bool convertIdRecordToName(const Ref<Database>& database, const String& type) {
 }
 
 bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
-                              const String& idColumn) {
+                              const String& idColumn, Progress& progress) {
     Ref<RecordSet> rs = database->SQLSelect("Select * From " + table);
     if (!rs) return true;
     const int64_t total = rs->RecordCount();
@@ -255,13 +255,13 @@ bool convertNameRecordToNewId(const Ref<Database>& database, const String& table
         }
         if (linked) {
             ++k;
-            frmWait->ProgressBar1->SetVisible(true);
-            frmWait->ProgressBar1->SetMaximum(int(total));
+            progress.SetBarVisible(true);
+            progress.SetMaximum(int(total));
             if (k % 20 == 0) {
-                frmWait->lblMessage->SetText("Linked " + Str(k) + " " + idColumn + " records for Table " +
+                progress.SetMessage("Linked " + Str(k) + " " + idColumn + " records for Table " +
                                              Uppercase(table));
-                frmWait->ProgressBar1->SetValue(ProgressBarValue(k, total));
-                frmWait->Refresh(true);
+                progress.SetValue(ProgressBarValue(k, total));
+                progress.Refresh();
             }
         }
         rs->MoveNext();
@@ -270,7 +270,7 @@ bool convertNameRecordToNewId(const Ref<Database>& database, const String& table
     return committed(database);
 }
 
-bool findSex(const Ref<Database>& database, const String& type) {
+bool findSex(const Ref<Database>& database, const String& type, Progress& progress) {
     Ref<RecordSet> rs = database->SQLSelect("Select name,fatherId,motherId,ps,pd From tree");
     if (!rs) return true;
     const int64_t total = rowTotal(database, type, rs);
@@ -291,12 +291,12 @@ bool findSex(const Ref<Database>& database, const String& type) {
                                  literal(link) + " AND (sex IS NULL OR sex <> '" + sex + "')") ||
             !committed(database))
             return false;
-        frmWait->Show();
-        frmWait->ProgressBar1->SetVisible(true);
-        frmWait->ProgressBar1->SetMaximum(int(total));
-        frmWait->ProgressBar1->SetValue(ProgressBarValue(i, total));
-        frmWait->lblMessage->SetText("Found sex  of " + rpa(text(rs, "name")) + " - " + sex);
-        frmWait->Refresh(true);
+        progress.Show();
+        progress.SetBarVisible(true);
+        progress.SetMaximum(int(total));
+        progress.SetValue(ProgressBarValue(i, total));
+        progress.SetMessage("Found sex  of " + rpa(text(rs, "name")) + " - " + sex);
+        progress.Refresh();
         return true;
     };
 

@@ -7,8 +7,10 @@
 #include "framework/plugin/PluginHost.h"
 #include "services/FileTypeSets.h"
 #include "plugins/PluginEntryTable.h"
+#include "services/Progress.h"
 #include "ui/App.h"
 #include "ui/frmSplash.h"
+#include "ui/frmWait.h"
 
 namespace {
 
@@ -37,6 +39,8 @@ void _ApplicationAddMenuHandlers() {}
 
 void _EarlyStartup() {
     bindPluginLibraries();
+    // The conversions report to the progress window.
+    SetProgress(&progressWindow);
     _InitFileTypes();
     _NewAppInstance();
     _ApplicationAddMenuHandlers();

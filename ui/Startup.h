@@ -10,7 +10,8 @@
 int _Main();
 
 // The steps, in the order _Main runs them.
-void _EarlyStartup();  // plug-ins, _InitFileTypes, _NewAppInstance, _ApplicationAddMenuHandlers
+void _EarlyStartup();  // plug-ins, the progress window as the progress display, _InitFileTypes,
+                       // _NewAppInstance, _ApplicationAddMenuHandlers
 void _InitFileTypes();  // DatabaseFiles, CSVFiles, CAVFiles, in this order
 void _ApplicationAddMenuHandlers();  // the application has no menu handlers of its own
 void _LateStartup();  // _MakeDefaultView

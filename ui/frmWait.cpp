@@ -62,7 +62,18 @@ void frmWaitWindow::cmdCancel_Action(const Ref<PushButton>&) {
 
 void frmWaitWindow::Event_Open() { appSystem::setFontSize(frmWait); }
 
-int ProgressBarValue(int64_t count, int64_t total) {
-    if (total == 0) return int(count);
-    return int(double(count) / double(total) * double(total));
+void frmWaitProgress::Show() { frmWait->Show(); }
+
+void frmWaitProgress::SetBarVisible(bool visible) { frmWait->ProgressBar1->SetVisible(visible); }
+
+void frmWaitProgress::SetMaximum(int maximum) { frmWait->ProgressBar1->SetMaximum(maximum); }
+
+void frmWaitProgress::SetValue(int value) { frmWait->ProgressBar1->SetValue(value); }
+
+void frmWaitProgress::SetMessage(const String& text) { frmWait->lblMessage->SetText(text); }
+
+void frmWaitProgress::Refresh() { frmWait->Refresh(true); }
+
+void frmWaitProgress::Close() {
+    if (frmWait.IsOpen()) frmWait->Close();
 }

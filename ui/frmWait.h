@@ -1,31 +1,29 @@
 #pragma once
-// The progress window. A long operation reaches it through `frmWait`, which
-// builds and shows a new window whenever none is open, writes its message
-// and bar, redraws it and yields to the event loop at every loop pass:
+// The progress window. Long operations report to it through the progress
+// display (services/Progress.h) that start-up installs, `progressWindow`,
+// which reaches the window through `frmWait` at every step: `frmWait` builds
+// and shows a new window whenever none is open.
 //
-//   frmWait->Show();                                   // returns at once
-//   frmWait->lblMessage->SetText("Reading line 12");
-//   frmWait->ProgressBar1->SetMaximum(total);
-//   frmWait->ProgressBar1->SetValue(done);
-//   frmWait->Refresh();                                // redraws now
-//   YieldToEventLoop();                                // Cancel may run here
-//   ...
-//   frmWait->Close();                                  // before the completion message
+//   progress.Show();             frmWait->Show();                 returns at once
+//   progress.SetBarVisible(b);   frmWait->ProgressBar1->SetVisible(b);
+//   progress.SetMaximum(total);  frmWait->ProgressBar1->SetMaximum(total);
+//   progress.SetValue(done);     frmWait->ProgressBar1->SetValue(done);
+//   progress.SetMessage(text);   frmWait->lblMessage->SetText(text);
+//   progress.Refresh();          frmWait->Refresh(true);          redraws now
+//   progress.Close();            frmWait->Close(), when one is open
 //
 // Cancel closes appSystem::db, then by appSystem::output: asks whether to
 // delete the incomplete file that the conversion made, or, for a CAV
 // database that the user picked, tells how many records were written to it
 // (it is never deleted); then it closes the window. It sets no flag: the
-// running operation goes on, and its next use of `frmWait` opens a new
-// window. Return and Escape do not press Cancel; the close box only closes
-// the window. To close the window without building one, test first:
-// `if (frmWait.IsOpen()) frmWait->Close();`.
-
-#include <cstdint>
+// running operation goes on, and its next report opens a new window.
+// Return and Escape do not press Cancel; the close box only closes the
+// window.
 
 #include "framework/Ref.h"
 #include "framework/gui/Controls.h"
 #include "framework/gui/Window.h"
+#include "services/Progress.h"
 
 class frmWaitWindow : public Window {
 public:
@@ -49,8 +47,16 @@ public:
 
 inline ImplicitInstance<frmWaitWindow> frmWait;
 
-// The bar's value for `count` rows of `total`, as every operation computes
-// it: the integer part of count / total * total in double precision, which
-// is the count or, where the product falls just below it, one less. The
-// count itself when the total is 0.
-int ProgressBarValue(int64_t count, int64_t total);
+// The progress display on the progress window, as in the table above.
+class frmWaitProgress : public Progress {
+public:
+    void Show() override;
+    void SetBarVisible(bool visible) override;
+    void SetMaximum(int maximum) override;
+    void SetValue(int value) override;
+    void SetMessage(const String& text) override;
+    void Refresh() override;
+    void Close() override;
+};
+
+inline frmWaitProgress progressWindow;

@@ -11,15 +11,15 @@
 
 #include "framework/plugin/PluginHost.h"
 #include "plugins/PluginEntryTable.h"
-#include "tests/convert/ConvertFixture.h"
+#include "tests/convert/WindowsFixture.h"
 #include "tests/convert/MainWindow.h"
 #include "tests/rig/CavFixture.h"
 #include "tests/support/EnvGuard.h"
 
-class CavConversion : public ConvertTest {
+class CavConversion : public ConvertWithWindows {
 protected:
     void SetUp() override {
-        ConvertTest::SetUp();
+        ConvertWithWindows::SetUp();
         ASSERT_TRUE(connectorBound()) << PluginLoadError(plugins::ConnectorLibrary);
         // A home of the test's own (no other breeding program, a desktop for
         // the error report), and typed dates read month first.

@@ -35,9 +35,8 @@ protected:
         return rows;
     }
     void restart() {
-        CloseAllWindows();
+        closeWindows();
         ui.clear();
-        progress.clear();
     }
 };
 
@@ -151,8 +150,7 @@ TEST_F(CavTargets, CancelNeverDeletesTheDatabaseTheUserPickedAndTellsWhatItHolds
         cancelled = false;
         progress.onYield = [&] {
             if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() != c.report) return;
-            cancelled = true;
-            frmWait->cmdCancel_Action(frmWait->cmdCancel);
+            pressCancel();
         };
         const std::vector<String> boxes = convert(c.from, source(c.from, 25));
         progress.onYield = nullptr;

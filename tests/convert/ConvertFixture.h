@@ -1,6 +1,6 @@
 #pragma once
 // The module state put back around each test, the boxes and questions
-// scripted, the progress window recorded and closed afterwards.
+// scripted, the progress recorded.
 
 #include <filesystem>
 #include <string>
@@ -9,15 +9,16 @@
 #include "framework/SqlFileDatabase.h"
 #include "tests/convert/ProgressRecorder.h"
 #include "tests/services/ServicesFixture.h"
-#include "tests/support/GuiTest.h"
 #include "tests/support/SqliteCli.h"
-#include "ui/frmWait.h"
 
 class ConvertTest : public ServicesTest {
 protected:
+    // The progress goes to the recorder alone, or through it to `window`.
+    explicit ConvertTest(Progress* window = nullptr, YieldHandler afterYield = nullptr)
+        : progress(window, afterYield) {}
+
     void TearDown() override {
         progress.onYield = nullptr;
-        CloseAllWindows();
         ServicesTest::TearDown();
     }
 
@@ -44,18 +45,6 @@ protected:
     }
 
     static bool exists(const std::string& path) { return std::filesystem::exists(path); }
-
-    // Presses Cancel in the progress window at the first yield that finds one
-    // open with a report in it (not its initial "Untitled"); `cancelled`
-    // tells whether it happened.
-    void cancelAtFirstProgress() {
-        progress.onYield = [this] {
-            if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() == "Untitled") return;
-            cancelled = true;
-            frmWait->cmdCancel_Action(frmWait->cmdCancel);
-        };
-    }
-    bool cancelled = false;
 
     // A CSV herd of `n` animals named A1 ... An, with heading line `headings`
     // and every line made by `line(i)`.

@@ -172,9 +172,8 @@ TEST_F(CsvToCav, ACommaMismatchIsAskedAboutOnceAndThenReported) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CloseAllWindows();
+        closeWindows();
         ui.clear();
-        progress.clear();
         SqliteCli::query(cav, "DELETE FROM tree");
         writeFile(report(), "an earlier, longer report that the new one replaces\n");
         EXPECT_EQ(import(text, c.answers), c.boxes);
@@ -209,7 +208,7 @@ TEST_F(CsvToCav, AReportThatCannotBeWrittenIsSaidSoAndTheImportCanGoOn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CloseAllWindows();
+        closeWindows();
         ui.clear();
         SqliteCli::query(cav, "DELETE FROM tree");
         std::filesystem::remove_all(home.file("Desktop"));
@@ -234,7 +233,7 @@ TEST_F(CsvToCav, WithoutParentNamesOrSexTheyComeFromTheIdsAndTheSexQuestion) {
                             "file and fix it.?";
     for (bool yes : {true, false}) {
         SCOPED_TRACE(yes ? "Yes" : "No");
-        CloseAllWindows();
+        closeWindows();
         ui.clear();
         SqliteCli::query(cav, "DELETE FROM tree");
         const std::vector<String> boxes = import("name,id,sireid,damid\n"
@@ -394,7 +393,7 @@ TEST_F(CsvToCav, AWriteThatTheDatabaseRefusesEndsTheImportWithItsMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.refused);
         ui.clear();
-        CloseAllWindows();
+        closeWindows();
         SqliteCli::query(cav, "DELETE FROM tree; DROP TRIGGER IF EXISTS refuse; CREATE TRIGGER refuse " +
                                   std::string(c.trigger) + " BEGIN SELECT RAISE(ABORT, 'refused here'); END;");
         const std::vector<String> boxes = import(herd, c.answers);

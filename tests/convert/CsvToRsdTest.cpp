@@ -1,8 +1,6 @@
 #include "convert/convertCsvToRsd.h"
-#include "framework/gui/Controls.h"
 #include "tests/convert/ConvertFixture.h"
 #include "tests/support/EnvGuard.h"
-#include "ui/frmWait.h"
 
 using SqliteCli::Rows;
 
@@ -113,7 +111,7 @@ TEST_F(CsvToRsd, RecordsAreReadAsSpreadsheetsWriteThem) {
         convertCsvToRsd::convertCSV();
         EXPECT_EQ(ui.texts().back(), Completed);
         EXPECT_EQ(tree(cax, "name, dob, oldId, notes"), c.animals);
-        CloseAllWindows();
+        progress.clear();
     }
 }
 
@@ -167,7 +165,6 @@ TEST_F(CsvToRsd, DatesAreReadInOneOrderForTheFileAndThoseThatAreNoneAreTold) {
 TEST_F(CsvToRsd, TheFirstProgressComesAtTheTwentiethAnimal) {
     for (int n : {19, 20}) {
         SCOPED_TRACE(n);
-        CloseAllWindows();
         progress.clear();
         ui.clear();
         csvSource("herd" + std::to_string(n) + ".csv", herd("name,sex", n, [](int i) { return animal(i) + ",m"; }));
@@ -181,7 +178,7 @@ TEST_F(CsvToRsd, TheFirstProgressComesAtTheTwentiethAnimal) {
         for (const auto& report : progress.reports())
             EXPECT_TRUE(report.message != found[0] || !report.barVisible) << "the bar is hidden";
         EXPECT_EQ(ui.texts(), (std::vector<String>{Completed}));
-        EXPECT_FALSE(frmWait.IsOpen());
+        EXPECT_FALSE(progress.isOpen());
     }
 }
 
@@ -238,7 +235,7 @@ TEST_F(CsvToRsd, WithoutASexColumnTheSexComesFromParenthoodOnlyAfterYes) {
             EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*) FROM settings"), (Rows{{"0"}})) << "no version stamp";
         }
         EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*) FROM sqlite_master WHERE type = 'index'"), (Rows{{"0"}}));
-        CloseAllWindows();
+        progress.clear();
     }
 }
 
@@ -281,7 +278,7 @@ TEST_F(CsvToRsd, LinesBeyondTheGridAreToldBeforeAnyAnimalIsWritten) {
     for (int i = 1; i <= 99002; ++i) text += "A" + std::to_string(i) + ",m\n";
     for (bool yes : {false, true}) {
         SCOPED_TRACE(yes ? "Yes" : "No");
-        CloseAllWindows();
+        progress.clear();
         ui.clear();
         const std::string cax = csvSource(yes ? "yes.csv" : "no.csv", text);
         yes ? ui.AnswerYes() : ui.AnswerNo();
@@ -343,19 +340,6 @@ TEST_F(CsvToRsd, ACsvFileNamedLikeItsDestinationIsNotReplaced) {
     EXPECT_EQ(ui.texts()[0], "The new file would replace the file being converted:\n" + path +
                                  "\nGive the CSV file the extension .csv and try again.");
     EXPECT_EQ(TempDir::read(path), "name\nBella\n");
-}
-
-TEST_F(CsvToRsd, ACancelThatDeletedTheNewFileLetsTheImportEndWithoutIt) {
-    const std::string cax = csvSource("herd.csv", herd("name,sex", 45, [](int i) { return animal(i) + ",m"; }));
-    cancelAtFirstProgress();
-    ui.AnswerYes();
-    convertCsvToRsd::convertCSV();
-    EXPECT_TRUE(cancelled);
-    ASSERT_EQ(ui.boxes().size(), 2u);
-    EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
-    EXPECT_EQ(ui.boxes()[1].text, Completed);
-    EXPECT_FALSE(exists(cax)) << "nothing brings the deleted file back";
-    EXPECT_FALSE(frmWait.IsOpen());
 }
 
 // Every linking rule, one animal each, on one small herd: the ids are the

@@ -1,17 +1,18 @@
 // What the conversions do with the file at their destination and with a
 // source that another program holds: a new file takes the place of an old
 // one only once it is complete, a refused or cancelled conversion keeps the
-// old file, a file that cannot be replaced or that is in use is named as
-// such, and no conversion leaves anything of its own behind.
+// old file (and a conversion goes on after Cancel), a file that cannot be
+// replaced or that is in use is named as such, and no conversion leaves
+// anything of its own behind.
 
 #include <set>
+#include <sstream>
 
 #include "convert/convertCsvToRsd.h"
 #include "convert/convertRsdToCsv.h"
-#include "tests/convert/ConvertFixture.h"
+#include "tests/convert/WindowsFixture.h"
 #include "tests/support/OrdinaryUser.h"
 #include "tests/support/OtherProgram.h"
-#include "ui/frmWait.h"
 
 using SqliteCli::Rows;
 
@@ -22,7 +23,7 @@ const String Overwrite = "This file has been converted before. Do you want to ov
 
 }  // namespace
 
-class Destinations : public ConvertTest {
+class Destinations : public ConvertWithWindows {
 protected:
     // An earlier converted file at `path`, made by the independent tool;
     // its bytes.
@@ -78,7 +79,7 @@ TEST_F(Destinations, AnImportTurnedDownBeforeItsFirstAnimalMakesNoFileAndKeepsTh
 TEST_F(Destinations, CancelDuringAnImportKeepsTheOldFileUnlessTheImportGoesOn) {
     for (bool deleteIt : {true, false}) {
         SCOPED_TRACE(deleteIt ? "Yes, delete the new file" : "No");
-        CloseAllWindows();
+        closeWindows();
         ui.clear();
         cancelled = false;
         const std::string cax = csvSource("herd.csv", herdOf(45));
@@ -194,8 +195,7 @@ TEST_F(Destinations, AnExportKeepsAnOldFileThatCannotBeReplacedOrWhenCancelled) 
     // Cancel once the export has begun its file.
     progress.onYield = [this] {
         if (cancelled || progress.messages().empty()) return;
-        cancelled = true;
-        frmWait->cmdCancel_Action(frmWait->cmdCancel);
+        pressCancel();
     };
     ui.AnswerYes();
     convertRsdToCsv::runConvertRSDCSV();
@@ -212,10 +212,7 @@ TEST_F(Destinations, ASourceInUseIsNamedOnceAndCancelAnswersWhileItIsWaitedFor) 
     // (the wait yields every few milliseconds).
     int yields = 0;
     progress.onYield = [&] {
-        if (++yields == 30 && frmWait.IsOpen()) {
-            cancelled = true;
-            frmWait->cmdCancel_Action(frmWait->cmdCancel);
-        }
+        if (++yields == 30 && frmWait.IsOpen()) pressCancel();
     };
     convertRsdToCsv::runConvertRSDCSV();
     EXPECT_TRUE(cancelled);
@@ -234,5 +231,34 @@ TEST_F(Destinations, ACancelBeforeAnExportHasBegunItsFileDeletesNothing) {
     convertRsdToCsv::runConvertRSDCSV();
     ASSERT_TRUE(cancelled);
     EXPECT_EQ(TempDir::read(earlier), "an earlier import");
+    EXPECT_EQ(ui.texts().back(), Completed);
+}
+
+TEST_F(Destinations, ACancelThatDeletedTheNewFileLetsTheImportEndWithoutIt) {
+    const std::string cax = csvSource("herd.csv", herdOf(45));
+    cancelAtFirstProgress();
+    ui.AnswerYes();
+    convertCsvToRsd::convertCSV();
+    EXPECT_TRUE(cancelled);
+    ASSERT_EQ(ui.boxes().size(), 2u);
+    EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
+    EXPECT_EQ(ui.boxes()[1].text, Completed);
+    EXPECT_FALSE(exists(cax)) << "nothing brings the deleted file back";
+    EXPECT_FALSE(frmWait.IsOpen());
+}
+
+TEST_F(Destinations, AfterACancelAnsweredNoTheRestOfTheAnimalsKeepTheirParents) {
+    std::string sql = "INSERT INTO tree(name) VALUES ('Sire');";
+    for (int i = 1; i <= 60; ++i) sql += "INSERT INTO tree(name, fatherId) VALUES ('A" + std::to_string(i) + "', '1');";
+    appSystem::sourceFilepath = rsdFile(sql);
+    cancelAtFirstProgress();
+    ui.AnswerNo();
+    convertRsdToCsv::runConvertRSDCSV();
+    ASSERT_TRUE(cancelled);
+    std::istringstream csv(TempDir::read(dir.file("herd( tree ).csv")));
+    std::vector<std::string> out;
+    for (std::string line; std::getline(csv, line);) out.push_back(line);
+    ASSERT_EQ(out.size(), 62u);
+    for (size_t i = 2; i < out.size(); ++i) EXPECT_EQ(out[i].substr(out[i].find(",,,,,,") + 6, 5), "Sire,") << out[i];
     EXPECT_EQ(ui.texts().back(), Completed);
 }

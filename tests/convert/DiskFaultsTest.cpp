@@ -11,7 +11,6 @@
 #include "convert/convertRsdToCsv.h"
 #include "tests/convert/ConvertFixture.h"
 #include "tests/support/FaultyDisk.h"
-#include "ui/frmWait.h"
 
 using SqliteCli::Rows;
 
@@ -65,7 +64,7 @@ TEST_F(DiskFaults, AnImportStopsAtEveryFailedWriteAndLeavesTheOldFileAsItWas) {
         std::filesystem::remove(dir.file("old.cax"));
         for (int n = 1; n <= writes; ++n) {
             SCOPED_TRACE(std::string(c.name) + ", write " + std::to_string(n) + " of " + std::to_string(writes));
-            CloseAllWindows();
+            progress.clear();
             ui.clear();
             if (c.oldFile) {
                 dir.write("herd.cax", old);
@@ -85,7 +84,7 @@ TEST_F(DiskFaults, AnImportStopsAtEveryFailedWriteAndLeavesTheOldFileAsItWas) {
             } else {
                 EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv"})) << "no half-made file";
             }
-            EXPECT_FALSE(frmWait.IsOpen());
+            EXPECT_FALSE(progress.isOpen());
             EXPECT_EQ(appSystem::output.createdFile, "");
         }
     }
@@ -98,7 +97,7 @@ TEST_F(DiskFaults, AnExportNeverWritesItsSourceNorItsLog) {
     } cases[] = {{"rollback journal", false}, {"write-ahead log", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CloseAllWindows();
+        progress.clear();
         ui.clear();
         disk.failAt(0, FaultyDisk::Fault::Full);
         const std::string rsd = rsdFile("INSERT INTO tree(name) VALUES ('Bella');", std::string(c.name) + ".rsd");
@@ -147,7 +146,7 @@ TEST_F(DiskFaults, AnExportThatCannotWriteItsWholeFileSaysSoAndKeepsTheEarlierOn
         for (int64_t limit : {int64_t(0), int64_t(1), size / 2, size - 1}) {
             SCOPED_TRACE(std::string(c.name) + ", the disk full after " + std::to_string(limit) + " of " +
                          std::to_string(size) + " bytes");
-            CloseAllWindows();
+            progress.clear();
             ui.clear();
             dir.write(std::filesystem::path(csv).filename(), "an earlier export\n");
             struct rlimit full = {rlim_t(limit), RLIM_INFINITY}, unlimited = {RLIM_INFINITY, RLIM_INFINITY};
@@ -159,7 +158,7 @@ TEST_F(DiskFaults, AnExportThatCannotWriteItsWholeFileSaysSoAndKeepsTheEarlierOn
                                                        "Free some space and convert the file again."}));
             EXPECT_EQ(TempDir::read(csv), "an earlier export\n");
             EXPECT_EQ(TempDir::namesIn(dir.path()), before) << "no part of the new file is left";
-            EXPECT_FALSE(frmWait.IsOpen());
+            EXPECT_FALSE(progress.isOpen());
         }
     }
 }

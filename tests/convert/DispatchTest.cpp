@@ -9,7 +9,7 @@
 
 #include "convert/cavSource.h"
 #include "tests/convert/MainWindow.h"
-#include "tests/convert/ProgressRecorder.h"
+#include "tests/convert/WindowsFixture.h"
 #include "tests/support/SqliteCli.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/App.h"
@@ -41,7 +41,7 @@ protected:
     }
 
     TempDir dir;
-    ProgressRecorder progress;
+    ProgressRecorder progress{startedProgressWindow(), &GuiYield};
 };
 
 TEST_F(Dispatch, ACsvFileWithEveryHeadingGroupBecomesAnRsdFile) {

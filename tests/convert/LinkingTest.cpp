@@ -2,9 +2,7 @@
 #include "framework/SqlFileDatabase.h"
 #include "tests/convert/ProgressRecorder.h"
 #include "tests/services/ServicesFixture.h"
-#include "tests/support/GuiTest.h"
 #include "tests/support/SqliteCli.h"
-#include "ui/frmWait.h"
 
 using SqliteCli::Rows;
 
@@ -18,11 +16,6 @@ const char* const TreeSql =
 
 class Linking : public ServicesTest {
 protected:
-    void TearDown() override {
-        CloseAllWindows();
-        ServicesTest::TearDown();
-    }
-
     // A tree made by the independent tool from `inserts`, opened as the
     // import opens its own file.
     Ref<SqlFileDatabase> tree(const std::string& inserts) {
@@ -73,7 +66,6 @@ TEST_F(Linking, ParentNamesComeFromTheRowsWhoseSourceIdIsTheLink) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
-        CloseAllWindows();
         progress.clear();
         std::remove(path.c_str());
         auto db = tree(
@@ -81,7 +73,7 @@ TEST_F(Linking, ParentNamesComeFromTheRowsWhoseSourceIdIsTheLink) {
             "INSERT INTO tree(name, fatherId, motherId, ps, pd) VALUES ('Kid', '10', '11', 'old', ''), "
             "('Lost', '10', '99', '', 'named');"
             "INSERT INTO tree(name, fatherId, motherId, ps) VALUES ('Alone', '', '', 'kept');");
-        appSystem::convertIdRecordToName(db, c.type);
+        appSystem::convertIdRecordToName(db, c.type, progress);
         EXPECT_EQ(rows("name, fatherId, motherId, ps, pd"), c.links);
         ASSERT_FALSE(progress.reports().empty());
         EXPECT_EQ(progress.reports()[0],
@@ -94,19 +86,19 @@ TEST_F(Linking, ValuesWithApostrophesLinkTheirOwnRowsAndNoOthers) {
         "INSERT INTO tree(name, oldId, sex) VALUES ('O''Brien', 5, 'undefined'), ('Other', 6, 'undefined');"
         "INSERT INTO tree(name, fatherId, motherId, ps, pd) VALUES "
         "('Kid', '5', '1'' OR ''1''=''1', '', 'keep'), ('Bystander', '6', '', 'Other', 'keep');");
-    appSystem::convertIdRecordToName(db, "cav");
+    appSystem::convertIdRecordToName(db, "cav", progress);
     EXPECT_EQ(rows("name, ps, pd"), (Rows{{"O'Brien", "<null>", "<null>"},
                                           {"Other", "<null>", "<null>"},
                                           {"Kid", "O'Brien", "keep"},
                                           {"Bystander", "Other", "keep"}}));
 
-    appSystem::findSex(db, "cav");
+    appSystem::findSex(db, "cav", progress);
     EXPECT_EQ(rows("sex"), (Rows{{"male"}, {"male"}, {"<null>"}, {"<null>"}}))
         << "the mother link \"1' OR '1'='1\" names no row";
 
     SqliteCli::query(path,
                      "UPDATE tree SET fatherId = NULL; UPDATE tree SET ps = 'x'' OR ''1''=''1' WHERE name = 'Kid'");
-    appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
+    appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId", progress);
     EXPECT_EQ(rows("name, fatherId"), (Rows{{"O'Brien", "<null>"}, {"Other", "<null>"}, {"Kid", ""}, {"Bystander", "2"}}));
 }
 
@@ -116,7 +108,7 @@ TEST_F(Linking, NamesBecomeTheIdsOfTheFirstRowsWithThoseNames) {
         "INSERT INTO tree(name, ps, fatherId) VALUES ('a', 'Max', ''), ('b', 'Ma''x', NULL), ('c', 'Nobody', ''), "
         "('d', '', NULL), ('e', 'unknown', NULL), ('f', 'UNKNOWN', NULL), ('g', 'Unknown', NULL), "
         "('h', 'Max', '3');");
-    appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
+    appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId", progress);
     EXPECT_EQ(rows("name, fatherId"), (Rows{{"Max", "<null>"},
                                             {"Ma`x", "<null>"},
                                             {"Max", "<null>"},
@@ -144,13 +136,12 @@ TEST_F(Linking, ProgressIsShownEveryTwentiethRowOrLink) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.animals) + (c.byName ? " by name" : " by id"));
-        CloseAllWindows();
         progress.clear();
         std::string sql = animals(c.animals, c.byName ? "" : "1");
         sql += "UPDATE tree SET ps = 'A1';";
         auto db = tree(sql);
-        if (c.byName) appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
-        else appSystem::convertIdRecordToName(db, "rsd");
+        if (c.byName) appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId", progress);
+        else appSystem::convertIdRecordToName(db, "rsd", progress);
         EXPECT_EQ(progress.messages(), c.messages);
         for (const auto& report : progress.reports()) EXPECT_EQ(report.maximum, c.animals);
         std::remove(path.c_str());
@@ -162,7 +153,7 @@ TEST_F(Linking, InACavFileParentsAreTheRowsWhoseSourceIdIsTheLink) {
         "INSERT INTO tree(name, oldId) VALUES ('Sire', 7), ('Dam', 8);"
         "INSERT INTO tree(name, fatherId, motherId) VALUES ('Kid1', '7', ''), ('Kid2', '7', ''), ('Kid3', '', '8'), "
         "('Kid4', '', '');");
-    appSystem::findSex(db, "CAV");
+    appSystem::findSex(db, "CAV", progress);
     EXPECT_EQ(rows("sex"), (Rows{{"male"}, {"female"}, {"<null>"}, {"<null>"}, {"<null>"}, {"<null>"}}));
     EXPECT_EQ(progress.messages(),
               (std::vector<String>{"Found sex  of Kid1 - male", "Found sex  of Kid2 - male", "Found sex  of Kid3 - female"}));
@@ -176,7 +167,7 @@ TEST_F(Linking, InAnRsdFileTheLinksNameTheParentRowsByTheirIds) {
         "INSERT INTO tree(name, oldId) VALUES ('Other', 3), ('Else', 4), ('Sire', 100), ('Dam', 200), ('Nameless', 300);"
         "INSERT INTO tree(name, fatherId, motherId, ps, pd) VALUES ('Kid', '3', '4', 'Sire', 'Dam'), "
         "('Kid2', '100', '300', 'unknown', '');");
-    appSystem::findSex(db, "rsd");
+    appSystem::findSex(db, "rsd", progress);
     EXPECT_EQ(rows("name, sex"), (Rows{{"Other", "<null>"},
                                        {"Else", "<null>"},
                                        {"Sire", "male"},
@@ -190,16 +181,16 @@ TEST_F(Linking, AnimalNamedAsFatherAndAsMotherEndsWithTheLastMark) {
     auto db = tree(
         "INSERT INTO tree(name, oldId) VALUES ('Odd', 1);"
         "INSERT INTO tree(name, fatherId, motherId) VALUES ('k1', '1', ''), ('k2', '', '1'), ('k3', '1', '');");
-    appSystem::findSex(db, "cav");
+    appSystem::findSex(db, "cav", progress);
     EXPECT_EQ(rows("sex"), (Rows{{"male"}, {"<null>"}, {"<null>"}, {"<null>"}}));
 }
 
 TEST_F(Linking, AnEmptyTreeChangesNothingAndShowsNoProgress) {
     auto db = tree("");
-    appSystem::findSex(db, "rsd");
-    appSystem::convertIdRecordToName(db, "rsd");
-    appSystem::convertNameRecordToNewId(db, "tree", "pd", "motherId");
-    EXPECT_FALSE(frmWait.IsOpen());
+    appSystem::findSex(db, "rsd", progress);
+    appSystem::convertIdRecordToName(db, "rsd", progress);
+    appSystem::convertNameRecordToNewId(db, "tree", "pd", "motherId", progress);
+    EXPECT_FALSE(progress.isOpen());
     EXPECT_TRUE(progress.reports().empty());
 }
 
@@ -210,11 +201,11 @@ TEST_F(Linking, WithoutATreeTableNothingHappens) {
     db->DatabaseFile = GetFolderItem(path);
     ASSERT_TRUE(db->Connect());
     for (const char* type : {"rsd", "cav"}) {
-        appSystem::findSex(db, type);
-        appSystem::convertIdRecordToName(db, type);
+        appSystem::findSex(db, type, progress);
+        appSystem::convertIdRecordToName(db, type, progress);
     }
-    appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId");
-    EXPECT_FALSE(frmWait.IsOpen());
+    appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId", progress);
+    EXPECT_FALSE(progress.isOpen());
 }
 
 TEST_F(Linking, CountingRowsGivesOneMoreAndRewinds) {

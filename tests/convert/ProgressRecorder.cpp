@@ -1,22 +1,20 @@
 #include "tests/convert/ProgressRecorder.h"
 
-#include "framework/EventLoop.h"
-#include "framework/gui/Runtime.h"
-#include "ui/frmWait.h"
-
 namespace {
 ProgressRecorder* g_recorder = nullptr;
 }
 
-ProgressRecorder::ProgressRecorder() {
-    InitGuiRuntime();
+ProgressRecorder::ProgressRecorder(Progress* window, YieldHandler afterYield)
+    : forward_(window), afterYield_(afterYield), previous_(&CurrentProgress()) {
     g_recorder = this;
+    SetProgress(this);
     SetYieldHandler(&ProgressRecorder::yield);
 }
 
 ProgressRecorder::~ProgressRecorder() {
     g_recorder = nullptr;
-    SetYieldHandler(&GuiYield);
+    SetProgress(previous_);
+    SetYieldHandler(afterYield_);
 }
 
 std::vector<String> ProgressRecorder::messages() const {
@@ -25,14 +23,57 @@ std::vector<String> ProgressRecorder::messages() const {
     return out;
 }
 
+void ProgressRecorder::clear() {
+    reports_.clear();
+    window_.reset();
+}
+
+ShownProgress& ProgressRecorder::open() {
+    if (!window_) window_ = ShownProgress{"Untitled", true, 100, 0};
+    return *window_;
+}
+
+void ProgressRecorder::Show() {
+    open();
+    if (forward_) forward_->Show();
+}
+
+void ProgressRecorder::SetBarVisible(bool visible) {
+    open().barVisible = visible;
+    if (forward_) forward_->SetBarVisible(visible);
+}
+
+void ProgressRecorder::SetMaximum(int maximum) {
+    open().maximum = maximum;
+    if (forward_) forward_->SetMaximum(maximum);
+}
+
+void ProgressRecorder::SetValue(int value) {
+    open().value = value;
+    if (forward_) forward_->SetValue(value);
+}
+
+void ProgressRecorder::SetMessage(const String& text) {
+    open().message = text;
+    if (forward_) forward_->SetMessage(text);
+}
+
+void ProgressRecorder::Refresh() {
+    open();
+    if (forward_) forward_->Refresh();
+}
+
+void ProgressRecorder::Close() {
+    window_.reset();
+    if (forward_) forward_->Close();
+}
+
 void ProgressRecorder::yield() {
     ProgressRecorder* self = g_recorder;
-    if (!self) return GuiYield();
-    if (Ref<frmWaitWindow> wait = frmWait.Current(); wait && wait->lblMessage->Text() != "Untitled") {
-        const ShownProgress report{wait->lblMessage->Text(), wait->ProgressBar1->Visible(),
-                                   wait->ProgressBar1->Maximum(), wait->ProgressBar1->Value()};
-        if (self->reports_.empty() || !(self->reports_.back() == report)) self->reports_.push_back(report);
-    }
+    if (!self) return;
+    if (self->window_ && self->window_->message != "Untitled" &&
+        (self->reports_.empty() || !(self->reports_.back() == *self->window_)))
+        self->reports_.push_back(*self->window_);
     if (self->onYield) self->onYield();
-    GuiYield();
+    if (self->afterYield_) self->afterYield_();
 }

@@ -118,8 +118,7 @@ TEST_F(RsdToCav, AfterACancelTheMatingsKeepTheirParentsNames) {
     for (int i = 0; i < 12; ++i) sql += "INSERT INTO breeding(fatherId, motherId) VALUES ('1', '2');";
     progress.onYield = [this] {
         if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() != "Adding breeding record # 0") return;
-        cancelled = true;
-        frmWait->cmdCancel_Action(frmWait->cmdCancel);
+        pressCancel();
     };
     const std::vector<String> boxes = exportFrom(sql);
     ASSERT_TRUE(cancelled);

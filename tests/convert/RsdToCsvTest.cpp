@@ -5,7 +5,6 @@
 #include "framework/FolderItem.h"
 #include "framework/SqlFileDatabase.h"
 #include "tests/convert/ConvertFixture.h"
-#include "ui/frmWait.h"
 
 namespace {
 
@@ -53,7 +52,7 @@ TEST_F(RsdToCsv, TheHeadingLineCarriesTheCustomHeadingsAndEveryAnimalItsParentsB
                               "Kid's,,,,,,Smith  J,Dam,,,,,,,,,,,,,,,,,\n"
                               "Stray,,,,,,,,,,,,,,,,,,,,,,,,\n");
     EXPECT_EQ(ui.texts(), (std::vector<String>{"Operation completed"}));
-    EXPECT_FALSE(frmWait.IsOpen());
+    EXPECT_FALSE(progress.isOpen());
 }
 
 TEST_F(RsdToCsv, OnlyARowWithAnIntegerIdIsNamedAsAParent) {
@@ -165,20 +164,6 @@ TEST_F(RsdToCsv, AnOutputThatCannotBeCreatedIsTold) {
     convertRsdToCsv::runConvertRSDCSV();
     EXPECT_EQ(ui.texts(), (std::vector<String>{"The file " + csv + " cannot be created.\n"
                                                                    "Check that its folder exists and can be written to."}));
-}
-
-TEST_F(RsdToCsv, AfterACancelAnsweredNoTheRestOfTheAnimalsKeepTheirParents) {
-    std::string sql = "INSERT INTO tree(name) VALUES ('Sire');";
-    for (int i = 1; i <= 60; ++i) sql += "INSERT INTO tree(name, fatherId) VALUES ('A" + std::to_string(i) + "', '1');";
-    const std::string csv = rsdSource(sql);
-    cancelAtFirstProgress();
-    ui.AnswerNo();
-    convertRsdToCsv::runConvertRSDCSV();
-    ASSERT_TRUE(cancelled);
-    const std::vector<std::string> out = lines(TempDir::read(csv));
-    ASSERT_EQ(out.size(), 62u);
-    for (size_t i = 2; i < out.size(); ++i) EXPECT_EQ(out[i].substr(out[i].find(",,,,,,") + 6, 5), "Sire,") << out[i];
-    EXPECT_EQ(ui.texts().back(), "Operation completed");
 }
 
 TEST_F(RsdToCsv, ARoundTripKeepsEveryAnimalAndItsParents) {

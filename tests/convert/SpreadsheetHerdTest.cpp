@@ -90,7 +90,7 @@ TEST_F(SpreadsheetHerd, RoundTripsThroughCsvAndGoesIntoCavWithEveryAnimal) {
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.saved);
-        CloseAllWindows();
+        closeWindows();
         ui.clear();
         const std::string folder = dir.file(f.saved);
         std::filesystem::create_directory(folder);

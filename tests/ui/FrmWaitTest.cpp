@@ -2,6 +2,7 @@
 // interaction point.
 
 #include <filesystem>
+#include <functional>
 
 #include <QPushButton>
 #include <QTest>
@@ -177,6 +178,43 @@ TEST_F(FrmWaitTest, ReturnEscapeAndTheCloseBoxRunNoneOfCancelsSteps) {
     EXPECT_TRUE(std::filesystem::exists(appSystem::destinationFilePath));
 }
 
+// Every report of the progress display reaches the window through frmWait,
+// so a report that finds no window open brings up a new one, shown, with
+// that report in it, also one that does not ask for the window to be shown.
+// Close closes an open window and brings up none.
+TEST_F(FrmWaitTest, EveryReportReachesTheWindowAndOpensOneWhenNoneIsOpen) {
+    const struct {
+        const char* report;
+        std::function<void()> make;
+        std::function<bool(const frmWaitWindow&)> shows;
+    } cases[] = {
+        {"Show", [] { progressWindow.Show(); },
+         [](const frmWaitWindow& w) { return w.lblMessage->Text() == "Untitled"; }},
+        {"message", [] { progressWindow.SetMessage("Linked 20"); },
+         [](const frmWaitWindow& w) { return w.lblMessage->Text() == "Linked 20"; }},
+        {"bar hidden", [] { progressWindow.SetBarVisible(false); },
+         [](const frmWaitWindow& w) { return !w.ProgressBar1->Visible(); }},
+        {"maximum", [] { progressWindow.SetMaximum(45); },
+         [](const frmWaitWindow& w) { return w.ProgressBar1->Maximum() == 45; }},
+        {"value", [] { progressWindow.SetValue(40); },
+         [](const frmWaitWindow& w) { return w.ProgressBar1->Value() == 40; }},
+        {"Refresh", [] { progressWindow.Refresh(); }, [](const frmWaitWindow& w) { return w.ProgressBar1->Visible(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.report);
+        progressWindow.Close();
+        EXPECT_EQ(WindowCount(), 0) << "Close left a window open";
+        c.make();
+        ASSERT_TRUE(frmWait.IsOpen());
+        EXPECT_TRUE(frmWait->NativeWidget()->isVisible());
+        EXPECT_TRUE(c.shows(*frmWait.Get()));
+        EXPECT_EQ(WindowCount(), 1);
+    }
+    progressWindow.Close();
+    EXPECT_FALSE(frmWait.IsOpen());
+    EXPECT_EQ(WindowCount(), 0);
+}
+
 // A long operation reporting by the protocol while the user presses Cancel:
 // the operation runs to its end, and its next report opens a new window.
 TEST_F(FrmWaitTest, CancelInsideTheYieldLetsTheOperationGoOnInANewWindow) {
@@ -195,11 +233,11 @@ TEST_F(FrmWaitTest, CancelInsideTheYieldLetsTheOperationGoOnInANewWindow) {
     int passes = 0;
     Ref<frmWaitWindow> last;
     for (int row = 1; row <= total; ++row) {
-        frmWait->Show();
-        frmWait->lblMessage->SetText("Row " + Str(int64_t(row)));
-        frmWait->ProgressBar1->SetMaximum(total);
-        frmWait->ProgressBar1->SetValue(row);
-        frmWait->Refresh();
+        progressWindow.Show();
+        progressWindow.SetMessage("Row " + Str(int64_t(row)));
+        progressWindow.SetMaximum(total);
+        progressWindow.SetValue(row);
+        progressWindow.Refresh();
         last = frmWait.Get();
         ++passes;
         // Waits for the click at the middle row, so that both halves report.

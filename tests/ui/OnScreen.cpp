@@ -16,6 +16,8 @@
 #include <QStyleOptionGroupBox>
 
 #include "framework/gui/Runtime.h"
+#include "services/Progress.h"
+#include "ui/frmWait.h"
 
 void OnScreenTest::startScreen(const VirtualDisplay::Options& options) {
     display = std::make_unique<VirtualDisplay>(options);
@@ -26,10 +28,12 @@ void OnScreenTest::startScreen(const VirtualDisplay::Options& options) {
     env.set("XDG_RUNTIME_DIR", runtime);
     InitGuiRuntime();
     InstallDesktopInteraction();
+    SetProgress(&progressWindow);
 }
 
 void OnScreenTest::TearDown() {
     UiTest::TearDown();
+    SetProgress(nullptr);
     // The X server goes after the runtime that holds a connection to it.
     ShutdownGuiRuntime();
     display.reset();

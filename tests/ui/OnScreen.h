@@ -1,7 +1,8 @@
 #pragma once
 // Tests of the converter's windows as a person sees them: on a real X server
 // of the test's own (Xvfb, optionally with the openbox window manager), with
-// the real message boxes of the desktop interaction point.
+// the real message boxes of the desktop interaction point and the progress
+// window as the progress display.
 
 #include <functional>
 #include <memory>

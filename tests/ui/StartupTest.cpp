@@ -10,11 +10,13 @@
 #include "framework/gui/Runtime.h"
 #include "framework/plugin/PluginHost.h"
 #include "plugins/PluginEntryTable.h"
+#include "services/Progress.h"
 #include "tests/ui/UiFixture.h"
 #include "ui/App.h"
 #include "ui/Startup.h"
 #include "ui/frmMain.h"
 #include "ui/frmSplash.h"
+#include "ui/frmWait.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ protected:
     }
 };
 
-TEST_F(StartupTest, EarlyStepsMakeTheFileTypesAndTheApplicationButNoWindow) {
+TEST_F(StartupTest, EarlyStepsMakeTheFileTypesTheApplicationAndTheProgressDisplayButNoWindow) {
     EXPECT_EQ(FindFileType("CSV Files"), nullptr);
     EXPECT_TRUE(App.Get().IsNil());
     SetPluginSearchPath(BREVOLAN_LIBS_DIR);  // the folder beside the real executable
@@ -52,6 +54,7 @@ TEST_F(StartupTest, EarlyStepsMakeTheFileTypesAndTheApplicationButNoWindow) {
         EXPECT_NE(FindFileType(name), nullptr) << name;
     ASSERT_TRUE(App.Get());
     EXPECT_EQ(App->ShortVersion, "2.03.01");
+    EXPECT_EQ(&CurrentProgress(), &progressWindow) << "the conversions report to the progress window";
     EXPECT_EQ(WindowCount(), 0);
 }
 
