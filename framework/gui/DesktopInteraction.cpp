@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 
+#include "framework/gui/FileOpenDialog.h"
 #include "framework/gui/FileType.h"
 
 namespace {
@@ -91,20 +91,16 @@ int DesktopInteraction::ShowMessage(const String& text, int buttons, const Strin
 
 Ref<FolderItem> DesktopInteraction::ChooseFile(const String& title, const String& filter,
                                                const Ref<FolderItem>& initialFolder) {
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title));
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    FileOpenDialog dialog(QApplication::activeWindow(), QString::fromStdString(title));
     QStringList filters;
     for (const String& f : FileDialogNameFilters(filter)) filters << QString::fromStdString(f);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     const QString folder = startFolder(initialFolder);
     if (!folder.isEmpty()) dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted) return nullptr;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty()) return nullptr;
-    // The file system's own bytes for the name, as Qt decoded them.
-    return New<FolderItem>(QFile::encodeName(chosen.first()).toStdString());
+    const std::string chosen = dialog.chosenPath();
+    if (chosen.empty()) return nullptr;
+    return New<FolderItem>(chosen);
 }
 
 void DesktopInteraction::Beep() { QApplication::beep(); }

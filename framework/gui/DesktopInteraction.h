@@ -13,7 +13,9 @@
 // ChooseFile: a modal QFileDialog (Qt's own, never the desktop's) for one
 // existing file, starting in the initial folder (its nearest existing parent
 // when it does not exist), offering the file types the filter names
-// (FileDialogNameFilters). Returns the chosen file, or nil on cancel.
+// (FileDialogNameFilters); it lists also the files whose names are no UTF-8
+// (FileOpenDialog). Returns the chosen file with the file system's bytes for
+// its path, or nil on cancel.
 //
 // Beep: QApplication::beep. Launch: QDesktopServices::openUrl of the file;
 // raises IOException when the desktop could not be asked to open it.

@@ -1,10 +1,16 @@
 // The interaction point on real Qt dialogs, driven offscreen by timers that
 // press the dialogs' buttons.
 
+#include <filesystem>
+
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 
 #include "framework/gui/DesktopInteraction.h"
 #include "framework/gui/FileType.h"
@@ -127,6 +133,85 @@ TEST_F(DesktopInteractionTest, FileDialogStartsInTheFolderAndReturnsTheChoice) {
 
     OnNextModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
     EXPECT_TRUE(dialog.ShowModal().IsNil());
+}
+
+// Linux names are bytes, and Qt's listing leaves out every name that is no
+// UTF-8, such as a Latin-1 "herd\xE9.csv". The dialog lists it all the same,
+// beside the other files of the offered types, and hands back its bytes
+// whichever way the user picks it.
+TEST_F(DesktopInteractionTest, FileDialogListsANameThatIsNoUtf8AndReturnsItsBytes) {
+    TempDir dir;
+    dir.write("good.csv", "NAME\n");
+    const std::string herd = dir.write("herd\xE9.csv", "NAME\n");
+    dir.write("notes\xE9.doc", "x");  // not of the offered types
+    dir.write(".old\xE9.csv", "x");   // hidden
+    std::filesystem::create_directory(dir.file("sub\xE9.csv"));
+    FileType csv;
+    csv.Name = "CSV Files";
+    csv.Extensions = "csv;txt";
+
+    using Pick = std::function<void(QAbstractItemView*, const QModelIndex&, QPushButton* open)>;
+    const struct {
+        const char* how;
+        Pick pick;
+    } ways[] = {
+        {"click and Open",
+         [](QAbstractItemView* view, const QModelIndex& row, QPushButton* open) {
+             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(row).center());
+             EXPECT_TRUE(open->isEnabled());
+             QTest::mouseClick(open, Qt::LeftButton);
+         }},
+        {"double click",
+         [](QAbstractItemView* view, const QModelIndex& row, QPushButton*) {
+             QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(row).center());
+         }},
+        {"Return",
+         [](QAbstractItemView* view, const QModelIndex& row, QPushButton*) {
+             view->setCurrentIndex(row);
+             QTest::keyClick(view, Qt::Key_Return);
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        std::vector<std::string> listed;
+        OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+            // The file list that is shown: the detail view or the list view.
+            QAbstractItemView* view = nullptr;
+            for (const char* name : {"treeView", "listView"})
+                if (auto* v = dialog->findChild<QAbstractItemView*>(name); v && v->isVisible()) view = v;
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            if (!view || !buttons) {
+                ADD_FAILURE() << "no file list or buttons";
+                dialog->reject();
+                return;
+            }
+            const auto names = [&] {
+                std::vector<std::string> out;
+                for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+                    out.push_back(view->model()->index(r, 0, view->rootIndex()).data().toString().toStdString());
+                return out;
+            };
+            ProcessEventsUntil([&] {  // Qt reads the folder in a thread of its own
+                const auto now = names();
+                return std::find(now.begin(), now.end(), "good.csv") != now.end();
+            });
+            listed = names();
+            const auto shown = std::find(listed.begin(), listed.end(), "herd\xEF\xBF\xBD.csv");
+            if (shown == listed.end()) {
+                dialog->reject();
+                return;
+            }
+            const QModelIndex index = view->model()->index(int(shown - listed.begin()), 0, view->rootIndex());
+            ProcessEventsUntil([&] { return view->visualRect(index).isValid(); });  // laid out
+            way.pick(view, index, buttons->button(QDialogButtonBox::Open));
+            if (dialog->isVisible()) dialog->reject();
+        });
+        OpenDialog dialog{"Select a csv file", "CSV Files;", New<FolderItem>(dir.path())};
+        Ref<FolderItem> picked = dialog.ShowModal();
+        EXPECT_EQ(listed, (std::vector<std::string>{"good.csv", "herd\xEF\xBF\xBD.csv"}))
+            << "shown with U+FFFD for the byte that is no UTF-8";
+        EXPECT_EQ(picked ? picked->AbsolutePath() : "(none)", herd) << "byte for byte";
+    }
 }
 
 }  // namespace
