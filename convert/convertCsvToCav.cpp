@@ -119,12 +119,12 @@ String birthDate(const String& cellText, DateOrder order) {
 // follow. An empty id, and a birth date that cannot be read, are written as
 // NULL (their Number and Date/Time columns refuse ''); the line of such a
 // date is noted in `badDates`.
-String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& records, DateOrder order,
-                    std::vector<int64_t>& badDates) {
+String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const csvSource::Records& records,
+                    DateOrder order, std::vector<int64_t>& badDates) {
     const std::vector<Group>& groups = Groups();
     cavDatabase::Insert insert(cavDatabase::TreePrefix);
     for (int g = 1; g <= CavVariant.groupCount; ++g) {
-        const String value = cell(r, map.column(g));
+        const String value = cell(grid, r, map.column(g));
         switch (groups[size_t(g - 1)].conversion) {
             case Conversion::Unchanged:
             case Conversion::Apostrophes:
@@ -146,7 +146,7 @@ String rowStatement(const Mapping& map, int64_t r, const csvSource::Records& rec
             }
         }
     }
-    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(cell(r, map.slot(n)));
+    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(cell(grid, r, map.slot(n)));
     return insert.statement();
 }
 
@@ -155,19 +155,23 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
     return writer.problems() + csvSource::unreadDates("birth date", badDates);
 }
 
-// Stages 3 to 5 on the import's connection, once pass 1 has filled the grid.
-void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records, Progress& progress) {
+// Stages 3 to 5 on the import's connection `db`, once pass 1 has filled the
+// grid.
+void importRows(const appSystem::Request& request, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
+                const csvSource::Records& records, Progress& progress) {
     captionRefused = false;
-    const Mapping map = mapHeadings(CavVariant, saveToSettings);
+    const Mapping map = mapHeadings(grid, CavVariant, [&request](const String& column, const String& value) {
+        saveToSettings(request.destination, column, value);
+    });
     if (captionRefused || !map.proceed) return;
 
     cavDatabase::RowWriter writer(db, false);
     std::vector<int64_t> badDates;
     const int64_t nameColumn = map.column(Name);
-    const DateOrder order = csvSource::dateOrder({map.column(DOB)}, nameColumn);
-    for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
-        writer.write(rowStatement(map, r, records, order, badDates));
-        csvSource::reportRow(progress, r, cell(r, nameColumn));
+    const DateOrder order = csvSource::dateOrder(grid, {map.column(DOB)}, nameColumn);
+    for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r) {
+        writer.write(rowStatement(grid, map, r, records, order, badDates));
+        csvSource::reportRow(progress, r, cell(grid, r, nameColumn));
         YieldToEventLoop();
     }
     writer.commit();
@@ -185,7 +189,7 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records, 
         appSystem::showDatabaseError(*db);
     };
 
-    if ((publicVariables::noPS || publicVariables::noPd) && !appSystem::convertIdRecordToName(db, "cav", progress))
+    if ((publicVariables::noPS || publicVariables::noPd) && !appSystem::convertIdRecordToName(db, request.format, progress))
         return linkingFailed();
     if (publicVariables::noSexColumn) {
         const int answer = MsgBox(
@@ -202,7 +206,7 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records, 
             if (!lost.empty()) MsgBox(lost.substr(EndOfLine.size()));
             return;
         }
-        if (!appSystem::findSex(db, "cav", progress)) return linkingFailed();
+        if (!appSystem::findSex(db, request.format, progress)) return linkingFailed();
     }
     progress.Close();
     MsgBox(Completed + problems(writer, badDates));
@@ -211,18 +215,20 @@ void importRows(const Ref<ODBCDatabase>& db, const csvSource::Records& records, 
 }  // namespace
 
 void runconvertCSVtoCav() {
+    const appSystem::Request request = appSystem::request("cav");
+    CsvGrid& grid = appSystem::CSVa;
     Progress& progress = CurrentProgress();
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
-    Ref<ODBCDatabase> db = cavDatabase::connect(appSystem::destinationFilePath);
+    Ref<ODBCDatabase> db = cavDatabase::connect(request.destination);
     if (!db) return;
 
     // Only what this file's lines put into the grid is read.
-    appSystem::CSVa.Clear();
-    Ref<TextInputStream> in = csvSource::open();
+    grid.Clear();
+    Ref<TextInputStream> in = csvSource::open(request.source);
     if (!in) return;
     csvSource::Reader reader(*in);
-    csvSource::Records records;
+    csvSource::Records records(grid);
     String report;
     const bool goOn = readFile(reader, records, report, progress);
     in->Close();
@@ -230,12 +236,12 @@ void runconvertCSVtoCav() {
     if (!goOn) return;
     if (!report.empty() && !reportErrors(report)) return;
     if (!records.accept(reader.unclosedQuotes())) return;
-    importRows(db, records, progress);
+    importRows(request, grid, db, records, progress);
 }
 
-void saveToSettings(const String& column, const String& value) {
+void saveToSettings(const String& cavFile, const String& column, const String& value) {
     if (captionRefused) return;
-    Ref<ODBCDatabase> db = cavDatabase::connect(appSystem::destinationFilePath);
+    Ref<ODBCDatabase> db = cavDatabase::connect(cavFile);
     if (!db) return;
     auto lost = [&] {
         MsgBox("The custom field heading \"" + value + "\" could not be saved in the Brevolan database." +

@@ -21,9 +21,10 @@ void runconvertCSVtoCav();
 
 // The caption writer of the heading mapping: stores `value` (apostrophes as
 // backticks) in the cavyUser column `column` ("fldCustomName1" to
-// "fldCustomName12") through a connection of its own: by update of the row
-// whose id is 1 when the first row has that id, else by inserting a row that
-// holds only this caption. A caption that cannot be stored is told.
-void saveToSettings(const String& column, const String& value);
+// "fldCustomName12") of the CAV file at `cavFile` through a connection of
+// its own: by update of the row whose id is 1 when the first row has that
+// id, else by inserting a row that holds only this caption. A caption that
+// cannot be stored is told.
+void saveToSettings(const String& cavFile, const String& column, const String& value);
 
 }  // namespace convertCsvToCav

@@ -34,7 +34,8 @@ struct RowDates {
 };
 
 // The tree row of grid row r.
-DatabaseRecord buildRow(const Mapping& map, int64_t r, const csvSource::Records& records, RowDates& dates) {
+DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, const csvSource::Records& records,
+                        RowDates& dates) {
     const std::vector<Group>& groups = Groups();
     DatabaseRecord record;
     auto put = [&](const Group& group, const String& value) {
@@ -54,9 +55,9 @@ DatabaseRecord buildRow(const Mapping& map, int64_t r, const csvSource::Records&
             case Conversion::NotImported: break;
         }
     };
-    for (int g : RowGroups) put(groups[size_t(g - 1)], cell(r, map.column(g)));
+    for (int g : RowGroups) put(groups[size_t(g - 1)], cell(grid, r, map.column(g)));
     for (int n = 1; n <= RsdVariant.slotCount; ++n)
-        put(groups[size_t(FirstSlotGroup + n - 2)], cell(r, map.slot(n)));
+        put(groups[size_t(FirstSlotGroup + n - 2)], cell(grid, r, map.slot(n)));
     return record;
 }
 
@@ -67,8 +68,8 @@ const char* const LinkIndexColumns[] = {"oldId", "fatherId", "motherId", "name"}
 const String LinkIndexPrefix = "converter_link_";
 
 // Reads the whole file into the grid, record j into row j.
-csvSource::Records readFile(csvSource::Reader& reader) {
-    csvSource::Records records;
+csvSource::Records readFile(CsvGrid& grid, csvSource::Reader& reader) {
+    csvSource::Records records(grid);
     String record;
     for (int64_t j = 0; reader.next(record); ++j) {
         records.store(j, appSystem::clean(record), reader.line());
@@ -109,20 +110,25 @@ enum class Outcome {
 };
 
 // The new file, made under a temporary name beside the destination through
-// the import's own database object and appSystem.db, and put in the
-// destination's place only once it is complete. On every other way out both
-// objects let go of it and it is removed, so the destination keeps the file
-// that was there before.
+// the import's own database object alone (tables, captions, rows, links and
+// the version stamp), and put in the destination's place only once it is
+// complete. On every other way out the object lets go of it and it is
+// removed, so the destination keeps the file that was there before.
 class NewFile {
 public:
-    NewFile(const String& destination, Progress& progress)
-        : pending_(destination), destinationExisted_(exists(destination)), progress_(progress) {
+    NewFile(const appSystem::Request& request, const CsvGrid& grid, Progress& progress)
+        : request_(request),
+          grid_(grid),
+          progress_(progress),
+          pending_(request.destination),
+          destinationExisted_(exists(request.destination)) {
         appSystem::dataPath = pending_.Path();
         db_ = New<SqlFileDatabase>();
         db_->DatabaseFile = GetFolderItem(pending_.Path());
     }
     ~NewFile() {
         db_->Close();
+        // The shared database lets go of its file too, as after every import.
         appSystem::closeData();
         pending_.Discard();  // nothing once the file is in place
         appSystem::output.createdFile.clear();
@@ -154,9 +160,11 @@ private:
     Outcome link();
     Outcome putInPlace();
 
+    const appSystem::Request& request_;
+    const CsvGrid& grid_;
+    Progress& progress_;
     PendingFile pending_;
     bool destinationExisted_;
-    Progress& progress_;
     Ref<SqlFileDatabase> db_;
     std::vector<String> sourceIds_;  // the animals' ids as read, for the linking
     String unreadDates_;
@@ -171,7 +179,9 @@ Outcome NewFile::build(const csvSource::Records& records) {
     if (!appSystem::makeRSDfields(db_)) return failed(*db_);
 
     captionLost = false;
-    const Mapping map = mapHeadings(RsdVariant, saveToSettings);
+    const Mapping map = mapHeadings(grid_, RsdVariant, [this](const String& column, const String& value) {
+        saveToSettings(db_, column, value);
+    });
     if (!pending_.Exists()) return Outcome::Deleted;
     if (captionLost || !map.proceed) return Outcome::Stopped;
 
@@ -182,10 +192,10 @@ Outcome NewFile::build(const csvSource::Records& records) {
 
 Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
     const int64_t nameColumn = map.column(Name);
-    RowDates dates{csvSource::dateOrder({map.column(DOB), map.column(DateBought)}, nameColumn), {}};
-    for (int64_t r = 1; !(cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty()); ++r) {
-        const DatabaseRecord record = buildRow(map, r, records, dates);
-        sourceIds_.push_back(cell(r, map.column(OldId)));
+    RowDates dates{csvSource::dateOrder(grid_, {map.column(DOB), map.column(DateBought)}, nameColumn), {}};
+    for (int64_t r = 1; !endOfRows(grid_, r, nameColumn); ++r) {
+        const DatabaseRecord record = buildRow(grid_, map, r, records, dates);
+        sourceIds_.push_back(cell(grid_, r, map.column(OldId)));
         if (!db_->Connect()) {
             progress_.Close();
             MsgBox(db_->ErrorMessage());
@@ -193,7 +203,7 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
         }
         db_->InsertRecord("tree", record);
         if (!wrote()) return failed(*db_);
-        csvSource::reportRow(progress_, r, cell(r, nameColumn));
+        csvSource::reportRow(progress_, r, cell(grid_, r, nameColumn));
         YieldToEventLoop();
     }
     db_->Commit();
@@ -213,7 +223,7 @@ Outcome NewFile::link() {
     }
     db_->Commit();
     if (!wrote() || !appSystem::keepSourceIds(db_, sourceIds_) ||
-        !appSystem::convertIdRecordToName(db_, "rsd", progress_) ||
+        !appSystem::convertIdRecordToName(db_, request_.format, progress_) ||
         !appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_) ||
         !appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_))
         return failed(*db_);
@@ -229,7 +239,7 @@ Outcome NewFile::link() {
                 "?",
             MsgBoxYesNoQuestion, "Missing field");
         stamp = answer == AnswerYes;
-        if (stamp && !appSystem::findSex(db_, "rsd", progress_)) return failed(*db_);
+        if (stamp && !appSystem::findSex(db_, request_.format, progress_)) return failed(*db_);
     }
 
     // The file keeps exactly its twelve tables.
@@ -251,8 +261,7 @@ Outcome NewFile::link() {
         return Outcome::Stopped;
     }
     if (!pending_.Exists()) return Outcome::Deleted;
-    appSystem::connectData();
-    if (!appSystem::UpdateVersion()) {
+    if (!appSystem::UpdateVersion(db_)) {
         progress_.Close();
         return pending_.Exists() ? Outcome::Stopped : Outcome::Deleted;
     }
@@ -261,6 +270,7 @@ Outcome NewFile::link() {
 
 Outcome NewFile::putInPlace() {
     db_->Close();
+    // The shared database may hold the file at the destination.
     appSystem::closeData();
     if (!pending_.Exists()) return Outcome::Deleted;
     const String& destination = pending_.Destination();
@@ -290,22 +300,24 @@ Outcome NewFile::putInPlace() {
 }  // namespace
 
 void convertCSV() {
+    const appSystem::Request request = appSystem::request("rsd");
+    CsvGrid& grid = appSystem::CSVa;
     Progress& progress = CurrentProgress();
-    appSystem::CSVa.Clear();
+    grid.Clear();
     appSystem::output = {};
 
     // The source is opened first: when it cannot be read, no old converted
     // file is deleted and no new one is made.
-    Ref<TextInputStream> in = csvSource::open();
+    Ref<TextInputStream> in = csvSource::open(request.source);
     if (!in) return;
 
-    const String destination = appSystem::destinationFilePath;
+    const String& destination = request.destination;
     appSystem::dataPath = destination;
     Ref<FolderItem> item = GetFolderItem(destination);
     if (item && item->Exists()) {
-        if (sameFile(appSystem::sourceFilepath, destination)) {
-            MsgBox("The new file would replace the file being converted:" + EndOfLine +
-                   appSystem::sourceFilepath + EndOfLine + "Give the CSV file the extension .csv and try again.");
+        if (sameFile(request.source, destination)) {
+            MsgBox("The new file would replace the file being converted:" + EndOfLine + request.source + EndOfLine +
+                   "Give the CSV file the extension .csv and try again.");
             return;
         }
         if (MsgBox("This file has been converted before. Do you want to overwrite the old converted file?",
@@ -320,7 +332,7 @@ void convertCSV() {
 
     // Nothing is made before the whole source has been read and accepted.
     csvSource::Reader reader(*in);
-    const csvSource::Records records = readFile(reader);
+    const csvSource::Records records = readFile(grid, reader);
     in->Close();
     progress.Close();
     if (!records.accept(reader.unclosedQuotes())) return;
@@ -328,7 +340,7 @@ void convertCSV() {
     Outcome outcome;
     String unreadDates;
     {
-        NewFile file(destination, progress);
+        NewFile file(request, grid, progress);
         outcome = file.build(records);
         unreadDates = file.unreadDates();
     }
@@ -337,35 +349,29 @@ void convertCSV() {
     MsgBox("Operation completed" + unreadDates);
 }
 
-void saveToSettings(const String& column, const String& value) {
+void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value) {
     // After a failure nothing more is tried; a file that a Cancel deleted is
-    // not opened again.
-    Ref<FolderItem> file = GetFolderItem(appSystem::dataPath);
-    if (captionLost || !file || !file->Exists()) {
+    // not written again.
+    if (captionLost || !database->DatabaseFile || !database->DatabaseFile->Exists()) {
         captionLost = true;
         return;
     }
-    appSystem::connectData();
-    if (!appSystem::dataOpen()) {
-        captionLost = true;
-        return;
-    }
-    auto lost = [] {
-        appSystem::showDatabaseError(*appSystem::db);
+    auto lost = [&database] {
+        appSystem::showDatabaseError(*database);
         captionLost = true;
     };
-    Ref<RecordSet> rs = appSystem::db->SQLSelect("SELECT id FROM settings");
+    Ref<RecordSet> rs = database->SQLSelect("SELECT id FROM settings");
     if (!rs) return lost();
     Ref<DatabaseField> id = rs->Field("id");
     if (id && id->IntegerValue() == 1) {
-        appSystem::db->SQLExecute("Update settings SET " + column + " = '" + appSystem::rma(value) + "' WHERE id = 1");
-        if (appSystem::db->ErrorCode() == 0) appSystem::db->Commit();
-        if (appSystem::db->ErrorCode() != 0) lost();
+        database->SQLExecute("Update settings SET " + column + " = '" + appSystem::rma(value) + "' WHERE id = 1");
+        if (database->ErrorCode() == 0) database->Commit();
+        if (database->ErrorCode() != 0) lost();
         return;
     }
     DatabaseRecord record;
     record.Column(column, appSystem::rma(value));
-    if (!appSystem::saveToFile(record, "settings")) captionLost = true;
+    if (!appSystem::saveToFile(database, record, "settings")) captionLost = true;
 }
 
 }  // namespace convertCsvToRsd

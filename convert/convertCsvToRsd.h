@@ -6,6 +6,8 @@
 // version stamp. Progress goes to the progress display; the user is asked and
 // told through the interaction point.
 
+#include "framework/Ref.h"
+#include "framework/SqlFileDatabase.h"
 #include "framework/Text.h"
 
 namespace convertCsvToRsd {
@@ -18,8 +20,8 @@ namespace convertCsvToRsd {
 void convertCSV();
 
 // The caption writer of the heading mapping: stores `value` (apostrophes as
-// backticks) in the settings column `column` of the new file, creating the
-// settings row with the first caption.
-void saveToSettings(const String& column, const String& value);
+// backticks) in the settings column `column` of the new file through the
+// import's own `database`, creating the settings row with the first caption.
+void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value);
 
 }  // namespace convertCsvToRsd

@@ -147,23 +147,22 @@ void report(Progress& progress, const TableCopy& table, const Ref<RecordSet>& rs
 }  // namespace
 
 void runConvertRsdToCav() {
+    const appSystem::Request request = appSystem::request("cav");
     Progress& progress = CurrentProgress();
     progress.Show();
     progress.SetBarVisible(true);
-    const String message = ExportTables(progress);
+    const String message = ExportTables(request, progress);
     progress.Close();
     if (!message.empty()) MsgBox(message);
 }
 
-String ExportTables(Progress& progress) {
+String ExportTables(const appSystem::Request& request, Progress& progress) {
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
-    // The source is the path that Convert copied from the converter window's
-    // path field just before, as for the export to CSV.
-    Ref<ODBCDatabase> cav = cavDatabase::connect(appSystem::destinationFilePath);
+    Ref<ODBCDatabase> cav = cavDatabase::connect(request.destination);
     if (!cav) return String();  // told by the "Database Error: " box
 
-    appSystem::dataPath = appSystem::sourceFilepath;
+    appSystem::dataPath = request.source;
     appSystem::connectData();
     if (appSystem::dataInUse()) return String();  // told by connectData
 
@@ -174,7 +173,7 @@ String ExportTables(Progress& progress) {
         Ref<RecordSet> rs = appSystem::GetRecordset(table.select);
         if (!rs) {
             // Without its animals the source is no RSD/CAX file to export.
-            if (!nameOf) return rsdSource::unreadableMessage(appSystem::sourceFilepath);
+            if (!nameOf) return rsdSource::unreadableMessage(request.source);
             unread += EndOfLine + "The " + String(table.what) + " could not be read from the source file.";
             continue;
         }

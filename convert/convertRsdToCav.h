@@ -6,6 +6,7 @@
 // display.
 
 #include "framework/Text.h"
+#include "services/appSystem.h"
 
 class Progress;
 
@@ -17,14 +18,16 @@ namespace convertRsdToCav {
 // reached).
 void runConvertRsdToCav();
 
-// Copies tree, breeding, soldstock and vaccinations into the CAV tables
-// tree, matings, soldStock and vaccinations, reporting every fifth row of
-// each to `progress`. Returns the closing message:
+// Copies tree, breeding, soldstock and vaccinations of the request's source
+// (the path that Convert copied from the converter window's path field) into
+// the CAV tables tree, matings, soldStock and vaccinations of its
+// destination, reporting every fifth row of each to `progress`. Returns the
+// closing message:
 // "Operation completed", followed by lines about the rows that were not
 // written and the tables that could not be read; or, when the source gives
 // no animals at all, the message that says so. A CAV file that cannot be
 // reached is told with its "Database Error: " box and gives "": nothing was
 // exported, so no completion is reported.
-String ExportTables(Progress& progress);
+String ExportTables(const appSystem::Request& request, Progress& progress);
 
 }  // namespace convertRsdToCav

@@ -47,21 +47,25 @@ String joined(const std::vector<String>& fields) {
 void runConvertRSDCSV() {
     // A Cancel before the export has made its file finds nothing to delete.
     appSystem::output = {};
+    // The export names its output itself, beside the source, and tells the
+    // converter window.
+    appSystem::Request request = appSystem::request("csv");
+    request.destination = appSystem::getNewName(request.source, "( tree ).csv");
+    appSystem::destinationFilePath = request.destination;
     Progress& progress = CurrentProgress();
     progress.Show();
-    const bool written = Export_Tree(progress);
+    const bool written = Export_Tree(request, progress);
     progress.Close();
     if (written) MsgBox("Operation completed");
 }
 
-bool Export_Tree(Progress& progress) {
+bool Export_Tree(const appSystem::Request& request, Progress& progress) {
     auto tell = [&progress](const String& message) {
         progress.Close();
         MsgBox(message);
         return false;
     };
-    appSystem::destinationFilePath = appSystem::getNewName(appSystem::sourceFilepath, "( tree ).csv");
-    appSystem::dataPath = appSystem::sourceFilepath;
+    appSystem::dataPath = request.source;
     appSystem::connectData();
     if (appSystem::dataInUse()) {
         // connectData has said so.
@@ -70,10 +74,10 @@ bool Export_Tree(Progress& progress) {
     }
 
     Ref<RecordSet> rs = appSystem::GetRecordset("SELECT * FROM tree ");
-    if (!rs) return tell(rsdSource::unreadableMessage(appSystem::sourceFilepath));
+    if (!rs) return tell(rsdSource::unreadableMessage(request.source));
     const int64_t total = rs->RecordCount();
 
-    const String destination = appSystem::destinationFilePath;
+    const String& destination = request.destination;
     const String cannotWrite = "The file " + destination + " cannot be ";
     const String cannotCreate =
         cannotWrite + "created." + EndOfLine + "Check that its folder exists and can be written to.";

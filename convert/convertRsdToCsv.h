@@ -5,6 +5,7 @@
 // name. The RSD/CAX file is only read.
 
 #include "framework/Text.h"
+#include "services/appSystem.h"
 
 class Progress;
 
@@ -15,18 +16,20 @@ namespace convertRsdToCsv {
 inline const String csvExportHeadings =
     "NAME,COLOR,BREED,SEX,DOB,NOTES,FATHER,MOTHER,CAGE NO.,TAG/REG.,PREFIX,SUFFIX,CALL NAME,";
 
-// Shows the progress display, exports appSystem::sourceFilepath, closes the
-// display and shows "Operation completed" when the file was written.
+// Sets appSystem::destinationFilePath to the output path, beside
+// appSystem::sourceFilepath and named after it with "( tree ).csv", shows
+// the progress display, exports the source, closes the display and shows
+// "Operation completed" when the file was written.
 void runConvertRSDCSV();
 
-// Sets appSystem::destinationFilePath to the output path and writes the
-// file under a temporary name beside it (appSystem::output.createdFile, which
-// Cancel may delete); the file takes the output path's place, replacing an
-// earlier export, only once it is completely on the disk; every 50th animal
-// is reported to `progress`. True when it was written; otherwise false after
+// Writes the request's source into the file at its destination, under a
+// temporary name beside it (appSystem::output.createdFile, which Cancel may
+// delete); the file takes the destination's place, replacing an earlier
+// export, only once it is completely on the disk; every 50th animal is
+// reported to `progress`. True when it was written; otherwise false after
 // closing the progress display and telling why (the source could not be read
 // or is in use, the output could not be created, written or put in place),
 // with an earlier file at the output path as it was.
-bool Export_Tree(Progress& progress);
+bool Export_Tree(const appSystem::Request& request, Progress& progress);
 
 }  // namespace convertRsdToCsv

@@ -6,7 +6,6 @@
 #include "framework/EventLoop.h"
 #include "framework/Exceptions.h"
 #include "framework/Interaction.h"
-#include "services/appSystem.h"
 #include "services/publicVariables.h"
 
 namespace csvHeadingAliases {
@@ -57,22 +56,24 @@ const std::vector<Group>& Groups() {
     return groups;
 }
 
-String cell(int64_t row, int64_t column) {
+String cell(const CsvGrid& grid, int64_t row, int64_t column) {
     if (column < 0 || column >= AbsentColumn || row < 0 || row > CsvGrid::LastRow) return String();
-    return appSystem::CSVa(row, column);
+    return grid(row, column);
 }
 
-bool endOfRows(int64_t r, int64_t nameColumn) { return cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty(); }
+bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn) {
+    return cell(grid, r, nameColumn).empty() && cell(grid, r + 1, nameColumn).empty();
+}
 
 namespace {
 
 // Which of `columns` hold a value in some data row.
-std::vector<int64_t> columnsWithValues(std::vector<int64_t> columns, int64_t nameColumn) {
+std::vector<int64_t> columnsWithValues(const CsvGrid& grid, std::vector<int64_t> columns, int64_t nameColumn) {
     std::vector<int64_t> found;
-    for (int64_t r = 1; !columns.empty() && !endOfRows(r, nameColumn); ++r) {
-        const int64_t width = appSystem::CSVa.Width(r);
+    for (int64_t r = 1; !columns.empty() && !endOfRows(grid, r, nameColumn); ++r) {
+        const int64_t width = grid.Width(r);
         for (auto it = columns.begin(); it != columns.end() && *it < width;) {
-            if (cell(r, *it).empty()) {
+            if (cell(grid, r, *it).empty()) {
                 ++it;
                 continue;
             }
@@ -86,7 +87,7 @@ std::vector<int64_t> columnsWithValues(std::vector<int64_t> columns, int64_t nam
 
 }  // namespace
 
-Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaption) {
+Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption) {
     const std::vector<Group>& groups = Groups();
     Mapping m;
     m.groupColumn.assign(size_t(variant.groupCount), AbsentColumn);
@@ -108,7 +109,7 @@ Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaptio
     };
 
     for (int64_t i = 0; i < AbsentColumn; ++i) {
-        const String heading = cell(0, i);
+        const String heading = cell(grid, 0, i);
         if (heading.empty()) {
             withoutHeading.push_back(i);
             continue;
@@ -158,7 +159,7 @@ Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaptio
     // Columns without a heading are named by their places, neighbours as
     // one run; one that holds no value (as after the last heading of a
     // spreadsheet's row) loses nothing.
-    const std::vector<int64_t> unnamed = columnsWithValues(withoutHeading, m.column(Name));
+    const std::vector<int64_t> unnamed = columnsWithValues(grid, withoutHeading, m.column(Name));
     for (size_t k = 0; k < unnamed.size();) {
         size_t last = k;
         while (last + 1 < unnamed.size() && unnamed[last + 1] == unnamed[last] + 1) ++last;

@@ -1,7 +1,7 @@
 #pragma once
 // The heading words that the CSV imports accept, and the mapping of a CSV
-// file's heading line (row 0 of appSystem::CSVa) to the columns that feed
-// each animal field. Headings that no group knows take numbered custom
+// file's heading line (row 0 of the import's cell grid) to the columns that
+// feed each animal field. Headings that no group knows take numbered custom
 // slots, the first free one first; their lower-cased heading is handed to the
 // import's caption writer.
 //
@@ -77,7 +77,7 @@ struct Mapping {
     }
 };
 
-// Maps the heading row of appSystem::CSVa: reads every heading of columns 0
+// Maps the heading row of `grid`: reads every heading of columns 0
 // to 69 (an empty one ends nothing; the absent column is never a heading),
 // assigns groups and custom slots, writes the captions of custom slots as it
 // goes (also of a slot named by its own word, such as "customfield1", so that
@@ -88,14 +88,14 @@ struct Mapping {
 // for which no slot is free are: headings that land in a slot the
 // destination cannot store, a heading whose slot a later slot word takes,
 // and columns without a heading that hold a value in a data row.
-Mapping mapHeadings(const TableVariant& variant, const CaptionWriter& saveCaption);
+Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption);
 
 // True when row r ends the data rows: its name cell and the next row's are
 // both empty.
-bool endOfRows(int64_t r, int64_t nameColumn);
+bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn);
 
 // The text of a cell for the import: "" for the absent column and for rows
 // beyond the grid, so that the rows' look-ahead never leaves the grid.
-String cell(int64_t row, int64_t column);
+String cell(const CsvGrid& grid, int64_t row, int64_t column);
 
 }  // namespace csvHeadingAliases

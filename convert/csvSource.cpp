@@ -10,12 +10,12 @@
 
 namespace csvSource {
 
-Ref<TextInputStream> open() {
-    Ref<FolderItem> source = GetFolderItem(appSystem::sourceFilepath);
+Ref<TextInputStream> open(const String& path) {
+    Ref<FolderItem> source = GetFolderItem(path);
     Ref<TextInputStream> in = source ? source->OpenAsTextFile() : nullptr;
     const String why = in ? in->ErrorMessage() : String();
     if (in && why.empty()) return in;
-    MsgBox("The file cannot be read:" + EndOfLine + appSystem::sourceFilepath + (why.empty() ? "" : EndOfLine + why));
+    MsgBox("The file cannot be read:" + EndOfLine + path + (why.empty() ? "" : EndOfLine + why));
     return nullptr;
 }
 
@@ -107,7 +107,7 @@ void Records::store(int64_t j, const String& record, int64_t line) {
     }
     lines_.resize(size_t(j) + 1, 0);
     lines_[size_t(j)] = line;
-    if (appSystem::extractfields(record, j, ",") > csvHeadingAliases::AbsentColumn) cutLines_.push_back(line);
+    if (appSystem::extractfields(grid_, record, j, ",") > csvHeadingAliases::AbsentColumn) cutLines_.push_back(line);
 }
 
 int64_t Records::lineOf(int64_t j) const {
@@ -131,12 +131,10 @@ bool Records::accept(const std::vector<int64_t>& unclosedQuotes) const {
     return MsgBox(text, MsgBoxYesNoQuestion, "Too much data") == AnswerYes;
 }
 
-DateOrder dateOrder(const std::vector<int64_t>& columns, int64_t nameColumn) {
+DateOrder dateOrder(const CsvGrid& grid, const std::vector<int64_t>& columns, int64_t nameColumn) {
     std::vector<String> dates;
-    for (int64_t r = 1; !(csvHeadingAliases::cell(r, nameColumn).empty() &&
-                          csvHeadingAliases::cell(r + 1, nameColumn).empty());
-         ++r)
-        for (int64_t column : columns) dates.push_back(csvHeadingAliases::cell(r, column));
+    for (int64_t r = 1; !csvHeadingAliases::endOfRows(grid, r, nameColumn); ++r)
+        for (int64_t column : columns) dates.push_back(csvHeadingAliases::cell(grid, r, column));
     return appSystem::dateOrderOf(dates);
 }
 

@@ -15,15 +15,16 @@
 #include "framework/Ref.h"
 #include "framework/Streams.h"
 #include "framework/Text.h"
+#include "services/CsvGrid.h"
 
 class Progress;
 
 namespace csvSource {
 
-// appSystem::sourceFilepath opened for reading; nil after the box "The file
+// The CSV file at `path` opened for reading; nil after the box "The file
 // cannot be read:" with the path when it is missing or not a file, and with
 // the reason when its text cannot be decoded.
-Ref<TextInputStream> open();
+Ref<TextInputStream> open(const String& path);
 
 // Reads a CSV file record by record. A record is one line of the file, or
 // several when a quoted field holds line breaks: while a field that starts
@@ -56,9 +57,11 @@ private:
     std::vector<int64_t> unclosed_;
 };
 
-// The records of the file as the grid holds them.
+// The records of the file as the import's cell grid holds them.
 class Records {
 public:
+    explicit Records(CsvGrid& grid) : grid_(grid) {}
+
     // Splits record j (already cleaned), which starts on line `line` of the
     // file, into grid row j, and notes it when it does not fit: a record
     // after the grid's last row is not stored at all, and the fields of a
@@ -73,6 +76,7 @@ public:
     bool accept(const std::vector<int64_t>& unclosedQuotes) const;
 
 private:
+    CsvGrid& grid_;
     std::vector<int64_t> lines_;       // by grid row: the line its record starts on
     int64_t linesBeyondGrid_ = 0;      // records after the grid's last row
     int64_t firstLineBeyondGrid_ = 0;  // the line the first of them starts on
@@ -80,9 +84,9 @@ private:
 };
 
 // The order in which to read the dates of the file: decided once from the
-// cells of `columns` in the data rows (up to the two empty name cells that
-// end them), as appSystem::dateOrderOf says.
-DateOrder dateOrder(const std::vector<int64_t>& columns, int64_t nameColumn);
+// cells of `columns` of `grid` in the data rows (up to the two empty name
+// cells that end them), as appSystem::dateOrderOf says.
+DateOrder dateOrder(const CsvGrid& grid, const std::vector<int64_t>& columns, int64_t nameColumn);
 
 // What the completion message adds for dates that could not be read: ""
 // when `lines` is empty, else a line end and "The " + what + " on line(s) "

@@ -32,6 +32,18 @@ extern Ref<SqlFileDatabase> db;
 extern String sourceFilepath;       // input file of the current conversion
 extern String destinationFilePath;  // output file of the current conversion
 
+// What one conversion works on. Its entry reads it from the two paths above
+// once, when it starts, and passes it down; the paths stay as they are for
+// the windows and Cancel.
+struct Request {
+    String source;       // the input file
+    String destination;  // the output file (the export to CSV names its own)
+    String format;       // the output's type text: "rsd", "csv" or "cav"
+};
+// The request of a conversion into `format` from sourceFilepath and
+// destinationFilePath as they are now.
+Request request(const String& format);
+
 // What the running conversion writes, as Cancel in the progress window finds
 // it (Cancel runs inside the conversion's yields). Each conversion sets it
 // afresh when it starts.
@@ -59,9 +71,7 @@ extern Output output;
 // program." when another program kept it locked for a few seconds. Does
 // nothing while dataPath is "". Never raises.
 void connectData();
-// What the last connectData found: dataPath opened, or dataPath locked by
-// another program.
-bool dataOpen();
+// What the last connectData found: dataPath locked by another program.
 bool dataInUse();
 // connectData, then the select on db: the record set on its first row, or nil
 // (also when no path was ever set). Never raises.
@@ -71,6 +81,9 @@ Ref<RecordSet> GetRecordset(const String& sql);
 // gives false. Raises NilObjectException when no database object exists at
 // all.
 bool saveToFile(const DatabaseRecord& record, const String& table);
+// The same on `database`, an open database of the caller's own, without
+// opening anything.
+bool saveToFile(const Ref<Database>& database, const DatabaseRecord& record, const String& table);
 // Closes db; nothing when db is nil. db keeps the closed object.
 void closeData();
 // Sets Version "20402" in the first settings row, or inserts a row holding
@@ -78,6 +91,10 @@ void closeData();
 // stamped and committed; otherwise false after one box that tells why (the
 // database's error, or "Cannot open database.").
 bool UpdateVersion();
+// The same on `database`, an open database of the caller's own (the new file
+// of an import), without opening anything: false after the box with the
+// database's error.
+bool UpdateVersion(const Ref<Database>& database);
 // A beep and the box "Database Error: " + code + two line ends + message of
 // the database's last failure.
 void showDatabaseError(const Database& database);
@@ -168,6 +185,8 @@ String clean(const String& line);
 // cut. Fields outside the grid are not stored, silently; the cells written
 // before stay. The number of fields of the line, stored or not.
 int64_t extractfields(const String& line, int64_t row, const String& delimiter);
+// The same into `grid` instead of CSVa.
+int64_t extractfields(CsvGrid& grid, const String& line, int64_t row, const String& delimiter);
 // True when every field of the line is empty once trimmed: a blank line, or
 // a spreadsheet's empty row (",,,,", blanks and "" allowed).
 bool holdsNoValue(const String& line);

@@ -11,6 +11,8 @@ String sourceFilepath;
 String destinationFilePath;
 Output output;
 
+Request request(const String& format) { return Request{sourceFilepath, destinationFilePath, format}; }
+
 namespace {
 // The key of RSD/CAX files that the Brevolan program protects.
 const String DatabaseKey = "plovertarn";
@@ -50,8 +52,6 @@ void connectData() {
     }
 }
 
-bool dataOpen() { return opened; }
-
 bool dataInUse() { return inUse; }
 
 void showDatabaseError(const Database& database) {
@@ -70,14 +70,18 @@ Ref<RecordSet> GetRecordset(const String& sql) {
 
 bool saveToFile(const DatabaseRecord& record, const String& table) {
     connectData();
+    return saveToFile(db, record, table);
+}
+
+bool saveToFile(const Ref<Database>& database, const DatabaseRecord& record, const String& table) {
     try {
-        db->InsertRecord(table, record);
+        database->InsertRecord(table, record);
         // A failed insert or commit is reported, not taken for success.
-        if (db->ErrorCode() == 0) db->Commit();
-        if (db->ErrorCode() == 0) return true;
+        if (database->ErrorCode() == 0) database->Commit();
+        if (database->ErrorCode() == 0) return true;
     } catch (const RuntimeException&) {
     }
-    showDatabaseError(*db);
+    showDatabaseError(*database);
     return false;
 }
 
@@ -88,6 +92,35 @@ void closeData() {
     }
 }
 
+namespace {
+
+// Stamps the version in `settings`, the record set of "SELECT * FROM
+// settings" on `database`; the insert into an empty table goes through
+// `insert`.
+template <class Insert>
+bool stampVersion(const Ref<Database>& database, const Ref<RecordSet>& settings, Insert insert) {
+    if (settings->Eof()) {
+        DatabaseRecord record;
+        record.Column("Version", "20402");
+        return insert(record);
+    }
+    Ref<DatabaseField> version = settings->Field("Version");
+    if (version) {
+        settings->Edit();
+        version->SetStringValue("20402");
+        settings->Update();
+        if (database->ErrorCode() == 0) database->Commit();
+        if (database->ErrorCode() == 0) return true;
+    } else {
+        // A table without the column: the database names what is missing.
+        database->SQLSelect("SELECT Version FROM settings");
+    }
+    showDatabaseError(*database);
+    return false;
+}
+
+}  // namespace
+
 bool UpdateVersion() {
     Ref<RecordSet> rs = GetRecordset("SELECT * FROM settings");
     if (!rs) {
@@ -95,24 +128,17 @@ bool UpdateVersion() {
         if (opened) showDatabaseError(*db);
         return false;
     }
-    if (rs->Eof()) {
-        DatabaseRecord record;
-        record.Column("Version", "20402");
-        return saveToFile(record, "settings");
+    return stampVersion(db, rs, [](const DatabaseRecord& record) { return saveToFile(record, "settings"); });
+}
+
+bool UpdateVersion(const Ref<Database>& database) {
+    Ref<RecordSet> rs = database->SQLSelect("SELECT * FROM settings");
+    if (!rs) {
+        showDatabaseError(*database);
+        return false;
     }
-    Ref<DatabaseField> version = rs->Field("Version");
-    if (version) {
-        rs->Edit();
-        version->SetStringValue("20402");
-        rs->Update();
-        if (db->ErrorCode() == 0) db->Commit();
-        if (db->ErrorCode() == 0) return true;
-    } else {
-        // A table without the column: the database names what is missing.
-        db->SQLSelect("SELECT Version FROM settings");
-    }
-    showDatabaseError(*db);
-    return false;
+    return stampVersion(database, rs,
+                        [&database](const DatabaseRecord& record) { return saveToFile(database, record, "settings"); });
 }
 
 String getRsdCustomHeading(const String& field) {

@@ -98,6 +98,10 @@ String clean(const String& line) {
 }
 
 int64_t extractfields(const String& line, int64_t row, const String& delimiter) {
+    return extractfields(CSVa, line, row, delimiter);
+}
+
+int64_t extractfields(CsvGrid& grid, const String& line, int64_t row, const String& delimiter) {
     int64_t k = 0;
     try {
         Fields fields(line, delimiter);
@@ -107,7 +111,7 @@ int64_t extractfields(const String& line, int64_t row, const String& delimiter) 
             if (k) YieldToEventLoop();
             if (storing) {
                 try {
-                    CSVa.Set(row, k, value);
+                    grid.Set(row, k, value);
                 } catch (...) {
                     // A field outside the grid: it and the later fields of
                     // the line are not stored.

@@ -167,37 +167,53 @@ TEST_F(DatabaseAccess, ASourceOnAReadOnlyMediumIsRead) {
     umount2(folder, MNT_DETACH);
 }
 
+// The stamp through appSystem.db, which it opens on dataPath, and through an
+// open database object of the caller's own (an import's new file).
 TEST_F(DatabaseAccess, UpdateVersionStampsTheFirstSettingsRowOrMakesOne) {
-    const std::string path = herd("herd.rsd");
-    SqliteCli::query(path, "INSERT INTO settings(CustomName1) VALUES ('second row')");
-    appSystem::dataPath = appSystem::output.createdFile = path;
-    EXPECT_TRUE(appSystem::UpdateVersion());
-    EXPECT_EQ(SqliteCli::query(path, "SELECT id, CustomName1, Version FROM settings ORDER BY id"),
-              (SqliteCli::Rows{{"1", "ear tag", "20402"}, {"2", "second row", SqliteCli::Null}}));
-
-    SqliteCli::query(path, "DELETE FROM settings");
-    EXPECT_TRUE(appSystem::UpdateVersion());
-    EXPECT_EQ(SqliteCli::query(path, "SELECT * FROM settings"),
-              (SqliteCli::Rows{{"1", SqliteCli::Null, SqliteCli::Null, SqliteCli::Null, "20402"}}));
-    EXPECT_TRUE(ui.boxes().empty());
-
-    // No settings table, or one without the column: told, never a crash.
-    struct Broken {
-        const char* sql;
-        const char* message;
-    } broken[] = {
-        {"DROP TABLE settings", "Database Error: 1\n\nno such table: settings"},
-        {"CREATE TABLE settings(id integer PRIMARY KEY, Breeder Varchar); INSERT INTO settings(Breeder) VALUES ('x')",
-         "Database Error: 1\n\nno such column: Version"},
-    };
-    for (const Broken& b : broken) {
-        SCOPED_TRACE(b.sql);
+    for (bool own : {false, true}) {
+        SCOPED_TRACE(own ? "the caller's own object" : "appSystem.db");
         ui.clear();
-        SqliteCli::query(path, b.sql);
-        bool stamped = true;
-        EXPECT_NO_THROW(stamped = appSystem::UpdateVersion());
-        EXPECT_FALSE(stamped);
-        EXPECT_EQ(ui.texts(), (std::vector<String>{b.message}));
+        const std::string path = herd(own ? "own.rsd" : "shared.rsd");
+        SqliteCli::query(path, "INSERT INTO settings(CustomName1) VALUES ('second row')");
+        appSystem::dataPath = appSystem::output.createdFile = own ? "" : path;
+        Ref<SqlFileDatabase> database;
+        if (own) {
+            database = New<SqlFileDatabase>();
+            database->DatabaseFile = GetFolderItem(path);
+            ASSERT_TRUE(database->Connect());
+        }
+        auto stamp = [&] { return own ? appSystem::UpdateVersion(database) : appSystem::UpdateVersion(); };
+
+        EXPECT_TRUE(stamp());
+        EXPECT_EQ(SqliteCli::query(path, "SELECT id, CustomName1, Version FROM settings ORDER BY id"),
+                  (SqliteCli::Rows{{"1", "ear tag", "20402"}, {"2", "second row", SqliteCli::Null}}));
+
+        SqliteCli::query(path, "DELETE FROM settings");
+        EXPECT_TRUE(stamp());
+        EXPECT_EQ(SqliteCli::query(path, "SELECT * FROM settings"),
+                  (SqliteCli::Rows{{"1", SqliteCli::Null, SqliteCli::Null, SqliteCli::Null, "20402"}}));
+        EXPECT_TRUE(ui.boxes().empty());
+
+        // No settings table, or one without the column: told, never a crash.
+        struct Broken {
+            const char* sql;
+            const char* message;
+        } broken[] = {
+            {"DROP TABLE settings", "Database Error: 1\n\nno such table: settings"},
+            {"CREATE TABLE settings(id integer PRIMARY KEY, Breeder Varchar); INSERT INTO settings(Breeder) VALUES "
+             "('x')",
+             "Database Error: 1\n\nno such column: Version"},
+        };
+        for (const Broken& b : broken) {
+            SCOPED_TRACE(b.sql);
+            ui.clear();
+            SqliteCli::query(path, b.sql);
+            bool stamped = true;
+            EXPECT_NO_THROW(stamped = stamp());
+            EXPECT_FALSE(stamped);
+            EXPECT_EQ(ui.texts(), (std::vector<String>{b.message}));
+        }
+        appSystem::db = nullptr;
     }
 }
 
@@ -226,8 +242,9 @@ TEST_F(DatabaseAccess, CustomHeadingsAndNamesByIdGiveTextOrNothing) {
     EXPECT_TRUE(ui.boxes().empty());
 }
 
-// The CSV import's own object and appSystem.db work on one new file in turn:
-// tables, captions through appSystem.db, rows, links, then the version stamp.
+// An object of the caller's own and appSystem.db work on one new file in
+// turn: tables, captions through appSystem.db, rows, links, then the version
+// stamp; what each wrote is kept.
 TEST_F(DatabaseAccess, TheImportsObjectAndTheSharedObjectShareOneFile) {
     const std::string path = dir.file("herd.cax");
     appSystem::dataPath = appSystem::output.createdFile = path;
