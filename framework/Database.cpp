@@ -71,18 +71,77 @@ void RecordSet::SetColumn(int index, const Variant& value) {
     changes_.emplace_back(index, value);
 }
 
+namespace {
+// The hash of a name with its ASCII letters lower-cased (FNV-1a); `ascii`
+// tells whether the name is ASCII throughout.
+uint32_t foldedHash(const String& name, bool& ascii) {
+    uint32_t h = 2166136261u;
+    unsigned char high = 0;
+    for (unsigned char c : name) {
+        high |= c;
+        if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+        h = (h ^ c) * 16777619u;
+    }
+    ascii = high < 0x80;
+    return h;
+}
+}  // namespace
+
+int DatabaseRecord::find(const String& name, uint32_t hash, bool ascii) const {
+    if (!ascii) {
+        // Text beyond ASCII may equal a name of other bytes and length.
+        for (size_t i = 0; i < values_.size(); ++i)
+            if (TextEquals(values_[i].first, name)) return int(i);
+        return -1;
+    }
+    if (!slots_.empty()) {
+        const size_t mask = slots_.size() - 1;
+        for (size_t s = hash & mask; slots_[s] != 0; s = (s + 1) & mask) {
+            const uint32_t i = slots_[s] - 1;
+            if (hashes_[i] == hash && TextEquals(values_[i].first, name)) return int(i);
+        }
+    }
+    for (uint32_t i : others_)
+        if (TextEquals(values_[i].first, name)) return int(i);
+    return -1;
+}
+
+void DatabaseRecord::addToIndex(uint32_t position, uint32_t hash) {
+    auto place = [](std::vector<uint32_t>& slots, uint32_t at, uint32_t h) {
+        const size_t mask = slots.size() - 1;
+        size_t s = h & mask;
+        while (slots[s] != 0) s = (s + 1) & mask;
+        slots[s] = at + 1;
+    };
+    const size_t indexed = values_.size() - others_.size();  // the new name included
+    if (indexed * 2 > slots_.size()) {
+        // Grow, and put the names indexed so far into their new slots.
+        std::vector<uint32_t> grown(slots_.empty() ? 64 : slots_.size() * 2, 0);
+        for (uint32_t slot : slots_)
+            if (slot != 0) place(grown, slot - 1, hashes_[slot - 1]);
+        slots_.swap(grown);
+    }
+    place(slots_, position, hash);
+}
+
 Variant DatabaseRecord::Column(const String& name) const {
-    for (const auto& [column, value] : values_)
-        if (TextEquals(column, name)) return value;
-    return Variant();
+    bool ascii;
+    const uint32_t hash = foldedHash(name, ascii);
+    const int i = find(name, hash, ascii);
+    return i < 0 ? Variant() : values_[size_t(i)].second;
 }
 
 void DatabaseRecord::set(const String& name, Variant value) {
-    for (auto& [column, old] : values_) {
-        if (TextEquals(column, name)) {
-            old = std::move(value);
-            return;
-        }
+    bool ascii;
+    const uint32_t hash = foldedHash(name, ascii);
+    const int i = find(name, hash, ascii);
+    if (i >= 0) {
+        values_[size_t(i)].second = std::move(value);
+        return;
     }
+    const auto position = static_cast<uint32_t>(values_.size());
     values_.emplace_back(name, std::move(value));
+    hashes_.push_back(hash);
+    if (ascii) addToIndex(position, hash);
+    else others_.push_back(position);
 }

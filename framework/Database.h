@@ -114,8 +114,21 @@ public:
     const std::vector<std::pair<String, Variant>>& Values() const { return values_; }
 
 private:
-    void set(const String& name, Variant value);  // a second set of a name replaces the first
+    // A second set of a name (case ignored) replaces the first value in its
+    // place; a new name is appended.
+    void set(const String& name, Variant value);
+    // The position of the value set for the name; -1 when none.
+    int find(const String& name, uint32_t hash, bool ascii) const;
+    void addToIndex(uint32_t position, uint32_t hash);
+
     std::vector<std::pair<String, Variant>> values_;
+    // The names are found again without comparing each with all earlier
+    // ones: the ASCII names by the hash of their lower-cased bytes (open
+    // addressing: a slot holds position + 1, 0 when free), the others, which
+    // may equal a name of other bytes, by comparing.
+    std::vector<uint32_t> hashes_;  // by position
+    std::vector<uint32_t> slots_;   // a power of two in size, at most half full
+    std::vector<uint32_t> others_;  // positions of the names that are not ASCII
 };
 
 class Database {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <locale.h>
 
+#include "framework/Database.h"
 #include "framework/Date.h"
 #include "framework/FolderItem.h"
 #include "framework/Streams.h"
@@ -66,6 +67,47 @@ TEST(Variant, ConvertsToTextIntegerBooleanAndDate) {
     for (const char* notDate : {"", "2020-3-4", "2020-13-01", "4/3/2020", "10:00 feed"})
         EXPECT_EQ(Variant(notDate).DateValue(), nullptr) << notDate;
     EXPECT_EQ(Variant(int64_t(5)).DateValue(), nullptr);
+}
+
+// A name set again (case ignored, also beyond ASCII) replaces the value in
+// the first name's place; other names are appended in order.
+TEST(DatabaseRecord, ANameSetAgainReplacesItsValueInPlace) {
+    using Values = std::vector<std::pair<String, String>>;
+    Values many, manyAfter;
+    for (int n = 1; n <= 40; ++n) many.emplace_back("customfield" + Str(int64_t(n)), Str(int64_t(n)));
+    manyAfter = many;
+    many.emplace_back("CustomField7", "seven");
+    many.emplace_back("customfield41", "41");
+    many.emplace_back("CUSTOMFIELD40", "forty");
+    manyAfter[6].second = "seven";
+    manyAfter.emplace_back("customfield41", "41");
+    manyAfter[39].second = "forty";
+    const struct Case {
+        const char* what;
+        Values set, expected;
+    } cases[] = {
+        {"case differs", {{"name", "a"}, {"colour", "b"}, {"NAME", "c"}}, {{"name", "c"}, {"colour", "b"}}},
+        {"no two alike", {{"ab", "1"}, {"ba", "2"}, {"a", "3"}, {"abc", "4"}},
+         {{"ab", "1"}, {"ba", "2"}, {"a", "3"}, {"abc", "4"}}},
+        {"letters beyond ASCII", {{"\xc3\x84rger", "1"}, {"x", "2"}, {"\xc3\xa4RGER", "3"}},
+         {{"\xc3\x84rger", "3"}, {"x", "2"}}},
+        {"the Kelvin sign after k", {{"key", "1"}, {"\xe2\x84\xaa" "EY", "2"}}, {{"key", "2"}}},
+        {"k after the Kelvin sign", {{"\xe2\x84\xaa" "ey", "1"}, {"kind", "2"}, {"KEY", "3"}},
+         {{"\xe2\x84\xaa" "ey", "3"}, {"kind", "2"}}},
+        {"more names than the first index holds", many, manyAfter},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DatabaseRecord record;
+        for (const auto& [name, value] : c.set) record.Column(name, value);
+        Values got;
+        for (const auto& [name, value] : record.Values()) got.emplace_back(name, value.StringValue());
+        EXPECT_EQ(got, c.expected);
+        for (const auto& [name, value] : c.expected) {
+            EXPECT_EQ(record.Column(Uppercase(name)).StringValue(), value) << name;
+        }
+        EXPECT_TRUE(record.Column("nosuchname").IsNil());
+    }
 }
 
 TEST(Date, SqlDateIsYearMonthDayWithFixedDigits) {
