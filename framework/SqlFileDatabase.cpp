@@ -125,6 +125,16 @@ struct SqlFileConnection {
 
 namespace {
 
+// The program uses SQLite from one thread only and never asks for its memory
+// statistics, so it runs without its mutexes and without counting memory.
+// Both are set before SQLite initialises itself (at the first open, or the
+// first file-system layer registered), that is as the program starts.
+[[maybe_unused]] const bool sqliteConfigured = [] {
+    sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+}();
+
 // How long a statement waits for a lock that another program (or another
 // object on the same file) holds before it fails with SQLITE_BUSY.
 constexpr std::chrono::milliseconds LockWait(3000);

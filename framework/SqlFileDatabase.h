@@ -1,7 +1,8 @@
 #pragma once
 // The framework's single-file SQL database: one database file, optionally
 // protected by an encryption key. Built on SQLCipher, linked into the program
-// so that none of its symbols is exported.
+// so that none of its symbols is exported, and set up for one thread: every
+// object and record set is used on the thread of the event loop.
 //
 // Writes (SQLExecute, InsertRecord, record-set updates) open a transaction
 // when none is open; Commit makes the changes since the last commit

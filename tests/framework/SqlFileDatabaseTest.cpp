@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
-#include <future>
-#include <thread>
 
 #include "framework/EventLoop.h"
 #include "framework/SqlFileDatabase.h"
@@ -300,20 +297,23 @@ TEST(SqlFileDatabase, ReadsHoldNoLockAndAMomentaryLockIsWaitedFor) {
     // The tool waits for no lock: it can only write when nobody holds one.
     EXPECT_TRUE(SqliteCli::run(path, "BEGIN EXCLUSIVE; UPDATE tree SET colour = 'grey'; COMMIT;").ok);
 
-    // Another object holds a write transaction for a moment; our write waits.
-    std::promise<void> locked;
-    std::thread other([&] {
-        auto db = openDb(path);
-        ASSERT_TRUE(db->Connect());
-        db->SQLExecute("UPDATE tree SET colour = 'black' WHERE id = 1");
-        locked.set_value();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        db->Commit();
+    // Another object holds a write transaction for a moment; our write waits,
+    // and the other object commits while the event loop runs meanwhile.
+    static Ref<SqlFileDatabase> other;
+    static int yields;
+    other = openDb(path);
+    ASSERT_TRUE(other->Connect());
+    other->SQLExecute("UPDATE tree SET colour = 'black' WHERE id = 1");
+    yields = 0;
+    SetYieldHandler([] {
+        if (++yields == 5) other->Commit();
     });
-    locked.get_future().wait();
     reader->SQLExecute("UPDATE tree SET colour = 'white' WHERE id = 2");
     reader->Commit();
-    other.join();
+    SetYieldHandler(nullptr);
+    EXPECT_EQ(yields, 5);
+    EXPECT_EQ(other->ErrorCode(), 0) << other->ErrorMessage();
+    other = nullptr;
     EXPECT_EQ(reader->ErrorCode(), 0) << reader->ErrorMessage();
     EXPECT_EQ(SqliteCli::query(path, "SELECT colour FROM tree ORDER BY id"), (SqliteCli::Rows{{"black"}, {"white"}}));
 }
