@@ -1,5 +1,6 @@
 #include "framework/SqlFileDatabase.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "framework/EventLoop.h"
+#include "framework/SqlStatementCache.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
@@ -31,23 +33,27 @@ struct SqlFileConnection {
     bool closeWanted = false;
     std::chrono::steady_clock::time_point waitingSince;
 
-    // The last INSERT statement, kept prepared: imports insert thousands of
-    // rows with the same columns.
-    String insertSql;
-    sqlite3_stmt* insertStmt = nullptr;
+    // Statements kept prepared: the shapes of the statements run (see
+    // ShapeOf) and the updates that record sets write.
+    StatementCache statements;
+    // Whether the literals of a statement may be bound as values: 1 when no
+    // index is partial or on an expression (this SQLite matches neither
+    // kind with a parameter, so a plan, and with it the order of the rows,
+    // could differ), 0 when one is, -1 before the indexes were looked at.
+    int literalsBindable = -1;
+
+    // How the records with one list of names are inserted into one table.
+    struct InsertPlan {
+        String table;                // lower-cased
+        std::vector<String> names;   // the record's names, as given
+        std::vector<bool> inserted;  // by name: false for a column the table lacks
+        sqlite3_stmt* stmt;
+    };
+    // The most recently used first, at most MaxInsertPlans.
+    std::vector<InsertPlan> insertPlans;
+    static constexpr size_t MaxInsertPlans = 8;
     // Column names of tables, by lower-cased table name, for InsertRecord.
     std::vector<std::pair<String, std::vector<String>>> tableColumns;
-    // The table and the column names of the last record inserted, with the
-    // table column each matched (-1: the table lacks it): an import inserts
-    // every row with the same columns.
-    String insertTable;
-    std::vector<String> insertNames;
-    std::vector<int> insertMatch;
-
-    // The last UPDATE that a record set wrote, kept prepared: the linking
-    // updates thousands of rows the same way.
-    String updateSql;
-    sqlite3_stmt* updateStmt = nullptr;
     // The INTEGER PRIMARY KEY column of tables ("" for none), by lower-cased
     // table name, for record-set updates.
     std::vector<std::pair<String, String>> tableKeys;
@@ -93,18 +99,146 @@ struct SqlFileConnection {
     // lock would have to be upgraded.
     bool ensureTransaction() { return !sqlite3_get_autocommit(db) || exec("BEGIN IMMEDIATE"); }
 
+    // Finalizes the kept statements and forgets what was read of the
+    // schema: before a statement that may change it, and before closing.
     void forgetStatements() {
-        if (insertStmt) sqlite3_finalize(insertStmt);
-        insertStmt = nullptr;
-        insertSql.clear();
+        statements.Clear();
+        for (InsertPlan& plan : insertPlans) sqlite3_finalize(plan.stmt);
+        insertPlans.clear();
         tableColumns.clear();
-        insertTable.clear();
-        insertNames.clear();
-        insertMatch.clear();
-        if (updateStmt) sqlite3_finalize(updateStmt);
-        updateStmt = nullptr;
-        updateSql.clear();
         tableKeys.clear();
+        literalsBindable = -1;
+    }
+
+    // The kept statement prepared from `text` (a statement of the
+    // framework's own, with parameters); nullptr, with the error set, when it
+    // cannot be prepared.
+    sqlite3_stmt* keptStatement(const String& text) {
+        if (StatementCache::Entry* entry = statements.Find(text)) return entry->stmt;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, text.c_str(), int(text.size() + 1), &stmt, nullptr) != SQLITE_OK || !stmt) {
+            setSqliteError();
+            sqlite3_finalize(stmt);
+            return nullptr;
+        }
+        return statements.Add(text, stmt)->stmt;
+    }
+
+    // The kept statement of the shape with the literals' values bound (they
+    // must outlive its run); nullptr for a shape run as written. `failed`
+    // when the statement cannot run at all (the error is set): SQLite could
+    // not read the schema (a lock, a damaged file), and the text as written
+    // would fail alike.
+    sqlite3_stmt* shapeStatement(const StatementShape& shape, bool& failed) {
+        failed = false;
+        if (!shape.values.empty()) {
+            if (literalsBindable < 0 && !checkIndexes()) {
+                failed = true;
+                return nullptr;
+            }
+            if (literalsBindable == 0) return nullptr;
+        }
+        StatementCache::Entry* entry = statements.Find(shape.text);
+        if (!entry) {
+            sqlite3_stmt* stmt = nullptr;
+            const int rc = sqlite3_prepare_v2(db, shape.text.c_str(), int(shape.text.size() + 1), &stmt, nullptr);
+            if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_ERROR) {
+                setSqliteError();
+                sqlite3_finalize(stmt);
+                failed = true;
+                return nullptr;
+            }
+            // A shape that SQLite refuses (a literal in the place of a name:
+            // "AS 'n'", "COLLATE 'nocase'") or that names a result column
+            // after a parameter runs as written.
+            if (rc != SQLITE_OK || !stmt || !sameAsWritten(stmt, shape)) {
+                sqlite3_finalize(stmt);
+                stmt = nullptr;
+            }
+            entry = statements.Add(shape.text, stmt);
+        }
+        sqlite3_stmt* stmt = entry->stmt;
+        for (size_t i = 0; stmt && i < shape.values.size(); ++i) {
+            const String& value = shape.values[i];
+            if (sqlite3_bind_text(stmt, int(i) + 1, value.data(), int(value.size()), SQLITE_STATIC) != SQLITE_OK) {
+                sqlite3_clear_bindings(stmt);
+                return nullptr;  // a value beyond SQLite's limits: as written it reports that
+            }
+        }
+        return stmt;
+    }
+
+    // True when the shape's statement reads as the text does: a parameter
+    // for each literal, and no result column named after an expression with
+    // a parameter (as written, its name holds the literal).
+    static bool sameAsWritten(sqlite3_stmt* stmt, const StatementShape& shape) {
+        if (sqlite3_bind_parameter_count(stmt) != int(shape.values.size())) return false;
+        if (shape.values.empty()) return true;
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            const char* name = sqlite3_column_name(stmt, i);
+            if (!name || std::strchr(name, '?')) return false;
+        }
+        return true;
+    }
+
+    // Sets literalsBindable from the indexes of every schema of the
+    // connection; false, with the error set, when they cannot be read.
+    bool checkIndexes() {
+        std::vector<String> schemas, indexes;
+        bool plain =
+            forEachRow("PRAGMA database_list", [&](sqlite3_stmt* stmt) { schemas.push_back(textColumn(stmt, 1)); });
+        // Indexes made by CREATE INDEX (those of constraints have no SQL
+        // text); a partial one has a WHERE in it (so may another, which is
+        // then taken for partial).
+        for (const String& schema : schemas) {
+            const String master = quoteName(schema) + (schema == "temp" ? ".sqlite_temp_master" : ".sqlite_master");
+            plain = plain && forEachRow("SELECT name, sql LIKE '%where%' FROM " + master +
+                                            " WHERE type = 'index' AND sql IS NOT NULL",
+                                        [&](sqlite3_stmt* stmt) {
+                                            if (sqlite3_column_int(stmt, 1)) literalsBindable = 0;
+                                            indexes.push_back(quoteName(schema) + ".index_xinfo(" +
+                                                              quoteName(textColumn(stmt, 0)) + ")");
+                                        });
+        }
+        for (size_t i = 0; plain && i < indexes.size() && literalsBindable != 0; ++i) {
+            plain = forEachRow("PRAGMA " + indexes[i], [&](sqlite3_stmt* stmt) {
+                if (sqlite3_column_int(stmt, 1) == -2) literalsBindable = 0;  // a column that is an expression
+            });
+        }
+        if (!plain) {
+            literalsBindable = -1;
+            return false;
+        }
+        if (literalsBindable < 0) literalsBindable = 1;
+        return true;
+    }
+
+    // Runs a statement of the framework's own, calling `row` for each row;
+    // false, with the error set, on failure.
+    template <class F>
+    bool forEachRow(const String& sql, F row) {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) row(stmt);
+            if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        }
+        if (rc != SQLITE_OK) setSqliteError();
+        sqlite3_finalize(stmt);
+        return rc == SQLITE_OK;
+    }
+    static String textColumn(sqlite3_stmt* stmt, int i) {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return text ? text : "";
+    }
+    // Identifiers are quoted so that any table or column name passes unchanged.
+    static String quoteName(const String& name) {
+        String out = "\"";
+        for (char c : name) {
+            out += c;
+            if (c == '"') out += '"';
+        }
+        return out + "\"";
     }
 
     // Rolls back what was not committed and closes the file; during a wait
@@ -177,14 +311,49 @@ private:
     std::shared_ptr<SqlFileConnection> c_;
 };
 
-// Identifiers are quoted so that any table or column name passes unchanged.
-String quoteName(const String& name) {
-    String out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"') out += '"';
+String quoteName(const String& name) { return SqlFileConnection::quoteName(name); }
+
+// A statement for one run: one of the connection's kept statements, reset
+// and without values when the run is over, so that it holds no lock, or one
+// prepared for this run only and finalized then.
+class Run {
+public:
+    Run() = default;
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+    ~Run() {
+        if (!stmt_) return;
+        if (kept_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        } else {
+            sqlite3_finalize(stmt_);
+        }
     }
-    return out + "\"";
+    void keep(sqlite3_stmt* stmt) {
+        stmt_ = stmt;
+        kept_ = true;
+    }
+    void own(sqlite3_stmt* stmt) {
+        stmt_ = stmt;
+        kept_ = false;
+    }
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    bool kept_ = false;
+};
+
+// Steps a statement to its end, in the open transaction (one is opened for
+// a statement that writes); false, with the error set, on failure.
+bool runToEnd(SqlFileConnection& c, sqlite3_stmt* stmt) {
+    if (!sqlite3_stmt_readonly(stmt) && !c.ensureTransaction()) return false;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) c.setSqliteError();
+    return rc == SQLITE_DONE;
 }
 
 bool isDateType(const char* declared) { return declared && TextEquals(declared, "date"); }
@@ -293,23 +462,14 @@ protected:
             sql += (i ? ", " : "") + quoteName(columns_[size_t(changes[i].first)].origin) + " = ?";
         sql += " WHERE " + quoteName(key) + " = ?";
 
-        if (sql != c.updateSql || !c.updateStmt) {
-            if (c.updateStmt) sqlite3_finalize(c.updateStmt);
-            c.updateStmt = nullptr;
-            c.updateSql.clear();
-            if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &c.updateStmt, nullptr) != SQLITE_OK)
-                return c.setSqliteError();
-            c.updateSql = sql;
-        }
-        sqlite3_stmt* stmt = c.updateStmt;
+        Run run;
+        run.keep(c.keptStatement(sql));
+        sqlite3_stmt* stmt = run.get();
+        if (!stmt) return;
         int param = 1;
         for (const auto& change : changes) bindVariant(stmt, param++, change.second);
         bindVariant(stmt, param, cell(rows_[current_], keyIndex, false));
-        const bool ok = c.ensureTransaction() && sqlite3_step(stmt) == SQLITE_DONE;
-        if (!ok && c.errorCode == 0) c.setSqliteError();
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
-        if (!ok) return;
+        if (!runToEnd(c, stmt)) return;
 
         // The row as it now stands in the file.
         std::vector<Variant> values;
@@ -601,30 +761,101 @@ bool SqlFileDatabase::CreateDatabaseFile() {
     return true;
 }
 
+namespace {
+
+// Prepares the first statement of `sql` (from `next` on) for one run,
+// as written; *next then points after it. A statement that may change the
+// schema finds no kept statement open, and its changes are read again
+// afterwards. False, with the error set, when it cannot be prepared; true
+// and no statement for blanks or a lone ";".
+bool prepareAsWritten(SqlFileConnection& c, const char*& next, Run& run) {
+    if (!IsPlainStatement(next)) c.forgetStatements();
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(c.db, next, -1, &stmt, &next);
+    run.own(stmt);
+    if (rc != SQLITE_OK) c.setSqliteError();
+    return rc == SQLITE_OK;
+}
+
+// The columns of a table, in its own spelling, read once; nullptr, with the
+// error set, when the table has none (there is no such table).
+const std::vector<String>* tableColumns(SqlFileConnection& c, const String& table, const String& key) {
+    for (const auto& [name, list] : c.tableColumns)
+        if (name == key) return &list;
+    std::vector<String> list;
+    if (!c.forEachRow("PRAGMA table_info(" + quoteName(table) + ")",
+                      [&](sqlite3_stmt* stmt) { list.push_back(SqlFileConnection::textColumn(stmt, 1)); }))
+        return nullptr;
+    if (list.empty()) {
+        c.setError(SQLITE_ERROR, "no such table: " + table);
+        return nullptr;
+    }
+    c.tableColumns.emplace_back(key, std::move(list));
+    return &c.tableColumns.back().second;
+}
+
+// The plan for inserting records with these names into the table: the
+// record's values for the columns that the table has, the others left out.
+// False, with the error set, when the table is missing or the insert cannot
+// be prepared.
+bool makeInsertPlan(SqlFileConnection& c, const String& table, const String& key,
+                    const std::vector<std::pair<String, Variant>>& values, SqlFileConnection::InsertPlan& plan) {
+    const std::vector<String>* columns = tableColumns(c, table, key);
+    if (!columns) return false;
+    String names, marks;
+    for (const auto& [name, value] : values) {
+        auto column = std::find_if(columns->begin(), columns->end(),
+                                   [&](const String& col) { return TextEquals(col, name); });
+        plan.names.push_back(name);
+        plan.inserted.push_back(column != columns->end());
+        if (column == columns->end()) continue;
+        names += (marks.empty() ? "" : ", ") + quoteName(*column);
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    const String sql = marks.empty() ? "INSERT INTO " + quoteName(table) + " DEFAULT VALUES"
+                                     : "INSERT INTO " + quoteName(table) + " (" + names + ") VALUES (" + marks + ")";
+    plan.table = key;
+    plan.stmt = nullptr;
+    if (sqlite3_prepare_v2(c.db, sql.c_str(), int(sql.size() + 1), &plan.stmt, nullptr) == SQLITE_OK) return true;
+    c.setSqliteError();
+    sqlite3_finalize(plan.stmt);
+    return false;
+}
+
+}  // namespace
+
 Ref<RecordSet> SqlFileDatabase::SQLSelect(const String& sql) {
     CallScope call(conn_);
     SqlFileConnection& c = *call;
     if (!c.requireOpen()) return nullptr;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    StatementShape shape;  // its values are bound until the run is over
+    Run run;
+    if (ShapeOf(sql, shape)) {
+        bool failed;
+        run.keep(c.shapeStatement(shape, failed));
+        if (failed) return nullptr;
+    }
+    if (!run.get()) {
+        const char* next = sql.c_str();
+        if (!prepareAsWritten(c, next, run)) return nullptr;
+        if (!run.get()) {
+            c.setError(SQLITE_ERROR, "No statement to select.");
+            return nullptr;
+        }
+    }
+    sqlite3_stmt* stmt = run.get();
+    if (!sqlite3_stmt_readonly(stmt) && !c.ensureTransaction()) return nullptr;
+    // The columns are read after the first step: a statement kept from
+    // before a change of the schema is prepared again there.
+    int rc = sqlite3_step(stmt);
+    auto rs = std::make_shared<SqlFileRecordSet>(conn_, stmt);
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) rs->addRow(stmt);
+    // The end of the run (a reset, or finalizing) ends the read: no lock
+    // outlives the select.
+    if (rc != SQLITE_DONE) {
         c.setSqliteError();
         return nullptr;
     }
-    if (!stmt) {
-        c.setError(SQLITE_ERROR, "No statement to select.");
-        return nullptr;
-    }
-    if (!sqlite3_stmt_readonly(stmt) && !c.ensureTransaction()) {
-        sqlite3_finalize(stmt);
-        return nullptr;
-    }
-    auto rs = std::make_shared<SqlFileRecordSet>(conn_, stmt);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) rs->addRow(stmt);
-    if (rc != SQLITE_DONE) c.setSqliteError();
-    // Finalizing ends the read: no lock outlives the select.
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) return nullptr;
     return Ref<RecordSet>(std::shared_ptr<RecordSet>(std::move(rs)));
 }
 
@@ -632,25 +863,22 @@ void SqlFileDatabase::SQLExecute(const String& sql) {
     CallScope call(conn_);
     SqlFileConnection& c = *call;
     if (!c.requireOpen()) return;
-    const char* next = sql.c_str();
-    while (next && *next) {
-        sqlite3_stmt* stmt = nullptr;
-        const char* tail = nullptr;
-        if (sqlite3_prepare_v2(c.db, next, -1, &stmt, &tail) != SQLITE_OK) return c.setSqliteError();
-        next = tail;
-        if (!stmt) continue;  // blanks or a lone ";"
-        if (!sqlite3_stmt_readonly(stmt) && !c.ensureTransaction()) {
-            sqlite3_finalize(stmt);
+    StatementShape shape;  // its values are bound until the run is over
+    if (ShapeOf(sql, shape)) {
+        bool failed;
+        Run run;
+        run.keep(c.shapeStatement(shape, failed));
+        if (failed) return;
+        if (run.get()) {
+            runToEnd(c, run.get());
             return;
         }
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        }
-        if (rc != SQLITE_DONE) c.setSqliteError();
-        sqlite3_finalize(stmt);
-        if (rc != SQLITE_DONE) return;
-        // The schema may have changed: column lists are read again.
-        c.forgetStatements();
+    }
+    const char* next = sql.c_str();
+    while (next && *next) {
+        Run run;
+        if (!prepareAsWritten(c, next, run)) return;
+        if (run.get() && !runToEnd(c, run.get())) return;
     }
 }
 
@@ -658,66 +886,38 @@ void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& re
     CallScope call(conn_);
     SqlFileConnection& c = *call;
     if (!c.requireOpen()) return;
-
-    // The table's columns, in its own spelling.
-    const String key = Lowercase(table);
-    const std::vector<String>* columns = nullptr;
-    for (const auto& [name, list] : c.tableColumns)
-        if (name == key) columns = &list;
-    if (!columns) {
-        std::vector<String> list;
-        sqlite3_stmt* stmt = nullptr;
-        const String sql = "PRAGMA table_info(" + quoteName(table) + ")";
-        if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return c.setSqliteError();
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            list.push_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
-        sqlite3_finalize(stmt);
-        if (list.empty()) return c.setError(SQLITE_ERROR, "no such table: " + table);
-        c.tableColumns.emplace_back(key, std::move(list));
-        columns = &c.tableColumns.back().second;
-    }
-
-    // Which table column each of the record's values goes to; the same
-    // columns as last time need no matching again.
     const auto& recordValues = record.Values();
-    bool sameColumns = c.insertTable == key && c.insertNames.size() == recordValues.size();
-    for (size_t i = 0; sameColumns && i < recordValues.size(); ++i) sameColumns = c.insertNames[i] == recordValues[i].first;
-    if (!sameColumns) {
-        c.insertTable = key;
-        c.insertNames.clear();
-        c.insertMatch.clear();
-        for (const auto& [name, value] : recordValues) {
-            int match = -1;
-            for (size_t k = 0; k < columns->size() && match < 0; ++k)
-                if (TextEquals((*columns)[k], name)) match = int(k);
-            c.insertNames.push_back(name);
-            c.insertMatch.push_back(match);
+
+    // The plan for this table and these names: the records of an import all
+    // have the same names, or a few lists of them.
+    const String key = Lowercase(table);
+    auto samePlan = [&](const SqlFileConnection::InsertPlan& plan) {
+        if (plan.table != key || plan.names.size() != recordValues.size()) return false;
+        for (size_t i = 0; i < recordValues.size(); ++i)
+            if (plan.names[i] != recordValues[i].first) return false;
+        return true;
+    };
+    auto& plans = c.insertPlans;
+    auto found = std::find_if(plans.begin(), plans.end(), samePlan);
+    if (found == plans.end()) {
+        SqlFileConnection::InsertPlan plan;
+        if (!makeInsertPlan(c, table, key, recordValues, plan)) return;
+        if (plans.size() == SqlFileConnection::MaxInsertPlans) {
+            sqlite3_finalize(plans.back().stmt);
+            plans.pop_back();
         }
+        plans.insert(plans.begin(), std::move(plan));
+    } else if (found != plans.begin()) {
+        std::rotate(plans.begin(), found, found + 1);
     }
 
-    // The record's values for the columns the table has; others are left out.
-    std::vector<const Variant*> values;
-    String names, marks;
-    for (size_t i = 0; i < recordValues.size(); ++i) {
-        if (c.insertMatch[i] < 0) continue;
-        names += (values.empty() ? "" : ", ") + quoteName((*columns)[size_t(c.insertMatch[i])]);
-        marks += values.empty() ? "?" : ", ?";
-        values.push_back(&recordValues[i].second);
-    }
-    const String sql = values.empty() ? "INSERT INTO " + quoteName(table) + " DEFAULT VALUES"
-                                      : "INSERT INTO " + quoteName(table) + " (" + names + ") VALUES (" + marks + ")";
-    if (sql != c.insertSql || !c.insertStmt) {
-        if (c.insertStmt) sqlite3_finalize(c.insertStmt);
-        c.insertStmt = nullptr;
-        c.insertSql.clear();
-        if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &c.insertStmt, nullptr) != SQLITE_OK) return c.setSqliteError();
-        c.insertSql = sql;
-    }
-    sqlite3_stmt* stmt = c.insertStmt;
-    for (size_t i = 0; i < values.size(); ++i) SqlFileRecordSet::bindVariant(stmt, int(i) + 1, *values[i]);
+    Run run;
+    run.keep(plans.front().stmt);
+    sqlite3_stmt* stmt = run.get();
+    int param = 1;
+    for (size_t i = 0; i < recordValues.size(); ++i)
+        if (plans.front().inserted[i]) SqlFileRecordSet::bindVariant(stmt, param++, recordValues[i].second);
     if (c.ensureTransaction() && sqlite3_step(stmt) != SQLITE_DONE) c.setSqliteError();
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
 }
 
 void SqlFileDatabase::Commit() {

@@ -10,6 +10,13 @@
 // reads its rows at once, so that no lock is held between statements and a
 // record set stays readable after its database was closed or destroyed.
 //
+// Statements are prepared once and run again: those of the framework's own
+// (inserts, record-set updates) and the program's plain SELECT, INSERT,
+// UPDATE and DELETE statements by their shape, the text with its string
+// literals as parameters, which are bound to the literals' values. Results
+// and failures are those of the text as written; what could differ runs as
+// written (see SqlStatementCache.h).
+//
 // A statement that finds the file locked by another program (or another
 // object) waits for it at most a few seconds, yielding to the event loop
 // meanwhile so that windows repaint and Cancel answers, and then fails with
