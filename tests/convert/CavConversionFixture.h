@@ -5,42 +5,22 @@
 // "Corvane64.so" reaches the file through iODBC and the rig's driver; what
 // was written is read back with the sqlite3 tool.
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "framework/plugin/PluginHost.h"
-#include "plugins/PluginEntryTable.h"
-#include "tests/convert/WindowsFixture.h"
+#include "tests/convert/CavTarget.h"
 #include "tests/convert/MainWindow.h"
+#include "tests/convert/WindowsFixture.h"
 #include "tests/rig/CavFixture.h"
-#include "tests/support/EnvGuard.h"
 
 class CavConversion : public ConvertWithWindows {
 protected:
     void SetUp() override {
         ConvertWithWindows::SetUp();
-        ASSERT_TRUE(connectorBound()) << PluginLoadError(plugins::ConnectorLibrary);
-        // A home of the test's own (no other breeding program, a desktop for
-        // the error report), and typed dates read month first.
-        env.set("HOME", home.path());
-        env.set("XDG_CONFIG_HOME", home.file("config"));
-        env.set("LC_ALL", "en_US.UTF-8");
-        env.set("LC_TIME", "en_US.UTF-8");
-        std::filesystem::create_directories(home.file("Desktop"));
-        std::filesystem::create_directories(home.file("Documents"));
+        ASSERT_TRUE(cavTarget::connectorBound()) << PluginLoadError(plugins::ConnectorLibrary);
+        cavTarget::useOwnHome(env, home);
         cav = dir.file("Brevolan.cav");
         CavFixture::create(cav);
-    }
-
-    // The program's entry table bound against the build's connector, once.
-    static bool connectorBound() {
-        static const bool bound = [] {
-            SetPluginSearchPath(BREVOLAN_LIBS_DIR);
-            plugins::BindPluginEntries();
-            return plugins::Bound(plugins::ODBCDatabaseConnect) != nullptr;
-        }();
-        return bound;
     }
 
     // Converts `source` from "csv" or "rsd" into the CAV file `target` (the

@@ -1,11 +1,11 @@
 // The CSV import into CAV through the converter window: the row statement's
 // columns, the captions in cavyUser, the comma-count check with its question
 // and report, the linking and the sex question, and what a user is told when
-// something cannot be read or written.
+// something cannot be stored. What it shares with the import into RSD/CAX is
+// in CsvImportTest.cpp.
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "tests/convert/CavConversionFixture.h"
 
@@ -62,49 +62,12 @@ TEST_F(CsvToCav, EveryColumnIsWrittenInTheStatementsOrderWithApostrophesAsDollar
     EXPECT_FALSE(frmWait.IsOpen());
 }
 
-TEST_F(CsvToCav, AWindows1252FileReachesTheCavFileAsText) {
-    EXPECT_EQ(import("name,sex,sire,dam,Gr\xF6\xDF" "e\r\nBj\xF6rk,f,,,12\r\n"), std::vector<String>{Completed});
-    EXPECT_EQ(cavRows("SELECT name, customfield1 FROM tree"), (Rows{{"Björk", "12"}}));
-    EXPECT_EQ(cavRows("SELECT fldCustomName1 FROM cavyUser"), (Rows{{"größe"}}));
-}
-
-TEST_F(CsvToCav, TheCommaCheckCountsFieldsAsSpreadsheetsWriteThem) {
-    // Quoted commas and line breaks and blank lines match the heading line.
-    EXPECT_EQ(import("name,sex,sire,dam,notes\r\n\r\n"
-                     "\"Smith, J\",m,,,\"one, two\r\nthree\"\r\n"
-                     "\r\n"
-                     "Lu,f,,,\"\"\"quoted\"\"\"\r\n"),
-              std::vector<String>{Completed});
-    EXPECT_EQ(cavRows("SELECT name, notes FROM tree ORDER BY id"),
-              (Rows{{"Smith, J", "one, two\nthree"}, {"Lu", "\"quoted\""}}));
-
-    // A line that does not match is named by its line in the file.
-    ui.clear();
-    SqliteCli::query(cav, "DELETE FROM tree");
+TEST_F(CsvToCav, ALineWhoseCommasDoNotMatchIsNamedByItsLineInTheFile) {
     const std::vector<String> boxes = import("name,sex\n\n\"A\nB\",m,x\n", {AnswerYes});
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes[0].substr(0, boxes[0].find("\n\n")),
               "There are 2 commas in row 3 which is more than in the headings row (1)");
     EXPECT_NE(boxes[0].find("[ \"A - B\",m,x... ]"), String::npos) << boxes[0];
-}
-
-TEST_F(CsvToCav, ASpreadsheetsEmptyRowsAreSkippedAndNeverCountedAsCommaErrors) {
-    const struct {
-        const char* name;
-        std::string text;
-    } cases[] = {
-        {"empty rows between the animals", "name,sex,sire,dam\r\nA,f,,\r\n,,,\r\n,,,\r\nB,m,,\r\n"},
-        {"empty rows of blanks, quotes and fewer commas", "name,sex,sire,dam\nA,f,,\n , ,\t, \n\"\",\nB,m,,\n"},
-        {"empty rows before the headings", ",,,\n,,,\nname,sex,sire,dam\nA,f,,\nB,m,,\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ui.clear();
-        SqliteCli::query(cav, "DELETE FROM tree");
-        EXPECT_EQ(import(c.text), std::vector<String>{Completed});
-        EXPECT_EQ(cavRows("SELECT name, sex FROM tree ORDER BY id"), (Rows{{"A", "female"}, {"B", "male"}}));
-        EXPECT_FALSE(exists(report()));
-    }
 }
 
 TEST_F(CsvToCav, CaptionsUpdateTheRowWithIdOneOrEachGoIntoANewRow) {
@@ -291,51 +254,8 @@ TEST_F(CsvToCav, ARefusedRowEndsTheImportBeforeTheLinkingWithTheDatabasesMessage
     EXPECT_FALSE(frmWait.IsOpen());
 }
 
-TEST_F(CsvToCav, TwoEmptyNamesEndTheRowsAndEveryTwentiethRowIsReported) {
-    std::string text = "name,sex,sire,dam\n";
-    for (int i = 1; i <= 19; ++i) text += "A" + std::to_string(i) + ",m,,\n";
-    text += ",f,,\nA21,m,,\n,m,,\n,f,,\nA24,m,,\n";
-    EXPECT_EQ(import(text), std::vector<String>{Completed});
-    EXPECT_EQ(cavRows("SELECT count(*), sum(name = ''), max(name = 'A21'), max(name = 'A24') FROM tree"),
-              (Rows{{"21", "1", "1", "0"}}))
-        << "an empty name followed by a name is written; two in a row end the rows";
-    EXPECT_EQ(progress.reports(), (std::vector<ShownProgress>{{"Found  - \n20 records", false, 100, 0}}))
-        << "the 20th row is the one without a name";
-}
-
-TEST_F(CsvToCav, BirthDatesAreReadInOneOrderForTheFileAndThoseThatAreNoneAreLeftEmptyAndTold) {
-    // The desktop reads month first.
-    const struct {
-        const char* name;
-        std::string dates;  // one line each
-        Rows dobs;
-        String completion;
-    } cases[] = {
-        {"texts that are no dates", "13/31/2020\n1/2/2021\nsoon\n-1/-1/-1\n2020-01-05\n",
-         {{SqliteCli::Null}, {"2021-01-02"}, {SqliteCli::Null}, {SqliteCli::Null}, {"2020-01-05"}},
-         Completed + "\nThe birth date on line(s) 2, 4, 5 could not be read and was left empty."},
-        {"day first", "05/01/2021\n25/12/2020\n\n", {{"2021-01-05"}, {"2020-12-25"}, {"1925-01-01"}}, Completed},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ui.clear();
-        SqliteCli::query(cav, "DELETE FROM tree");
-        std::string text = "dob,name,sex,sire,dam\n";
-        std::istringstream dates(c.dates);
-        for (std::string date; std::getline(dates, date);) text += date + ",A,m,,\n";
-        EXPECT_EQ(import(text), std::vector<String>{c.completion});
-        EXPECT_EQ(cavRows("SELECT dob FROM tree ORDER BY id"), c.dobs);
-    }
-}
-
-TEST_F(CsvToCav, WhatCannotBeReadOrStoredIsToldWithoutLosingTheRows) {
-    // A source that cannot be read: told after the connect, nothing written.
-    std::filesystem::create_directory(dir.file("folder.csv"));
-    EXPECT_EQ(convert("csv", dir.file("folder.csv")),
-              std::vector<String>{"The file cannot be read:\n" + dir.file("folder.csv")});
-
+TEST_F(CsvToCav, ACaptionThatCannotBeStoredIsToldWithoutLosingTheRows) {
     // A CAV file without cavyUser: every caption is told, the rows go in.
-    ui.clear();
     SqliteCli::query(cav, "DROP TABLE cavyUser");
     const std::vector<String> boxes = import("name,sex,sire,dam,Weight,Show Wins\nBella,f,,,3kg,2\n");
     ASSERT_EQ(boxes.size(), 3u);
@@ -348,29 +268,6 @@ TEST_F(CsvToCav, WhatCannotBeReadOrStoredIsToldWithoutLosingTheRows) {
     }
     EXPECT_EQ(boxes[2], Completed);
     EXPECT_EQ(cavRows("SELECT name, customfield1, customfield2 FROM tree"), (Rows{{"Bella", "3kg", "2"}}));
-}
-
-TEST_F(CsvToCav, AShorterFileAfterALongerOneImportsOnlyItsOwnLines) {
-    import("name,colour,breed,sex,sire,dam\nA1,red,Rex,m,,\nA2,blue,Rex,m,,\nA3,grey,Rex,m,,\n");
-    SqliteCli::query(cav, "DELETE FROM tree");
-    ui.clear();
-    EXPECT_EQ(import("name,breed,sex,sire,dam\nB1,,,,\n"), std::vector<String>{Completed});
-    EXPECT_EQ(cavRows("SELECT name, colour, breed FROM tree"), (Rows{{"B1", "", ""}}))
-        << "the longer file's later rows are not read again";
-}
-
-TEST_F(CsvToCav, FieldsBeyondTheGridAreAskedAboutBeforeAnythingIsWritten) {
-    std::string line = "Bella,f,,";
-    for (int n = 5; n <= 72; ++n) line += ",v" + std::to_string(n);
-    std::string headings = "name,sex,sire,dam,Weight";
-    for (int n = 6; n <= 72; ++n) headings += ",h" + std::to_string(n);
-    const std::vector<String> boxes = import(headings + "\n" + line + "\n", {AnswerNo});
-    EXPECT_EQ(boxes, std::vector<String>{"Not all of this file can be imported:\n"
-                                         "- the fields after the 70th field on line(s) 1, 2\n"
-                                         "Do you want to continue?"});
-    EXPECT_EQ(ui.boxes()[1].title, "Too much data");
-    EXPECT_EQ(cavRows("SELECT count(*) FROM tree"), (Rows{{"0"}}));
-    EXPECT_EQ(cavRows("SELECT fldCustomName1 FROM cavyUser"), (Rows{{SqliteCli::Null}}));
 }
 
 // Each write of the import that the database refuses ends it with the

@@ -1,6 +1,5 @@
 #include "convert/convertCsvToRsd.h"
 #include "tests/convert/ConvertFixture.h"
-#include "tests/support/EnvGuard.h"
 
 using SqliteCli::Rows;
 
@@ -12,20 +11,12 @@ const String SexQuestion =
     "been a father or mother in the past?\nClick NO if you have called your sex field something else. The converter "
     "will exit. Go back to your file and fix it.?";
 
-std::string animal(int i) { return "A" + std::to_string(i); }
-
 }  // namespace
 
 class CsvToRsd : public ConvertTest {
 protected:
     Rows tree(const std::string& path, const std::string& columns) {
         return SqliteCli::query(path, "SELECT " + columns + " FROM tree ORDER BY id");
-    }
-    std::vector<String> messagesStartingWith(const String& start) {
-        std::vector<String> out;
-        for (const String& m : progress.messages())
-            if (m.rfind(start, 0) == 0) out.push_back(m);
-        return out;
     }
 };
 
@@ -54,67 +45,6 @@ TEST_F(CsvToRsd, EveryKindOfColumnIsStoredAsItsGroupSays) {
         << "the linking's own indexes are gone";
 }
 
-TEST_F(CsvToRsd, EachEncodingASpreadsheetSavesInIsReadWithItsHeadingsAndNames) {
-    // One herd as a spreadsheet saves it as "CSV UTF-8", as plain "CSV"
-    // (Windows-1252) and as "Unicode text" (UTF-16 with a byte-order mark).
-    const std::u16string herd = u"uid,name,sireid,damid,sex,Größe\r\n9,Kid,2,3,m,12\r\n3,Dam,,,f,\r\n2,Björk,,,m,\r\n";
-    std::string utf8 = "\xEF\xBB\xBF", windows1252, utf16 = "\xFF\xFE";
-    for (char16_t c : herd) {
-        utf8 += Chr(c);
-        windows1252 += char(c);
-        utf16 += std::string{char(c & 0xFF), char(c >> 8)};
-    }
-    const struct {
-        const char* name;
-        std::string bytes;
-    } cases[] = {{"UTF-8 with byte-order mark", utf8}, {"Windows-1252", windows1252}, {"UTF-16", utf16}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ui.clear();
-        const std::string cax = csvSource(std::string(c.name) + ".csv", c.bytes);
-        convertCsvToRsd::convertCSV();
-        EXPECT_EQ(ui.texts(), (std::vector<String>{Completed}));
-        EXPECT_EQ(tree(cax, "oldId, name, fatherId, motherId, customField1"),
-                  (Rows{{"9", "Kid", "3", "2", "12"}, {"3", "Dam", "", "", ""}, {"2", "Björk", "", "", ""}}));
-        EXPECT_EQ(SqliteCli::query(cax, "SELECT CustomName1 FROM settings"), (Rows{{"größe"}}));
-    }
-}
-
-TEST_F(CsvToRsd, RecordsAreReadAsSpreadsheetsWriteThem) {
-    const struct {
-        const char* name;
-        std::string text;
-        Rows animals;  // name, dob, oldId, notes
-    } cases[] = {
-        {"a quoted comma", "name,dob,uid\r\n\"Smith, J\",2020-01-02,7\r\n",
-         {{"Smith, J", "2020-01-02", "7", ""}}},
-        {"a quoted note over two lines", "name,notes,uid\r\nA,\"line one\r\nline two\",1\r\nB,x,2\r\n",
-         {{"A", "", "1", "line one\nline two"}, {"B", "", "2", "x"}}},
-        {"a blank line inside a quoted note", "name,notes\nA,\"one\n\ntwo\"\nB,\n",
-         {{"A", "", "", "one\n\ntwo"}, {"B", "", "", ""}}},
-        {"doubled quotes", "name,notes\n\"Big \"\"Bo\"\"\",\"5\"\" tall\"\n", {{"Big \"Bo\"", "", "", "5\" tall"}}},
-        {"quotes outside quoted fields", "name,notes\nBig\" Bo,5\" tall\n", {{"Big Bo", "", "", "5 tall"}}},
-        {"blank lines before the headings and between the animals",
-         "\r\n  \r\nname,uid\r\n\r\n\r\nA,1\r\n\t\r\nB,2\r\n\r\n",
-         {{"A", "", "1", ""}, {"B", "", "2", ""}}},
-        {"a spreadsheet's empty rows between the animals", "name,uid,notes\r\nA,1,\r\n,,\r\n,,\r\n,,\r\nB,2,\r\n",
-         {{"A", "", "1", ""}, {"B", "", "2", ""}}},
-        {"empty rows of blanks and empty quoted fields", "name,uid,notes\nA,1,\n , ,\t\n\"\",\" \",\"\"\nB,2,\n",
-         {{"A", "", "1", ""}, {"B", "", "2", ""}}},
-        {"empty rows before the headings", ",,\n , ,\nname,uid,notes\nA,1,\n", {{"A", "", "1", ""}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ui.clear();
-        const std::string cax = csvSource(std::string(c.name) + ".csv", c.text);
-        ui.AnswerYes();  // no sex column: derive it
-        convertCsvToRsd::convertCSV();
-        EXPECT_EQ(ui.texts().back(), Completed);
-        EXPECT_EQ(tree(cax, "name, dob, oldId, notes"), c.animals);
-        progress.clear();
-    }
-}
-
 TEST_F(CsvToRsd, AQuoteThatIsNeverClosedIsToldAndItsLineReadWithoutQuoting) {
     const std::string cax = csvSource("herd.csv", "name,notes,sex\nA,\"never closed,f\nB,fine,m\nC,,m\n");
     ui.AnswerYes();
@@ -128,58 +58,6 @@ TEST_F(CsvToRsd, AQuoteThatIsNeverClosedIsToldAndItsLineReadWithoutQuoting) {
     EXPECT_EQ(tree(cax, "name, notes, sex"),
               (Rows{{"A", "never closed", "female"}, {"B", "fine", "male"}, {"C", "", "male"}}))
         << "every line after it is a record of its own";
-}
-
-TEST_F(CsvToRsd, DatesAreReadInOneOrderForTheFileAndThoseThatAreNoneAreTold) {
-    const struct {
-        const char* name;
-        const char* locale;
-        std::string text;
-        Rows animals;  // name, dob, dateBought
-        String completion;
-    } cases[] = {
-        {"day first on a month-first desktop", "en_US.UTF-8", "name,sex,dob\nA,f,25/12/2020\nB,f,05/01/2021\n",
-         {{"A", "2020-12-25", ""}, {"B", "2021-01-05", ""}}, Completed},
-        {"month first on a month-first desktop", "en_US.UTF-8", "name,sex,dob\nA,f,12/25/2020\nB,f,05/01/2021\n",
-         {{"A", "2020-12-25", ""}, {"B", "2021-05-01", ""}}, Completed},
-        {"SQL dates on a day-first desktop", "de_DE.UTF-8", "name,sex,dob,date bought\nA,f,2020-1-5,05.01.2021\n",
-         {{"A", "2020-01-05", "2021-01-05"}}, Completed},
-        {"texts that are no dates", "en_US.UTF-8",
-         "name,sex,dob,date bought\nA,f,-1/-1/-1,\nB,f,99/99/9999,2/3/2020\n\nC,f,1/2/2020,soon\n",
-         {{"A", "", ""}, {"B", "", "2020-02-03"}, {"C", "2020-01-02", ""}},
-         Completed + "\nThe birth date on line(s) 2, 3 could not be read and was left empty."
-                     "\nThe purchase date on line(s) 5 could not be read and was left empty."},
-    };
-    EnvGuard env;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ui.clear();
-        env.set("LC_ALL", c.locale);
-        const std::string cax = csvSource(std::string(c.name) + ".csv", c.text);
-        convertCsvToRsd::convertCSV();
-        EXPECT_EQ(ui.texts(), (std::vector<String>{c.completion}));
-        EXPECT_EQ(tree(cax, "name, dob, dateBought"), c.animals);
-    }
-}
-
-TEST_F(CsvToRsd, TheFirstProgressComesAtTheTwentiethAnimal) {
-    for (int n : {19, 20}) {
-        SCOPED_TRACE(n);
-        progress.clear();
-        ui.clear();
-        csvSource("herd" + std::to_string(n) + ".csv", herd("name,sex", n, [](int i) { return animal(i) + ",m"; }));
-        convertCsvToRsd::convertCSV();
-        const std::vector<String> found = messagesStartingWith("Found  - ");
-        if (n == 19) {
-            EXPECT_TRUE(found.empty());
-            continue;
-        }
-        EXPECT_EQ(found, (std::vector<String>{"Found  - A20\n20 records"}));
-        for (const auto& report : progress.reports())
-            EXPECT_TRUE(report.message != found[0] || !report.barVisible) << "the bar is hidden";
-        EXPECT_EQ(ui.texts(), (std::vector<String>{Completed}));
-        EXPECT_FALSE(progress.isOpen());
-    }
 }
 
 TEST_F(CsvToRsd, AnExistingFileIsReplacedOnlyAfterYes) {
@@ -239,39 +117,6 @@ TEST_F(CsvToRsd, WithoutASexColumnTheSexComesFromParenthoodOnlyAfterYes) {
     }
 }
 
-TEST_F(CsvToRsd, TwoEmptyNamesInARowEndTheAnimals) {
-    const std::string cax = csvSource("herd.csv", "name,colour,sex\nA1,red\n,blue\nA3,green\n,pink\n,grey\nA6,white\n");
-    convertCsvToRsd::convertCSV();
-    EXPECT_EQ(tree(cax, "name, colour"), (Rows{{"A1", "red"}, {"", "blue"}, {"A3", "green"}}));
-}
-
-TEST_F(CsvToRsd, AShorterFileAfterALongerOneImportsOnlyItsOwnLines) {
-    csvSource("long.csv", "name,colour,breed,sex\nA1,red,Rex\nA2,blue,Rex\nA3,green,Rex\n");
-    convertCsvToRsd::convertCSV();
-    const std::string cax = csvSource("short.csv", "name,breed,sex\nB1\n");
-    convertCsvToRsd::convertCSV();
-    EXPECT_EQ(tree(cax, "name, colour, breed"), (Rows{{"B1", "", ""}}));
-}
-
-TEST_F(CsvToRsd, FieldsBeyondTheGridAreToldAndNeverFillAnAbsentColumn) {
-    std::string line = "Bella,f";
-    for (int n = 3; n <= 72; ++n) line += ",v" + std::to_string(n);
-    const std::string cax = csvSource("wide.csv", "name,sex\nA1,m\n" + line + "\n");
-    ui.AnswerYes();
-    ui.AnswerYes();
-    convertCsvToRsd::convertCSV();
-    ASSERT_EQ(ui.boxes().size(), 3u);
-    EXPECT_EQ(ui.boxes()[0].title, "Too much data");
-    EXPECT_EQ(ui.boxes()[0].text, "Not all of this file can be imported:\n"
-                                  "- the fields after the 70th field on line(s) 3\n"
-                                  "Do you want to continue?");
-    EXPECT_EQ(ui.boxes()[1].title, "Before you begin!");
-    EXPECT_EQ(ui.boxes()[1].text.rfind("The column(s)  columns 3 to 70 (no heading) will not be imported", 0), 0u)
-        << "the fields without a heading that the grid holds";
-    EXPECT_EQ(tree(cax, "name, colour, breed, notes"), (Rows{{"A1", "", "", ""}, {"Bella", "", "", ""}}))
-        << "the 71st field of the long line lands in the grid's absent column";
-}
-
 TEST_F(CsvToRsd, LinesBeyondTheGridAreToldBeforeAnyAnimalIsWritten) {
     std::string text = "name,sex\n";
     text.reserve(1200000);
@@ -295,30 +140,6 @@ TEST_F(CsvToRsd, LinesBeyondTheGridAreToldBeforeAnyAnimalIsWritten) {
         // The rows run up to the grid's last row, whose look-ahead lies
         // beyond the grid.
         EXPECT_EQ(SqliteCli::query(cax, "SELECT count(*), max(name = 'A99000') FROM tree"), (Rows{{"99000", "1"}}));
-    }
-}
-
-TEST_F(CsvToRsd, ASourceThatCannotBeReadChangesNothing) {
-    std::filesystem::create_directory(dir.file("folder.csv"));
-    dir.write("odd.csv", std::string("\xFF\xFEn\0a\0m\0e", 7));
-    const struct {
-        const char* name;
-        String why;  // after the path
-    } cases[] = {
-        {"missing.csv", ""},
-        {"folder.csv", ""},
-        {"odd.csv", "\nThe file is marked as UTF-16 (little endian) but its text is not valid UTF-16."},
-    };
-    for (const auto& c : cases) {
-        const std::string name = c.name;
-        SCOPED_TRACE(name);
-        ui.clear();
-        appSystem::sourceFilepath = dir.file(name);
-        appSystem::destinationFilePath = appSystem::getNewName(appSystem::sourceFilepath, ".cax");
-        dir.write(name.substr(0, name.size() - 4) + ".cax", "old");
-        convertCsvToRsd::convertCSV();
-        EXPECT_EQ(ui.texts(), (std::vector<String>{"The file cannot be read:\n" + appSystem::sourceFilepath + c.why}));
-        EXPECT_EQ(TempDir::read(appSystem::destinationFilePath), "old") << "no overwrite question, no new file";
     }
 }
 
