@@ -89,6 +89,13 @@ protected:
     void resizeEvent(QResizeEvent*) override { layoutParts(); }
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::ActivationChange && !isActiveWindow()) raiseAsked = false;
+        // A window without a maximise button is never maximised. Qt asks the
+        // window manager for no such button, but openbox, for one, offers it
+        // on every window that can be resized: its maximising is undone.
+        if (event->type() == QEvent::WindowStateChange && owner && !owner->MaximizeButton &&
+            (windowState() & Qt::WindowMaximized))
+            QMetaObject::invokeMethod(
+                this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); }, Qt::QueuedConnection);
         QWidget::changeEvent(event);
     }
     void hideEvent(QHideEvent* event) override {

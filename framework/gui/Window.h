@@ -87,7 +87,7 @@ public:
     FrameType Frame = FrameType::Document;
     bool CloseButton = true;
     bool MinimizeButton = true;
-    bool MaximizeButton = true;
+    bool MaximizeButton = true;  // false: the window cannot be maximised
     bool FullScreenButton = false;  // no such button on this platform
     bool Resizeable = true;
     bool LiveResize = true;  // the window system always resizes live here

@@ -178,6 +178,49 @@ bool VirtualDisplay::shownByWindowManager(unsigned long window) const {
     return shown;
 }
 
+void VirtualDisplay::askToMaximise(unsigned long window) const {
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(x, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // add
+    event.xclient.data.l[1] = long(XInternAtom(x, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+    event.xclient.data.l[2] = long(XInternAtom(x, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+    event.xclient.data.l[3] = 2;  // from the user, through a pager
+    XSendEvent(x, DefaultRootWindow(x), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(x, False);
+    XCloseDisplay(x);
+}
+
+std::set<std::string> VirtualDisplay::atomList(unsigned long window, const std::string& property) const {
+    std::set<std::string> names;
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) return names;
+    XErrorHandler previous = XSetErrorHandler(ignoreError);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(x, window, XInternAtom(x, property.c_str(), False), 0, 1024, False, XA_ATOM, &type,
+                           &format, &count, &after, &data) == Success &&
+        data && format == 32) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count; ++i)
+            if (char* name = XGetAtomName(x, atoms[i])) {
+                names.insert(name);
+                XFree(name);
+            }
+    }
+    if (data) XFree(data);
+    XSync(x, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(x);
+    return names;
+}
+
 VirtualDisplay::~VirtualDisplay() {
     if (!display_.empty()) hadPrevious_ ? setenv("DISPLAY", previous_.c_str(), 1) : unsetenv("DISPLAY");
     stop(windowManager_);

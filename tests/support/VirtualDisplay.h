@@ -12,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <set>
 #include <string>
 
 class VirtualDisplay {
@@ -34,6 +35,13 @@ public:
     // that the window manager made for it (its parent is not the root
     // window): what a person would see on the screen.
     bool shownByWindowManager(unsigned long window) const;
+    // Asks the window manager to maximise the X window `window`, as its
+    // maximise button does (the _NET_WM_STATE request of the EWMH).
+    void askToMaximise(unsigned long window) const;
+    // The atoms that the window manager lists on `window` for the property
+    // `property` (such as "_NET_WM_STATE" or "_NET_WM_ALLOWED_ACTIONS"), by
+    // name.
+    std::set<std::string> atomList(unsigned long window, const std::string& property) const;
 
 private:
     void startServer(int dpi);
