@@ -1,43 +1,11 @@
 #include "framework/Streams.h"
 
 #include <cerrno>
-#include <iconv.h>
 #include <unistd.h>
 
-namespace {
+#include "framework/Encodings.h"
 
-// `bytes` in the encoding `from` turned into UTF-8 by the C library's iconv.
-// With `undefinedAsLatin1` a byte that the encoding does not define stands
-// for the code point of its own value (as Windows reads the five bytes that
-// Windows-1252 leaves undefined); otherwise such a byte, like a sequence cut
-// off at the end, fails the conversion. False when the text cannot be
-// converted.
-bool toUtf8(const String& bytes, const char* from, bool undefinedAsLatin1, String& out) {
-    iconv_t cd = iconv_open("UTF-8", from);
-    if (cd == iconv_t(-1)) return false;
-    out.clear();
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char buffer[16384];
-    bool ok = true;
-    while (inLeft > 0) {
-        char* to = buffer;
-        size_t toLeft = sizeof buffer;
-        const size_t done = iconv(cd, &in, &inLeft, &to, &toLeft);
-        out.append(buffer, size_t(to - buffer));
-        if (done != size_t(-1) || errno == E2BIG) continue;
-        if (errno == EILSEQ && undefinedAsLatin1) {
-            out += Chr(static_cast<unsigned char>(*in));
-            ++in;
-            --inLeft;
-            continue;
-        }
-        ok = false;
-        break;
-    }
-    iconv_close(cd);
-    return ok;
-}
+namespace {
 
 bool startsWith(const String& bytes, const String& mark) { return bytes.compare(0, mark.size(), mark) == 0; }
 
@@ -55,7 +23,7 @@ TextInputStream::TextInputStream(std::FILE* file) {
 
     if (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF")) {
         const bool little = bytes[0] == '\xFF';
-        if (!toUtf8(bytes.substr(2), little ? "UTF-16LE" : "UTF-16BE", false, text_)) {
+        if (!Recode(std::string_view(bytes).substr(2), little ? "UTF-16LE" : "UTF-16BE", "UTF-8", text_)) {
             text_.clear();
             error_ = String("The file is marked as UTF-16 (") + (little ? "little" : "big") +
                      " endian) but its text is not valid UTF-16.";
@@ -65,7 +33,11 @@ TextInputStream::TextInputStream(std::FILE* file) {
     if (startsWith(bytes, "\xEF\xBB\xBF")) bytes.erase(0, 3);
     if (IsValidUTF8(bytes)) {
         text_ = std::move(bytes);
-    } else if (!toUtf8(bytes, "WINDOWS-1252", true, text_)) {
+        return;
+    }
+    // Windows-1252. A byte that it leaves undefined stands for the code
+    // point of its own value, as Windows reads the five such bytes.
+    if (!Recode(bytes, "WINDOWS-1252", "UTF-8", text_, Undecodable::Latin1)) {
         text_.clear();
         error_ = "The file's text could not be converted from Windows-1252.";
     }

@@ -8,6 +8,8 @@
 #include <locale.h>
 #include <vector>
 
+#include "framework/Encodings.h"
+
 namespace {
 
 // Byte length of the valid UTF-8 sequence at p (avail bytes readable), or 0
@@ -64,46 +66,6 @@ size_t byteOffset(const String& s, int64_t chars) {
     return pos < s.size() ? pos : s.size();
 }
 
-// The code point of the character at s[pos], moving pos past it; a byte that
-// starts no valid sequence gives Invalid, and pos moves one byte on.
-constexpr uint32_t Invalid = 0xFFFFFFFF;
-
-uint32_t decodeAt(const String& s, size_t& pos) {
-    const unsigned char lead = static_cast<unsigned char>(s[pos]);
-    const size_t n = lead < 0x80 ? 1 : validSequence(reinterpret_cast<const unsigned char*>(s.data()) + pos,
-                                                        s.size() - pos);
-    if (n == 0) {
-        ++pos;
-        return Invalid;
-    }
-    if (n == 1) {
-        ++pos;
-        return lead;
-    }
-    uint32_t cp = lead & (0x7F >> n);
-    for (size_t i = 1; i < n; ++i) cp = (cp << 6) | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
-    pos += n;
-    return cp;
-}
-
-void encode(uint32_t cp, String& out) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 locale_t utf8Locale() {
     static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
     return loc;
@@ -115,41 +77,61 @@ uint32_t foldChar(uint32_t cp) {
     return loc ? static_cast<uint32_t>(towlower_l(static_cast<wint_t>(cp), loc)) : cp;
 }
 
+// Bytes of the UTF-8 form of a code point (valid UTF-8 has no longer one).
+size_t utf8Bytes(uint32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+
 // The text with f applied to every character; a byte that starts no valid
-// sequence is kept as it is.
+// sequence is kept as it is. Each run of valid characters goes through the
+// codec as a whole. With `starts`, every byte of the result is mapped to the
+// byte offset of its character in `s`, and the end of the result to the end
+// of `s`.
 template <class F>
-String mapChars(const String& s, F f) {
+String mapChars(const String& s, F f, std::vector<size_t>* starts = nullptr) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
     String out;
     out.reserve(s.size());
+    if (starts) starts->reserve(s.size() + 1);
+    thread_local std::wstring run;  // kept for the next call, unless it grew large
     for (size_t pos = 0; pos < s.size();) {
-        const size_t begin = pos;
-        const uint32_t cp = decodeAt(s, pos);
-        if (cp == Invalid)
-            out += s[begin];
-        else
-            encode(f(cp), out);
+        size_t end = pos;
+        for (size_t n; end < s.size() && (n = validSequence(bytes + end, s.size() - end)) != 0;) end += n;
+        if (end == pos) {
+            if (starts) starts->push_back(pos);
+            out += s[pos++];
+            continue;
+        }
+        run.clear();
+        Utf8ToWide(std::string_view(s).substr(pos, end - pos), run);
+        for (wchar_t& c : run) {
+            const uint32_t mapped = f(uint32_t(c));
+            if (starts) {
+                for (size_t k = utf8Bytes(mapped); k > 0; --k) starts->push_back(pos);
+                pos += utf8Bytes(uint32_t(c));
+            }
+            c = wchar_t(mapped);
+        }
+        WideToUtf8(run, out);
+        pos = end;
     }
+    if (run.capacity() > 4096) std::wstring().swap(run);
+    if (starts) starts->push_back(s.size());
     return out;
 }
 
 // Text folded for case-blind comparison, with a map from each folded byte back
 // to the byte offset of its character in the original.
 String foldWithMap(const String& s, std::vector<size_t>* starts) {
-    String out;
-    out.reserve(s.size());
-    for (size_t pos = 0; pos < s.size();) {
-        size_t begin = pos;
-        size_t before = out.size();
-        const uint32_t cp = decodeAt(s, pos);
-        if (cp == Invalid)
-            out += s[begin];
-        else
-            encode(foldChar(cp), out);
-        if (starts)
-            for (size_t i = before; i < out.size(); ++i) starts->push_back(begin);
+    if (isAscii(s)) {
+        String out = s;
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = char(c + 32);
+        if (starts) {
+            starts->resize(s.size() + 1);
+            for (size_t i = 0; i <= s.size(); ++i) (*starts)[i] = i;
+        }
+        return out;
     }
-    if (starts) starts->push_back(s.size());
-    return out;
+    return mapChars(s, foldChar, starts);
 }
 
 bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -287,7 +269,7 @@ String Str(double value) {
 
 String Chr(uint32_t codePoint) {
     String out;
-    encode(codePoint, out);
+    if (!WideToUtf8(std::wstring_view(std::wstring(1, wchar_t(codePoint))), out)) out.clear();
     return out;
 }
 
@@ -369,17 +351,7 @@ String ConvertEncoding(const String& s, Encoding to) {
     (void)to;
     String out;
     out.reserve(s.size());
-    for (size_t pos = 0; pos < s.size();) {
-        const unsigned char lead = static_cast<unsigned char>(s[pos]);
-        const size_t n = validSequence(reinterpret_cast<const unsigned char*>(s.data()) + pos, s.size() - pos);
-        if (n) {
-            out.append(s, pos, n);
-            pos += n;
-        } else {
-            encode(lead, out);
-            ++pos;
-        }
-    }
+    Recode(s, "UTF-8", "UTF-8", out, Undecodable::Latin1);
     return out;
 }
 

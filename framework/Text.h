@@ -46,7 +46,8 @@ String Uppercase(const String& s);
 String Str(int64_t value);
 String Str(double value);
 
-// The one-character text of a code point.
+// The one-character text of a code point; "" for a value that is no
+// character (a surrogate, or beyond U+10FFFF).
 String Chr(uint32_t codePoint);
 
 // True when the whole text (white space at the ends allowed) reads as a number:

@@ -13,6 +13,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "framework/Encodings.h"
 #include "framework/Interaction.h"
 #include "framework/plugin/PluginHostObjects.h"
 
@@ -71,41 +72,16 @@ void guardedVoid(F body) {
 
 // ---- text encodings ----
 
-bool decodeUtf8(const std::string& in, std::u32string& out) {
-    size_t i = 0;
-    while (i < in.size()) {
-        const unsigned char c = in[i];
-        char32_t cp;
-        int extra;
-        if (c < 0x80) { cp = c; extra = 0; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-        else return false;
-        if (extra > 0 && i + extra >= in.size()) return false;
-        for (int k = 1; k <= extra; ++k) {
-            const unsigned char d = in[i + k];
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        out.push_back(cp);
-        i += extra + 1;
-    }
-    return true;
-}
-
-void encodeUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) out += char(cp);
-    else if (cp < 0x800) { out += char(0xC0 | (cp >> 6)); out += char(0x80 | (cp & 0x3F)); }
-    else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12)); out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18)); out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F)); out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 bool isUtf8Like(HostEncodingCode code) { return code == HOST_ENCODING_UTF8 || code == 0; }
+
+// iconv's name of a host encoding; nullptr for one the host does not convert.
+// The Latin-1 code is read byte for code point, as the connector reads it.
+const char* encodingName(HostEncodingCode code) {
+    if (isUtf8Like(code)) return "UTF-8";
+    if (code == HOST_ENCODING_WINDOWS_LATIN1) return "ISO-8859-1";
+    if (code == HOST_ENCODING_UTF32LE) return "UTF-32LE";
+    return nullptr;
+}
 
 // The bytes of `in` (in encoding `from`) in encoding `to`; false when they
 // cannot be read or written in it.
@@ -114,34 +90,10 @@ bool convertBytes(const std::string& in, HostEncodingCode from, HostEncodingCode
         out = in;
         return true;
     }
-    std::u32string cps;
-    if (isUtf8Like(from)) {
-        if (!decodeUtf8(in, cps)) return false;
-    } else if (from == HOST_ENCODING_WINDOWS_LATIN1) {
-        for (unsigned char c : in) cps.push_back(c);
-    } else if (from == HOST_ENCODING_UTF32LE) {
-        if (in.size() % 4 != 0) return false;
-        for (size_t i = 0; i < in.size(); i += 4) {
-            const auto* b = reinterpret_cast<const unsigned char*>(in.data() + i);
-            cps.push_back(char32_t(b[0]) | char32_t(b[1]) << 8 | char32_t(b[2]) << 16 | char32_t(b[3]) << 24);
-        }
-    } else {
-        return false;
-    }
+    const char* fromName = encodingName(from);
+    const char* toName = encodingName(to);
     out.clear();
-    for (char32_t cp : cps) {
-        if (isUtf8Like(to)) {
-            encodeUtf8(cp, out);
-        } else if (to == HOST_ENCODING_WINDOWS_LATIN1) {
-            if (cp > 0xFF) return false;
-            out += char(cp);
-        } else if (to == HOST_ENCODING_UTF32LE) {
-            for (int k = 0; k < 4; ++k) out += char((cp >> (8 * k)) & 0xFF);
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return fromName && toName && Recode(in, fromName, toName, out);
 }
 
 HostString newString(std::string bytes, HostEncodingCode encoding) {

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/Encodings.h"
 #include "tests/rig/CavFixture.h"
 
 #ifndef CAV_RIG_SQLITE_DRIVER
@@ -65,46 +66,13 @@ std::string toUtf8(const SQLWCHAR* text, SQLLEN chars) {
     std::string out;
     if (!text) return out;
     if (chars < 0) chars = static_cast<SQLLEN>(wcslen(text));
-    for (SQLLEN i = 0; i < chars; ++i) {
-        auto c = static_cast<uint32_t>(text[i]);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    WideToUtf8(std::wstring_view(text, size_t(chars)), out, Undecodable::Replace);
     return out;
 }
 
 std::wstring toWide(const std::string& text) {
     std::wstring out;
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char b = s[i];
-        int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-        uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        bool valid = extra >= 0 && i + extra < n;
-        for (int k = 1; valid && k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) valid = false;
-            else c = (c << 6) | (s[i + k] & 0x3F);
-        }
-        static const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
-        if (valid && (c < least[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) valid = false;
-        out += static_cast<wchar_t>(valid ? c : 0xFFFD);
-        i += valid ? extra + 1 : 1;
-    }
+    Utf8ToWide(text, out, Undecodable::Replace);
     return out;
 }
 
