@@ -14,8 +14,6 @@ String connectionText(const String& path) {
     return "DRIVER={Microsoft Access Driver (*.mdb)};" + String("DBQ=") + path + ";" + "UID=;PWD=qe7rtmoxa;";
 }
 
-String quoted(const String& text) { return "'" + appSystem::rma(text) + "'"; }
-
 Insert::Insert(const String& prefix) : sql_(prefix) {
     // The prefix opens the first value; each value brings its own quoting.
     if (!sql_.empty() && sql_.back() == '\'') sql_.pop_back();
@@ -25,7 +23,7 @@ Insert::Insert(const String& prefix) : sql_(prefix) {
 Insert& Insert::value(const String& text) {
     if (!first_) sql_ += ',';
     first_ = false;
-    sql_ += quoted(text);
+    sql_ += appSystem::rmaLiteral(text);
     return *this;
 }
 

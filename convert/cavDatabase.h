@@ -21,14 +21,10 @@ String connectionText(const String& path);
 // apostrophe that opens the first value (278 characters).
 extern const String TreePrefix;
 
-// The text as an SQL literal: between apostrophes, each apostrophe inside as
-// a backtick (appSystem::rma), so that no value can end its literal early.
-String quoted(const String& text);
-
 // One INSERT statement as SQL text: a prefix that names the table and its
 // columns and ends with "('", then the values, separated by commas, each
-// quoted() or NULL, then ")". With quoted values only, the values are
-// joined by "','" and the statement ends with "')".
+// appSystem::rmaLiteral() or NULL, then ")". With such literals only, the
+// values are joined by "','" and the statement ends with "')".
 class Insert {
 public:
     explicit Insert(const String& prefix);

@@ -263,7 +263,7 @@ void saveToSettings(const String& cavFile, const String& column, const String& v
         appSystem::showDatabaseError(*db);
         captionRefused = true;
     };
-    const String caption = cavDatabase::quoted(value);
+    const String caption = appSystem::rmaLiteral(value);
     if (update)
         db->SQLExecute("Update cavyUser SET " + column + " = " + caption + " WHERE id = 1");
     else

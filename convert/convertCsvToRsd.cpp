@@ -364,7 +364,7 @@ void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, 
     if (!rs) return lost();
     Ref<DatabaseField> id = rs->Field("id");
     if (id && id->IntegerValue() == 1) {
-        database->SQLExecute("Update settings SET " + column + " = '" + appSystem::rma(value) + "' WHERE id = 1");
+        database->SQLExecute("Update settings SET " + column + " = " + appSystem::rmaLiteral(value) + " WHERE id = 1");
         if (database->ErrorCode() == 0) database->Commit();
         if (database->ErrorCode() != 0) lost();
         return;

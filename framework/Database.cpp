@@ -145,3 +145,13 @@ void DatabaseRecord::set(const String& name, Variant value) {
     if (ascii) addToIndex(position, hash);
     else others_.push_back(position);
 }
+
+String SQLQuoted(const String& text, char quote) {
+    String out(1, quote);
+    out.reserve(text.size() + 2);
+    for (char c : text) {
+        out += c;
+        if (c == quote) out += quote;
+    }
+    return out + quote;
+}

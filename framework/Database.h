@@ -159,3 +159,8 @@ public:
     virtual String ErrorMessage() const = 0;
     bool Error() const { return ErrorCode() != 0; }
 };
+
+// `text` between two `quote` characters, each `quote` inside doubled, so
+// that nothing in it can end the quoting: with '\'' an SQL string literal,
+// with '"' a quoted identifier.
+String SQLQuoted(const String& text, char quote);

@@ -232,14 +232,7 @@ struct SqlFileConnection {
         return text ? text : "";
     }
     // Identifiers are quoted so that any table or column name passes unchanged.
-    static String quoteName(const String& name) {
-        String out = "\"";
-        for (char c : name) {
-            out += c;
-            if (c == '"') out += '"';
-        }
-        return out + "\"";
-    }
+    static String quoteName(const String& name) { return SQLQuoted(name, '"'); }
 
     // Rolls back what was not committed and closes the file; during a wait
     // for a lock, once the waiting call has returned.

@@ -197,6 +197,9 @@ int64_t countCommas(const String& line);
 String convertSex(const String& text);
 // Apostrophes become backticks (for text put into SQL literals).
 String rma(const String& text);
+// The text as an SQL string literal whose apostrophes are backticks (rma),
+// as the Brevolan program stores text: no value can end its literal early.
+String rmaLiteral(const String& text);
 // Backticks become apostrophes, and so does every "$" unless a digit follows
 // the first "$".
 String rpa(const String& text);

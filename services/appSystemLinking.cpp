@@ -23,14 +23,7 @@ namespace {
 const char* const SourceIdsTable = "sourceIds";
 
 // The text as an SQL string literal.
-String literal(const String& text) {
-    String out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
-}
+String literal(const String& text) { return SQLQuoted(text, '\''); }
 
 // The text of a column of the current row; "" when missing or empty.
 String text(const Ref<RecordSet>& rs, const String& column) {
@@ -287,8 +280,8 @@ bool findSex(const Ref<Database>& database, const String& type, Progress& progre
         if (link.empty()) return true;
         // Rows that already hold the sex are left alone: the result is the
         // same, and a commit without changes costs the disk nothing.
-        if (!wrote(database, String("UPDATE tree SET sex = '") + sex + "' WHERE " + parentColumn + " = " +
-                                 literal(link) + " AND (sex IS NULL OR sex <> '" + sex + "')") ||
+        if (!wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE " + parentColumn + " = " +
+                                 literal(link) + " AND (sex IS NULL OR sex <> " + literal(sex) + ")") ||
             !committed(database))
             return false;
         progress.Show();

@@ -164,6 +164,8 @@ String convertSex(const String& text) {
 
 String rma(const String& text) { return replaceByte(text, '\'', '`'); }
 
+String rmaLiteral(const String& text) { return "'" + rma(text) + "'"; }
+
 String rpa(const String& text) {
     String out = replaceByte(text, '`', '\'');
     // The character after the first "$" (the first character when there is
