@@ -139,6 +139,11 @@ void DatabaseRecord::set(const String& name, Variant value) {
         values_[size_t(i)].second = std::move(value);
         return;
     }
+    if (values_.empty()) {
+        // The rows of an import have a few dozen values.
+        values_.reserve(48);
+        hashes_.reserve(48);
+    }
     const auto position = static_cast<uint32_t>(values_.size());
     values_.emplace_back(name, std::move(value));
     hashes_.push_back(hash);

@@ -104,7 +104,7 @@ private:
 // The values of a row to insert, by column name, in the order they were set.
 class DatabaseRecord {
 public:
-    void Column(const String& name, const String& value) { set(name, Variant(value)); }
+    void Column(const String& name, String value) { set(name, Variant(std::move(value))); }
     void IntegerColumn(const String& name, int64_t value) { set(name, Variant(value)); }
     void BooleanColumn(const String& name, bool value) { set(name, Variant(value)); }
     void DoubleColumn(const String& name, double value) { set(name, Variant(value)); }

@@ -373,36 +373,50 @@ public:
 
     // Appends the statement's current row.
     void addRow(sqlite3_stmt* stmt) {
-        const int n = static_cast<int>(columns_.size());
-        String row(size_t(n) * 4, '\0');
-        for (int i = 0; i < n; ++i) {
-            uint32_t type = Null;
-            switch (sqlite3_column_type(stmt, i)) {
-                case SQLITE_INTEGER: {
-                    const int64_t v = sqlite3_column_int64(stmt, i);
-                    row.append(reinterpret_cast<const char*>(&v), 8);
-                    type = Integer;
-                    break;
-                }
-                case SQLITE_FLOAT: {
-                    const double v = sqlite3_column_double(stmt, i);
-                    row.append(reinterpret_cast<const char*>(&v), 8);
-                    type = Real;
-                    break;
-                }
+        // The values first, for the row's size: one allocation a row.
+        const size_t n = columns_.size();
+        cells_.clear();
+        size_t size = n * 4;
+        for (size_t i = 0; i < n; ++i) {
+            sqlite3_value* value = sqlite3_column_value(stmt, int(i));
+            Cell cell{sqlite3_value_type(value), 0, 0, nullptr, 0};
+            switch (cell.type) {
+                case SQLITE_INTEGER: cell.integer = sqlite3_value_int64(value); break;
+                case SQLITE_FLOAT: cell.real = sqlite3_value_double(value); break;
                 case SQLITE_TEXT:
-                case SQLITE_BLOB: {
-                    const void* p = sqlite3_column_blob(stmt, i);
-                    const int len = sqlite3_column_bytes(stmt, i);
-                    if (p && len > 0) row.append(static_cast<const char*>(p), size_t(len));
-                    type = Text;
+                case SQLITE_BLOB:
+                    cell.bytes = sqlite3_value_blob(value);
+                    cell.length = cell.bytes ? size_t(sqlite3_value_bytes(value)) : 0;
                     break;
-                }
                 default: break;
             }
-            setWord(row, i, uint32_t(row.size() - size_t(n) * 4) << 3 | type);
+            size += cell.type == SQLITE_INTEGER || cell.type == SQLITE_FLOAT ? 8 : cell.length;
+            cells_.push_back(cell);
         }
-        row.shrink_to_fit();
+        String row;
+        row.reserve(size);
+        row.append(n * 4, '\0');
+        for (size_t i = 0; i < n; ++i) {
+            const Cell& cell = cells_[i];
+            uint32_t type = Null;
+            switch (cell.type) {
+                case SQLITE_INTEGER:
+                    row.append(reinterpret_cast<const char*>(&cell.integer), 8);
+                    type = Integer;
+                    break;
+                case SQLITE_FLOAT:
+                    row.append(reinterpret_cast<const char*>(&cell.real), 8);
+                    type = Real;
+                    break;
+                case SQLITE_TEXT:
+                case SQLITE_BLOB:
+                    row.append(static_cast<const char*>(cell.bytes), cell.length);
+                    type = Text;
+                    break;
+                default: break;
+            }
+            setWord(row, int(i), uint32_t(row.size() - n * 4) << 3 | type);
+        }
         rows_.push_back(std::move(row));
     }
 
@@ -455,13 +469,15 @@ protected:
             sql += (i ? ", " : "") + quoteName(columns_[size_t(changes[i].first)].origin) + " = ?";
         sql += " WHERE " + quoteName(key) + " = ?";
 
+        std::vector<String> texts;
+        texts.reserve(changes.size() + 1);
         Run run;
         run.keep(c.keptStatement(sql));
         sqlite3_stmt* stmt = run.get();
         if (!stmt) return;
         int param = 1;
-        for (const auto& change : changes) bindVariant(stmt, param++, change.second);
-        bindVariant(stmt, param, cell(rows_[current_], keyIndex, false));
+        for (const auto& change : changes) bindVariant(stmt, param++, change.second, texts);
+        bindVariant(stmt, param, cell(rows_[current_], keyIndex, false), texts);
         if (!runToEnd(c, stmt)) return;
 
         // The row as it now stands in the file.
@@ -472,24 +488,23 @@ protected:
     }
 
 public:
-    static void bindVariant(sqlite3_stmt* stmt, int param, const Variant& v) {
+    // Binds a value; a text is bound where `texts` keeps it, which must
+    // have room for it (so that the texts bound earlier stay in place) and
+    // outlive the run.
+    static void bindVariant(sqlite3_stmt* stmt, int param, const Variant& v, std::vector<String>& texts) {
         switch (v.GetType()) {
-            case Variant::Type::Nil: sqlite3_bind_null(stmt, param); break;
-            case Variant::Type::Boolean: sqlite3_bind_int64(stmt, param, v.BooleanValue() ? 1 : 0); break;
-            case Variant::Type::Integer: sqlite3_bind_int64(stmt, param, v.IntegerValue()); break;
-            case Variant::Type::Double: sqlite3_bind_double(stmt, param, v.DoubleValue()); break;
+            case Variant::Type::Nil: sqlite3_bind_null(stmt, param); return;
+            case Variant::Type::Boolean: sqlite3_bind_int64(stmt, param, v.BooleanValue() ? 1 : 0); return;
+            case Variant::Type::Integer: sqlite3_bind_int64(stmt, param, v.IntegerValue()); return;
+            case Variant::Type::Double: sqlite3_bind_double(stmt, param, v.DoubleValue()); return;
             case Variant::Type::Date: {
                 const Ref<Date> d = v.DateValue();
-                const String text = d->Hour || d->Minute || d->Second ? d->SQLDateTime() : d->SQLDate();
-                sqlite3_bind_text(stmt, param, text.data(), int(text.size()), SQLITE_TRANSIENT);
+                texts.push_back(d->Hour || d->Minute || d->Second ? d->SQLDateTime() : d->SQLDate());
                 break;
             }
-            case Variant::Type::Text: {
-                const String text = v.StringValue();
-                sqlite3_bind_text(stmt, param, text.data(), int(text.size()), SQLITE_TRANSIENT);
-                break;
-            }
+            case Variant::Type::Text: texts.push_back(v.StringValue()); break;
         }
+        sqlite3_bind_text(stmt, param, texts.back().data(), int(texts.back().size()), SQLITE_STATIC);
     }
 
 private:
@@ -598,8 +613,18 @@ private:
         return keys == 1 ? key : String();
     }
 
+    // A value of the statement's current row, as addRow reads it.
+    struct Cell {
+        int type;
+        int64_t integer;
+        double real;
+        const void* bytes;  // of a text or blob
+        size_t length;
+    };
+
     std::shared_ptr<SqlFileConnection> conn_;
     std::vector<Column> columns_;
+    std::vector<Cell> cells_;  // room for addRow
     std::vector<String> rows_;
     size_t current_ = 0;
 };
@@ -904,12 +929,14 @@ void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& re
         std::rotate(plans.begin(), found, found + 1);
     }
 
+    std::vector<String> texts;
+    texts.reserve(recordValues.size());
     Run run;
     run.keep(plans.front().stmt);
     sqlite3_stmt* stmt = run.get();
     int param = 1;
     for (size_t i = 0; i < recordValues.size(); ++i)
-        if (plans.front().inserted[i]) SqlFileRecordSet::bindVariant(stmt, param++, recordValues[i].second);
+        if (plans.front().inserted[i]) SqlFileRecordSet::bindVariant(stmt, param++, recordValues[i].second, texts);
     if (c.ensureTransaction() && sqlite3_step(stmt) != SQLITE_DONE) c.setSqliteError();
 }
 
