@@ -11,8 +11,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include <QApplication>
 #include <QCoreApplication>
+#include <xcb/xcb.h>
 
 #include "framework/EventLoop.h"
 #include "framework/Interaction.h"
@@ -63,21 +69,59 @@ std::string displaySettings() {
     return out.empty() ? "no DISPLAY set" : out;
 }
 
+// Tells that the display cannot be reached, with `reasons` (one a line),
+// and ends the process with code 1.
+[[noreturn]] void displayUnreachable(const std::vector<std::string>& reasons) {
+    std::string out = g_startedAs + ": the display cannot be reached (" + displaySettings() +
+                      "), so no window can open.\n";
+    for (const std::string& reason : reasons) out += "  " + reason + "\n";
+    std::fputs(out.c_str(), stderr);
+    std::fflush(stderr);
+    ::_exit(1);
+}
+
 // Qt stops the process with an abort, and a message that suggests
 // reinstalling, when it cannot start its platform, which in practice means
 // that the display cannot be reached. Said plainly here instead, with Qt's
-// own reasons after it, and the process ends with code 1.
+// own reasons after it.
 void startingMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type != QtFatalMsg) {
         g_held.push_back({type, context.category ? context.category : "", text});
         return;
     }
-    std::string out = g_startedAs + ": the display cannot be reached (" + displaySettings() +
-                      "), so no window can open.\n";
-    for (const HeldMessage& m : g_held) out += "  " + m.text.toStdString() + "\n";
-    std::fputs(out.c_str(), stderr);
-    std::fflush(stderr);
-    ::_exit(1);
+    std::vector<std::string> reasons;
+    for (const HeldMessage& m : g_held) reasons.push_back(m.text.toStdString());
+    displayUnreachable(reasons);
+}
+
+// Whether Qt is to reach an X server: DISPLAY is set and no platform other
+// than X (xcb) is chosen.
+bool usesX() {
+    const char* display = std::getenv("DISPLAY");
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    return display && *display && (!platform || !*platform || std::strstr(platform, "xcb"));
+}
+
+// False when the X server that DISPLAY names takes the connection but does
+// not complete it within DisplayAnswerSeconds, where Qt would wait for
+// ever; true when it answers, and also when it refuses at once (Qt then
+// tells why). The connection is tried from a thread of its own, which is
+// left waiting when it gets no answer: the process ends then anyway.
+bool displayAnswers() {
+    struct Probe {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool answered = false;
+    };
+    auto probe = std::make_shared<Probe>();
+    std::thread([probe] {
+        xcb_disconnect(xcb_connect(nullptr, nullptr));
+        const std::lock_guard<std::mutex> lock(probe->mutex);
+        probe->answered = true;
+        probe->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(probe->mutex);
+    return probe->done.wait_for(lock, std::chrono::seconds(DisplayAnswerSeconds), [&] { return probe->answered; });
 }
 
 // Makes the QApplication under startingMessages; the messages held back on
@@ -86,6 +130,9 @@ QApplication* makeApplication(int& argc, char** argv) {
     const char* first = argc > 0 && argv[0] && *argv[0] ? argv[0] : nullptr;
     const char* slash = first ? std::strrchr(first, '/') : nullptr;
     g_startedAs = slash && slash[1] ? slash + 1 : first ? first : g_programName;
+    if (usesX() && !displayAnswers())
+        displayUnreachable({"The X server took the connection but gave no answer within " +
+                            std::to_string(DisplayAnswerSeconds) + " seconds."});
     const QtMessageHandler previous = qInstallMessageHandler(startingMessages);
     auto* app = new QApplication(argc, argv);
     qInstallMessageHandler(previous);

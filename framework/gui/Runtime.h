@@ -7,7 +7,10 @@
 // cannot start its platform (the display named in DISPLAY cannot be
 // reached), it writes "<program>: the display cannot be reached (DISPLAY=...),
 // so no window can open." with Qt's reasons to standard error and ends the
-// process with code 1, where Qt itself would abort.
+// process with code 1, where Qt itself would abort. So it does, with
+// "The X server took the connection but gave no answer within 5 seconds.",
+// when the X server takes the connection and then does not answer within
+// DisplayAnswerSeconds, where Qt would wait for ever.
 // InstallDesktopInteraction makes MsgBox, OpenDialog, Beep and Launch show
 // real Qt dialogs and reach the desktop; the program calls it at start, tests
 // do not (they install ScriptedInteraction, or keep the unattended default
@@ -22,6 +25,9 @@
 
 #include <exception>
 #include <functional>
+
+// How long an X server has to answer the runtime's connection.
+inline constexpr int DisplayAnswerSeconds = 5;
 
 // Makes the QApplication (once). `argc` and `argv` must live as long as the
 // program; the second form passes the program's name only.
