@@ -1,10 +1,10 @@
 #pragma once
 // The framework's generic database classes. SqlFileDatabase (the single-file
-// SQL database) and the databases that plug-ins provide (ODBCDatabase) are
-// kinds of Database; their record sets are kinds of RecordSet. Database
-// failures do not raise: Connect returns false, SQLSelect gives nil, and the
-// cause is read from ErrorCode and ErrorMessage. Table, column and field names
-// match without regard to case.
+// SQL database) and the databases that plug-ins provide (an ODBC database,
+// say) are kinds of Database; their record sets are kinds of RecordSet.
+// Database failures do not raise: Connect returns false, SQLSelect gives nil,
+// and the cause is read from ErrorCode and ErrorMessage. Table, column and
+// field names match without regard to case.
 
 #include <cstdint>
 #include <memory>

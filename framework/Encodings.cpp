@@ -24,9 +24,9 @@ constexpr const char* StrictWideEncoding = std::endian::native == std::endian::l
 // Converters are kept for later conversions: opening one costs far more
 // than converting a short text. A converter holds the state of the text it
 // converts, so each serves one conversion at a time. The pool is shared by
-// all threads and lives to the end of the process; it uses no thread-local
-// storage, which a library that is loaded and unloaded again (the test rig's
-// ODBC driver carries this file) must not leave behind.
+// all threads and lives to the end of the process. It uses no thread-local
+// storage: a library that carries this file and is loaded and unloaded again
+// at run time must leave none behind.
 
 // An encoding pair's converters that no conversion is using.
 struct Idle {

@@ -709,7 +709,7 @@ bool SqlFileDatabase::Connect() {
         c.setError(SQLITE_CANTOPEN, "unable to open database file");
         return false;
     }
-    // An empty file would open as a new empty database; it is no RSD/CAX file.
+    // An empty file would open as a new empty database; it holds none.
     // A file with the plain header cannot be read with a key: saying so at
     // once spares the key derivation.
     if (size == 0 || (!EncryptionKey.empty() && startsWithPlainHeader(path))) {

@@ -3,19 +3,19 @@
 //
 // A window class derives from Window and overrides the construction steps:
 //
-//   class frmWaitWindow : public Window {
+//   class ProgressWindow : public Window {
 //   public:
-//       Ref<Label> lblMessage;
-//       void Layout() override { SetTitle("Brevolan"); SetWidth(316); ... Frame = FrameType::ModalDialog; }
+//       Ref<Label> Message;
+//       void Layout() override { SetTitle("Please wait"); SetWidth(316); ... Frame = FrameType::ModalDialog; }
 //       void CreateControls() override {
-//           lblMessage = AddControl<Label>("lblMessage");
-//           lblMessage->SetLeft(20); ...
+//           Message = AddControl<Label>("Message");
+//           Message->SetLeft(20); ...
 //       }
-//       void Event_Open() override { appSystem::setFontSize(Self()); }
+//       void Event_Open() override { Message->SetText("Starting..."); }
 //   };
-//   inline ImplicitInstance<frmWaitWindow> frmWait;
+//   inline ImplicitInstance<ProgressWindow> Progress;
 //
-//   frmWait->lblMessage->SetText("Reading...");   // builds the window when none is open
+//   Progress->Message->SetText("Reading...");   // builds the window when none is open
 //
 // Building a window (ImplicitInstance or OpenNewWindow) runs, in this order:
 // Layout, then the frame properties are applied, CreateControls, the tab
@@ -220,7 +220,7 @@ Ref<T> OpenNewWindow() {
 }
 
 // The implicit instance of a window class, reached by a name:
-// `inline ImplicitInstance<frmMainWindow> frmMain;`. Every use through `->`
+// `inline ImplicitInstance<MainWindow> Main;`. Every use through `->`
 // (or a conversion to Ref) returns the open window, building a new one when
 // none is open; while a window is being built, uses from inside its own
 // construction steps reach that same window.
