@@ -1,6 +1,7 @@
 #include "convert/convertCsvToRsd.h"
 
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <vector>
 
@@ -61,11 +62,41 @@ DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, cons
     return record;
 }
 
-// The linking's own indexes on the new file, for its lookups by source id,
-// parent id and name, which would otherwise scan the whole tree for every
-// parent.
-const char* const LinkIndexColumns[] = {"oldId", "fatherId", "motherId", "name"};
-const String LinkIndexPrefix = "converter_link_";
+// How the new file is linked. Until it is complete no other program reads
+// it, and a failure removes it: the linking's writes need not wait for the
+// disk, hold the file's lock from one transaction to the next and keep
+// their journal in memory, and its lookups by name go through an index of
+// its own. `end` leaves the file as every RSD/CAX file is: without that
+// index, with its journal beside it, and written through to the disk.
+class LinkingScope {
+public:
+    explicit LinkingScope(const Ref<SqlFileDatabase>& db) : db_(db) {}
+
+    // False, with the database's error set, when a statement was refused.
+    bool begin() {
+        return ran({"PRAGMA synchronous = OFF", "PRAGMA locking_mode = EXCLUSIVE", "PRAGMA journal_mode = MEMORY",
+                    "CREATE INDEX IF NOT EXISTS " + NameIndex + " ON tree(name)"});
+    }
+    bool end() {
+        return ran({"PRAGMA synchronous = FULL", "PRAGMA locking_mode = NORMAL", "PRAGMA journal_mode = DELETE",
+                    "DROP INDEX IF EXISTS " + NameIndex});
+    }
+
+private:
+    // Runs the statements after a commit, and commits them. The level of
+    // safety and the journal change only between transactions, the level
+    // before the journal's change opens one.
+    bool ran(std::initializer_list<String> statements) {
+        db_->Commit();
+        for (const String& sql : statements)
+            if (db_->ErrorCode() == 0) db_->SQLExecute(sql);
+        if (db_->ErrorCode() == 0) db_->Commit();
+        return db_->ErrorCode() == 0;
+    }
+
+    inline static const String NameIndex = "converter_link_name";
+    Ref<SqlFileDatabase> db_;
+};
 
 // Reads the whole file into the grid, record j into row j.
 csvSource::Records readFile(CsvGrid& grid, csvSource::Reader& reader) {
@@ -213,16 +244,8 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
 }
 
 Outcome NewFile::link() {
-    // The linking commits after every parent it marks. While the new file is
-    // built those commits need not wait for the disk each time; the last
-    // commit, with the indexes dropped, writes everything through.
-    db_->SQLExecute("PRAGMA synchronous = OFF");
-    for (const char* column : LinkIndexColumns) {
-        db_->SQLExecute("CREATE INDEX IF NOT EXISTS " + LinkIndexPrefix + column + " ON tree(" + column + ")");
-        if (!wrote()) return failed(*db_);
-    }
-    db_->Commit();
-    if (!wrote() || !appSystem::keepSourceIds(db_, sourceIds_) ||
+    LinkingScope scope(db_);
+    if (!scope.begin() || !appSystem::keepSourceIds(db_, sourceIds_) ||
         !appSystem::convertIdRecordToName(db_, request_.format, progress_) ||
         !appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_) ||
         !appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_))
@@ -243,13 +266,7 @@ Outcome NewFile::link() {
     }
 
     // The file keeps exactly its twelve tables.
-    db_->SQLExecute("PRAGMA synchronous = FULL");
-    for (const char* column : LinkIndexColumns) {
-        db_->SQLExecute("DROP INDEX IF EXISTS " + LinkIndexPrefix + column);
-        if (!wrote()) return failed(*db_);
-    }
-    db_->Commit();
-    if (!wrote()) return failed(*db_);
+    if (!scope.end()) return failed(*db_);
 
     if (!stamp) {
         // The user leaves to fix the source: the rows and links are kept

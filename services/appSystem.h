@@ -113,10 +113,12 @@ bool makeRSDfields(const Ref<Database>& database);
 // ---- Pedigree linking and sex derivation ----
 // These work on the database object they are given (the new RSD/CAX file of
 // an import, or an ODBC connection to a CAV file) with plain SQL text, report
-// to `progress` and yield after every row. A main select that gives no
-// record set returns at once without changes. Each returns false at the
-// first update or commit that the database refuses (a full disk), leaving
-// the database's error code and message set, and true otherwise.
+// to `progress` and yield after every row. An RSD/CAX file is changed by sets
+// of rows (a run of rows at a time, then the reports of its rows), a CAV file
+// row by row. A main select that gives no record set returns at once without
+// changes. Each returns false at the first update or commit that the
+// database refuses (a full disk), leaving the database's error code and
+// message set, and true otherwise.
 //
 // How the CSV to RSD/CAX import links its new file (keepSourceIds, then
 // convertIdRecordToName "rsd", convertNameRecordToNewId for the fathers and
@@ -161,8 +163,8 @@ bool convertIdRecordToName(const Ref<Database>& database, const String& type, Pr
 bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
                               const String& idColumn, Progress& progress);
 // Marks every parent row "male" (named in a fatherId) or "female" (in a
-// motherId), committing after each: "cav", the row whose oldId is the link;
-// "rsd", the row whose id is the link.
+// motherId): "cav", the row whose oldId is the link, committing after each;
+// "rsd", the row whose id is the link, committing after each run of rows.
 bool findSex(const Ref<Database>& database, const String& type, Progress& progress);
 // The number of rows of the record set plus one, counted by stepping through
 // it; leaves it on its first row. Raises NilObjectException for nil.

@@ -3,10 +3,15 @@
 // the generic record sets are used, so every value put into a statement is
 // written as a literal whose apostrophes are doubled: an id or a name can
 // never end its literal and change what the statement does.
+//
+// An RSD/CAX file is linked by sets of rows: each pass changes a run of rows
+// with a few statements, then reports each row of the run and yields after
+// it, as a pass row by row would. Those statements are SQLite's, which the
+// Access driver behind a CAV connection does not understand: a CAV file is
+// linked row by row.
 
+#include <algorithm>
 #include <iterator>
-#include <optional>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -42,53 +47,63 @@ bool committed(const Ref<Database>& database) {
     return database->ErrorCode() == 0;
 }
 
-// The progress total for the main record set: CAV record sets cannot count
-// their rows, so a separate select is stepped through. -1 when that select
-// fails.
-int64_t rowTotal(const Ref<Database>& database, const String& type, const Ref<RecordSet>& rs) {
-    if (!TextEquals(type, "cav")) return rs->RecordCount();
+// One parent of a row: the column of its link, the column of its name, and
+// the sex that being this parent gives.
+struct Parent {
+    const char* link;
+    const char* name;
+    const char* sex;
+};
+const Parent Parents[] = {{"fatherId", "ps", "male"}, {"motherId", "pd", "female"}};
+
+// Makes the import's table of source ids, empty.
+bool sourceIdsTable(const Ref<Database>& database) {
+    return wrote(database, "CREATE TEMP TABLE IF NOT EXISTS " + String(SourceIdsTable) +
+                               "(id INTEGER PRIMARY KEY, oldId TEXT)") &&
+           wrote(database, "DELETE FROM " + String(SourceIdsTable));
+}
+// Keeps `id` as the source id of tree row `row`.
+bool keepSourceId(const Ref<Database>& database, int64_t row, const String& id) {
+    DatabaseRecord record;
+    record.IntegerColumn("id", row);
+    record.Column("oldId", id);
+    database->InsertRecord(SourceIdsTable, record);
+    return database->ErrorCode() == 0;
+}
+
+// The progress of the passes, row by row as the passes report.
+
+// Parent names from source ids: every row, the message every 20th.
+void reportIdRow(Progress& progress, int64_t i, int64_t total) {
+    progress.Show();
+    progress.SetBarVisible(true);
+    progress.SetMaximum(int(total));
+    if (i % 20 == 0) {
+        progress.SetMessage("Getting name from id  #" + Str(i));
+        progress.SetValue(ProgressBarValue(i, total));
+        progress.Refresh();
+    }
+}
+
+// Sex from parenthood: every parent marked, named by the row that marks it.
+void reportSex(Progress& progress, int64_t i, int64_t total, const String& name, const char* sex) {
+    progress.Show();
+    progress.SetBarVisible(true);
+    progress.SetMaximum(int(total));
+    progress.SetValue(ProgressBarValue(i, total));
+    progress.SetMessage("Found sex  of " + rpa(name) + " - " + sex);
+    progress.Refresh();
+}
+
+// ---- A CAV file, row by row ----
+
+// The progress total of a CAV tree, whose record sets cannot count their
+// rows: a separate select stepped through. -1 when that select fails.
+int64_t cavRowTotal(const Ref<Database>& database) {
     Ref<RecordSet> ids = database->SQLSelect("SELECT id FROM tree");
     if (!ids) return -1;
     return getODBCrecords(ids);
 }
-
-}  // namespace
-
-int64_t getODBCrecords(const Ref<RecordSet>& rs) {
-    rs->MoveFirst();
-    int64_t n = 0;
-    while (!rs->Eof()) {
-        ++n;
-        rs->MoveNext();
-        YieldToEventLoop();
-    }
-    rs->MoveFirst();
-    return n + 1;
-}
-
-bool keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids) {
-    if (!wrote(database, "CREATE TEMP TABLE IF NOT EXISTS " + String(SourceIdsTable) +
-                             "(id INTEGER PRIMARY KEY, oldId TEXT)") ||
-        !wrote(database, "DELETE FROM " + String(SourceIdsTable)))
-        return false;
-    for (size_t n = 0; n < ids.size(); ++n) {
-        DatabaseRecord record;
-        record.IntegerColumn("id", int64_t(n + 1));
-        record.Column("oldId", ids[n]);
-        database->InsertRecord(SourceIdsTable, record);
-        if (database->ErrorCode() != 0) return false;
-    }
-    return true;
-}
-
-namespace {
-
-// One parent of a row: the column of its link and the column of its name.
-struct Parent {
-    const char* link;
-    const char* name;
-};
-const Parent Parents[] = {{"fatherId", "ps"}, {"motherId", "pd"}};
 
 // Each CAV row keeps the source file's ids as its links: the name of the
 // first row whose oldId is a parent id is written as that parent's name into
@@ -125,154 +140,28 @@ private:
     std::unordered_set<String> done_[std::size(Parents)];  // the parent ids done, by parent
 };
 
-// The links of a new RSD/CAX file, by the source file's ids: see
-// convertIdRecordToName in appSystem.h for the rules.
-class LinksFromSourceIds {
-public:
-    // Reads the animals' ids from `rs` (the whole tree, with id, name and
-    // oldId) and from the import's own table of the ids as it read them, and
-    // leaves `rs` on its first row.
-    LinksFromSourceIds(const Ref<Database>& database, const Ref<RecordSet>& rs) {
-        std::unordered_map<int64_t, String> sourceIds;
-        if (Ref<RecordSet> kept = database->SQLSelect("SELECT id, oldId FROM " + String(SourceIdsTable)))
-            for (; !kept->Eof(); kept->MoveNext())
-                sourceIds.emplace(kept->Field("id")->IntegerValue(), text(kept, "oldId"));
-        const bool keptByImport = !sourceIds.empty();
-
-        for (; !rs->Eof(); rs->MoveNext()) {
-            const int64_t id = rs->Field("id")->IntegerValue();
-            names_.emplace(id, text(rs, "name"));
-            auto kept = sourceIds.find(id);
-            const String sourceId = keptByImport ? (kept == sourceIds.end() ? String() : kept->second)
-                                                 : text(rs, "oldId");
-            if (sourceId.empty()) continue;
-            // The first animal with an id is its parent: the lowest tree id.
-            auto [at, added] = firstWithId_.emplace(sourceId, id);
-            if (!added && id < at->second) at->second = id;
-        }
-        rs->MoveFirst();
-    }
-
-    // Rewrites the current row's links (and their names) through `rs`; false
-    // when the update was refused.
-    bool row(const Ref<Database>& database, const Ref<RecordSet>& rs) {
-        rs->Edit();
-        bool changed = false;
-        for (const Parent& parent : Parents) {
-            const String sourceId = text(rs, parent.link);
-            if (sourceId.empty()) continue;
-            auto found = firstWithId_.find(sourceId);
-            if (found == firstWithId_.end()) {
-                rs->Field(parent.link)->SetStringValue("");
-            } else {
-                rs->Field(parent.link)->SetStringValue(Str(found->second));
-                rs->Field(parent.name)->SetStringValue(names_[found->second]);
-            }
-            changed = true;
-        }
-        if (!changed) return true;
-        rs->Update();
-        return database->ErrorCode() == 0;
-    }
-
-private:
-    std::unordered_map<String, int64_t> firstWithId_;  // source id text -> tree id
-    std::unordered_map<int64_t, String> names_;        // tree id -> name
-};
-
-}  // namespace
-
-bool convertIdRecordToName(const Ref<Database>& database, const String& type, Progress& progress) {
-    const bool cav = TextEquals(type, "cav");
-    Ref<RecordSet> rs = database->SQLSelect(cav ? "Select oldId,fatherId,motherId From tree"
-                                                : "Select id,name,oldId,fatherId,motherId,ps,pd From tree");
+bool cavNamesFromSourceIds(const Ref<Database>& database, Progress& progress) {
+    Ref<RecordSet> rs = database->SQLSelect("Select oldId,fatherId,motherId From tree");
     if (!rs) return true;
-    const int64_t total = rowTotal(database, type, rs);
+    const int64_t total = cavRowTotal(database);
     if (total < 0) return true;
-
-    std::optional<NamesFromSourceIds> names;
-    std::optional<LinksFromSourceIds> links;
-    if (cav) names.emplace(database);
-    else links.emplace(database, rs);
-
-    int64_t i = 0;
-    while (!rs->Eof()) {
-        if (!(cav ? names->row(rs) : links->row(database, rs))) return false;
-
-        progress.Show();
-        progress.SetBarVisible(true);
-        progress.SetMaximum(int(total));
-        if (i % 20 == 0) {
-            progress.SetMessage("Getting name from id  #" + Str(i));
-            progress.SetValue(ProgressBarValue(i, total));
-            progress.Refresh();
-        }
-        ++i;
+    NamesFromSourceIds names(database);
+    for (int64_t i = 0; !rs->Eof(); ++i) {
+        if (!names.row(rs)) return false;
+        reportIdRow(progress, i, total);
         rs->MoveNext();
         YieldToEventLoop();
     }
     return committed(database);
 }
 
-bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
-                              const String& idColumn, Progress& progress) {
-    Ref<RecordSet> rs = database->SQLSelect("Select * From " + table);
-    if (!rs) return true;
-    const int64_t total = rs->RecordCount();
-
-    // The tree's names and ids do not change while the links are written, so
-    // the id found for a name is kept for the next row of that name.
-    std::unordered_map<String, String> idByName;
-    int64_t k = 0;
-    while (!rs->Eof()) {
-        rs->Edit();
-        const String name = text(rs, nameColumn);
-        // A link that is already there was found by the parent's id, which
-        // names the parent more surely than a name that several animals may
-        // share: it stays.
-        const bool linkedById = !text(rs, idColumn).empty();
-        bool linked = false;
-        if (!linkedById && !name.empty() && Lowercase(name) != "unknown") {
-            const String key = rma(name);
-            auto found = idByName.find(key);
-            if (found == idByName.end()) {
-                Ref<RecordSet> lookup = database->SQLSelect("Select id From tree WHERE name = " + literal(key));
-                if (lookup) found = idByName.emplace(key, text(lookup, "id")).first;
-            }
-            if (found != idByName.end()) {
-                if (Ref<DatabaseField> link = rs->Field(idColumn)) link->SetStringValue(found->second);
-                rs->Update();
-                if (database->ErrorCode() != 0) return false;
-                linked = true;
-            }
-        }
-        if (linked) {
-            ++k;
-            progress.SetBarVisible(true);
-            progress.SetMaximum(int(total));
-            if (k % 20 == 0) {
-                progress.SetMessage("Linked " + Str(k) + " " + idColumn + " records for Table " +
-                                             Uppercase(table));
-                progress.SetValue(ProgressBarValue(k, total));
-                progress.Refresh();
-            }
-        }
-        rs->MoveNext();
-        YieldToEventLoop();
-    }
-    return committed(database);
-}
-
-bool findSex(const Ref<Database>& database, const String& type, Progress& progress) {
+// In a CAV file the links hold the source file's ids: a parent is the row
+// whose oldId is the link.
+bool cavSex(const Ref<Database>& database, Progress& progress) {
     Ref<RecordSet> rs = database->SQLSelect("Select name,fatherId,motherId,ps,pd From tree");
     if (!rs) return true;
-    const int64_t total = rowTotal(database, type, rs);
+    const int64_t total = cavRowTotal(database);
     if (total < 0) return true;
-
-    // In a CAV file the links hold the source file's ids, so a parent is the
-    // row whose oldId is the link. In an RSD/CAX file the linking has made
-    // every link the parent row's own id (or "").
-    const String parentColumn = TextEquals(type, "cav") ? "oldId" : "id";
 
     int64_t i = 0;
     // False when the update or its commit was refused.
@@ -280,26 +169,227 @@ bool findSex(const Ref<Database>& database, const String& type, Progress& progre
         if (link.empty()) return true;
         // Rows that already hold the sex are left alone: the result is the
         // same, and a commit without changes costs the disk nothing.
-        if (!wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE " + parentColumn + " = " +
-                                 literal(link) + " AND (sex IS NULL OR sex <> " + literal(sex) + ")") ||
+        if (!wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE oldId = " + literal(link) +
+                                 " AND (sex IS NULL OR sex <> " + literal(sex) + ")") ||
             !committed(database))
             return false;
-        progress.Show();
-        progress.SetBarVisible(true);
-        progress.SetMaximum(int(total));
-        progress.SetValue(ProgressBarValue(i, total));
-        progress.SetMessage("Found sex  of " + rpa(text(rs, "name")) + " - " + sex);
-        progress.Refresh();
+        reportSex(progress, i, total, text(rs, "name"), sex);
         return true;
     };
-
-    while (!rs->Eof()) {
-        if (!mark(text(rs, "fatherId"), "male") || !mark(text(rs, "motherId"), "female")) return false;
-        ++i;
+    for (; !rs->Eof(); ++i) {
+        for (const Parent& parent : Parents)
+            if (!mark(text(rs, parent.link), parent.sex)) return false;
         rs->MoveNext();
         YieldToEventLoop();
     }
     return true;
+}
+
+// ---- An RSD/CAX file, by sets of rows ----
+
+// The rows that one set of statements changes at once: a few milliseconds
+// of work, after which the rows are reported and Cancel can answer.
+const size_t RunRows = 1000;
+
+// The linking's own temporary tables, which go again at the end of each
+// pass: the parents by source id, and the parent links of a run of rows.
+const char* const ParentsTable = "linkParents";
+const char* const MentionsTable = "linkMentions";
+
+// Goes through `rows` (a select of a table in the order of its "id", left
+// on its first row) in runs of RunRows rows: `write(first, last)` changes
+// the rows whose ids lie from first to last, then `report(rows)` runs on
+// each of them in turn, each followed by a yield to the event loop. False
+// at once when a write was refused.
+template <class Write, class Report>
+bool byRuns(const Ref<RecordSet>& rows, Write write, Report report) {
+    std::vector<int64_t> ids;
+    for (; !rows->Eof(); rows->MoveNext()) ids.push_back(rows->Field("id")->IntegerValue());
+    rows->MoveFirst();
+    for (size_t start = 0; start < ids.size(); start += RunRows) {
+        const size_t end = std::min(ids.size(), start + RunRows);
+        if (!write(ids[start], ids[end - 1])) return false;
+        for (size_t r = start; r < end; ++r) {
+            report(rows);
+            rows->MoveNext();
+            YieldToEventLoop();
+        }
+    }
+    return true;
+}
+
+// " WHERE id BETWEEN first AND last", the rows of a run.
+String runOf(int64_t first, int64_t last) { return " WHERE id BETWEEN " + Str(first) + " AND " + Str(last); }
+
+// Makes sure that the source ids are kept: where the import kept none, each
+// animal's stored oldId stands in, as its text reads.
+bool sourceIdsKept(const Ref<Database>& database) {
+    Ref<RecordSet> kept = database->SQLSelect("SELECT id FROM " + String(SourceIdsTable) + " LIMIT 1");
+    if (kept && !kept->Eof()) return true;
+    Ref<RecordSet> stored = database->SQLSelect("SELECT id, oldId FROM tree");
+    if (!stored) return true;
+    if (!sourceIdsTable(database)) return false;
+    for (; !stored->Eof(); stored->MoveNext())
+        if (!keepSourceId(database, stored->Field("id")->IntegerValue(), text(stored, "oldId"))) return false;
+    return true;
+}
+
+// The parent of each source id: the animal with the lowest tree id among
+// those with that id, with its name ("" for none).
+bool parentsBySourceId(const Ref<Database>& database) {
+    const String parents(ParentsTable);
+    return sourceIdsKept(database) &&
+           wrote(database, "CREATE TEMP TABLE IF NOT EXISTS " + parents +
+                               "(sourceId TEXT PRIMARY KEY, id INTEGER, name TEXT)") &&
+           wrote(database, "DELETE FROM " + parents) &&
+           wrote(database, "INSERT INTO " + parents + "(sourceId, id) SELECT s.oldId, min(s.id) FROM " +
+                               SourceIdsTable + " s JOIN tree t ON t.id = s.id WHERE s.oldId <> '' GROUP BY s.oldId") &&
+           wrote(database, "UPDATE " + parents + " SET name = ifnull((SELECT name FROM tree WHERE tree.id = " +
+                               parents + ".id), '')");
+}
+
+// The statement that links a run of rows by id: a parent id that is an
+// animal's becomes that animal's tree id, with its name as the parent's
+// name; any other parent id becomes "".
+String linkByIdStatement() {
+    const String parents(ParentsTable);
+    String sets;
+    for (const Parent& parent : Parents) {
+        const String link = parent.link, name = parent.name;
+        const String found = " FROM " + parents + " WHERE sourceId = tree." + link + ")";
+        if (!sets.empty()) sets += ", ";
+        sets += name + " = ifnull((SELECT name" + found + ", " + name + "), " + link + " = CASE WHEN " + link +
+                " <> '' THEN ifnull((SELECT CAST(id AS TEXT)" + found + ", '') ELSE " + link + " END";
+    }
+    return "UPDATE tree SET " + sets;
+}
+
+bool linkByIds(const Ref<Database>& database, Progress& progress) {
+    Ref<RecordSet> rows = database->SQLSelect("SELECT id FROM tree ORDER BY id");
+    if (!rows) return true;
+    const int64_t total = rows->RecordCount();
+    if (!parentsBySourceId(database)) return false;
+
+    const String update = linkByIdStatement();
+    int64_t i = 0;
+    const bool linked = byRuns(
+        rows,
+        [&](int64_t first, int64_t last) {
+            return wrote(database, update + runOf(first, last) + " AND (fatherId <> '' OR motherId <> '')");
+        },
+        [&](const Ref<RecordSet>&) { reportIdRow(progress, i++, total); });
+    return linked && wrote(database, "DROP TABLE " + String(ParentsTable)) && committed(database);
+}
+
+// The rows that a name may link: no link yet, and a name that is neither ""
+// nor "unknown" in any case (the program's lower-casing also takes the
+// Kelvin sign for a "k").
+String linkableByName(const String& nameColumn, const String& idColumn) {
+    return "ifnull(" + idColumn + ", '') = '' AND " + nameColumn + " <> '' AND lower(replace(" + nameColumn +
+           ", char(8490), 'k')) <> 'unknown'";
+}
+
+// The sex of the parents that the links of a run of rows name (by tree
+// id): each the sex of its last mention in the run, in tree order, the
+// father before the mother.
+bool markRun(const Ref<Database>& database, int64_t first, int64_t last) {
+    const String mentions(MentionsTable);
+    String picked;
+    for (size_t p = 0; p < std::size(Parents); ++p) {
+        const String link = String("c.") + Parents[p].link;
+        if (!picked.empty()) picked += " UNION ALL ";
+        picked += "SELECT p.id, 2 * c.id + " + Str(int64_t(p)) + ", " + literal(Parents[p].sex) +
+                  " FROM tree c JOIN tree p ON p.id = " + link + " WHERE c.id BETWEEN " + Str(first) + " AND " +
+                  Str(last) + " AND " + link + " <> ''";
+    }
+    return wrote(database, "DELETE FROM " + mentions) &&
+           wrote(database, "INSERT INTO " + mentions + "(parent, mention, sex) " + picked) &&
+           wrote(database, "UPDATE tree SET sex = (SELECT sex FROM " + mentions + " WHERE parent = tree.id ORDER BY "
+                               "mention DESC LIMIT 1) WHERE id IN (SELECT parent FROM " + mentions + ")") &&
+           committed(database);
+}
+
+bool sexOfParents(const Ref<Database>& database, Progress& progress) {
+    Ref<RecordSet> rows = database->SQLSelect("SELECT id, name, fatherId, motherId FROM tree ORDER BY id");
+    if (!rows) return true;
+    const int64_t total = rows->RecordCount();
+    const String mentions(MentionsTable);
+    if (!wrote(database,
+               "CREATE TEMP TABLE IF NOT EXISTS " + mentions + "(parent INTEGER, mention INTEGER, sex TEXT)") ||
+        !wrote(database,
+               "CREATE INDEX IF NOT EXISTS temp." + mentions + "_parent ON " + mentions + "(parent, mention)"))
+        return false;
+
+    int64_t i = 0;
+    const bool marked = byRuns(
+        rows, [&](int64_t first, int64_t last) { return markRun(database, first, last); },
+        [&](const Ref<RecordSet>& row) {
+            for (const Parent& parent : Parents)
+                if (!text(row, parent.link).empty()) reportSex(progress, i, total, text(row, "name"), parent.sex);
+            ++i;
+        });
+    return marked && wrote(database, "DROP TABLE " + mentions) && committed(database);
+}
+
+}  // namespace
+
+int64_t getODBCrecords(const Ref<RecordSet>& rs) {
+    rs->MoveFirst();
+    int64_t n = 0;
+    while (!rs->Eof()) {
+        ++n;
+        rs->MoveNext();
+        YieldToEventLoop();
+    }
+    rs->MoveFirst();
+    return n + 1;
+}
+
+bool keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids) {
+    if (!sourceIdsTable(database)) return false;
+    for (size_t n = 0; n < ids.size(); ++n)
+        if (!keepSourceId(database, int64_t(n + 1), ids[n])) return false;
+    return true;
+}
+
+bool convertIdRecordToName(const Ref<Database>& database, const String& type, Progress& progress) {
+    return TextEquals(type, "cav") ? cavNamesFromSourceIds(database, progress) : linkByIds(database, progress);
+}
+
+bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
+                              const String& idColumn, Progress& progress) {
+    const String linkable = linkableByName(nameColumn, idColumn);
+    Ref<RecordSet> rows = database->SQLSelect("SELECT id, " + linkable + " AS linkable FROM " + table + " ORDER BY id");
+    if (!rows) return true;
+    const int64_t total = rows->RecordCount();
+
+    // A link that is already there was found by the parent's id, which names
+    // the parent more surely than a name that several animals may share: it
+    // stays. A name links to the first animal of that name, looked up with
+    // apostrophes as backticks, or to "" when none has it.
+    const String update = "UPDATE " + table + " SET " + idColumn +
+                          " = ifnull(CAST((SELECT min(p.id) FROM tree p WHERE p.name = replace(" + table + "." +
+                          nameColumn + ", '''', '`')) AS TEXT), '')";
+    int64_t k = 0;
+    const bool linked = byRuns(
+        rows,
+        [&](int64_t first, int64_t last) { return wrote(database, update + runOf(first, last) + " AND " + linkable); },
+        [&](const Ref<RecordSet>& row) {
+            if (row->Field("linkable")->IntegerValue() == 0) return;
+            ++k;
+            progress.SetBarVisible(true);
+            progress.SetMaximum(int(total));
+            if (k % 20 == 0) {
+                progress.SetMessage("Linked " + Str(k) + " " + idColumn + " records for Table " + Uppercase(table));
+                progress.SetValue(ProgressBarValue(k, total));
+                progress.Refresh();
+            }
+        });
+    return linked && committed(database);
+}
+
+bool findSex(const Ref<Database>& database, const String& type, Progress& progress) {
+    return TextEquals(type, "cav") ? cavSex(database, progress) : sexOfParents(database, progress);
 }
 
 }  // namespace appSystem

@@ -247,6 +247,63 @@ TEST_F(Destinations, ACancelThatDeletedTheNewFileLetsTheImportEndWithoutIt) {
     EXPECT_FALSE(frmWait.IsOpen());
 }
 
+TEST_F(Destinations, CancelDuringTheLinkingLetsItGoOnAndItsLabelsComeBack) {
+    // Sixty animals without a sex column: the fathers by id, the mothers by
+    // name, so that each pass of the linking reports more than once.
+    const std::string text = herd("name,uid,sireid,dam", 60, [](int i) -> std::string {
+        if (i == 1) return "Sire,101,,";
+        if (i == 2) return "Dam,102,,";
+        return "A" + std::to_string(i) + "," + std::to_string(100 + i) + ",101,Dam";
+    });
+    struct Case {
+        const char* pass;  // Cancel at the first report of the pass that starts so
+        bool deleteIt;
+    } cases[] = {
+        {"Getting name from id", false},
+        {"Linked ", false},
+        {"Found sex", false},
+        {"Found sex", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.pass) + (c.deleteIt ? ", Yes, delete the new file" : ", No"));
+        closeWindows();
+        ui.clear();
+        cancelled = false;
+        const std::string cax = csvSource("herd.csv", text);
+        std::filesystem::remove(cax);
+        size_t cancelledAt = 0;
+        progress.onYield = [&] {
+            if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text().rfind(c.pass, 0) != 0) return;
+            cancelledAt = progress.reports().size();
+            pressCancel();
+        };
+        const bool beforeTheQuestion = std::string(c.pass) != "Found sex";
+        if (beforeTheQuestion) c.deleteIt ? ui.AnswerYes() : ui.AnswerNo();
+        ui.AnswerYes();  // the sex from parenthood
+        if (!beforeTheQuestion) c.deleteIt ? ui.AnswerYes() : ui.AnswerNo();
+        convertCsvToRsd::convertCSV();
+
+        ASSERT_TRUE(cancelled);
+        EXPECT_EQ(ui.texts().back(), Completed);
+        // The labels of the same pass came back in a new window and went on.
+        const std::vector<String> shown = progress.messages();
+        ASSERT_LT(cancelledAt, shown.size());
+        EXPECT_TRUE(std::any_of(shown.begin() + std::ptrdiff_t(cancelledAt), shown.end(),
+                                [&](const String& m) { return m.rfind(c.pass, 0) == 0 && m != shown[cancelledAt - 1]; }))
+            << shown[cancelledAt - 1];
+        EXPECT_FALSE(frmWait.IsOpen());
+        if (c.deleteIt) {
+            EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv"}));
+        } else {
+            EXPECT_EQ(SqliteCli::query(cax, "SELECT name, sex FROM tree WHERE id <= 2 UNION ALL "
+                                            "SELECT count(*), min(fatherId = '1' AND motherId = '2') FROM tree "
+                                            "WHERE id > 2 UNION ALL SELECT (SELECT count(*) FROM sqlite_master "
+                                            "WHERE type = 'index'), (SELECT Version FROM settings)"),
+                      (Rows{{"Sire", "male"}, {"Dam", "female"}, {"58", "1"}, {"0", "20402"}}));
+        }
+    }
+}
+
 TEST_F(Destinations, AfterACancelAnsweredNoTheRestOfTheAnimalsKeepTheirParents) {
     std::string sql = "INSERT INTO tree(name) VALUES ('Sire');";
     for (int i = 1; i <= 60; ++i) sql += "INSERT INTO tree(name, fatherId) VALUES ('A" + std::to_string(i) + "', '1');";

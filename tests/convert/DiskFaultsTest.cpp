@@ -20,12 +20,26 @@ const String Completed = "Operation completed";
 
 // Four animals with parents by name and id and a heading that takes a
 // custom slot, so that the import writes tables, a caption, rows, links and
-// the version stamp.
-const std::string Herd = "name,sex,sire,dam,uid,sireid,weight\n"
-                         "Sire,m,,,1,,3kg\n"
-                         "Dam,f,,,2,,2kg\n"
-                         "Kid,m,Sire,Dam,3,,1kg\n"
-                         "Kid2,f,,,4,1,1kg\n";
+// the version stamp; without a sex column it also writes the sex that it
+// derives from parenthood.
+const struct {
+    const char* name;
+    std::string csv;
+    bool asksForSex;  // answered Yes
+} Herds[] = {
+    {"a sex column", "name,sex,sire,dam,uid,sireid,weight\n"
+                     "Sire,m,,,1,,3kg\n"
+                     "Dam,f,,,2,,2kg\n"
+                     "Kid,m,Sire,Dam,3,,1kg\n"
+                     "Kid2,f,,,4,1,1kg\n",
+     false},
+    {"no sex column", "name,sire,dam,uid,sireid,weight\n"
+                      "Sire,,,11,,3kg\n"
+                      "Dam,,,12,,2kg\n"
+                      "Kid,Sire,Dam,13,,1kg\n"
+                      "Kid2,,Dam,14,11,1kg\n",
+     true},
+};
 
 }  // namespace
 
@@ -35,18 +49,6 @@ protected:
 };
 
 TEST_F(DiskFaults, AnImportStopsAtEveryFailedWriteAndLeavesTheOldFileAsItWas) {
-    const std::string cax = csvSource("herd.csv", Herd);
-    const std::string source = TempDir::read(appSystem::sourceFilepath);
-
-    // The writes of a whole import, counted on a disk that never fails.
-    disk.failAt(0, FaultyDisk::Fault::Full);
-    convertCsvToRsd::convertCSV();
-    ASSERT_EQ(ui.texts(), (std::vector<String>{Completed}));
-    ASSERT_EQ(SqliteCli::query(cax, "SELECT count(*), max(Version) FROM tree, settings"), (Rows{{"4", "20402"}}));
-    const int writes = disk.operations();
-    ASSERT_GT(writes, 20);
-    std::filesystem::remove(cax);
-
     struct Case {
         const char* name;
         FaultyDisk::Fault fault;
@@ -57,36 +59,60 @@ TEST_F(DiskFaults, AnImportStopsAtEveryFailedWriteAndLeavesTheOldFileAsItWas) {
         {"full disk, over an old file", FaultyDisk::Fault::Full, "13", true},
         {"one I/O error, over an old file", FaultyDisk::Fault::IoError, "10", true},
     };
-    for (const Case& c : cases) {
-        SqliteCli::query(dir.file("old.cax"), "CREATE TABLE tree(id integer PRIMARY KEY, name); "
-                                              "INSERT INTO tree(name) VALUES ('the old herd')");
-        const std::string old = TempDir::read(dir.file("old.cax"));
-        std::filesystem::remove(dir.file("old.cax"));
-        for (int n = 1; n <= writes; ++n) {
-            SCOPED_TRACE(std::string(c.name) + ", write " + std::to_string(n) + " of " + std::to_string(writes));
-            progress.clear();
-            ui.clear();
-            if (c.oldFile) {
-                dir.write("herd.cax", old);
-                ui.AnswerYes();
-            }
-            disk.failAt(n, c.fault);
-            convertCsvToRsd::convertCSV();
+    for (const auto& herd : Herds) {
+        SCOPED_TRACE(herd.name);
+        const std::string cax = csvSource("herd.csv", herd.csv);
+        const std::string source = TempDir::read(appSystem::sourceFilepath);
 
-            const std::vector<String> texts = ui.texts();
-            ASSERT_FALSE(texts.empty());
-            EXPECT_EQ(std::count(texts.begin(), texts.end(), Completed), 0);
-            EXPECT_EQ(texts.back().rfind("Database Error: " + std::string(c.code) + "\n\n", 0), 0u) << texts.back();
-            EXPECT_EQ(TempDir::read(appSystem::sourceFilepath), source);
-            if (c.oldFile) {
-                EXPECT_EQ(TempDir::read(cax), old) << "the old file is kept byte for byte";
-                EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv", "herd.cax"}));
-            } else {
-                EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv"})) << "no half-made file";
+        // The writes of a whole import, counted on a disk that never fails.
+        ui.clear();
+        disk.failAt(0, FaultyDisk::Fault::Full);
+        if (herd.asksForSex) ui.AnswerYes();
+        convertCsvToRsd::convertCSV();
+        ASSERT_EQ(ui.texts().back(), Completed);
+        ASSERT_EQ(SqliteCli::query(cax, "SELECT count(*), max(Version), max(sex = 'male' AND name = 'Sire') "
+                                        "FROM tree, settings"),
+                  (Rows{{"4", "20402", "1"}}));
+        const int writes = disk.operations();
+        ASSERT_GT(writes, 20);
+        std::filesystem::remove(cax);
+
+        for (const Case& c : cases) {
+            SqliteCli::query(dir.file("old.cax"), "CREATE TABLE tree(id integer PRIMARY KEY, name); "
+                                                  "INSERT INTO tree(name) VALUES ('the old herd')");
+            const std::string old = TempDir::read(dir.file("old.cax"));
+            std::filesystem::remove(dir.file("old.cax"));
+            for (int n = 1; n <= writes; ++n) {
+                SCOPED_TRACE(std::string(c.name) + ", write " + std::to_string(n) + " of " + std::to_string(writes));
+                progress.clear();
+                ui.clear();
+                ui.forgetUnusedAnswers();
+                if (c.oldFile) {
+                    dir.write("herd.cax", old);
+                    ui.AnswerYes();
+                }
+                if (herd.asksForSex) ui.AnswerYes();
+                disk.failAt(n, c.fault);
+                convertCsvToRsd::convertCSV();
+
+                const std::vector<String> texts = ui.texts();
+                ASSERT_FALSE(texts.empty());
+                EXPECT_EQ(std::count(texts.begin(), texts.end(), Completed), 0);
+                EXPECT_EQ(texts.back().rfind("Database Error: " + std::string(c.code) + "\n\n", 0), 0u)
+                    << texts.back();
+                EXPECT_EQ(TempDir::read(appSystem::sourceFilepath), source);
+                if (c.oldFile) {
+                    EXPECT_EQ(TempDir::read(cax), old) << "the old file is kept byte for byte";
+                    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv", "herd.cax"}));
+                } else {
+                    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv"})) << "no half-made file";
+                }
+                EXPECT_FALSE(progress.isOpen());
+                EXPECT_EQ(appSystem::output.createdFile, "");
             }
-            EXPECT_FALSE(progress.isOpen());
-            EXPECT_EQ(appSystem::output.createdFile, "");
         }
+        ui.forgetUnusedAnswers();
+        std::filesystem::remove(cax);
     }
 }
 

@@ -51,6 +51,9 @@ public:
     // The texts of all boxes shown so far, in order.
     std::vector<String> texts() const;
     void clear();
+    // Forgets the queued answers that no question took, after a run that may
+    // have stopped before its last question.
+    void forgetUnusedAnswers() { answers_.clear(); }
 
     int ShowMessage(const String& text, int buttons, const String& title) override;
     Ref<FolderItem> ChooseFile(const String& title, const String& filter,
