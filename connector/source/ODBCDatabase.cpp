@@ -441,8 +441,19 @@ void StatementHandle::Free() {
     handle_ = SQL_NULL_HSTMT;
 }
 
+// What the plain executes of a connection reuse, so that a statement per row
+// costs the driver no statement handle of its own: one handle, closed after
+// each statement, and the room for the statement's wide text.
+struct PlainStatement {
+    explicit PlainStatement(ODBCConnection* connection) : statement(connection) {}
+    StatementHandle statement;
+    WideText text;
+};
+
 void ODBCCloseDatabase(ODBCConnection* connection) {
     Trace(connection, "ENTER ODBCCloseDatabase(%p)", static_cast<void*>(connection));
+    delete connection->plainStatement;  // frees its handle
+    connection->plainStatement = nullptr;
     if (!connection->hdbc) return;
     ClearLastError(connection);
     // Results and prepared statements that outlive the connection lose
@@ -510,23 +521,28 @@ SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEnco
     if (!BeginQuery(connection)) return SQL_ERROR;
     Trace(connection, "ENTER odbc_execDirect(%p, %s, %u)", static_cast<void*>(connection), text, unsigned(encoding));
     ClearLastError(connection);
-    StatementHandle statement(connection);
-    SQLRETURN rc = statement.Allocate();
+    if (!connection->plainStatement) connection->plainStatement = new PlainStatement(connection);
+    PlainStatement& plain = *connection->plainStatement;
+    SQLRETURN rc = plain.statement.get() ? SQLRETURN(SQL_SUCCESS) : plain.statement.Allocate();
     if (Succeeded(rc)) {
-        WideText wide = MakeWide(encoding, text, std::strlen(text));
+        const SQLHSTMT statement = plain.statement.get();
+        plain.text.assign(encoding, text, std::strlen(text));
         void* token = fw::DetachFromHost();
-        rc = ODBC(connection, SQLExecDirectW, statement.get(), wide.data(), wide.length);
+        rc = ODBC(connection, SQLExecDirectW, statement, plain.text.data(), plain.text.length);
         fw::AttachToHost(token);
         if (rc == SQL_NO_DATA) {
             // A searched UPDATE or DELETE that matched no row: it ran, and
             // changed nothing.
             connection->lastRowCount = 0;
         } else if (!Succeeded(rc)) {
-            SetErrorFromStatement(connection, statement.get());
+            SetErrorFromStatement(connection, statement);
         } else {
             SQLLEN rows = 0;
-            if (Succeeded(ODBC(connection, SQLRowCount, statement.get(), &rows))) connection->lastRowCount = rows;
+            if (Succeeded(ODBC(connection, SQLRowCount, statement, &rows))) connection->lastRowCount = rows;
         }
+        // Rows that a statement gave are not read: the handle is ready for
+        // the next one.
+        ODBC(connection, SQLFreeStmt, statement, SQLUSMALLINT(SQL_CLOSE));
     }
     EndQuery(connection);
     return rc;

@@ -15,6 +15,7 @@
 
 namespace corvane {
 class ODBCCursor;
+struct PlainStatement;
 }
 
 struct ODBCConnection {
@@ -38,6 +39,7 @@ struct ODBCConnection {
     corvane::ODBCCursor* lastSelectCursor;
     uint8_t traceOn;
     FILE* traceStream;           // kept to the end of the process
+    corvane::PlainStatement* plainStatement;  // what plain executes reuse; made on first need, ended on close
 };
 
 namespace corvane {

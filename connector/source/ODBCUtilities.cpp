@@ -54,9 +54,23 @@ size_t Utf32ToUtf8(const void* source, size_t sourceBytes, char* destination, si
         if (incomplete) *incomplete = sourceBytes > 0 ? 1 : 0;
         return 0;
     }
-    int error;
-    const size_t written =
-        convert(g_converters.utf32ToUtf8, source, sourceBytes, destination, capacity - 1, incomplete, &error);
+    // Characters of plain ASCII are copied without the converter, which
+    // takes over at the first other one; its output is the same.
+    const auto* in = static_cast<const unsigned char*>(source);
+    const size_t room = capacity - 1;
+    const size_t units = sourceBytes / 4;
+    size_t written = 0;
+    while (written < units && written < room && in[0] < 0x80 && in[1] == 0 && in[2] == 0 && in[3] == 0) {
+        destination[written++] = char(in[0]);
+        in += 4;
+    }
+    if (4 * written < sourceBytes) {
+        int error;
+        written += convert(g_converters.utf32ToUtf8, in, sourceBytes - 4 * written, destination + written,
+                           room - written, incomplete, &error);
+    } else if (incomplete) {
+        *incomplete = 0;
+    }
     destination[written] = 0;
     return written;
 }
@@ -68,9 +82,24 @@ size_t ToUtf32(HostEncodingCode code, const void* source, size_t sourceBytes, vo
     char* out = static_cast<char*>(destination);
     size_t written = 0;
     if (usable(cd) && source) {
-        int error;
-        written = convert(cd, source, sourceBytes, out, capacity - 4, incomplete, &error);
-        if (error && error != E2BIG) std::fprintf(stderr, "iconv error: %s\n", std::strerror(error));
+        // Plain ASCII is the same character in UTF-8, Latin-1 and UTF-32: it
+        // is copied without the converter, which takes over at the first
+        // other byte.
+        const auto* in = static_cast<const unsigned char*>(source);
+        const size_t room = (capacity - 4) / 4;
+        size_t n = 0;
+        for (; n < sourceBytes && n < room && in[n] < 0x80; ++n) {
+            out[4 * n] = char(in[n]);
+            out[4 * n + 1] = out[4 * n + 2] = out[4 * n + 3] = 0;
+        }
+        written = 4 * n;
+        if (n < sourceBytes) {
+            int error;
+            written += convert(cd, in + n, sourceBytes - n, out + written, capacity - 4 - written, incomplete, &error);
+            if (error && error != E2BIG) std::fprintf(stderr, "iconv error: %s\n", std::strerror(error));
+        } else if (incomplete) {
+            *incomplete = 0;
+        }
     } else if (incomplete) {
         *incomplete = sourceBytes > 0 ? 1 : 0;
     }
@@ -91,12 +120,16 @@ int CompareNoCase(const char* a, const char* b) {
     return la < lb ? -1 : 1;
 }
 
+void WideText::assign(HostEncodingCode code, const char* bytes, size_t size) {
+    if (buffer.size() < size + 1) buffer.resize(size + 1);  // 4 x bytes + 4 bytes
+    const size_t chars = ToUtf32(code, bytes, size, buffer.data(), (size + 1) * 4, nullptr);
+    buffer[chars] = 0;
+    length = SQLINTEGER(chars);
+}
+
 WideText MakeWide(HostEncodingCode code, const char* bytes, size_t size) {
     WideText wide;
-    wide.buffer.assign(size + 1, 0);  // 4 x bytes + 4 bytes
-    const size_t chars = ToUtf32(code, bytes, size, wide.buffer.data(), wide.buffer.size() * 4, nullptr);
-    wide.buffer[chars] = 0;
-    wide.length = SQLINTEGER(chars);
+    wide.assign(code, bytes, size);
     return wide;
 }
 

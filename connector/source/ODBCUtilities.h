@@ -40,6 +40,9 @@ struct WideText {
     std::vector<SQLWCHAR> buffer;
     SQLINTEGER length = 0;
     SQLWCHAR* data() { return buffer.data(); }
+    // Converts `size` bytes into this text (ToUtf32), in the room it already has
+    // when that is enough.
+    void assign(HostEncodingCode code, const char* bytes, size_t size);
 };
 WideText MakeWide(HostEncodingCode code, const char* bytes, size_t size);
 

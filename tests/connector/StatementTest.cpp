@@ -174,6 +174,37 @@ TEST_P(Backends, StatementsOnABusyConnectionAreRefused) {
     EXPECT_FALSE(db.SQLSelect("SELECT id FROM tree").IsNil()) << "the connection is free again";
 }
 
+// Plain statements share the connection's statement handle: each finds it
+// ready, whatever the one before it left behind (rows nobody read, a
+// failure), and a connection closed and connected again makes a new one.
+TEST_P(Backends, EachStatementFindsTheConnectionReadyWhateverTheOneBeforeLeft) {
+    struct Step {
+        const char* sql;  // nullptr: close the database and connect again
+        bool refused;
+    } steps[] = {
+        {"SELECT id, name FROM tree ORDER BY id", false},  // its rows are never read
+        {"UPDATE tree SET cage = 'B2' WHERE id = 1", false},
+        {"SELECT id FROM tree", false},
+        {"SELECT nosuchcolumn FROM tree", true},
+        {"UPDATE tree SET cage = 'B3' WHERE id = 2", false},
+        {"INSERT INTO nosuchtable VALUES (1)", true},
+        {nullptr, false},
+        {"UPDATE tree SET cage = 'B4' WHERE id = 3", false},
+    };
+    for (const Step& step : steps) {
+        if (!step.sql) {
+            db.Commit();
+            db.Close();
+            ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
+            continue;
+        }
+        db.SQLExecute(step.sql);
+        EXPECT_EQ(db.ErrorCode() != 0, step.refused) << step.sql << ": " << db.ErrorMessage();
+    }
+    db.Commit();
+    EXPECT_EQ(Sqlite(file, "SELECT id, cage FROM tree ORDER BY id"), "1|B2\n2|B3\n3|B4\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, Backends, ::testing::ValuesIn(kBackends),
                          [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
 

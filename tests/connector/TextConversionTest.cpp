@@ -40,6 +40,32 @@ TEST(TextConversion, ToUtf32ReadsUtf8AndLatin1) {
     }
 }
 
+// A buffer for `chars` characters and the 4-byte zero takes that many and
+// says that the rest was left over, whether the cut falls in plain ASCII or
+// after a character beyond it.
+TEST(TextConversion, ToUtf32StopsAtItsCapacity) {
+    struct Case {
+        std::string bytes;
+        size_t chars;
+        std::u32string expected;
+    } cases[] = {
+        {"plain", 2, U"pl"},
+        {"ab\xC3\xB6" "cd", 3, U"ab\u00F6"},
+        {"\xC3\xB6" "abc", 2, U"\u00F6a"},
+    };
+    for (const Case& c : cases) {
+        std::vector<char> buffer(4 * c.chars + 4 + 8, 'x');
+        int incomplete = 0;
+        const size_t n = ToUtf32(HOST_ENCODING_UTF8, c.bytes.data(), c.bytes.size(), buffer.data(), 4 * c.chars + 4,
+                                 &incomplete);
+        ASSERT_EQ(n, c.expected.size()) << c.bytes;
+        EXPECT_EQ(std::u32string(reinterpret_cast<const char32_t*>(buffer.data()), n), c.expected) << c.bytes;
+        EXPECT_EQ(std::memcmp(buffer.data() + 4 * n, "\0\0\0\0", 4), 0);
+        EXPECT_EQ(buffer[4 * c.chars + 4], 'x') << "nothing is written beyond the capacity";
+        EXPECT_EQ(incomplete, 1) << c.bytes;
+    }
+}
+
 TEST(TextConversion, MalformedUtf8StopsAtTheBadSequenceAndSaysSo) {
     int incomplete = 0;
     testing::internal::CaptureStderr();
@@ -65,6 +91,28 @@ TEST(TextConversion, Utf32ToUtf8RoundTripsWithinItsCapacity) {
     EXPECT_EQ(incomplete, 1);
     EXPECT_EQ(WideToUtf8(reinterpret_cast<const SQLWCHAR*>(text.c_str()), text.size() + 5), "Björk Ōkami ✓")
         << "wide text ends at its NUL";
+}
+
+// Characters whose lowest byte is plain ASCII but which are not, first in
+// the text and after ASCII.
+TEST(TextConversion, Utf32ToUtf8TellsAsciiFromCharactersThatOnlyEndLikeIt) {
+    struct Case {
+        std::u32string text;
+        std::string expected;
+    } cases[] = {
+        {U"\u0141\u00F3d\u017A", "\xC5\x81\xC3\xB3" "d\xC5\xBA"},  // U+0141 ends in 0x41, "A"
+        {U"rat \U0001F400", "rat \xF0\x9F\x90\x80"},                  // U+1F400 ends in 0x00
+        {U"plain", "plain"},
+        {U"", ""},
+    };
+    for (const Case& c : cases) {
+        char out[32];
+        int incomplete = -1;
+        const size_t n = Utf32ToUtf8(c.text.data(), 4 * c.text.size(), out, sizeof out, &incomplete);
+        EXPECT_EQ(std::string(out, n), c.expected);
+        EXPECT_EQ(out[n], '\0');
+        EXPECT_EQ(incomplete, 0);
+    }
 }
 
 TEST(TextConversion, CompareNoCase) {
