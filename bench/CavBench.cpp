@@ -155,6 +155,10 @@ void print(const char* what, const Result& r) {
     std::printf("%s (%zu runs: median (least-most))\n", what, r.ratio.values.size());
     std::printf("  conversion %s   plain iODBC loop %s\n", r.conversion.text(3, " s").c_str(),
                 r.loop.text(3, " s").c_str());
+    std::printf("  each run (conversion / loop = ratio):");
+    for (size_t i = 0; i < r.ratio.values.size(); ++i)
+        std::printf(" %.3f/%.3f=%.2f", r.conversion.values[i], r.loop.values[i], r.ratio.values[i]);
+    std::printf("\n");
     std::printf("  ratio %s; target at most 1.3x in every run: %s%s\n", r.ratio.text(2, "x").c_str(),
                 r.ratio.most() <= 1.3 ? "met" : "MISSED", r.same ? "" : "   FILES DIFFER");
     std::fflush(stdout);
