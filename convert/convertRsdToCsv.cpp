@@ -1,5 +1,7 @@
 #include "convert/convertRsdToCsv.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "convert/rsdSource.h"
@@ -14,31 +16,59 @@ namespace convertRsdToCsv {
 
 namespace {
 
-// The fields of a row after NAME ... NOTES and the two parents, as the
-// export asks for them.
-const char* const LeadingColumns[] = {"name", "Colour", "Breed", "Sex", "DOB", "Notes"};
-const char* const MiddleColumns[] = {"Cage", "Tag", "Prefix", "Suffix", "CallName"};
-const char* const CustomColumns[] = {"customField1", "customField2", "customField3",  "customField4",
-                                     "customField5", "customField6", "CustomField7",  "CustomField8",
-                                     "CustomField9", "CustomField10", "CustomField11", "CustomField12"};
+// The columns of a row's fields, in the order of the fields, as the export
+// asks for them: NAME ... NOTES, the two parents' links, CAGE NO. ... CALL
+// NAME and the twelve custom fields.
+const char* const FieldColumns[] = {"name",         "Colour",       "Breed",        "Sex",          "DOB",
+                                    "Notes",        "fatherId",     "motherId",     "Cage",         "Tag",
+                                    "Prefix",       "Suffix",       "CallName",     "customField1", "customField2",
+                                    "customField3", "customField4", "customField5", "customField6", "CustomField7",
+                                    "CustomField8", "CustomField9", "CustomField10", "CustomField11",
+                                    "CustomField12"};
+const size_t FatherField = 6, MotherField = 7;
+
+// The select of the tree: of the columns that the export reads (the fields'
+// and the id, by which the parents are named), those that the table has,
+// so that a tree made by another program, without some of them, exports as
+// before. "SELECT * FROM tree " when the table's columns cannot be read.
+String treeSelect() {
+    Ref<RecordSet> shape = appSystem::db ? appSystem::db->SQLSelect("SELECT * FROM tree LIMIT 0") : nullptr;
+    String columns;
+    for (int i = 0; shape && i < shape->FieldCount(); ++i) {
+        const String name = shape->ColumnName(i);
+        const bool read = TextEquals(name, "id") || std::any_of(std::begin(FieldColumns), std::end(FieldColumns),
+                                                                [&](const char* c) { return TextEquals(name, c); });
+        if (read) columns += (columns.empty() ? "" : ", ") + SQLQuoted(name, '"');
+    }
+    return columns.empty() ? "SELECT * FROM tree " : "SELECT " + columns + " FROM tree ";
+}
 
 // A parent's name or a custom heading with the treatment of every other
 // field: commas become blanks and line ends " - ", so that it keeps the
 // line's columns.
-String csvField(const String& text) { return appSystem::rcr(ReplaceAll(text, ",", " ")); }
+String csvField(const String& text) {
+    String field;
+    appSystem::appendLineText(field, text, true);
+    return field;
+}
 
-// A field as the imports read it back: a value that holds a double quote is
-// written as a quoted field, its quotes doubled, so that a quote neither
-// goes missing nor opens a field that takes in the lines after it.
-String quotedIfNeeded(const String& value) {
-    if (value.find('"') == String::npos) return value;
-    return "\"" + ReplaceAll(value, "\"", "\"\"") + "\"";
+// Appends field k of a line, which `write` appends, after a comma unless it
+// is the first. A value that holds a double quote becomes a quoted field, its
+// quotes doubled, so that a quote neither goes missing nor opens a field that
+// takes in the lines after it when the file is read back.
+template <class Write>
+void addField(String& line, size_t k, Write write) {
+    if (k) line += ',';
+    const size_t begin = line.size();
+    write();
+    if (line.find('"', begin) == String::npos) return;
+    line.replace(begin, String::npos, "\"" + ReplaceAll(line.substr(begin), "\"", "\"\"") + "\"");
 }
 
 // The line's fields joined by commas.
 String joined(const std::vector<String>& fields) {
     String line;
-    for (size_t k = 0; k < fields.size(); ++k) line += (k ? "," : "") + quotedIfNeeded(fields[k]);
+    for (size_t k = 0; k < fields.size(); ++k) addField(line, k, [&] { line += fields[k]; });
     return line;
 }
 
@@ -73,7 +103,7 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
         return false;
     }
 
-    Ref<RecordSet> rs = appSystem::GetRecordset("SELECT * FROM tree ");
+    Ref<RecordSet> rs = appSystem::GetRecordset(treeSelect());
     if (!rs) return tell(rsdSource::unreadableMessage(request.source));
     const int64_t total = rs->RecordCount();
 
@@ -104,6 +134,11 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
     const String headings = csvExportHeadings + joined(custom);
 
     const rsdSource::NamesById parentName(rs);
+    // Each field's column is looked up once; each line is built in one
+    // buffer, the values read without a copy.
+    std::vector<int> columns;
+    for (const char* name : FieldColumns) columns.push_back(rs->ColumnIndex(name));
+    String line, link;
     try {
         out->WriteLine(headings);
         for (int64_t i = 0; !rs->Eof(); ++i) {
@@ -115,13 +150,19 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
                 progress.Refresh();
             }
 
-            std::vector<String> fields;
-            for (const char* column : LeadingColumns) fields.push_back(appSystem::GetFieldString(rs, column));
-            fields.push_back(csvField(parentName(appSystem::GetFieldString(rs, "fatherId"))));
-            fields.push_back(csvField(parentName(appSystem::GetFieldString(rs, "motherId"))));
-            for (const char* column : MiddleColumns) fields.push_back(appSystem::GetFieldString(rs, column));
-            for (const char* column : CustomColumns) fields.push_back(appSystem::GetFieldString(rs, column));
-            out->WriteLine(appSystem::rpa(joined(fields)));
+            line.clear();
+            for (size_t k = 0; k < columns.size(); ++k) {
+                addField(line, k, [&] {
+                    if (columns[k] < 0) return;  // a column the tree lacks: an empty field
+                    if (k != FatherField && k != MotherField) return appSystem::appendFieldString(line, *rs, columns[k]);
+                    link.clear();
+                    appSystem::appendFieldString(link, *rs, columns[k]);
+                    appSystem::appendLineText(line, parentName(link), true);
+                });
+            }
+            line = appSystem::rpa(std::move(line));
+            line += EndOfLine;
+            out->Write(line);
 
             rs->MoveNext();
             YieldToEventLoop();

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -64,6 +65,9 @@ public:
     Ref<DatabaseField> Field(const String& name);
     // The current row's field at a 1-based position; nil outside 1..FieldCount.
     Ref<DatabaseField> IdxField(int index);
+    // The index (from 0) of the first column called `name` (case ignored);
+    // -1 when none. A reader of many rows looks its columns up once.
+    int ColumnIndex(const String& name);
 
     // Begin editing the current row; fields set afterwards are written by Update.
     void Edit();
@@ -75,6 +79,16 @@ public:
     virtual String ColumnName(int index) = 0;
     // The current row's value; nil when there is no current row.
     virtual Variant ColumnValue(int index) = 0;
+    // The current row's value when the record set holds it as text that
+    // ColumnValue gives as that same text (not nil, not a date): true, and
+    // `text` shows its bytes until the record set moves, changes or goes.
+    // False for any other value, which ColumnValue then gives. For readers
+    // of many rows that need no copy of each value.
+    virtual bool ColumnText(int index, std::string_view& text) {
+        (void)index;
+        (void)text;
+        return false;
+    }
 
 protected:
     // Called by Edit before any field is read for editing.
@@ -85,8 +99,6 @@ protected:
 private:
     friend class DatabaseField;
     void SetColumn(int index, const Variant& value);
-    // The index of the first column called `name` (case ignored); -1 when none.
-    int ColumnIndex(const String& name);
 
     // The column names, read once at the first lookup by name (a record set
     // keeps its columns): a field is asked for by name for every value read.

@@ -444,6 +444,16 @@ public:
         return cell(rows_[current_], index, columns_[size_t(index)].isDate);
     }
 
+    bool ColumnText(int index, std::string_view& text) override {
+        if (index < 0 || index >= FieldCount()) throw OutOfBoundsException();
+        if (Eof() || columns_[size_t(index)].isDate) return false;
+        uint32_t type;
+        const std::string_view value = bytes(rows_[current_], index, type);
+        if (type != Text) return false;
+        text = value;
+        return true;
+    }
+
 protected:
     // Writes the changed columns of the current row back by the table's
     // INTEGER PRIMARY KEY, and into the row held here.
@@ -522,24 +532,31 @@ private:
     }
     static void setWord(String& row, int i, uint32_t w) { std::memcpy(row.data() + size_t(i) * 4, &w, 4); }
 
-    Variant cell(const String& row, int i, bool asDate) const {
+    // The storage type of column i of the row and its bytes.
+    std::string_view bytes(const String& row, int i, uint32_t& type) const {
         const size_t base = columns_.size() * 4;
         const uint32_t w = word(row, i);
         const size_t begin = base + (i ? word(row, i - 1) >> 3 : 0);
-        const size_t end = base + (w >> 3);
-        switch (w & 7) {
+        type = w & 7;
+        return std::string_view(row).substr(begin, base + (w >> 3) - begin);
+    }
+
+    Variant cell(const String& row, int i, bool asDate) const {
+        uint32_t type;
+        const std::string_view value = bytes(row, i, type);
+        switch (type) {
             case Integer: {
                 int64_t v;
-                std::memcpy(&v, row.data() + begin, 8);
+                std::memcpy(&v, value.data(), 8);
                 return Variant(v);
             }
             case Real: {
                 double v;
-                std::memcpy(&v, row.data() + begin, 8);
+                std::memcpy(&v, value.data(), 8);
                 return Variant(v);
             }
             case Text: {
-                Variant text(String(row, begin, end - begin));
+                Variant text{String(value)};
                 if (asDate) {
                     if (Ref<Date> d = text.DateValue()) return Variant(d);
                 }

@@ -134,6 +134,14 @@ String foldWithMap(const String& s, std::vector<size_t>* starts) {
     return mapChars(s, foldChar, starts);
 }
 
+// True when `find` is ASCII without letters: no character folds to any of
+// its characters or from them, so it is found in a text's own bytes.
+bool foldsToItself(const String& find) {
+    for (unsigned char c : find)
+        if (c >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
+    return true;
+}
+
 bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 }  // namespace
@@ -182,6 +190,11 @@ int64_t InStr(int64_t start, const String& source, const String& find) {
     const int64_t len = Len(source);
     if (start > len) return 0;
     if (find.empty()) return start;
+    if (foldsToItself(find)) {
+        const size_t hit = source.find(find, byteOffset(source, start - 1));
+        if (hit == String::npos) return 0;
+        return isAscii(source) ? int64_t(hit) + 1 : Len(source.substr(0, hit)) + 1;
+    }
     std::vector<size_t> starts;
     const String hay = foldWithMap(source, &starts);
     const String needle = foldWithMap(find, nullptr);
@@ -196,6 +209,19 @@ int64_t InStr(int64_t start, const String& source, const String& find) {
 
 String ReplaceAll(const String& source, const String& oldText, const String& newText) {
     if (oldText.empty() || source.empty()) return source;
+    if (foldsToItself(oldText)) {
+        // Its bytes are always whole characters of the text.
+        String out;
+        size_t copiedTo = 0;
+        for (size_t at; (at = source.find(oldText, copiedTo)) != String::npos; copiedTo = at + oldText.size()) {
+            if (out.empty()) out.reserve(source.size());
+            out.append(source, copiedTo, at - copiedTo);
+            out += newText;
+        }
+        if (copiedTo == 0) return source;
+        out.append(source, copiedTo, String::npos);
+        return out;
+    }
     std::vector<size_t> starts;
     const String hay = foldWithMap(source, &starts);
     const String needle = foldWithMap(oldText, nullptr);

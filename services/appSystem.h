@@ -5,6 +5,7 @@
 // thread; the state lives as long as the program.
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "framework/Database.h"
@@ -204,14 +205,21 @@ String rma(const String& text);
 String rmaLiteral(const String& text);
 // Backticks become apostrophes, and so does every "$" unless a digit follows
 // the first "$".
-String rpa(const String& text);
+String rpa(String text);
 // Every line ending (a line feed, a carriage return, or both in that order)
 // becomes " - ".
 String rcr(const String& text);
+// Appends rcr of the text to `out`, with every comma as a blank when
+// `commasToBlanks`: a value that keeps its line's columns.
+void appendLineText(String& out, std::string_view text, bool commasToBlanks);
 // The CSV-safe text of a column of the record set's current row: a date's SQL
 // date; otherwise the text with commas as blanks and line endings as " - ".
 // "" for a nil record set, an unknown column or an empty value.
 String GetFieldString(const Ref<RecordSet>& rs, const String& column);
+// GetFieldString of the column at `index` (RecordSet::ColumnIndex) appended
+// to `out`, reading the value without copying it; nothing is appended on
+// any failure.
+void appendFieldString(String& out, RecordSet& rs, int index);
 // "True" when the value is true, -1 or "-1"; otherwise "False".
 String getBooleanString(const Variant& value);
 // The path without its last four characters, followed by the suffix.

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string_view>
 
 #include "framework/EventLoop.h"
 #include "services/appSystem.h"
@@ -166,46 +168,94 @@ String rma(const String& text) { return replaceByte(text, '\'', '`'); }
 
 String rmaLiteral(const String& text) { return "'" + rma(text) + "'"; }
 
-String rpa(const String& text) {
-    String out = replaceByte(text, '`', '\'');
-    // The character after the first "$" (the first character when there is
-    // no "$") decides whether "$" stands for an apostrophe or for money.
-    const String next = Mid(out, InStr(out, "$") + 1, 1);
-    if (!IsNumeric(next)) out = replaceByte(out, '$', '\'');
-    return out;
+String rpa(String text) {
+    for (char& c : text)
+        if (c == '`') c = '\'';
+    // The character after the first "$" decides whether "$" stands for an
+    // apostrophe or for money: a digit (an ASCII one: no other character is
+    // numeric) keeps every "$". A text without "$" has none to change.
+    const size_t dollar = text.find('$');
+    if (dollar == String::npos) return text;
+    const bool money = dollar + 1 < text.size() && text[dollar + 1] >= '0' && text[dollar + 1] <= '9';
+    if (!money)
+        for (size_t i = dollar; i < text.size(); ++i)
+            if (text[i] == '$') text[i] = '\'';
+    return text;
 }
 
 String rcr(const String& text) {
-    // A carriage return, alone or before a line feed, ends a line too: a
-    // re-import would split the line there.
     String out;
     out.reserve(text.size());
+    appendLineText(out, text, false);
+    return out;
+}
+
+void appendLineText(String& out, std::string_view text, bool commasToBlanks) {
+    // A carriage return, alone or before a line feed, ends a line too: a
+    // re-import would split the line there. EndOfLine is a line feed.
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
+        const char c = text[i];
+        if (c == '\r') {
             if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
             out += " - ";
-        } else if (text.compare(i, EndOfLine.size(), EndOfLine) == 0) {
+        } else if (c == '\n') {
             out += " - ";
-            i += EndOfLine.size() - 1;
         } else {
-            out += text[i];
+            out += c == ',' && commasToBlanks ? ' ' : c;
         }
     }
-    return out;
+}
+
+namespace {
+
+// GetFieldString of a value whose text is `v`; `dateText` gives the text of
+// the value read as a date, or nothing when it reads as none.
+template <class DateText>
+void appendField(String& out, std::string_view v, DateText dateText) {
+    // A date's text is "YYYY-MM-DD 00:00:00". Text that merely mentions a
+    // time such as "10:00" holds no date and is written as text.
+    if (v.find("0:00") != std::string_view::npos) {
+        if (const std::optional<String> date = dateText()) {
+            out += Trim(Left(*date, 10));
+            return;
+        }
+    }
+    appendLineText(out, v, true);
+}
+
+}  // namespace
+
+void appendFieldString(String& out, RecordSet& rs, int index) {
+    const size_t start = out.size();
+    try {
+        std::string_view text;
+        if (rs.ColumnText(index, text)) {
+            appendField(out, text, [text]() -> std::optional<String> {
+                if (Ref<Date> d = Variant(String(text)).DateValue()) return d->ToText();
+                return std::nullopt;
+            });
+            return;
+        }
+        const Variant value = rs.ColumnValue(index);
+        const String v = value.StringValue();
+        appendField(out, v, [&]() -> std::optional<String> {
+            // A date's own text is v.
+            if (value.GetType() == Variant::Type::Date) return v;
+            if (Ref<Date> d = value.DateValue()) return d->ToText();
+            return std::nullopt;
+        });
+    } catch (...) {
+        out.resize(start);
+    }
 }
 
 String GetFieldString(const Ref<RecordSet>& rs, const String& column) {
     try {
-        if (!rs) return String();
-        Ref<DatabaseField> field = rs->Field(column);
-        const String v = field->StringValue();
-        if (v.empty()) return String();
-        // A date's text is "YYYY-MM-DD 00:00:00". Text that merely mentions
-        // a time such as "10:00" holds no date and is written as text.
-        if (InStr(v, "0:00") > 0) {
-            if (Ref<Date> d = field->DateValue()) return Trim(Left(d->ToText(), 10));
-        }
-        return rcr(ReplaceAll(v, ",", " "));
+        const int index = rs ? rs->ColumnIndex(column) : -1;
+        if (index < 0) return String();
+        String out;
+        appendFieldString(out, *rs, index);
+        return out;
     } catch (...) {
         return String();
     }

@@ -19,6 +19,29 @@ TEST(Text, PositionsCountCharactersFromOne) {
     EXPECT_EQ(InStr(3, "a,b,c", ","), 4);
 }
 
+TEST(Text, TextWithoutLettersIsFoundAndReplacedByWholeCharacters) {
+    // No letter case to ignore: the text's own bytes are searched, and the
+    // positions still count characters, also in text that is not UTF-8.
+    struct Found {
+        String source;
+        int64_t start;
+        String find;
+        int64_t at;
+    } found[] = {
+        {"Björk,ab", 1, ",", 6},       {"ö,ö,ö", 3, ",", 4},          {"ö,ö,ö", 5, ",", 0},
+        {"GR\xF6\xDF 0:00", 1, "0:00", 6}, {"\u212A$k", 1, "$", 2},     {"born 10:00", 1, "0:00", 7},
+    };
+    for (const auto& f : found) EXPECT_EQ(InStr(f.start, f.source, f.find), f.at) << f.source;
+    struct Replaced {
+        String source, oldText, newText, result;
+    } replaced[] = {
+        {"Björk, ab", ",", " ", "Björk  ab"},  {"\xF6,\xF6", ",", ";", "\xF6;\xF6"},
+        {"a,,b", ",", "", "ab"},                {"$$", "$", "$$", "$$$$"},
+        {"no comma", ",", " ", "no comma"},
+    };
+    for (const auto& r : replaced) EXPECT_EQ(ReplaceAll(r.source, r.oldText, r.newText), r.result) << r.source;
+}
+
 TEST(Text, OutOfRangeCountsGiveEmptyOrWholeText) {
     struct Case { String got, want; } cases[] = {
         {Left("abc", -1), ""},  {Left("abc", 0), ""},   {Left("abc", 9), "abc"},

@@ -159,6 +159,8 @@ TEST_F(TextFunctions, ApostrophesGoInAsBackticksAndComeBack) {
         {"Tom$s $5", "Tom's '5"},           // a letter after the first "$" changes every one
         {"price$", "price'"},               // nothing after "$"
         {"no dollar", "no dollar"},
+        {"Jö$rg$s", "Jö'rg's"},
+        {"£$5 Jö$rg", "£$5 Jö$rg"},
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(appSystem::rpa(c.in), c.out) << c.in;
@@ -172,7 +174,8 @@ TEST_F(TextFunctions, GetFieldStringGivesCsvSafeText) {
                      "oldId Integer);"
                      "INSERT INTO tree VALUES (1, 'Bella', '2020-03-04', 'fed at 10:00, then 12:00', 5);"
                      "INSERT INTO tree VALUES (2, 'a,b,c', '', 'line one' || char(10) || 'two' || char(13), NULL);"
-                     "INSERT INTO tree VALUES (3, 'Vet', '2021-03-04 10:00:00', '2021-03-04 10:00:00 vet', NULL);");
+                     "INSERT INTO tree VALUES (3, 'Vet', '2021-03-04 10:00:00', '2021-03-04 10:00:00 vet', NULL);"
+                     "INSERT INTO tree VALUES (4, 'Late', '2021-03-04 12:34:56', '2021-03-04 10:00', 2.5);");
     appSystem::dataPath = path;
     Ref<RecordSet> rs = appSystem::GetRecordset("SELECT * FROM tree ORDER BY id");
     ASSERT_TRUE(rs);
@@ -190,6 +193,10 @@ TEST_F(TextFunctions, GetFieldStringGivesCsvSafeText) {
     rs->MoveNext();
     EXPECT_EQ(appSystem::GetFieldString(rs, "dob"), "2021-03-04");
     EXPECT_EQ(appSystem::GetFieldString(rs, "notes"), "2021-03-04 10:00:00 vet") << "text after a time is no date";
+    rs->MoveNext();
+    EXPECT_EQ(appSystem::GetFieldString(rs, "dob"), "2021-03-04 12:34:56") << "a time without \"0:00\" stays";
+    EXPECT_EQ(appSystem::GetFieldString(rs, "notes"), "2021-03-04") << "a text that reads as a date";
+    EXPECT_EQ(appSystem::GetFieldString(rs, "oldId"), "2.5");
     rs->MoveNext();
     EXPECT_EQ(appSystem::GetFieldString(rs, "name"), "") << "no current row";
     EXPECT_EQ(appSystem::GetFieldString(nullptr, "name"), "");
