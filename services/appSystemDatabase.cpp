@@ -143,9 +143,14 @@ bool UpdateVersion(const Ref<Database>& database) {
 
 String getRsdCustomHeading(const String& field) {
     try {
-        Ref<RecordSet> rs = GetRecordset("SELECT * FROM settings");
-        for (int n = 1; n <= 12; ++n)
-            if (TextEquals(field, "CustomField" + Str(int64_t(n)))) return GetFieldString(rs, "CustomName" + Str(int64_t(n)));
+        for (int n = 1; n <= 12; ++n) {
+            const String heading = "CustomName" + Str(int64_t(n));
+            // Only the heading's column is read; a table without it gives "".
+            if (TextEquals(field, "CustomField" + Str(int64_t(n))))
+                return GetFieldString(GetRecordset("SELECT " + heading + " FROM settings"), heading);
+        }
+        // Every call reopens the file, as the select does for a known key.
+        connectData();
     } catch (...) {
     }
     return String();

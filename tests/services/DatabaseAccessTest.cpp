@@ -239,6 +239,11 @@ TEST_F(DatabaseAccess, CustomHeadingsAndNamesByIdGiveTextOrNothing) {
     };
     for (const auto& n : names) EXPECT_EQ(appSystem::getNameFromId(appSystem::db, n.id), n.want) << n.id;
     EXPECT_EQ(appSystem::getNameFromId(nullptr, "1"), "");
+
+    // A settings table without one of the headings' columns.
+    SqliteCli::query(appSystem::dataPath, "ALTER TABLE settings DROP COLUMN CustomName4");
+    EXPECT_EQ(appSystem::getRsdCustomHeading("CustomField4"), "");
+    EXPECT_EQ(appSystem::getRsdCustomHeading("CustomField1"), "ear tag");
     EXPECT_TRUE(ui.boxes().empty());
 }
 
