@@ -10,6 +10,8 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <QWidget>
 
 #include "framework/Exceptions.h"
@@ -69,6 +71,12 @@ class WindowWidget : public QWidget {
 public:
     explicit WindowWidget(Window* owner) : QWidget(nullptr, Qt::Window), owner(owner) {
         content = new QWidget(this);
+        frameEnd.setSingleShot(true);
+        frameEnd.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&frameEnd, &QTimer::timeout, this, [this] {
+            QEvent request(QEvent::UpdateRequest);
+            QCoreApplication::sendEvent(this, &request);
+        });
     }
     Window* owner;  // cleared when the Window object goes
     QWidget* content;
@@ -77,6 +85,8 @@ public:
     // the focus or is hidden: while the window system has not granted the
     // request (or a window manager refuses it), it is not asked again.
     bool raiseAsked = false;
+    std::chrono::steady_clock::time_point lastPainted;  // when the window last finished painting
+    QTimer frameEnd;  // the end of the frame in which a request to paint came
 
     int menuHeight() const { return menuBar ? menuBar->sizeHint().height() : 0; }
     void layoutParts() {
@@ -86,6 +96,38 @@ public:
     }
 
 protected:
+    // A screen shows one frame at a time, so the window paints at most once
+    // a frame, whatever asks for it (Refresh, a label or bar that changed):
+    // a request to paint within Window::RefreshFrame of the last painting
+    // waits for the frame's end, and the event processing after it (the
+    // next yield) paints the window's latest state. Operations that report
+    // thousands of times a second would otherwise spend their time painting
+    // and sending pictures to the window system.
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest) {
+            const auto since = std::chrono::steady_clock::now() - lastPainted;
+            if (since < Window::RefreshFrame) {
+                if (!frameEnd.isActive())
+                    frameEnd.start(std::chrono::ceil<std::chrono::milliseconds>(Window::RefreshFrame - since));
+                return true;
+            }
+            return painting([&] { return QWidget::event(event); });
+        }
+        if (event->type() == QEvent::WinIdChange && windowHandle()) windowHandle()->installEventFilter(this);
+        return QWidget::event(event);
+    }
+    // The window system has the window painted when it shows or uncovers it
+    // (an Expose of the native window): that painting counts too.
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (object != windowHandle() || event->type() != QEvent::Expose) return false;
+        return painting([&] { return static_cast<QObject*>(object)->event(event); });
+    }
+    template <class Paint>
+    bool painting(Paint paint) {
+        const bool handled = paint();
+        lastPainted = std::chrono::steady_clock::now();
+        return handled;
+    }
     void resizeEvent(QResizeEvent*) override { layoutParts(); }
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::ActivationChange && !isActiveWindow()) raiseAsked = false;
@@ -122,7 +164,6 @@ void releaseLater(std::shared_ptr<Window> window) {
 struct Window::Native {
     QPointer<WindowWidget> top;
     bool placed = false;
-    std::chrono::steady_clock::time_point lastRefresh;  // of the last Refresh that painted at once
 };
 
 Window::Window() : native_(std::make_unique<Native>()) {
@@ -257,17 +298,9 @@ void Window::Refresh(bool eraseBackground) {
     (void)eraseBackground;  // every redraw here paints the background first
     WindowWidget* top = native_->top;
     if (!top || !top->isVisible()) return;
-    // A screen shows one frame at a time: a Refresh within a frame of the last
-    // one that painted leaves the painting to the next event processing (the
-    // next yield), which then shows the latest state. Operations that report
-    // thousands of times a second would otherwise spend their time painting.
-    const auto now = std::chrono::steady_clock::now();
-    if (now - native_->lastRefresh < RefreshFrame) {
-        top->update();
-        return;
-    }
+    // Within a frame of the last painting the window paints at the frame's
+    // end (WindowWidget::event).
     top->repaint();
-    native_->lastRefresh = std::chrono::steady_clock::now();
 }
 
 void Window::SetMenuBar(const Ref<MenuBar>& menuBar) {

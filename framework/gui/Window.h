@@ -129,9 +129,11 @@ public:
     void Hide();
     // Closes the window for good (see Life above); does nothing when closed.
     void Close();
-    // Redraws the whole window now, before returning. Within RefreshFrame of
-    // the last Refresh that did so, it only marks the window, and the next
-    // event processing (a yield) paints its latest state.
+    // Redraws the whole window now, before returning. A window paints at
+    // most once per RefreshFrame, whatever asks for it (Refresh, a control
+    // that changed): within RefreshFrame of its last painting the window is
+    // only marked, and the first event processing (a yield) after the frame
+    // paints its latest state.
     void Refresh(bool eraseBackground = true);
     static constexpr std::chrono::milliseconds RefreshFrame{16};
     // True from building until Close.
