@@ -114,14 +114,17 @@ struct SqlFileConnection {
     // framework's own, with parameters); nullptr, with the error set, when it
     // cannot be prepared.
     sqlite3_stmt* keptStatement(const String& text) {
-        if (StatementCache::Entry* entry = statements.Find(text)) return entry->stmt;
+        StatementCache::Entry* entry = statements.Find(text);
+        if (entry && entry->stmt) return entry->stmt;
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, text.c_str(), int(text.size() + 1), &stmt, nullptr) != SQLITE_OK || !stmt) {
             setSqliteError();
             sqlite3_finalize(stmt);
             return nullptr;
         }
-        return statements.Add(text, stmt)->stmt;
+        if (!entry) entry = statements.Add(text, stmt);
+        entry->stmt = stmt;
+        return stmt;
     }
 
     // The kept statement of the shape with the literals' values bound (they

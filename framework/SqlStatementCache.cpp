@@ -54,7 +54,9 @@ bool ShapeOf(const String& sql, StatementShape& shape) {
                 String value;
                 size_t j = i + 1;
                 for (;; ++j) {
-                    if (j >= n) return false;  // no closing quote: SQLite reports it
+                    // No closing quote: SQLite reports it. SQLite reads the
+                    // text up to a NUL only.
+                    if (j >= n || sql[j] == '\0') return false;
                     if (sql[j] != '\'') {
                         value += sql[j];
                     } else if (j + 1 < n && sql[j + 1] == '\'') {

@@ -146,8 +146,9 @@ const std::string Dump = "SELECT * FROM tree ORDER BY id";
 }  // namespace
 
 TEST(SqlFileStatements, KeptStatementsGiveWhatTheirTextGives) {
+    using namespace std::string_literals;
     struct Statement {
-        const char* sql;
+        std::string sql;
         bool select;
     } statements[] = {
         // A text compared with an INTEGER, REAL or NOCASE column, or a
@@ -179,6 +180,7 @@ TEST(SqlFileStatements, KeptStatementsGiveWhatTheirTextGives) {
         {"SELECT name FROM tree WHERE id = ?", true},
         {"SELECT nosuchcolumn FROM tree WHERE id = '1'", true},
         {"SELECT name FROM tree WHERE name = 'open", true},
+        {"SELECT name FROM tree WHERE name = 'Max\0' OR name = 'Nell'"s, true},
         // Writes.
         {"UPDATE tree SET ps = 'O''Neil' WHERE fatherId = '7'", false},
         {"UPDATE tree SET sex = 'male' WHERE id = '2' AND (sex IS NULL OR sex <> 'male')", false},
