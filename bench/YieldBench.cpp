@@ -1,24 +1,41 @@
 // Measures the yield to the event loop as the conversions use it: how many
-// yields per second a loop can make when nothing is pending, and how long a
+// yields per second a loop can make when nothing is pending, how long a
 // click queued on a button (as the user's click on Cancel) takes to reach
-// its handler while a loop does nothing but yield.
+// its handler while a loop does nothing but yield, and how long one takes
+// during a CSV to RSD/CAX import of a generated herd, pressed in the
+// converter window as the program starts it (the progress window, the
+// linking and the sex derivation included): clicks queued every few
+// milliseconds from another thread, on a button of a window of the bench's
+// own, show how long the user waits for Cancel at any moment of it.
 //
-//   build/bench/yield_bench
+//   build/bench/yield_bench [ANIMALS]     99,000 animals by default; the
+//                                         platform that QT_QPA_PLATFORM names,
+//                                         offscreen when none
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWidget>
 
+#include "bench/BenchSupport.h"
 #include "framework/EventLoop.h"
 #include "framework/gui/Controls.h"
 #include "framework/gui/Runtime.h"
 #include "framework/gui/Window.h"
+#include "framework/plugin/PluginHost.h"
+#include "tests/convert/MainWindow.h"
+#include "ui/Startup.h"
 
 namespace {
 
@@ -50,11 +67,80 @@ void postClick(QWidget* button) {
                                                         Qt::NoButton, Qt::NoModifier));
 }
 
+void printDelays(const char* what, std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    std::printf("%s: median %.2f ms, 90%% %.2f ms, max %.2f ms (%zu clicks)\n", what, ms[ms.size() / 2],
+                ms[ms.size() * 9 / 10], ms.back(), ms.size());
+}
+
+// Clicks queued on the window's button every few milliseconds, from a thread
+// of their own, while `work` runs; the delay of each from its queueing to
+// its handler.
+template <class Work>
+std::vector<double> clickDelaysDuring(CancelWindow& w, Work work) {
+    std::mutex mutex;
+    std::vector<Clock::time_point> queued;  // of the clicks not handled yet
+    std::vector<double> ms;
+    w.cancel->Action = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (queued.empty()) return;
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - queued.front()).count());
+        queued.erase(queued.begin());
+    };
+    std::atomic<bool> done{false};
+    QWidget* button = w.cancel->NativeWidget();
+    std::thread clicker([&] {
+        for (int i = 0; !done; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                queued.push_back(Clock::now());
+                postClick(button);
+            }
+            // Every 3 to 9 ms, so that the clicks fall at every moment of the work.
+            std::this_thread::sleep_for(std::chrono::milliseconds(3 + i % 7));
+        }
+    });
+    work();
+    done = true;
+    clicker.join();
+    return ms;
+}
+
+// The import of a generated herd of `animals`, with a sex column, through
+// the converter window, with a click queued every few milliseconds.
+void clicksDuringAnImport(int animals) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("brevolan-yield-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string csv = (folder / "herd.csv").string();
+    bench::writeHerd(csv, animals, true);
+    bench::YesToEverything answers;
+    SetInteractionHandler(&answers);
+    SetPluginSearchPath(BREVOLAN_LIBS_DIR);
+    _EarlyStartup();
+    frmMain.Get();
+    Ref<CancelWindow> probe = OpenNewWindow<CancelWindow>();
+    QCoreApplication::processEvents();
+
+    const auto start = Clock::now();
+    const std::vector<double> ms = clickDelaysDuring(*probe, [&] { pressConvert("csv", "rsd", csv); });
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    char what[128];
+    std::snprintf(what, sizeof what, "queued click to handler during an import of %d animals (%.2f s)", animals,
+                  seconds);
+    printDelays(what, ms);
+    probe->Close();
+    SetInteractionHandler(nullptr);
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     InitGuiRuntime();
+    // The offscreen platform says at every Show that it cannot raise a window.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     Ref<CancelWindow> w = OpenNewWindow<CancelWindow>();
     QCoreApplication::processEvents();
 
@@ -85,10 +171,10 @@ int main() {
         const auto pause = Clock::now() + std::chrono::microseconds(700 * (trial % 7));
         while (Clock::now() < pause) YieldToEventLoop();
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("queued click to handler: median %.2f ms, 90%% %.2f ms, max %.2f ms (%zu clicks)\n",
-                ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back(), ms.size());
+    printDelays("queued click to handler", ms);
     w->Close();
+
+    clicksDuringAnImport(argc > 1 ? std::max(1, std::atoi(argv[1])) : 99000);
     ShutdownGuiRuntime();
     return 0;
 }

@@ -26,12 +26,15 @@ struct SqlFileConnection {
     int64_t errorCode = 0;
     String errorMessage;
 
-    // A statement waits for another program's lock by yielding to the event
-    // loop; a Close asked for meanwhile (Cancel) is carried out when the
-    // call that waited returns.
+    // A statement that waits for another program's lock, or runs long,
+    // yields to the event loop meanwhile; a Close asked for then (Cancel) is
+    // carried out when the call that yielded returns.
     bool waiting = false;
     bool closeWanted = false;
     std::chrono::steady_clock::time_point waitingSince;
+    // The yields that a long statement has seen (YieldCount) and when.
+    uint64_t yieldsSeen = 0;
+    std::chrono::steady_clock::time_point yieldsSeenAt;
 
     // Statements kept prepared: the shapes of the statements run (see
     // ShapeOf) and the updates that record sets write.
@@ -73,8 +76,8 @@ struct SqlFileConnection {
     }
     bool requireOpen() {
         if (waiting) {
-            // Only Close may come in while a statement waits for a lock.
-            setError(SQLITE_MISUSE, "The database is waiting for another program.");
+            // Only Close may come in while a statement yields.
+            setError(SQLITE_MISUSE, "The database is busy with a statement.");
             return false;
         }
         if (db) return true;
@@ -272,6 +275,13 @@ constexpr std::chrono::milliseconds LockWait(3000);
 // windows repaint and Cancel answers.
 constexpr std::chrono::milliseconds LockPoll(10);
 
+// Marks the connection as waiting while a statement yields.
+struct Waiting {
+    SqlFileConnection& c;
+    explicit Waiting(SqlFileConnection& c) : c(c) { c.waiting = true; }
+    ~Waiting() { c.waiting = false; }
+};
+
 // SQLite's busy handler: waits a little and yields, until LockWait is over
 // or a Close was asked for meanwhile.
 int waitForLock(void* connection, int attempts) {
@@ -279,23 +289,53 @@ int waitForLock(void* connection, int attempts) {
     const auto now = std::chrono::steady_clock::now();
     if (attempts == 0) c.waitingSince = now;
     if (c.closeWanted || now - c.waitingSince >= LockWait) return 0;
-    struct Waiting {
-        SqlFileConnection& c;
-        explicit Waiting(SqlFileConnection& c) : c(c) { c.waiting = true; }
-        ~Waiting() { c.waiting = false; }
-    } waiting(c);
+    Waiting waiting(c);
     std::this_thread::sleep_for(LockPoll);
     YieldToEventLoop();
     return c.closeWanted ? 0 : 1;
 }
 
-// One call of a public operation: clears the error, keeps the connection
-// alive for the whole call (a yield during a wait for a lock may release the
-// object that made it) and afterwards carries out a Close asked for during
-// that wait.
+// A statement during which the event loop has had no look for this long (a
+// change to a whole table, a sort, an index made, after other work without
+// a yield) yields to it as it goes on, so that windows repaint and Cancel
+// answers. Otherwise statements leave the yields to the operations that run
+// them, between their statements.
+constexpr std::chrono::milliseconds LongWithoutYield(25);
+// How many steps of SQLite's virtual machine a statement takes between two
+// looks: some tens of microseconds of work.
+constexpr int YieldSteps = 1000;
+
+// SQLite's progress handler: yields when there has been no yield for long;
+// the statement goes on.
+int yieldDuringStatement(void* connection) {
+    SqlFileConnection& c = *static_cast<SqlFileConnection*>(connection);
+    if (c.waiting) return 0;  // inside a yield of this connection already
+    const auto now = std::chrono::steady_clock::now();
+    if (YieldCount() != c.yieldsSeen) {
+        c.yieldsSeen = YieldCount();
+        c.yieldsSeenAt = now;
+        return 0;
+    }
+    if (now - c.yieldsSeenAt < LongWithoutYield) return 0;
+    Waiting waiting(c);
+    YieldToEventLoop();
+    return 0;
+}
+
+// The handlers of a newly opened connection.
+void setHandlers(sqlite3* db, SqlFileConnection& c) {
+    sqlite3_busy_handler(db, waitForLock, &c);
+    sqlite3_progress_handler(db, YieldSteps, yieldDuringStatement, &c);
+}
+
+// One call of a public operation: clears the error, keeps the connection alive for the whole call (a yield during a statement
+// may release the object that made it) and afterwards carries out a Close
+// asked for during such a yield.
 class CallScope {
 public:
-    explicit CallScope(std::shared_ptr<SqlFileConnection> c) : c_(std::move(c)) { c_->clearError(); }
+    explicit CallScope(std::shared_ptr<SqlFileConnection> c) : c_(std::move(c)) {
+        c_->clearError();
+    }
     ~CallScope() {
         if (c_->closeWanted && !c_->waiting) c_->close();
     }
@@ -752,7 +792,7 @@ bool SqlFileDatabase::Connect() {
     if (rc == SQLITE_OK && !EncryptionKey.empty())
         rc = sqlite3_key(db, EncryptionKey.data(), static_cast<int>(EncryptionKey.size()));
     if (rc == SQLITE_OK) {
-        sqlite3_busy_handler(db, waitForLock, &c);
+        setHandlers(db, c);
         // Reading the schema proves the key (and that this is a database).
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
@@ -794,7 +834,7 @@ bool SqlFileDatabase::CreateDatabaseFile() {
         for (const char* suffix : {"", "-journal"}) ::remove((path + suffix).c_str());
         return false;
     }
-    sqlite3_busy_handler(db, waitForLock, &c);
+    setHandlers(db, c);
     c.db = db;
     return true;
 }

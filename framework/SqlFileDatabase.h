@@ -20,8 +20,9 @@
 // A statement that finds the file locked by another program (or another
 // object) waits for it at most a few seconds, yielding to the event loop
 // meanwhile so that windows repaint and Cancel answers, and then fails with
-// SQLITE_BUSY (5). A Close that comes in during such a wait is carried out
-// when the waiting call returns.
+// SQLITE_BUSY (5). A statement that runs long yields as it goes too. A
+// Close that comes in during such a yield is carried out when the call
+// returns; any other use of the object meanwhile fails with SQLITE_MISUSE.
 
 #include <memory>
 

@@ -389,6 +389,29 @@ TEST(SqlFileDatabase, ALockOfAnotherProgramIsWaitedForWhileTheEventLoopRuns) {
     SetYieldHandler(nullptr);
 }
 
+// A statement that runs long (this one a tenth of a second or so) yields to
+// the event loop as it goes; a Close that comes in meanwhile (Cancel) lets
+// it finish and closes after it.
+TEST(SqlFileDatabase, ALongStatementYieldsAsItRunsAndACloseMeanwhileWaitsForItsEnd) {
+    TempDir dir;
+    static Ref<SqlFileDatabase> db;
+    static int yields;
+    db = openDb(makeHerd(dir, "herd.rsd"));
+    ASSERT_TRUE(db->Connect());
+    yields = 0;
+    SetYieldHandler([] {
+        if (++yields == 1) db->Close();
+    });
+    Ref<RecordSet> rs = db->SQLSelect(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) SELECT count(*) AS c FROM n");
+    SetYieldHandler(nullptr);
+    ASSERT_TRUE(rs) << db->ErrorMessage();
+    EXPECT_EQ(rs->Field("c")->IntegerValue(), 1000000);
+    EXPECT_GE(yields, 1);
+    EXPECT_EQ(db->SQLSelect("SELECT 1"), nullptr) << "closed once the statement was over";
+    db = nullptr;
+}
+
 TEST(SqlFileLock, KeepsOtherProgramsOffAndIsRefusedWhileOneHoldsTheFile) {
     TempDir dir;
     const std::string path = makeHerd(dir, "herd.rsd");
