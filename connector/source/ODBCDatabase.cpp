@@ -516,33 +516,53 @@ void ODBCExecute(ODBCConnection* connection, HostString sql) {
     execute.Run();
 }
 
+namespace {
+
+// The connection's handle for plain statements; none once the connection has
+// closed.
+SQLHSTMT plainHandle(const ODBCConnection* connection) {
+    return connection->plainStatement ? connection->plainStatement->statement.get() : SQL_NULL_HSTMT;
+}
+
+}  // namespace
+
 SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEncodingCode encoding) {
     // A refused statement did not run: it must not read as a success.
     if (!BeginQuery(connection)) return SQL_ERROR;
     Trace(connection, "ENTER odbc_execDirect(%p, %s, %u)", static_cast<void*>(connection), text, unsigned(encoding));
     ClearLastError(connection);
     if (!connection->plainStatement) connection->plainStatement = new PlainStatement(connection);
-    PlainStatement& plain = *connection->plainStatement;
-    SQLRETURN rc = plain.statement.get() ? SQLRETURN(SQL_SUCCESS) : plain.statement.Allocate();
+    SQLRETURN rc = plainHandle(connection) ? SQLRETURN(SQL_SUCCESS) : connection->plainStatement->statement.Allocate();
     if (Succeeded(rc)) {
-        const SQLHSTMT statement = plain.statement.get();
-        plain.text.assign(encoding, text, std::strlen(text));
+        // While the thread is detached, another thread may close the
+        // connection, which ends its plain statement: the text stays with
+        // this call meanwhile, and the handle is looked up again.
+        WideText wide = std::move(connection->plainStatement->text);
+        wide.assign(encoding, text, std::strlen(text));
         void* token = fw::DetachFromHost();
-        rc = ODBC(connection, SQLExecDirectW, statement, plain.text.data(), plain.text.length);
+        const SQLHSTMT statement = plainHandle(connection);
+        rc = statement ? ODBC(connection, SQLExecDirectW, statement, wide.data(), wide.length)
+                       : SQLRETURN(SQL_INVALID_HANDLE);
         fw::AttachToHost(token);
-        if (rc == SQL_NO_DATA) {
-            // A searched UPDATE or DELETE that matched no row: it ran, and
-            // changed nothing.
-            connection->lastRowCount = 0;
-        } else if (!Succeeded(rc)) {
-            SetErrorFromStatement(connection, statement);
-        } else {
-            SQLLEN rows = 0;
-            if (Succeeded(ODBC(connection, SQLRowCount, statement, &rows))) connection->lastRowCount = rows;
+        if (!statement) SetLastError(connection, 1, "Not connected.");
+        // What the statement did is read from its handle, unless the
+        // connection closed while it ran.
+        if (statement && plainHandle(connection) == statement) {
+            if (rc == SQL_NO_DATA) {
+                // A searched UPDATE or DELETE that matched no row: it ran,
+                // and changed nothing.
+                connection->lastRowCount = 0;
+            } else if (!Succeeded(rc)) {
+                SetErrorFromStatement(connection, statement);
+            } else {
+                SQLLEN rows = 0;
+                if (Succeeded(ODBC(connection, SQLRowCount, statement, &rows))) connection->lastRowCount = rows;
+            }
+            // Rows that a statement gave are not read: the handle is ready
+            // for the next one.
+            ODBC(connection, SQLFreeStmt, statement, SQLUSMALLINT(SQL_CLOSE));
+            connection->plainStatement->text = std::move(wide);
         }
-        // Rows that a statement gave are not read: the handle is ready for
-        // the next one.
-        ODBC(connection, SQLFreeStmt, statement, SQLUSMALLINT(SQL_CLOSE));
     }
     EndQuery(connection);
     return rc;

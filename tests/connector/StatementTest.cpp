@@ -273,6 +273,25 @@ TEST_F(Statements, ClosedDatabaseReportsNotConnected) {
     EXPECT_TRUE(db.Connect()) << "a closed database connects again";
 }
 
+// Another thread of the framework closes the database while a statement
+// waits with its thread detached: the statement does not run, says so, and
+// touches nothing of the closed connection.
+TEST_F(Statements, DatabaseClosedWhileAStatementWaitsDetached) {
+    SetPluginDetachHook([](void* context) { static_cast<ODBCDatabase*>(context)->Close(); }, &db);
+    db.SQLExecute("update tree set name = 'Dill' where id = 3");
+    SetPluginDetachHook(nullptr, nullptr);
+    EXPECT_EQ(db.ErrorCode(), 1);
+    EXPECT_EQ(db.ErrorMessage(), "Not connected.");
+    EXPECT_FALSE(PluginThreadDetached());
+    EXPECT_EQ(Sqlite(file, "select name from tree where id = 3"), "Clover\n");
+
+    ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
+    db.SQLExecute("update tree set name = 'Dill' where id = 3");
+    EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    db.Commit();
+    EXPECT_EQ(Sqlite(file, "select name from tree where id = 3"), "Dill\n");
+}
+
 // A record set still open when its database closes ends with it: the
 // driver lets the connection go, and nothing reads the freed statement.
 TEST_F(Statements, CloseEndsTheRecordSetsStillOpen) {
