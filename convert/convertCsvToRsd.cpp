@@ -51,7 +51,11 @@ DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, cons
                 break;
             }
             case Conversion::ParentId:
-                if (value != "1") record.Column(group.column, value);
+                // "1" leaves the link empty, as a link left out of the row
+                // would; every row has the same columns, so that all go
+                // through one prepared insert.
+                if (value == "1") record.NilColumn(group.column);
+                else record.Column(group.column, value);
                 break;
             case Conversion::NotImported: break;
         }

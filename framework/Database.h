@@ -120,6 +120,9 @@ public:
     void IntegerColumn(const String& name, int64_t value) { set(name, Variant(value)); }
     void BooleanColumn(const String& name, bool value) { set(name, Variant(value)); }
     void DoubleColumn(const String& name, double value) { set(name, Variant(value)); }
+    // The column written as NULL: as it is when left out of the record,
+    // unless the table gives it a default.
+    void NilColumn(const String& name) { set(name, Variant()); }
     // The value set for the column (case ignored); nil when none was set.
     Variant Column(const String& name) const;
 
