@@ -10,9 +10,18 @@ using YieldHandler = void (*)();
 // Handles pending events, then returns. Cheap when nothing is pending.
 void YieldToEventLoop();
 
-// How many times YieldToEventLoop has been called: work that cannot yield
-// at the end of a loop pass of its own (a long database statement) tells by
-// it whether the event loop has had a look lately.
+// Yields from within a piece of work that has no loop pass of its own to
+// end (a long database statement), so that windows repaint and buttons
+// answer meanwhile: the handler runs as for YieldToEventLoop, while
+// YieldingWithinWork() is true.
+void YieldWithinWork();
+// True during a yield of YieldWithinWork: whoever follows the rhythm of the
+// loop passes (a test's record of the progress) leaves it out.
+bool YieldingWithinWork();
+
+// How many yields there have been, of both kinds: work that cannot yield at
+// the end of a loop pass tells by it whether the event loop has had a look
+// lately.
 uint64_t YieldCount();
 
 // Installs the handler that YieldToEventLoop calls (nullptr: none).

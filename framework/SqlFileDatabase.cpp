@@ -32,8 +32,9 @@ struct SqlFileConnection {
     bool waiting = false;
     bool closeWanted = false;
     std::chrono::steady_clock::time_point waitingSince;
-    // The yields that a long statement has seen (YieldCount) and when.
-    uint64_t yieldsSeen = 0;
+    // The yields that a long statement has seen (YieldCount) and when; none
+    // before its first look.
+    uint64_t yieldsSeen = UINT64_MAX;
     std::chrono::steady_clock::time_point yieldsSeenAt;
 
     // Statements kept prepared: the shapes of the statements run (see
@@ -318,7 +319,7 @@ int yieldDuringStatement(void* connection) {
     }
     if (now - c.yieldsSeenAt < LongWithoutYield) return 0;
     Waiting waiting(c);
-    YieldToEventLoop();
+    YieldWithinWork();
     return 0;
 }
 

@@ -71,9 +71,12 @@ void ProgressRecorder::Close() {
 void ProgressRecorder::yield() {
     ProgressRecorder* self = g_recorder;
     if (!self) return;
-    if (self->window_ && self->window_->message != "Untitled" &&
-        (self->reports_.empty() || !(self->reports_.back() == *self->window_)))
-        self->reports_.push_back(*self->window_);
-    if (self->onYield) self->onYield();
+    // A yield from within a statement ends no loop pass.
+    if (!YieldingWithinWork()) {
+        if (self->window_ && self->window_->message != "Untitled" &&
+            (self->reports_.empty() || !(self->reports_.back() == *self->window_)))
+            self->reports_.push_back(*self->window_);
+        if (self->onYield) self->onYield();
+    }
     if (self->afterYield_) self->afterYield_();
 }

@@ -3,8 +3,8 @@
 // runs. It keeps the window that the reports reach, opened by any report
 // when none is open (with "Untitled" and the bar visible at 0 of 100, as the
 // progress window opens) and closed by Close, and at every yield to the
-// event loop (the end of every loop pass) it takes what an open window
-// shows. Consecutive equal reports are kept once, and so is nothing while a
+// event loop at the end of a loop pass (not those from within a database
+// statement) it takes what an open window shows. Consecutive equal reports are kept once, and so is nothing while a
 // new window still shows its initial text. A report overwritten before the
 // next yield is not seen. While it lives it is the progress display and the
 // yield handler.
@@ -49,7 +49,8 @@ public:
     // The window was closed by someone other than the operation (Cancel).
     void windowClosed() { window_.reset(); }
 
-    // Runs at each yield, after the report was taken (e.g. to press Cancel).
+    // Runs at each yield at the end of a loop pass, after the report was
+    // taken (e.g. to press Cancel).
     std::function<void()> onYield;
 
     void Show() override;

@@ -395,11 +395,12 @@ TEST(SqlFileDatabase, ALockOfAnotherProgramIsWaitedForWhileTheEventLoopRuns) {
 TEST(SqlFileDatabase, ALongStatementYieldsAsItRunsAndACloseMeanwhileWaitsForItsEnd) {
     TempDir dir;
     static Ref<SqlFileDatabase> db;
-    static int yields;
+    static int yields, withinWork;
     db = openDb(makeHerd(dir, "herd.rsd"));
     ASSERT_TRUE(db->Connect());
-    yields = 0;
+    yields = withinWork = 0;
     SetYieldHandler([] {
+        withinWork += YieldingWithinWork();
         if (++yields == 1) db->Close();
     });
     Ref<RecordSet> rs = db->SQLSelect(
@@ -408,6 +409,8 @@ TEST(SqlFileDatabase, ALongStatementYieldsAsItRunsAndACloseMeanwhileWaitsForItsE
     ASSERT_TRUE(rs) << db->ErrorMessage();
     EXPECT_EQ(rs->Field("c")->IntegerValue(), 1000000);
     EXPECT_GE(yields, 1);
+    EXPECT_EQ(withinWork, yields) << "no yield of a statement ends a loop pass";
+    EXPECT_FALSE(YieldingWithinWork());
     EXPECT_EQ(db->SQLSelect("SELECT 1"), nullptr) << "closed once the statement was over";
     db = nullptr;
 }
