@@ -1,13 +1,21 @@
 #include "framework/EventLoop.h"
 
+#include <ctime>
+
 namespace {
 YieldHandler g_yieldHandler = nullptr;
-uint64_t g_yields = 0;
+int64_t g_lastYieldAt = 0;
 bool g_withinWork = false;
 }  // namespace
 
+int64_t CoarseMilliseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 void YieldToEventLoop() {
-    ++g_yields;
+    g_lastYieldAt = CoarseMilliseconds();
     if (g_yieldHandler) g_yieldHandler();
 }
 
@@ -23,6 +31,6 @@ void YieldWithinWork() {
 
 bool YieldingWithinWork() { return g_withinWork; }
 
-uint64_t YieldCount() { return g_yields; }
+int64_t LastYieldAt() { return g_lastYieldAt; }
 
 void SetYieldHandler(YieldHandler handler) { g_yieldHandler = handler; }

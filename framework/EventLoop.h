@@ -19,10 +19,13 @@ void YieldWithinWork();
 // loop passes (a test's record of the progress) leaves it out.
 bool YieldingWithinWork();
 
-// How many yields there have been, of both kinds: work that cannot yield at
-// the end of a loop pass tells by it whether the event loop has had a look
-// lately.
-uint64_t YieldCount();
+// A monotonic clock in milliseconds, read cheaply (it moves in steps of a
+// few milliseconds).
+int64_t CoarseMilliseconds();
+// When the last yield of either kind began, by CoarseMilliseconds: work
+// that cannot yield at the end of a loop pass tells by it whether the event
+// loop has had a look lately.
+int64_t LastYieldAt();
 
 // Installs the handler that YieldToEventLoop calls (nullptr: none).
 void SetYieldHandler(YieldHandler handler);

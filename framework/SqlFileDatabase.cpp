@@ -32,10 +32,6 @@ struct SqlFileConnection {
     bool waiting = false;
     bool closeWanted = false;
     std::chrono::steady_clock::time_point waitingSince;
-    // The yields that a long statement has seen (YieldCount) and when; none
-    // before its first look.
-    uint64_t yieldsSeen = UINT64_MAX;
-    std::chrono::steady_clock::time_point yieldsSeenAt;
 
     // Statements kept prepared: the shapes of the statements run (see
     // ShapeOf) and the updates that record sets write.
@@ -297,27 +293,21 @@ int waitForLock(void* connection, int attempts) {
 }
 
 // A statement during which the event loop has had no look for this long (a
-// change to a whole table, a sort, an index made, after other work without
-// a yield) yields to it as it goes on, so that windows repaint and Cancel
-// answers. Otherwise statements leave the yields to the operations that run
-// them, between their statements.
-constexpr std::chrono::milliseconds LongWithoutYield(25);
+// change to a whole table, a sort, an index made, or other work without a
+// yield before it) yields to it as it goes on, so that windows repaint and
+// Cancel answers; so does a call at its end (see CallScope). Otherwise the
+// yields are left to the operations, between their statements.
+constexpr int64_t LongWithoutYieldMs = 25;
 // How many steps of SQLite's virtual machine a statement takes between two
-// looks: some tens of microseconds of work.
+// looks at the clock: some tens of microseconds of work.
 constexpr int YieldSteps = 1000;
 
 // SQLite's progress handler: yields when there has been no yield for long;
 // the statement goes on.
 int yieldDuringStatement(void* connection) {
     SqlFileConnection& c = *static_cast<SqlFileConnection*>(connection);
-    if (c.waiting) return 0;  // inside a yield of this connection already
-    const auto now = std::chrono::steady_clock::now();
-    if (YieldCount() != c.yieldsSeen) {
-        c.yieldsSeen = YieldCount();
-        c.yieldsSeenAt = now;
-        return 0;
-    }
-    if (now - c.yieldsSeenAt < LongWithoutYield) return 0;
+    // Inside a yield of this connection already, or a yield was lately.
+    if (c.waiting || CoarseMilliseconds() - LastYieldAt() < LongWithoutYieldMs) return 0;
     Waiting waiting(c);
     YieldWithinWork();
     return 0;
@@ -329,15 +319,19 @@ void setHandlers(sqlite3* db, SqlFileConnection& c) {
     sqlite3_progress_handler(db, YieldSteps, yieldDuringStatement, &c);
 }
 
-// One call of a public operation: clears the error, keeps the connection alive for the whole call (a yield during a statement
-// may release the object that made it) and afterwards carries out a Close
-// asked for during such a yield.
+// One call of a public operation: clears the error, keeps the connection
+// alive for the whole call (a yield during it may release the object that
+// made it), at its end yields when the event loop has had no look for long
+// (a loop of short statements, each too short to yield, that does not yield
+// itself), and afterwards carries out a Close asked for during a yield.
 class CallScope {
 public:
-    explicit CallScope(std::shared_ptr<SqlFileConnection> c) : c_(std::move(c)) {
-        c_->clearError();
-    }
+    explicit CallScope(std::shared_ptr<SqlFileConnection> c) : c_(std::move(c)) { c_->clearError(); }
     ~CallScope() {
+        if (!c_->waiting && CoarseMilliseconds() - LastYieldAt() >= LongWithoutYieldMs) {
+            Waiting waiting(*c_);
+            YieldWithinWork();
+        }
         if (c_->closeWanted && !c_->waiting) c_->close();
     }
     CallScope(const CallScope&) = delete;

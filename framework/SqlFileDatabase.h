@@ -20,9 +20,11 @@
 // A statement that finds the file locked by another program (or another
 // object) waits for it at most a few seconds, yielding to the event loop
 // meanwhile so that windows repaint and Cancel answers, and then fails with
-// SQLITE_BUSY (5). A statement that runs long yields as it goes too. A
-// Close that comes in during such a yield is carried out when the call
-// returns; any other use of the object meanwhile fails with SQLITE_MISUSE.
+// SQLITE_BUSY (5). When the event loop has had no look for some tens of
+// milliseconds, a statement yields as it goes on, and a call before it
+// returns (YieldWithinWork, framework/EventLoop.h). A Close that comes in
+// during such a yield is carried out when the call returns; any other use
+// of the object meanwhile fails with SQLITE_MISUSE.
 
 #include <memory>
 

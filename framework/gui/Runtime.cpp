@@ -144,12 +144,6 @@ QApplication* makeApplication(int& argc, char** argv) {
     return app;
 }
 
-int64_t coarseMilliseconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 int64_t g_lastEventsAt = 0;
 
 DesktopInteraction& desktopInteraction() {
@@ -203,12 +197,12 @@ void ShutdownGuiRuntime() {
 }
 
 void GuiYield() {
-    const int64_t now = coarseMilliseconds();
+    const int64_t now = CoarseMilliseconds();
     if (now - g_lastEventsAt < YieldIntervalMs) return;
     g_lastEventsAt = now;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // Time spent inside the handlers does not count towards the next look.
-    g_lastEventsAt = coarseMilliseconds();
+    g_lastEventsAt = CoarseMilliseconds();
 }
 
 void UnhandledException(const std::exception& failure) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "framework/EventLoop.h"
 #include "framework/SqlFileDatabase.h"
@@ -306,7 +307,7 @@ TEST(SqlFileDatabase, ReadsHoldNoLockAndAMomentaryLockIsWaitedFor) {
     other->SQLExecute("UPDATE tree SET colour = 'black' WHERE id = 1");
     yields = 0;
     SetYieldHandler([] {
-        if (++yields == 5) other->Commit();
+        if (!YieldingWithinWork() && ++yields == 5) other->Commit();
     });
     reader->SQLExecute("UPDATE tree SET colour = 'white' WHERE id = 2");
     reader->Commit();
@@ -345,7 +346,9 @@ TEST(SqlFileDatabase, ALockOfAnotherProgramIsWaitedForWhileTheEventLoopRuns) {
     const std::string path = makeHerd(dir, "herd.rsd");
     static int yields;
     static std::function<void()> onYield;
+    // The waits' yields (a call that finds no yield for long yields too).
     SetYieldHandler([] {
+        if (YieldingWithinWork()) return;
         ++yields;
         if (onYield) onYield();
     });
@@ -413,6 +416,26 @@ TEST(SqlFileDatabase, ALongStatementYieldsAsItRunsAndACloseMeanwhileWaitsForItsE
     EXPECT_FALSE(YieldingWithinWork());
     EXPECT_EQ(db->SQLSelect("SELECT 1"), nullptr) << "closed once the statement was over";
     db = nullptr;
+}
+
+// A short call after a long time without a yield (as in a loop of inserts
+// that does not yield itself) yields once before it returns.
+TEST(SqlFileDatabase, ACallAfterLongWithoutAYieldYieldsAtItsEnd) {
+    TempDir dir;
+    auto db = openDb(makeHerd(dir, "herd.rsd"));
+    ASSERT_TRUE(db->Connect());
+    static int withinWork;
+    withinWork = 0;
+    SetYieldHandler([] { withinWork += YieldingWithinWork(); });
+    YieldToEventLoop();
+    EXPECT_TRUE(db->SQLSelect("SELECT 1"));
+    EXPECT_EQ(withinWork, 0) << "a yield was lately";
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_TRUE(db->SQLSelect("SELECT 1"));
+    EXPECT_EQ(withinWork, 1);
+    EXPECT_TRUE(db->SQLSelect("SELECT 1"));
+    EXPECT_EQ(withinWork, 1) << "its own yield was lately";
+    SetYieldHandler(nullptr);
 }
 
 TEST(SqlFileLock, KeepsOtherProgramsOffAndIsRefusedWhileOneHoldsTheFile) {
