@@ -18,7 +18,12 @@
 // dob, oldId, fatherId, motherId; matings: Due, Mated, Born, numBoars,
 // NumSows, Stillborn, numUndefined; soldStock: DateSold; vaccinations:
 // dueDate) are text columns here, but refuse an empty text ('') as Access
-// does, with kTypeMismatchMessage; NULL and any other text pass.
+// does, with kTypeMismatchMessage; NULL and any other text pass. A statement
+// whose criteria (after WHERE) compare the tree's oldId, fatherId or motherId
+// with a quoted literal ("WHERE oldId = '7'") is refused as Access refuses
+// it: SQLSTATE kTypeMismatchState, native error kTypeMismatchNativeError and
+// kTypeMismatchMessage. Unquoted ("WHERE oldId = 7"), such a number compares
+// as text here, by the column's text affinity.
 //
 // Files are built with the sqlite3 command-line program, and tests read what
 // was written with it too (SqliteCli), so that what a test checks never passes
@@ -34,9 +39,12 @@ inline constexpr const char* kPassword = "qe7rtmoxa";  // the password of every 
 inline constexpr int kPasswordNativeError = -1905;
 inline constexpr const char* kPasswordState = "28000";
 inline constexpr const char* kPasswordMessage = "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.";
-// What a Date/Time or Number column answers to an empty text ('').
+// What a Date/Time or Number column answers to an empty text (''), and a
+// Number column to a criterion that compares it with a quoted text.
 inline constexpr const char* kTypeMismatchMessage =
     "[Microsoft][ODBC Microsoft Access Driver] Data type mismatch in criteria expression.";
+inline constexpr const char* kTypeMismatchState = "22018";
+inline constexpr int kTypeMismatchNativeError = -3030;
 
 // The data sources of the rig's odbc.ini: the file of "CAV Rig" has the CAV
 // password, that of "CAV Rig Open" none. Both files are shared by all tests:

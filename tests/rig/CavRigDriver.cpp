@@ -20,6 +20,7 @@
 // SQLSTATE 01004 on the handle, and SQLGetData hands out the rest piece by
 // piece on the following calls.
 #include <dlfcn.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -27,7 +28,9 @@
 #include <odbcinst.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <iterator>
 #include <cwchar>
 #include <map>
 #include <mutex>
@@ -548,6 +551,88 @@ SQLRETURN columnAttribute(Narrow narrow, SQLHSTMT hstmt, SQLUSMALLINT column, SQ
     });
 }
 
+// ---------------------------------------------------------------------------
+// Criteria that an Access file refuses. The tree's oldId, fatherId and
+// motherId are Number columns there, and Access refuses a criterion that
+// compares one of them with a quoted text ("WHERE oldId = '7'") as a type
+// mismatch, where the rig's text columns would simply compare text. A quoted
+// value put into such a column (INSERT ... VALUES, UPDATE ... SET) is
+// converted by Access and passes.
+
+struct Token {
+    enum Kind { Word, Literal, Symbol } kind;
+    std::string text;
+};
+
+// The statement as words (names, keywords and numbers; a bracketed name
+// without its brackets), quoted literals and symbols ("<>", "<=", ">=" and
+// "!=" as one).
+std::vector<Token> tokens(const std::string& sql) {
+    std::vector<Token> out;
+    auto wordChar = [](unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; };
+    for (size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else if (c == '\'' || c == '"') {
+            size_t end = i + 1;
+            while (end < sql.size() && (sql[end] != c || (end + 1 < sql.size() && sql[end + 1] == c)))
+                end += sql[end] == c ? 2 : 1;
+            out.push_back({Token::Literal, sql.substr(i, end + 1 - i)});
+            i = end + 1;
+        } else if (c == '[') {
+            const size_t end = std::min(sql.find(']', i), sql.size());
+            out.push_back({Token::Word, sql.substr(i + 1, end - i - 1)});
+            i = end + 1;
+        } else if (wordChar(static_cast<unsigned char>(c))) {
+            size_t end = i;
+            while (end < sql.size() && wordChar(static_cast<unsigned char>(sql[end]))) ++end;
+            out.push_back({Token::Word, sql.substr(i, end - i)});
+            i = end;
+        } else {
+            const std::string two = sql.substr(i, 2);
+            const bool pair = two == "<>" || two == "<=" || two == ">=" || two == "!=";
+            out.push_back({Token::Symbol, pair ? two : std::string(1, c)});
+            i += pair ? 2 : 1;
+        }
+    }
+    return out;
+}
+
+bool isWord(const Token& token, const char* word) {
+    return token.kind == Token::Word && strcasecmp(token.text.c_str(), word) == 0;
+}
+
+bool isNumberColumn(const Token& token) {
+    return isWord(token, "oldId") || isWord(token, "fatherId") || isWord(token, "motherId");
+}
+
+bool isComparison(const Token& token) {
+    static const char* const comparisons[] = {"=", "<>", "<", ">", "<=", ">=", "!="};
+    return token.kind == Token::Symbol &&
+           std::any_of(std::begin(comparisons), std::end(comparisons), [&](const char* c) { return token.text == c; });
+}
+
+// Whether the criteria of `sql` (what follows its WHERE) compare a Number
+// column of the tree with a quoted literal, either way round.
+bool comparesNumberWithText(const std::string& sql) {
+    const std::vector<Token> all = tokens(sql);
+    auto where = std::find_if(all.begin(), all.end(), [](const Token& t) { return isWord(t, "WHERE"); });
+    for (auto t = where; all.end() - t >= 3; ++t) {
+        if (!isComparison(t[1])) continue;
+        if ((isNumberColumn(t[0]) && t[2].kind == Token::Literal) ||
+            (t[0].kind == Token::Literal && isNumberColumn(t[2])))
+            return true;
+    }
+    return false;
+}
+
+// What Access answers to such a criterion.
+SQLRETURN refuseMismatch(SQLHSTMT handle) {
+    return raise(handle, cav_rig::kTypeMismatchState, cav_rig::kTypeMismatchNativeError,
+                 cav_rig::kTypeMismatchMessage);
+}
+
 // ===========================================================================
 // The driver's exported functions.
 
@@ -596,6 +681,7 @@ SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT hstmt, SQLWCHAR* text, SQLINTEGER leng
         const SQLRETURN bound = bindHeldParameters(hstmt);
         if (!SQL_SUCCEEDED(bound)) return bound;
         Narrow sql(text, length);
+        if (comparesNumberWithText(sql.text)) return refuseMismatch(hstmt);
         return DRIVER(SQLExecDirect)(hstmt, sql.p(), sql.ni());
     });
 }
@@ -604,6 +690,7 @@ SQLRETURN SQL_API SQLPrepareW(SQLHSTMT hstmt, SQLWCHAR* text, SQLINTEGER length)
     return call(hstmt, [&] {
         newRow(hstmt);
         Narrow sql(text, length);
+        if (comparesNumberWithText(sql.text)) return refuseMismatch(hstmt);
         return DRIVER(SQLPrepare)(hstmt, sql.p(), sql.ni());
     });
 }

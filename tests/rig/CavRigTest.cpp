@@ -414,7 +414,7 @@ TEST_F(CavRig, ACaptionGoesIntoANewRowWhenTheFirstRowIsNotOne) {
 
 TEST_F(CavRig, AnUpdateReportsTheRowsItChanged) {
     SqliteCli::query(path, "INSERT INTO tree (name, fatherId) VALUES ('a', '7'), ('b', '7'), ('c', '8');");
-    ASSERT_EQ(odbc.execute(L"UPDATE tree SET ps = 'Björk' WHERE fatherId  = '7'"), SQL_SUCCESS);
+    ASSERT_EQ(odbc.execute(L"UPDATE tree SET ps = 'Björk' WHERE fatherId  = 7"), SQL_SUCCESS);
     EXPECT_EQ(odbc.rowCount(), 2);
     EXPECT_EQ(query("SELECT name, ps FROM tree ORDER BY id"), "a|Björk\nb|Björk\nc|<null>\n");
 }
@@ -594,6 +594,48 @@ TEST_F(CavRig, DateAndNumberColumnsRefuseAnEmptyText) {
     EXPECT_EQ(query("SELECT count(*) FROM tree WHERE name = 'A'"), "1\n");
     EXPECT_EQ(query("SELECT motherId FROM tree WHERE id = 1"), "<null>\n");
     EXPECT_EQ(query("SELECT count(*) FROM matings"), "1\n");
+}
+
+// oldId, fatherId and motherId are Number columns in an Access file: a
+// criterion that compares one with a quoted text is refused, before anything
+// changes, while a quoted number put into one is converted and passes.
+TEST_F(CavRig, CriteriaThatCompareANumberColumnWithQuotedTextAreRefused) {
+    const struct {
+        std::wstring statement;
+        bool refused;
+    } cases[] = {
+        {L"SELECT name FROM tree WHERE oldId = '7'", true},
+        {L"UPDATE tree SET ps = 'Sire' WHERE fatherId  = '7'", true},
+        {L"UPDATE tree SET sex = 'male' WHERE OLDID='7' AND (sex IS NULL OR sex <> 'male')", true},
+        {L"SELECT name FROM tree WHERE name = 'Kid' AND tree.[motherId] <> '8'", true},
+        {L"SELECT name FROM tree WHERE '7' = oldId", true},
+        {L"SELECT name FROM tree WHERE oldId = 7", false},
+        {L"UPDATE tree SET ps = 'Sire' WHERE fatherId  = 7", false},
+        {L"SELECT name FROM tree WHERE oldId <> -7", false},
+        {L"SELECT name FROM tree WHERE name = 'oldId' OR ps = 'fatherId = ''7'''", false},
+        {L"SELECT name FROM tree WHERE ps = '7' OR breed <> 'oldId'", false},
+        {L"UPDATE tree SET fatherId = '7', ps = 'Sire' WHERE id = 2", false},
+        {L"INSERT INTO tree (name,oldId,fatherId,motherId) VALUES ('Kid','9','7','8')", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(utf8(c.statement));
+        SqliteCli::query(path, "DELETE FROM tree; INSERT INTO tree (id, name, oldId, fatherId, motherId) "
+                               "VALUES (1, 'Sire', '7', NULL, NULL), (2, 'Kid', '9', '7', '8');");
+        const SQLRETURN prepared = SQLPrepareW(odbc.statement(), w(c.statement), SQL_NTS);
+        EXPECT_EQ(prepared == SQL_ERROR, c.refused);
+        if (!c.refused) {
+            EXPECT_EQ(odbc.execute(c.statement), SQL_SUCCESS) << utf8(odbc.statementError().message);
+            continue;
+        }
+        EXPECT_EQ(odbc.statementError().state, L"22018");
+        EXPECT_EQ(odbc.execute(c.statement), SQL_ERROR);
+        const Diagnostic d = odbc.statementError();
+        EXPECT_EQ(d.state, L"22018");
+        EXPECT_EQ(d.native, cav_rig::kTypeMismatchNativeError);
+        EXPECT_EQ(utf8(d.message), cav_rig::kTypeMismatchMessage);
+        EXPECT_EQ(query("SELECT name, sex, ps, fatherId FROM tree ORDER BY id"),
+                  "Sire|<null>|<null>|<null>\nKid|<null>|<null>|7\n");
+    }
 }
 
 TEST_F(CavRig, DriverMessagesArriveWhole) {
