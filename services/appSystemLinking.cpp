@@ -1,8 +1,9 @@
 // Pedigree linking and sex derivation on any Database (the new RSD/CAX file
 // of an import, or an ODBC connection to a CAV file). Only plain SQL text and
 // the generic record sets are used, so every value put into a statement is
-// written as a literal whose apostrophes are doubled: an id or a name can
-// never end its literal and change what the statement does.
+// written as a literal whose apostrophes are doubled, or, for a Number column
+// of a CAV file, as an integer that holds nothing but digits: an id or a name
+// can never end its literal and change what the statement does.
 //
 // An RSD/CAX file is linked by sets of rows: each pass changes a run of rows
 // with a few statements, then reports each row of the run and yields after
@@ -29,6 +30,19 @@ const char* const SourceIdsTable = "sourceIds";
 
 // The text as an SQL string literal.
 String literal(const String& text) { return SQLQuoted(text, '\''); }
+
+// A source id as the value that a criterion on a Number column of a CAV
+// file (oldId, fatherId, motherId) compares with: an integer (an optional
+// "-" and digits) written as it stands and unquoted, for Access refuses to
+// compare a Number column with a text. Any other id is "", as no row of a
+// Number column can hold it.
+String numberOf(const String& id) {
+    const size_t digits = id.rfind('-', 0) == 0 ? 1 : 0;
+    const bool integer = id.size() > digits && std::all_of(id.begin() + digits, id.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    return integer ? id : String();
+}
 
 // The text of a column of the current row; "" when missing or empty.
 String text(const Ref<RecordSet>& rs, const String& column) {
@@ -107,8 +121,8 @@ int64_t cavRowTotal(const Ref<Database>& database) {
 
 // Each CAV row keeps the source file's ids as its links: the name of the
 // first row whose oldId is a parent id is written as that parent's name into
-// every row with that parent id. A parent id that no row has leaves the
-// name that the file gave.
+// every row with that parent id. A parent id that no row has, or that is no
+// integer (which no Number column holds), leaves the name that the file gave.
 class NamesFromSourceIds {
 public:
     explicit NamesFromSourceIds(const Ref<Database>& database) : database_(database) {}
@@ -125,12 +139,13 @@ private:
     // id, and the name it looks up does not change meanwhile: running it again
     // for a later sibling would change nothing, so each id is done once.
     bool fill(const String& id, const Parent& parent, std::unordered_set<String>& done) {
-        if (id.empty() || done.count(id)) return true;
-        Ref<RecordSet> lookup = database_->SQLSelect("SELECT name FROM tree WHERE oldId = " + literal(id));
+        const String number = numberOf(id);
+        if (number.empty() || done.count(id)) return true;
+        Ref<RecordSet> lookup = database_->SQLSelect("SELECT name FROM tree WHERE oldId = " + number);
         if (!lookup) return true;
         if (!lookup->Eof() && !wrote(database_, String("UPDATE tree SET ") + parent.name + " = " +
                                                     literal(text(lookup, "name")) + " WHERE " + parent.link +
-                                                    "  = " + literal(id)))
+                                                    "  = " + number))
             return false;
         done.insert(id);
         return true;
@@ -156,7 +171,8 @@ bool cavNamesFromSourceIds(const Ref<Database>& database, Progress& progress) {
 }
 
 // In a CAV file the links hold the source file's ids: a parent is the row
-// whose oldId is the link.
+// whose oldId is the link. A link that is no integer names no row: it is
+// reported as any other, and nothing is written for it.
 bool cavSex(const Ref<Database>& database, Progress& progress) {
     Ref<RecordSet> rs = database->SQLSelect("Select name,fatherId,motherId,ps,pd From tree");
     if (!rs) return true;
@@ -169,9 +185,11 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
         if (link.empty()) return true;
         // Rows that already hold the sex are left alone: the result is the
         // same, and a commit without changes costs the disk nothing.
-        if (!wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE oldId = " + literal(link) +
-                                 " AND (sex IS NULL OR sex <> " + literal(sex) + ")") ||
-            !committed(database))
+        const String number = numberOf(link);
+        if (!number.empty() &&
+            (!wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE oldId = " + number +
+                                  " AND (sex IS NULL OR sex <> " + literal(sex) + ")") ||
+             !committed(database)))
             return false;
         reportSex(progress, i, total, text(rs, "name"), sex);
         return true;

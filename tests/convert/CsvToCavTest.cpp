@@ -224,19 +224,20 @@ TEST_F(CsvToCav, WithoutParentNamesOrSexTheyComeFromTheIdsAndTheSexQuestion) {
 TEST_F(CsvToCav, ParentsAreFoundByTheIdsAsTheFileWroteThemAndAnUnknownIdKeepsTheName) {
     // No sire names: they come from the ids. A dam's name that the file gave
     // stays where no animal has the dam's id, and gives way to the name of
-    // the animal that has it.
+    // the animal that has it. The ids are numbers in a CAV file: a negative
+    // one is found as well.
     EXPECT_EQ(import("name,sex,uid,sireid,damid,dam\n"
                      "Seven,m,7,,,\n"
-                     "Double-O,m,007,,,\n"
+                     "Minus,m,-7,,,\n"
                      "Dam,f,20,,,\n"
-                     "Kid,f,30,007,99,Bella\n"
+                     "Kid,f,30,-7,99,Bella\n"
                      "Kid2,m,31,7,20,Other\n"),
               std::vector<String>{Completed});
     EXPECT_EQ(cavRows("SELECT name, oldId, fatherId, motherId, ps, pd FROM tree ORDER BY id"),
               (Rows{{"Seven", "7", SqliteCli::Null, SqliteCli::Null, "", ""},
-                    {"Double-O", "007", SqliteCli::Null, SqliteCli::Null, "", ""},
+                    {"Minus", "-7", SqliteCli::Null, SqliteCli::Null, "", ""},
                     {"Dam", "20", SqliteCli::Null, SqliteCli::Null, "", ""},
-                    {"Kid", "30", "007", "99", "Double-O", "Bella"},
+                    {"Kid", "30", "-7", "99", "Minus", "Bella"},
                     {"Kid2", "31", "7", "20", "Seven", "Dam"}}))
         << "the links of a CAV file stay the ids of the source file";
 }
