@@ -332,6 +332,13 @@ void printHerd(const Herd& herd, const Measures& m, size_t runs) {
     printRow("", "converter", "anchor (sqlcipher)", "ratio", "target (median)");
     printTime("import, offscreen", m.importOffscreen, m.anchorImport, "2x", 2.0);
     printTime("import, xcb", m.importXcb, m.anchorImport, "2x", 2.0);
+    // What a display costs: the import under xcb against the same run's
+    // import offscreen.
+    if (!m.importXcb.values.empty()) {
+        const Runs r = ratios(m.importXcb, m.importOffscreen);
+        printRow("import, xcb/offscreen", "", "", r.text(2, "x"),
+                 std::string("at most 1.2x: ") + verdict(r.median() <= 1.2));
+    }
     printTime("export, offscreen", m.exported, m.anchorExport, "1.2x", 1.2);
     printMemory("peak memory, offscreen", m.peakOffscreen, m.anchorPeak);
     printMemory("peak memory, xcb", m.peakXcb, m.anchorPeak);

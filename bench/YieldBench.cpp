@@ -68,6 +68,10 @@ void postClick(QWidget* button) {
 }
 
 void printDelays(const char* what, std::vector<double> ms) {
+    if (ms.empty()) {
+        std::printf("%s: no click was handled\n", what);
+        return;
+    }
     std::sort(ms.begin(), ms.end());
     std::printf("%s: median %.2f ms, 90%% %.2f ms, max %.2f ms (%zu clicks)\n", what, ms[ms.size() / 2],
                 ms[ms.size() * 9 / 10], ms.back(), ms.size());
