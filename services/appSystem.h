@@ -222,7 +222,8 @@ String GetFieldString(const Ref<RecordSet>& rs, const String& column);
 void appendFieldString(String& out, RecordSet& rs, int index);
 // "True" when the value is true, -1 or "-1"; otherwise "False".
 String getBooleanString(const Variant& value);
-// The path without its last four characters, followed by the suffix.
+// The path without its last four characters, followed by the suffix; the
+// cut never reaches past the file name into its folder.
 String getNewName(const String& path, const String& suffix);
 // The value's text read as a date in the user's locale (in `order`); nil
 // when it is none.

@@ -268,7 +268,15 @@ String getBooleanString(const Variant& value) {
     return "False";
 }
 
-String getNewName(const String& path, const String& suffix) { return Left(path, Len(path) - 4) + suffix; }
+String getNewName(const String& path, const String& suffix) {
+    // The four characters are cut from the file name only: a name of four
+    // characters or fewer never takes the end of its folder's name with it,
+    // which would put the new file into the folder above under another name.
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == String::npos ? 0 : slash + 1;
+    const String name = path.substr(nameStart);
+    return path.substr(0, nameStart) + Left(name, Len(name) - 4) + suffix;
+}
 
 Ref<Date> CDate(const Variant& value) { return CDate(value, LocaleDateOrder()); }
 

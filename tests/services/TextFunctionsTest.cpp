@@ -217,6 +217,8 @@ TEST_F(TextFunctions, BooleanStringsAndNewNames) {
         {"/home/user/herd.rsd", "( tree ).csv", "/home/user/herd( tree ).csv"},
         {"/home/user/herd", ".cax", "/home/user/.cax"},
         {"ab", ".cax", ".cax"},
+        {"/home/user/herds/ab", ".cax", "/home/user/herds/.cax"},
+        {"/home/user/herds/x", "( tree ).csv", "/home/user/herds/( tree ).csv"},
     };
     for (const auto& c : cases) EXPECT_EQ(appSystem::getNewName(c.path, c.suffix), c.want) << c.path;
 }
