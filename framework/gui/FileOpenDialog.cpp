@@ -14,12 +14,17 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QMimeDatabase>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QSplitter>
 #include <QStringDecoder>
+#include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -246,6 +251,40 @@ FileOpenDialog::FileOpenDialog(QWidget* parent, const QString& caption)
     // After the dialog has set the model's new name filters.
     connect(this, &QFileDialog::filterSelected, names_, &UndecodedNames::refresh, Qt::QueuedConnection);
     connect(this, &QFileDialog::directoryEntered, names_, &UndecodedNames::refresh);
+    // The texts are known once a folder has been read, in a thread of Qt's.
+    if (auto* files = findChild<QFileSystemModel*>())
+        connect(files, &QFileSystemModel::directoryLoaded, this, &FileOpenDialog::fitTexts, Qt::QueuedConnection);
+}
+
+void FileOpenDialog::fitTexts() {
+    if (!isVisible()) return;  // nothing is laid out yet
+    int wider = 0;  // how much wider the dialog must be
+    if (auto* files = findChild<QTreeView*>("treeView")) {
+        QHeaderView* header = files->header();
+        const QAbstractItemView* view = files;
+        for (int c = 1; c < header->count(); ++c) {
+            const int needed = std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c));
+            if (!header->isSectionHidden(c) && header->sectionSize(c) < needed) header->resizeSection(c, needed);
+        }
+        wider = std::max(0, header->length() - files->viewport()->width());
+    }
+    auto* places = findChild<QListView*>("sidebar");
+    auto* splitter = findChild<QSplitter*>("splitter");
+    QList<int> sizes = splitter ? splitter->sizes() : QList<int>();
+    if (places && !sizes.isEmpty()) {
+        int widest = 0;
+        for (int r = 0; r < places->model()->rowCount(); ++r)
+            widest = std::max(widest, places->sizeHintForIndex(places->model()->index(r, 0)).width());
+        const int more = std::max(0, widest - places->viewport()->width());
+        sizes[0] += more;
+        wider += more;
+    }
+    if (wider == 0) return;
+    // Wider by as much on each side, as far as the screen lets it.
+    const QRect screenArea = screen()->availableGeometry();
+    resize(width() + wider, height());
+    move(std::max(screenArea.left(), x() - wider / 2), y());
+    if (splitter) splitter->setSizes(sizes);
 }
 
 std::string FileOpenDialog::chosenPath() const {
@@ -287,6 +326,7 @@ void FileOpenDialog::showEvent(QShowEvent* event) {
     // The name filters and the folder are set by now.
     names_->refresh();
     QFileDialog::showEvent(event);
+    QTimer::singleShot(0, this, &FileOpenDialog::fitTexts);
 }
 
 bool FileOpenDialog::eventFilter(QObject* watched, QEvent* event) {

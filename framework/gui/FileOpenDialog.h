@@ -101,6 +101,10 @@ private:
     // Open stays enabled while an added file is chosen, which the dialog
     // itself takes for no file.
     void enableOpen();
+    // Widens the file list's size, type and date columns and the places
+    // beside it to their texts, and the dialog with them: Qt sizes them for
+    // sample texts that are narrower than many a date or type.
+    void fitTexts();
 
     UndecodedNames* names_;
     QItemSelectionModel* selection_ = nullptr;

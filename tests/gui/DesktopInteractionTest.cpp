@@ -7,14 +7,18 @@
 #include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeView>
 
 #include "framework/gui/DesktopInteraction.h"
 #include "framework/gui/FileType.h"
 #include "framework/gui/Runtime.h"
+#include "tests/support/EnvGuard.h"
 #include "tests/support/GuiTest.h"
 #include "tests/support/TempDir.h"
 
@@ -133,6 +137,56 @@ TEST_F(DesktopInteractionTest, FileDialogStartsInTheFolderAndReturnsTheChoice) {
 
     OnNextModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
     EXPECT_TRUE(dialog.ShowModal().IsNil());
+}
+
+// The file list shows each file's name, size, type and date whole, and the
+// places beside it their names whole (the home folder's among them), also
+// where Qt's own widths for them are too narrow for the texts.
+TEST_F(DesktopInteractionTest, FileDialogShowsTheFilesAndPlacesUncut) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("herds"));
+    dir.write("herds/herd.csv", "NAME\n");
+    const std::string home = dir.file("margaret-whitfield");
+    std::filesystem::create_directory(home);
+    EnvGuard env;
+    env.set("HOME", home);
+
+    std::vector<std::string> cut;
+    OnNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->setViewMode(QFileDialog::Detail);
+        auto* files = dialog->findChild<QTreeView*>("treeView");
+        auto* places = dialog->findChild<QListView*>("sidebar");
+        if (!files || !places) {
+            ADD_FAILURE() << "no file list or places";
+            dialog->reject();
+            return;
+        }
+        const auto herdRow = [&] { return files->model()->index(0, 0, files->rootIndex()); };
+        const auto cutTexts = [&] {
+            std::vector<std::string> out;
+            const QModelIndex row = herdRow();
+            const QHeaderView* header = files->header();
+            for (int c = 0; c < header->count(); ++c) {
+                if (header->isSectionHidden(c)) continue;
+                const int right = header->sectionViewportPosition(c) + header->sectionSize(c);
+                if (header->sectionSize(c) < static_cast<QAbstractItemView*>(files)->sizeHintForColumn(c) || right > files->viewport()->width())
+                    out.push_back(row.sibling(row.row(), c).data().toString().toStdString());
+            }
+            for (int r = 0; r < places->model()->rowCount(); ++r) {
+                const QModelIndex place = places->model()->index(r, 0);
+                if (places->sizeHintForIndex(place).width() > places->viewport()->width())
+                    out.push_back(place.data().toString().toStdString());
+            }
+            return out;
+        };
+        // Qt reads the folder in a thread of its own.
+        ProcessEventsUntil([&] { return files->visualRect(herdRow()).isValid() && cutTexts().empty(); });
+        cut = herdRow().isValid() ? cutTexts() : std::vector<std::string>{"(no file listed)"};
+        dialog->reject();
+    });
+    OpenDialog dialog{"Select a csv file", "CSV Files;", New<FolderItem>(dir.file("herds"))};
+    dialog.ShowModal();
+    EXPECT_EQ(cut, std::vector<std::string>{});
 }
 
 // Linux names are bytes, and Qt's listing leaves out every name that is no
