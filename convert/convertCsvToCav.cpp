@@ -163,7 +163,7 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
     const Mapping map = mapHeadings(grid, CavVariant, [&request](const String& column, const String& value) {
         saveToSettings(request.destination, column, value);
     });
-    if (captionRefused || !map.proceed) return;
+    if (captionRefused || !map.proceed || !records.acceptEndOfAnimals(map.column(Name))) return;
 
     cavDatabase::RowWriter writer(db, false);
     std::vector<int64_t> badDates;

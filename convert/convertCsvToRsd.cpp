@@ -218,7 +218,7 @@ Outcome NewFile::build(const csvSource::Records& records) {
         saveToSettings(db_, column, value);
     });
     if (!pending_.Exists()) return Outcome::Deleted;
-    if (captionLost || !map.proceed) return Outcome::Stopped;
+    if (captionLost || !map.proceed || !records.acceptEndOfAnimals(map.column(Name))) return Outcome::Stopped;
 
     Outcome outcome = rows(map, records);
     if (outcome == Outcome::Completed) outcome = link();

@@ -114,9 +114,20 @@ int64_t Records::lineOf(int64_t j) const {
     return j >= 0 && size_t(j) < lines_.size() && lines_[size_t(j)] ? lines_[size_t(j)] : j + 1;
 }
 
+namespace {
+
+// Asks whether to go on although the `items` (lines that each start with
+// "- " and end with a line end) will not be imported.
+bool askToGoOn(const String& items) {
+    return MsgBox("Not all of this file can be imported:" + EndOfLine + items + "Do you want to continue?",
+                  MsgBoxYesNoQuestion, "Too much data") == AnswerYes;
+}
+
+}  // namespace
+
 bool Records::accept(const std::vector<int64_t>& unclosedQuotes) const {
     if (!linesBeyondGrid_ && cutLines_.empty() && unclosedQuotes.empty()) return true;
-    String text = "Not all of this file can be imported:" + EndOfLine;
+    String text;
     if (linesBeyondGrid_)
         text += "- the " + Str(linesBeyondGrid_) + " line(s) from line " + Str(firstLineBeyondGrid_) +
                 " on: the converter imports at most " + Str(CsvGrid::LastRow) + " animals" + EndOfLine;
@@ -127,8 +138,20 @@ bool Records::accept(const std::vector<int64_t>& unclosedQuotes) const {
         text += "- line(s) " + lineList(unclosedQuotes) +
                 ": a double quote opens a field and is never closed, so the line is read without quoting" +
                 EndOfLine;
-    text += "Do you want to continue?";
-    return MsgBox(text, MsgBoxYesNoQuestion, "Too much data") == AnswerYes;
+    return askToGoOn(text);
+}
+
+bool Records::acceptEndOfAnimals(int64_t nameColumn) const {
+    // Every record in the grid holds a value (empty ones are skipped), so
+    // each row from the end on is a line that would be lost unsaid.
+    const int64_t rows = lines_.empty() ? 0 : int64_t(lines_.size()) - 1;
+    int64_t end = 1;
+    while (end <= rows && !csvHeadingAliases::endOfRows(grid_, end, nameColumn)) ++end;
+    if (end > rows) return true;
+    return askToGoOn("- the " + Str(rows - end + 1) + " line(s) from line " + Str(lineOf(end)) +
+                     " on: the animals end where a line without a name is followed by another one or by the end "
+                     "of the file" +
+                     EndOfLine);
 }
 
 DateOrder dateOrder(const CsvGrid& grid, const std::vector<int64_t>& columns, int64_t nameColumn) {

@@ -74,6 +74,11 @@ public:
     // lines of `unclosedQuotes`), and asks "Too much data" whether to go on;
     // true when nothing is amiss or the user answers Yes.
     bool accept(const std::vector<int64_t>& unclosedQuotes) const;
+    // Tells the records from which the imports read no more animals (from
+    // a record without a name that is followed by another one, or that is
+    // the last) and asks "Too much data" whether to go on; true when there
+    // are none or the user answers Yes.
+    bool acceptEndOfAnimals(int64_t nameColumn) const;
 
 private:
     CsvGrid& grid_;

@@ -203,21 +203,31 @@ TEST_P(CsvImport, TwoEmptyNamesInARowEndTheAnimalsAndEveryTwentiethIsReported) {
         rows.insert(rows.end(), more.begin(), more.end());
         return rows;
     };
+    // The lines that two empty names in a row leave out are told first.
+    auto leftOut = [](const std::string& lines) {
+        return "Not all of this file can be imported:\n- the " + lines +
+               " on: the animals end where a line without a name is followed by another one or by the end of the "
+               "file\nDo you want to continue?";
+    };
     const struct {
         const char* name;
         std::string text;
         Rows animals;
         String found;  // the one progress report, at the 20th animal; "" for none
+        std::vector<String> boxes;
     } cases[] = {
-        {"19 animals", nineteen, named, ""},
-        {"20 animals", nineteen + "A20,m,,\n", with({{"A20", "male"}}), "Found  - A20\n20 records"},
+        {"19 animals", nineteen, named, "", {Completed}},
+        {"20 animals", nineteen + "A20,m,,\n", with({{"A20", "male"}}), "Found  - A20\n20 records", {Completed}},
         // An empty name followed by a name is written; two in a row end the rows.
         {"an empty name, then two", nineteen + ",f,,\nA21,m,,\n,m,,\n,f,,\nA24,m,,\n",
-         with({{"", "female"}, {"A21", "male"}}), "Found  - \n20 records"},
+         with({{"", "female"}, {"A21", "male"}}), "Found  - \n20 records",
+         {leftOut("3 line(s) from line 23"), Completed}},
+        {"an empty name last", nineteen + ",f,,note\n", named, "", {leftOut("1 line(s) from line 21"), Completed}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(import(std::string(c.name) + ".csv", c.text), std::vector<String>{Completed});
+        const std::vector<int> yesWhenAsked(c.boxes.size() - 1, AnswerYes);
+        EXPECT_EQ(import(std::string(c.name) + ".csv", c.text, yesWhenAsked), c.boxes);
         EXPECT_EQ(tree("name, sex"), c.animals);
         const std::vector<String> found = messagesStartingWith("Found  - ");
         EXPECT_EQ(found, c.found.empty() ? std::vector<String>{} : std::vector<String>{c.found});
@@ -226,6 +236,14 @@ TEST_P(CsvImport, TwoEmptyNamesInARowEndTheAnimalsAndEveryTwentiethIsReported) {
         }
         EXPECT_FALSE(progress.isOpen());
     }
+
+    // No to the question imports nothing.
+    EXPECT_EQ(import("no.csv", "name,sex\nA1,m\n,f\n,m\nA4,f\n", {AnswerNo}),
+              std::vector<String>{leftOut("3 line(s) from line 3")});
+    if (cav())
+        EXPECT_EQ(tree("count(*)"), (Rows{{"0"}}));
+    else
+        EXPECT_FALSE(exists(target)) << "no file is made for a source the user turned down";
 }
 
 TEST_P(CsvImport, AShorterFileAfterALongerOneImportsOnlyItsOwnLines) {
