@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tests/convert/CavConversionFixture.h"
+#include "tests/support/OtherProgram.h"
 
 using SqliteCli::Rows;
 
@@ -55,6 +56,29 @@ TEST_F(CavTargets, AWrongPasswordIsToldWithTheDriversCodeAndMessageAndNothingIsR
         EXPECT_EQ(appSystem::CSVa(1, 0), "") << "the CSV file is not read";
         EXPECT_EQ(appSystem::dataPath, "") << "the RSD/CAX file is not opened";
         EXPECT_EQ(cavRows("SELECT count(*) FROM tree", locked), (Rows{{"0"}}));
+        EXPECT_FALSE(frmWait.IsOpen());
+    }
+}
+
+// A CAV file that another program holds (as the Brevolan program may) is
+// refused at once, as Access refuses a file opened exclusively elsewhere:
+// the user is told, nothing is read and nothing is written.
+TEST_F(CavTargets, AFileThatAnotherProgramHoldsIsToldAsInUseAndNothingIsWritten) {
+    const String databaseError = "Database Error: " + Str(int64_t(cav_rig::kInUseNativeError)) + "\n\n" +
+                                 cav_rig::kInUseMessage;
+    for (const char* from : {"csv", "rsd"}) {
+        SCOPED_TRACE(from);
+        restart();
+        const std::string herd = source(from, 3);
+        {
+            OtherProgram holder(cav, "BEGIN EXCLUSIVE; UPDATE cavyUser SET fldCustomName1 = 'held';");
+            EXPECT_EQ(convert(from, herd), std::vector<String>{databaseError});
+        }
+        EXPECT_EQ(ui.beeps(), 1);
+        EXPECT_EQ(appSystem::CSVa(1, 0), "") << "the CSV file is not read";
+        EXPECT_EQ(appSystem::dataPath, "") << "the RSD/CAX file is not opened";
+        EXPECT_EQ(cavRows("SELECT count(*) FROM tree"), (Rows{{"0"}}));
+        EXPECT_EQ(cavRows("SELECT count(*) FROM cavyUser WHERE fldCustomName1 IS NOT NULL"), (Rows{{"0"}}));
         EXPECT_FALSE(frmWait.IsOpen());
     }
 }

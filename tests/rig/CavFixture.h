@@ -13,6 +13,10 @@
 // SQLSTATE 28000, native error -1905 and the message
 // "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.".
 // A file without that table takes any password or none.
+// A file that another program holds (a write or exclusive lock that stays
+// after a short wait for it, as an Access file opened exclusively elsewhere)
+// is refused at the connect with SQLSTATE kInUseState, native error
+// kInUseNativeError and kInUseMessage.
 //
 // The columns that are Date/Time or Number columns in an Access file (tree:
 // dob, oldId, fatherId, motherId; matings: Due, Mated, Born, numBoars,
@@ -39,6 +43,11 @@ inline constexpr const char* kPassword = "qe7rtmoxa";  // the password of every 
 inline constexpr int kPasswordNativeError = -1905;
 inline constexpr const char* kPasswordState = "28000";
 inline constexpr const char* kPasswordMessage = "[Microsoft][ODBC Microsoft Access Driver] Not a valid password.";
+// What the connect to a file that another program holds answers.
+inline constexpr const char* kInUseState = "HY000";
+inline constexpr int kInUseNativeError = -1032;
+inline constexpr const char* kInUseMessage =
+    "[Microsoft][ODBC Microsoft Access Driver] Could not use '(unknown)'; file already in use.";
 // What a Date/Time or Number column answers to an empty text (''), and a
 // Number column to a criterion that compares it with a quoted text.
 inline constexpr const char* kTypeMismatchMessage =

@@ -9,7 +9,10 @@
 //    a file that records a password (table cavRigPassword, column password)
 //    refuses any other PWD= with the error of a protected Access file
 //    (tests/rig/CavFixture.h); a file without that table takes any password
-//    or none;
+//    or none; a file that another program holds is refused at the connect
+//    as an Access file opened exclusively elsewhere is (CavFixture.h), after
+//    a short wait instead of the SQLite driver's 100 seconds, a wait in
+//    which the program under test would not answer;
 //  - the wide (SQL...W) functions. The driver manager hands a driver that
 //    defines SQLConnectW the application's wide text, 4-byte wchar_t here, and
 //    the SQLite driver only understands UTF-8, so each wide function turns its
@@ -422,16 +425,38 @@ std::optional<std::string> profileValue(const std::string& dsn, const char* key)
     return std::string(value);
 }
 
-// The password that the file records, or nullopt when it records none.
-std::optional<std::string> filePassword(SQLHDBC connection) {
+// How long a statement waits for a lock that another program holds before
+// it is refused: Access, too, tries a lock again only briefly.
+constexpr int kLockWaitMilliseconds = 2000;
+
+// The SQLite driver's native error for a file that another connection holds.
+bool heldElsewhere(SQLHSTMT query) {
+    SQLCHAR state[6] = {0};
+    SQLCHAR message[512] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(DRIVER(SQLGetDiagRec)(SQL_HANDLE_STMT, query, 1, state, &native, message, sizeof message,
+                                             &length)))
+        return false;
+    return native == 5 /* SQLITE_BUSY */ || native == 6 /* SQLITE_LOCKED */;
+}
+
+struct FilePassword {
+    std::optional<std::string> password;  // nullopt when the file records none
+    bool inUse = false;                   // another program holds the file: nothing could be read
+};
+
+FilePassword filePassword(SQLHDBC connection) {
+    FilePassword found;
     SQLHSTMT query = nullptr;
-    if (!SQL_SUCCEEDED(DRIVER(SQLAllocHandle)(SQL_HANDLE_STMT, connection, &query))) return std::nullopt;
-    std::optional<std::string> password;
+    if (!SQL_SUCCEEDED(DRIVER(SQLAllocHandle)(SQL_HANDLE_STMT, connection, &query))) return found;
     SQLCHAR sql[] = "SELECT password FROM cavRigPassword";
-    if (SQL_SUCCEEDED(DRIVER(SQLExecDirect)(query, sql, SQL_NTS)) && SQL_SUCCEEDED(DRIVER(SQLFetch)(query)))
-        readValue(query, 1, password);
+    if (!SQL_SUCCEEDED(DRIVER(SQLExecDirect)(query, sql, SQL_NTS)))
+        found.inUse = heldElsewhere(query);
+    else if (SQL_SUCCEEDED(DRIVER(SQLFetch)(query)))
+        readValue(query, 1, found.password);
     DRIVER(SQLFreeHandle)(SQL_HANDLE_STMT, query);
-    return password;
+    return found;
 }
 
 // The file of every open connection. A connection whose file is no longer
@@ -459,11 +484,17 @@ SQLRETURN connect(SQLHDBC connection, const std::string& text) {
         return raise(connection, "HY000", -1811,
                      "[Microsoft][ODBC Microsoft Access Driver] Could not find file '(unknown)'.");
 
-    std::string sqliteText = "Database=" + *path + ";NoCreat=1;";
+    std::string sqliteText =
+        "Database=" + *path + ";NoCreat=1;Timeout=" + std::to_string(kLockWaitMilliseconds) + ";";
     const SQLRETURN rc = DRIVER(SQLDriverConnect)(connection, nullptr, reinterpret_cast<SQLCHAR*>(sqliteText.data()),
                                                   SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) return rc;
-    const auto expected = filePassword(connection);
+    const FilePassword file = filePassword(connection);
+    if (file.inUse) {
+        DRIVER(SQLDisconnect)(connection);
+        return raise(connection, cav_rig::kInUseState, cav_rig::kInUseNativeError, cav_rig::kInUseMessage);
+    }
+    const auto& expected = file.password;
     if (expected && password.value_or("") != *expected) {
         DRIVER(SQLDisconnect)(connection);
         return raise(connection, cav_rig::kPasswordState, cav_rig::kPasswordNativeError, cav_rig::kPasswordMessage);
