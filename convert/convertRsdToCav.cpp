@@ -187,6 +187,14 @@ String ExportTables(const appSystem::Request& request, Progress& progress) {
             YieldToEventLoop();
         }
     }
+    // Not one record got in (a read-only file, say): that is no completion,
+    // and it is told as the import tells a refusal.
+    if (writer.rows() > 0 && writer.notWritten() == writer.rows()) {
+        if (const String failure = writer.failure(); !failure.empty()) {
+            Beep();
+            return failure + unread;
+        }
+    }
     return Completed + writer.problems() + unread;
 }
 

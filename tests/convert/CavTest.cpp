@@ -109,6 +109,27 @@ TEST_F(CavTargets, ARefusedRowIsToldAndCountedAndTheOthersAreWritten) {
     }
 }
 
+// When the database refuses every row, neither conversion calls that a
+// completion: the database's error comes first, then the count.
+TEST_F(CavTargets, ADatabaseThatRefusesEveryRowIsToldAsItsErrorAndNeverAsACompletion) {
+    SqliteCli::query(cav, "CREATE TRIGGER refuse BEFORE INSERT ON tree "
+                          "BEGIN SELECT RAISE(ABORT, 'read-only here'); END;");
+    const String head = "Database Error: 19\n\nread-only here";
+    for (const char* from : {"csv", "rsd"}) {
+        SCOPED_TRACE(from);
+        restart();
+        const std::vector<String> boxes = convert(from, source(from, 3));
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].substr(0, head.size()), head) << boxes[0];
+        EXPECT_NE(boxes[0].find("\n3 of 3 records were not written to the Brevolan database."), String::npos)
+            << boxes[0];
+        EXPECT_EQ(boxes[0].find(Completed), String::npos) << boxes[0];
+        EXPECT_EQ(ui.beeps(), 1);
+        EXPECT_EQ(cavRows("SELECT count(*) FROM tree"), (Rows{{"0"}}));
+        EXPECT_FALSE(frmWait.IsOpen());
+    }
+}
+
 TEST_F(CavTargets, ARowWhoseConnectFailsIsToldSkippedAndCounted) {
     // The CAV file goes away after a progress report (as a file on a share
     // can) and comes back once the converter has said it cannot connect.
