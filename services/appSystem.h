@@ -141,7 +141,9 @@ bool makeRSDfields(const Ref<Database>& database);
 // The links of a CAV file stay the source file's ids: there
 // convertIdRecordToName "cav" only fills the names of the parents found by
 // id (a parent id that no row has as its oldId leaves the name as it was),
-// and findSex "cav" marks the rows whose oldId is a link.
+// and findSex "cav" marks the rows whose oldId is a link, and where a link
+// is empty the first row (lowest id) whose name is the parent's name (not ""
+// or "unknown", any case).
 
 // The source file's ids as the import read them, the n-th for tree row n (the
 // rows of a new file are numbered 1, 2, 3 in the order they were inserted),
@@ -164,7 +166,8 @@ bool convertIdRecordToName(const Ref<Database>& database, const String& type, Pr
 bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
                               const String& idColumn, Progress& progress);
 // Marks every parent row "male" (named in a fatherId) or "female" (in a
-// motherId): "cav", the row whose oldId is the link, committing after each;
+// motherId): "cav", the row whose oldId is the link (for an empty link the
+// first row called as the parent's name in ps, pd), committing after each;
 // "rsd", the row whose id is the link, committing after each run of rows.
 bool findSex(const Ref<Database>& database, const String& type, Progress& progress);
 // The number of rows of the record set plus one, counted by stepping through

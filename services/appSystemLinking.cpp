@@ -170,9 +170,22 @@ bool cavNamesFromSourceIds(const Ref<Database>& database, Progress& progress) {
     return committed(database);
 }
 
+// Whether a parent's name column names a parent: neither "" nor "unknown"
+// in any case, as for the linking by name of an RSD/CAX file.
+bool namesAParent(const String& name) { return !name.empty() && Lowercase(name) != "unknown"; }
+
+// The tree id of the first row (lowest id) called `name`, as the import
+// stored both; "" when no row is.
+String firstCalled(const Ref<Database>& database, const String& name) {
+    Ref<RecordSet> rows = database->SQLSelect("SELECT id FROM tree WHERE name = " + literal(name) + " ORDER BY id");
+    return rows && !rows->Eof() ? numberOf(text(rows, "id")) : String();
+}
+
 // In a CAV file the links hold the source file's ids: a parent is the row
 // whose oldId is the link. A link that is no integer names no row: it is
-// reported as any other, and nothing is written for it.
+// reported as any other, and nothing is written for it. Where a link is
+// empty, the parent's name (ps, pd) names the first row of that name, so
+// that a file which gave its parents by name alone still yields their sex.
 bool cavSex(const Ref<Database>& database, Progress& progress) {
     Ref<RecordSet> rs = database->SQLSelect("Select name,fatherId,motherId,ps,pd From tree");
     if (!rs) return true;
@@ -180,23 +193,33 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
     if (total < 0) return true;
 
     int64_t i = 0;
-    // False when the update or its commit was refused.
-    auto mark = [&](const String& link, const char* sex) {
-        if (link.empty()) return true;
-        // Rows that already hold the sex are left alone: the result is the
-        // same, and a commit without changes costs the disk nothing.
-        const String number = numberOf(link);
-        if (!number.empty() &&
-            (!wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE oldId = " + number +
-                                  " AND (sex IS NULL OR sex <> " + literal(sex) + ")") ||
-             !committed(database)))
-            return false;
-        reportSex(progress, i, total, text(rs, "name"), sex);
+    // Marks the rows that `where` selects with `sex`; false when the update
+    // or its commit was refused. Rows that already hold the sex are left
+    // alone: the result is the same, and a commit without changes costs the
+    // disk nothing.
+    auto mark = [&](const String& where, const char* sex) {
+        return wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE " + where +
+                                   " AND (sex IS NULL OR sex <> " + literal(sex) + ")") &&
+               committed(database);
+    };
+    // False when a mark was refused.
+    auto markParent = [&](const Parent& parent) {
+        const String link = text(rs, parent.link);
+        String where;
+        if (!link.empty()) {
+            if (const String number = numberOf(link); !number.empty()) where = "oldId = " + number;
+        } else if (const String name = text(rs, parent.name); namesAParent(name)) {
+            if (const String id = firstCalled(database, name); !id.empty()) where = "id = " + id;
+        } else {
+            return true;
+        }
+        if (!where.empty() && !mark(where, parent.sex)) return false;
+        reportSex(progress, i, total, text(rs, "name"), parent.sex);
         return true;
     };
     for (; !rs->Eof(); ++i) {
         for (const Parent& parent : Parents)
-            if (!mark(text(rs, parent.link), parent.sex)) return false;
+            if (!markParent(parent)) return false;
         rs->MoveNext();
         YieldToEventLoop();
     }

@@ -14,6 +14,10 @@ using SqliteCli::Rows;
 namespace {
 
 const String Completed = "Operation completed";
+const String SexQuestion = "The converter cannot find information for the sex field. Do you want to determine the "
+                           "sex by whether the animal has been a father or mother in the past?\nClick NO if you "
+                           "have called your sex field something else. The converter will exit. Go back to your "
+                           "file and fix it.?";
 const std::string TreeColumns =
     "name, colour, breed, sex, dob, oldId, fatherId, motherId, ps, pd, tag, prefix, suffix, health, cage, notes";
 
@@ -190,10 +194,6 @@ TEST_F(CsvToCav, AReportThatCannotBeWrittenIsSaidSoAndTheImportCanGoOn) {
 }
 
 TEST_F(CsvToCav, WithoutParentNamesOrSexTheyComeFromTheIdsAndTheSexQuestion) {
-    const String question = "The converter cannot find information for the sex field. Do you want to determine the "
-                            "sex by whether the animal has been a father or mother in the past?\nClick NO if you "
-                            "have called your sex field something else. The converter will exit. Go back to your "
-                            "file and fix it.?";
     for (bool yes : {true, false}) {
         SCOPED_TRACE(yes ? "Yes" : "No");
         closeWindows();
@@ -205,7 +205,7 @@ TEST_F(CsvToCav, WithoutParentNamesOrSexTheyComeFromTheIdsAndTheSexQuestion) {
                                                  "Kid,12,10,11\n"
                                                  "Grandkid,13,12,11\n",
                                                  {yes ? AnswerYes : AnswerNo});
-        const std::vector<String> expected = {question, Completed};
+        const std::vector<String> expected = {SexQuestion, Completed};
         EXPECT_EQ(boxes, std::vector<String>(expected.begin(), expected.end() - (yes ? 0 : 1)));
         EXPECT_EQ(ui.boxes()[1].title, "Missing field");
         EXPECT_EQ(cavRows("SELECT name, ps, pd, sex FROM tree ORDER BY id"),
@@ -218,6 +218,36 @@ TEST_F(CsvToCav, WithoutParentNamesOrSexTheyComeFromTheIdsAndTheSexQuestion) {
         if (!yes) {
             EXPECT_EQ(frmWait->lblMessage->Text(), "Getting name from id  #0");
         }
+    }
+}
+
+// Without a sex column the parents are marked: by their ids where the file
+// gave them, else by their names.
+TEST_F(CsvToCav, WithoutSexTheParentsNamedWhereNoIdIsGivenAreMarked) {
+    const struct {
+        const char* what;
+        std::string herd;
+        Rows tree;  // names and sexes afterwards
+    } cases[] = {
+        {"names only",
+         "Name,Colour,Sire,Dam\nO'Malley,red,,\nQueen,white,,\nKid,red,O'Malley,Queen\nKid2,red,Kid,Queen\n",
+         {{"O$Malley", "male"}, {"Queen", "female"}, {"Kid", "male"}, {"Kid2", "undefined"}}},
+        {"unknown or missing parents", "name,sire,dam\nUnknown,,\nUNKNOWN,,\nKid,Unknown,uNKnown\nKid2,Nobody,\n",
+         {{"Unknown", "undefined"}, {"UNKNOWN", "undefined"}, {"Kid", "undefined"}, {"Kid2", "undefined"}}},
+        {"two animals of one name", "name,sire\nTwin,\nTwin,\nKid,Twin\n",
+         {{"Twin", "male"}, {"Twin", "undefined"}, {"Kid", "undefined"}}},
+        // A given id names the parent more surely than a name.
+        {"ids given",
+         "name,id,sireid,damid,sire,dam\nSire,10,,,,\nDam,11,,,,\nOther,12,,,,\nKid,13,10,11,Other,Other\n",
+         {{"Sire", "male"}, {"Dam", "female"}, {"Other", "undefined"}, {"Kid", "undefined"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        closeWindows();
+        ui.clear();
+        SqliteCli::query(cav, "DELETE FROM tree");
+        EXPECT_EQ(import(c.herd, {AnswerYes}), (std::vector<String>{SexQuestion, Completed}));
+        EXPECT_EQ(cavRows("SELECT name, sex FROM tree ORDER BY id"), c.tree);
     }
 }
 
