@@ -17,6 +17,9 @@ void frmWaitWindow::CreateControls() { _CreateControls0(); }
 
 void frmWaitWindow::_CreateControls0() {
     lblMessage = addMessageLabel(*this, "lblMessage", "Untitled", 20, 14, 244, 38, 0);
+    // A message that holds a long animal name would wrap its last line, the
+    // record count, out of sight.
+    lblMessage->SetElidesLines(true);
 
     Canvas1 = AddControl<Canvas>("Canvas1");
     Canvas1->SetBackdrop(_x_settings());

@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -62,6 +63,60 @@ protected:
         if (owner->EraseBackground && !owner->Transparent) painter.fillRect(rect(), palette().color(QPalette::Window));
         if (Ref<Picture> picture = owner->Backdrop()) painter.drawImage(QPoint(0, 0), picture->Image());
     }
+};
+
+// A label's widget. It shows the text as set, or, when it elides lines and
+// the text does not fit, every line of it shortened to the width; it works
+// that out again when its size or font changes.
+class LabelWidget : public QLabel {
+public:
+    // Shows `text`, word-wrapped when `wrap`, with its lines elided when it
+    // would not fit otherwise and `elide`.
+    void Show(const QString& text, bool wrap, bool elide) {
+        full_ = text;
+        wrap_ = wrap;
+        elide_ = elide;
+        Fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        if (elide_) Fit();
+    }
+    void changeEvent(QEvent* event) override {
+        QLabel::changeEvent(event);
+        if (elide_ && event->type() == QEvent::FontChange) Fit();
+    }
+
+private:
+    // Whether `text`, laid out as this label lays it out, fits its room.
+    bool Fits(const QString& text, bool wrap) const {
+        const QRect room = contentsRect();
+        const int flags = int(alignment()) | Qt::TextExpandTabs | (wrap ? Qt::TextWordWrap : 0);
+        const QRect need =
+            fontMetrics().boundingRect(QRect(0, 0, wrap ? room.width() : 1 << 20, 1 << 20), flags, text);
+        return need.width() <= room.width() && need.height() <= room.height();
+    }
+
+    void Fit() {
+        if (!elide_ || Fits(full_, wrap_)) {
+            if (wordWrap() != wrap_) setWordWrap(wrap_);
+            setText(full_);
+            return;
+        }
+        // Wrapping would push the last lines out of sight; each line is
+        // shortened instead and none wraps.
+        const int width = contentsRect().width();
+        QStringList lines = full_.split(QRegularExpression("\\r\\n|\\r|\\n"));
+        for (QString& line : lines) line = fontMetrics().elidedText(line, Qt::ElideMiddle, width);
+        if (wordWrap()) setWordWrap(false);
+        setText(lines.join('\n'));
+    }
+
+    QString full_;
+    bool wrap_ = false;
+    bool elide_ = false;
 };
 
 }  // namespace
@@ -222,7 +277,7 @@ void RectControl::Refresh(bool eraseBackground) {
 
 // ---- Label ----
 
-Label::Label() : RectControl(makeWidget<QLabel>()) {
+Label::Label() : RectControl(makeWidget<LabelWidget>()) {
     auto* label = static_cast<QLabel*>(widget());
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::NoTextInteraction);
@@ -230,11 +285,10 @@ Label::Label() : RectControl(makeWidget<QLabel>()) {
 }
 
 void Label::ApplyText() {
-    auto* label = static_cast<QLabel*>(widget());
+    auto* label = static_cast<LabelWidget*>(widget());
     if (!label) return;
-    label->setText(QString::fromStdString(text_));
-    label->setWordWrap(multiline_);
     label->setAlignment(toQtAlignment(align_) | Qt::AlignTop);
+    label->Show(QString::fromStdString(text_), multiline_, elidesLines_);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, toQColor(textColor_));
     label->setPalette(palette);
@@ -244,11 +298,17 @@ void Label::ApplyText() {
 
 void Label::SetText(const String& text) {
     text_ = text;
-    if (auto* label = static_cast<QLabel*>(widget())) label->setText(QString::fromStdString(text));
+    if (auto* label = static_cast<LabelWidget*>(widget()))
+        label->Show(QString::fromStdString(text), multiline_, elidesLines_);
 }
 
 void Label::SetMultiline(bool multiline) {
     multiline_ = multiline;
+    ApplyText();
+}
+
+void Label::SetElidesLines(bool elides) {
+    elidesLines_ = elides;
     ApplyText();
 }
 

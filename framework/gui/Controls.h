@@ -146,11 +146,20 @@ public:
     // A selectable label lets the user select and copy its text.
     bool Selectable() const { return selectable_; }
     void SetSelectable(bool selectable);
+    // A label that elides its lines (off by default) shows a text that does
+    // not fit it line by line: each line of the text on a line of its own,
+    // one wider than the label shortened in its middle with "…", so that the
+    // start and the end of every line stay in sight. A text that fits is
+    // shown as without it, wrapped where a multi-line label wraps it. Text()
+    // stays the text that was set.
+    bool ElidesLines() const { return elidesLines_; }
+    void SetElidesLines(bool elides);
 
 private:
     void ApplyText();
     String text_;
     bool multiline_ = false;
+    bool elidesLines_ = false;
     Color textColor_{0, 0, 0};
     TextAlignment align_ = TextAlignment::Default;
     bool transparent_ = true;

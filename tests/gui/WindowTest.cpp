@@ -472,6 +472,49 @@ TEST_F(WindowTest, TextPropertiesReachTheWidgets) {
     EXPECT_TRUE(static_cast<QLabel*>(w->label->NativeWidget())->wordWrap());
 }
 
+// A label that elides its lines keeps a text that fits as it is, wrapped,
+// and shows one that does not fit line by line, each line shortened in the
+// middle to the label's width; it works that out again when it is resized or
+// its font changes. Without it a label wraps what it is given.
+TEST_F(WindowTest, LabelElidesTheLinesOfATextThatDoesNotFit) {
+    Ref<SampleWindow> w = sample.Get();
+    const Ref<Label> label = w->label;
+    auto* native = static_cast<QLabel*>(label->NativeWidget());
+    label->SetMultiline(true);
+    label->SetTextSize(10);
+    label->SetWidth(244);
+    label->SetHeight(4 * native->fontMetrics().lineSpacing());
+    const String name = "Westmoor Hollow Silverlace Duchess of the Northern Fells and Ravensgarth";
+    const String tooLong = "Found  - " + name + " " + name + "\n3680 records";
+    const String wraps = "Found  - Westmoor Hollow Silverlace Duchess of the\n20 records";
+
+    label->SetText(tooLong);
+    EXPECT_FALSE(label->ElidesLines());
+    EXPECT_EQ(native->text().toStdString(), tooLong) << "only a label that is asked to elides";
+
+    label->SetElidesLines(true);
+    EXPECT_EQ(label->Text(), tooLong);
+    const QStringList shown = native->text().split('\n');
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_TRUE(shown[0].startsWith("Found  - We")) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].endsWith("Ravensgarth")) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(QChar(0x2026)) || shown[0].contains("...")) << shown[0].toStdString();
+    EXPECT_LE(native->fontMetrics().horizontalAdvance(shown[0]), native->contentsRect().width());
+    EXPECT_EQ(shown[1], "3680 records");
+    EXPECT_FALSE(native->wordWrap());
+
+    label->SetText(wraps);
+    EXPECT_EQ(native->text().toStdString(), wraps);
+    EXPECT_TRUE(native->wordWrap());
+
+    label->SetText(tooLong);
+    label->SetWidth(2000);
+    EXPECT_EQ(native->text().toStdString(), tooLong) << "a label wide enough shows the text whole";
+    label->SetTextSize(40);
+    EXPECT_NE(native->text().toStdString(), tooLong) << "a larger font shortens the lines again";
+    EXPECT_TRUE(native->text().endsWith("\n3680 records"));
+}
+
 TEST_F(WindowTest, ProgressBarKeepsItsValueAndShowsItInRange) {
     Ref<EveryKindWindow> w = OpenNewWindow<EveryKindWindow>();
     Ref<ProgressBar> bar = w->Control(12).As<ProgressBar>();

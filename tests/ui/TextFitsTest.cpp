@@ -2,11 +2,13 @@
 // on a real X server, at 96 dpi and on a screen set to 120 dpi: the splash
 // window (also as About box), the converter window before and after a
 // conversion, the progress window and the boxes the converter window leads
-// to, Cancel's question among them.
+// to, Cancel's question among them; and the progress window's messages
+// that hold a long animal name.
 
 #include <set>
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 
 #include "framework/FolderItem.h"
@@ -131,6 +133,51 @@ TEST_P(TextFits, InEveryWindowAndMessageBox) {
     EXPECT_TRUE(seen.count("progress window"));
     EXPECT_EQ(std::vector<std::string>(problems.begin(), problems.end()), std::vector<std::string>{});
     EXPECT_EQ(std::vector<std::string>(painted.problems.begin(), painted.problems.end()), std::vector<std::string>{});
+}
+
+// The progress window's messages that hold an animal's name: the name is the
+// user's and may be far longer than the label is wide. Every line of the
+// message must still fit, the lines that are not the name shown whole: the
+// record count under the name, the sex after it.
+TEST_P(TextFits, ProgressMessagesWithALongName) {
+    if (HasFatalFailure()) return;
+    const std::string name =
+        "Westmoor Hollow Silverlace Duchess of the Northern Fells and Ravensgarth Brambleton XVIII";
+    ASSERT_EQ(name.size(), 89u);
+    struct Case {
+        std::string message;
+        bool fits;              // shown as it is set, wrapped where it needs to be
+        std::string wholeLine;  // a line that is shown as it is, or "" for none
+        std::string ending;     // how the line that is shown last ends
+    };
+    const std::vector<Case> cases = {
+        {"Found  - " + name + EndOfLine + "3680 records", false, "3680 records", "3680 records"},
+        {"Found sex  of " + name + " - male", true, "", " - male"},
+        {"Found sex  of " + name + " " + name + " - male", false, "", " - male"},
+        {"Adding tree record for " + name + " " + name, false, "", "Brambleton XVIII"},
+        {"Found  - Westmoor" + EndOfLine + "20 records", true, "20 records", "20 records"},
+    };
+    progressWindow.Show();
+    Ref<frmWaitWindow> wait = frmWait.Current();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return wait->NativeWidget()->isVisible(); }));
+    auto* label = qobject_cast<QLabel*>(wait->lblMessage->NativeWidget());
+    ASSERT_NE(label, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        progressWindow.SetMessage(c.message);
+        progressWindow.Refresh();
+        EXPECT_EQ(wait->lblMessage->Text(), c.message);
+        EXPECT_EQ(textFitProblems(wait->NativeWidget()), std::vector<std::string>{});
+        if (c.fits) {
+            EXPECT_EQ(label->text().toStdString(), c.message);
+        }
+        const QStringList shown = label->text().split('\n');
+        if (!c.wholeLine.empty()) {
+            EXPECT_TRUE(shown.contains(QString::fromStdString(c.wholeLine)));
+        }
+        EXPECT_TRUE(shown.last().endsWith(QString::fromStdString(c.ending))) << shown.last().toStdString();
+    }
+    progressWindow.Close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, TextFits, ::testing::Values(96, 120),
