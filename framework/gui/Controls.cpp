@@ -1,6 +1,7 @@
 #include "framework/gui/Controls.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QFontMetricsF>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -86,12 +88,45 @@ protected:
     }
     void changeEvent(QEvent* event) override {
         QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange) advances_.fill(-1);
         if (elide_ && event->type() == QEvent::FontChange) Fit();
     }
 
 private:
+    // The characters whose advances the label keeps, for FitsAtAGlance.
+    static constexpr int Kept = 0x250;
+
+    // Whether `text` surely fits without wrapping: each of its lines, measured
+    // as the sum of its characters' advances with room to spare for kerning,
+    // is narrower than the label, and its lines fit the label's height. A
+    // label whose text changes thousands of times a second (a progress
+    // message) is spared the full layout of each text; a text it cannot
+    // vouch for (wide, tall, or with other characters) is laid out in full.
+    bool FitsAtAGlance(const QString& text) const {
+        const QRect room = contentsRect();
+        const double widest = (room.width() - 2) / 1.05;
+        const int lineHeight = std::max(fontMetrics().lineSpacing(), fontMetrics().height());
+        int lines = 1;
+        double width = 0;
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u == '\n') {
+                width = 0;
+                ++lines;
+                continue;
+            }
+            if (u >= Kept || u < ' ') return false;
+            float& advance = advances_[u];
+            if (advance < 0) advance = float(QFontMetricsF(font()).horizontalAdvance(c));
+            width += advance;
+            if (width > widest) return false;
+        }
+        return lines * lineHeight <= room.height();
+    }
+
     // Whether `text`, laid out as this label lays it out, fits its room.
     bool Fits(const QString& text, bool wrap) const {
+        if (FitsAtAGlance(text)) return true;
         const QRect room = contentsRect();
         const int flags = int(alignment()) | Qt::TextExpandTabs | (wrap ? Qt::TextWordWrap : 0);
         const QRect need =
@@ -117,6 +152,13 @@ private:
     QString full_;
     bool wrap_ = false;
     bool elide_ = false;
+    // The advances of the characters below Kept in the label's font, -1
+    // where not measured yet.
+    mutable std::array<float, Kept> advances_ = [] {
+        std::array<float, Kept> unknown;
+        unknown.fill(-1);
+        return unknown;
+    }();
 };
 
 }  // namespace

@@ -71,7 +71,9 @@ TEST_F(Destinations, AnImportTurnedDownBeforeItsFirstAnimalMakesNoFileAndKeepsTh
             const std::set<std::string> left =
                 old ? std::set<std::string>{"herd.csv", "herd.cax"} : std::set<std::string>{"herd.csv"};
             EXPECT_EQ(TempDir::namesIn(dir.path()), left);
-            if (old) EXPECT_EQ(TempDir::read(cax), before);
+            if (old) {
+                EXPECT_EQ(TempDir::read(cax), before);
+            }
         }
     }
 }
