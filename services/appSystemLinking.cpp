@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -193,6 +194,14 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
     if (total < 0) return true;
 
     int64_t i = 0;
+    // The first row of each parent name looked up: the sex marks change no
+    // name, so siblings need not look their parent up again.
+    std::unordered_map<String, String> firstIds;
+    auto firstIdOf = [&](const String& name) -> const String& {
+        auto found = firstIds.find(name);
+        if (found == firstIds.end()) found = firstIds.emplace(name, firstCalled(database, name)).first;
+        return found->second;
+    };
     // Marks the rows that `where` selects with `sex`; false when the update
     // or its commit was refused. Rows that already hold the sex are left
     // alone: the result is the same, and a commit without changes costs the
@@ -209,7 +218,7 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
         if (!link.empty()) {
             if (const String number = numberOf(link); !number.empty()) where = "oldId = " + number;
         } else if (const String name = text(rs, parent.name); namesAParent(name)) {
-            if (const String id = firstCalled(database, name); !id.empty()) where = "id = " + id;
+            if (const String& id = firstIdOf(name); !id.empty()) where = "id = " + id;
         } else {
             return true;
         }
