@@ -181,3 +181,23 @@ TEST_F(RsdToCsv, ARoundTripKeepsEveryAnimalAndItsParents) {
                                         "Dam,,,female,,,,,,,,,,,,,,,,,,,,,", "Kid,,,male,,,Sire,Dam,,,,,,,,,,,,,,,,,",
                                         "Grandkid,,,female,,,Kid,Dam,,,,,,,,,,,,,,,,,"}));
 }
+
+TEST_F(RsdToCsv, ABirthDateThatReadsAsNoDateIsKeptAsItIs) {
+    // The import keeps such a text, whose fifth and eighth characters are
+    // "-", in the birth date; the export writes it unchanged.
+    csvSource("herd.csv", "name,sex,dob\nA,f,+021-01-02\nB,f,2021-\t1-02\nC,f,2021- 1-02\nD,f,2021-01-02\n");
+    convertCsvToRsd::convertCSV();
+    const std::string rsd = appSystem::destinationFilePath;
+    const SqliteCli::Rows dates = {{"+021-01-02"}, {"2021-\t1-02"}, {"2021- 1-02"}, {"2021-01-02"}};
+    EXPECT_EQ(SqliteCli::query(rsd, "SELECT dob FROM tree ORDER BY id"), dates);
+    appSystem::sourceFilepath = rsd;
+    convertRsdToCsv::runConvertRSDCSV();
+    std::vector<std::string> written;  // the fifth field of each line
+    for (const std::string& line : lines(TempDir::read(appSystem::destinationFilePath))) {
+        std::istringstream fields(line);
+        std::string field;
+        for (int k = 0; k < 5; ++k) std::getline(fields, field, ',');
+        written.push_back(field);
+    }
+    EXPECT_EQ(written, (std::vector<std::string>{"DOB", "+021-01-02", "2021-\t1-02", "2021- 1-02", "2021-01-02"}));
+}
