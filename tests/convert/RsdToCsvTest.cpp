@@ -1,3 +1,4 @@
+#include <clocale>
 #include <sstream>
 
 #include "convert/convertCsvToRsd.h"
@@ -180,6 +181,21 @@ TEST_F(RsdToCsv, ARoundTripKeepsEveryAnimalAndItsParents) {
               (std::vector<std::string>{NoCustomHeadings, "Sire,,,male,,O'Neill's best,,,,,,,,,,,,,,,,,,,",
                                         "Dam,,,female,,,,,,,,,,,,,,,,,,,,,", "Kid,,,male,,,Sire,Dam,,,,,,,,,,,,,,,,,",
                                         "Grandkid,,,female,,,Kid,Dam,,,,,,,,,,,,,,,,,"}));
+}
+
+TEST_F(RsdToCsv, AParentLinkIsReadWithAPointUnderAGermanDesktopToo) {
+    // The application takes the desktop's locale, whose decimal separator
+    // may be a comma.
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup makes de_DE.UTF-8";
+    const std::string csv = exported(
+        "INSERT INTO tree(id, name) VALUES (1, 'One'), (15, 'Fifteen');"
+        "INSERT INTO tree(name, fatherId, motherId) VALUES ('Kid', '1.5', '1.5e1'), ('Kid2', '1,5', ' 15.0 ');");
+    std::setlocale(LC_ALL, before.c_str());
+    EXPECT_EQ(lines(csv), (std::vector<std::string>{NoCustomHeadings, "One,,,,,,,,,,,,,,,,,,,,,,,,",
+                                                    "Fifteen,,,,,,,,,,,,,,,,,,,,,,,,",
+                                                    "Kid,,,,,,,Fifteen,,,,,,,,,,,,,,,,,",
+                                                    "Kid2,,,,,,,Fifteen,,,,,,,,,,,,,,,,,"}));
 }
 
 TEST_F(RsdToCsv, ABirthDateThatReadsAsNoDateIsKeptAsItIs) {
