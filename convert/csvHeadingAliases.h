@@ -79,12 +79,14 @@ struct Mapping {
 
 // Maps the heading row of `grid`: reads every heading of columns 0
 // to 69 (an empty one ends nothing; the absent column is never a heading),
-// assigns groups and custom slots, writes the captions of custom slots as it
-// goes (also of a slot named by its own word, such as "customfield1", so that
-// an export names it) and yields after every heading. Then sets the three
-// publicVariables flags from this row, shows the box about a missing name
-// column (proceed false) or asks "Before you begin!" about the columns that
-// will not be imported (No: proceed false). Listed with the unknown headings
+// assigns groups and custom slots, writes the captions of the custom slots
+// that the destination stores as it goes (also of a slot named by its own
+// word, such as "customfield1", so that an export names it) and yields after
+// every heading. The first column of a group (of a slot word) keeps it; a
+// later heading of the same group takes a free slot as an unknown heading.
+// Then sets the three publicVariables flags from this row, shows the box
+// about a missing name column (proceed false) or asks "Before you begin!"
+// about the columns that will not be imported (No: proceed false). Listed with the unknown headings
 // for which no slot is free are: headings that land in a slot the
 // destination cannot store, a heading whose slot a later slot word takes,
 // and columns without a heading that hold a value in a data row.
