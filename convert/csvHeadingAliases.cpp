@@ -65,6 +65,14 @@ bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn) {
     return cell(grid, r, nameColumn).empty() && cell(grid, r + 1, nameColumn).empty();
 }
 
+bool hasAnimalOne(const CsvGrid& grid, const Mapping& map) {
+    const int64_t idColumn = map.column(OldId), nameColumn = map.column(Name);
+    if (idColumn == AbsentColumn) return false;
+    for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r)
+        if (cell(grid, r, idColumn) == "1") return true;
+    return false;
+}
+
 namespace {
 
 // Which of `columns` hold a value in some data row.

@@ -27,7 +27,7 @@ enum class Conversion {
     Apostrophes,  // appSystem::rma
     Sex,          // appSystem::convertSex
     Date,         // appSystem::convDisplayDateToSql
-    ParentId,     // unchanged, but a cell of exactly "1" is not written
+    ParentId,     // unchanged, but a cell of exactly "1" is not written unless an animal has the id "1"
     NotImported,  // recognised and left out (the call name)
 };
 
@@ -91,6 +91,11 @@ struct Mapping {
 // destination cannot store, a heading whose slot a later slot word takes,
 // and columns without a heading that hold a value in a data row.
 Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption);
+
+// True when an animal of the file (a data row before the rows' end) has the
+// id exactly "1". A parent id of exactly "1" then names that animal; in a
+// file without one it stands for no parent.
+bool hasAnimalOne(const CsvGrid& grid, const Mapping& map);
 
 // True when row r ends the data rows: its name cell and the next row's are
 // both empty.

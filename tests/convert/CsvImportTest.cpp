@@ -377,3 +377,23 @@ TEST_P(CsvImport, ALaterHeadingOfAFieldIsACustomColumnUnderItsOwnHeading) {
                                              : "SELECT CustomName1, CustomName2, CustomName3, CustomName4 FROM settings"),
               (Rows{{"animal name", "notes", "sire name", "tag"}}));
 }
+
+TEST_P(CsvImport, AParentIdOneNamesAnimalOneWhereTheFileHasOneAndNoParentElsewhere) {
+    const struct {
+        const char* name;
+        std::string ids;  // of the dam and of the other grown animal
+        Rows animals;     // name, ps, pd, and 1 for no father's link
+    } cases[] = {
+        {"animals numbered from 1", "2,1", {{"Dam", "", "", "1"}, {"Founder", "", "", "1"}, {"Kid", "Founder", "Dam", "0"}}},
+        {"no animal 1", "2,10", {{"Dam", "", "", "1"}, {"Founder", "", "", "1"}, {"Kid", "", "Dam", "1"}}},
+        {"an animal 01", "2,01", {{"Dam", "", "", "1"}, {"Founder", "", "", "1"}, {"Kid", "", "Dam", "1"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dam = c.ids.substr(0, c.ids.find(',')), founder = c.ids.substr(c.ids.find(',') + 1);
+        EXPECT_EQ(import(std::string(c.name) + ".csv", "uid,name,sex,sireid,damid\n" + dam + ",Dam,f,,\n" + founder +
+                                                          ",Founder,m,,\n3,Kid,f,1," + dam + "\n"),
+                  std::vector<String>{Completed});
+        EXPECT_EQ(tree("name, ps, pd, ifnull(fatherId, '') = ''"), c.animals);
+    }
+}
