@@ -27,7 +27,7 @@ enum class Conversion {
     Apostrophes,  // appSystem::rma
     Sex,          // appSystem::convertSex
     Date,         // appSystem::convDisplayDateToSql
-    ParentId,     // unchanged, but a cell of exactly "1" is not written unless an animal has the id "1"
+    ParentId,     // unchanged, but a cell of exactly "1" is not written (see hasAnimalOne)
     NotImported,  // recognised and left out (the call name)
 };
 
@@ -86,10 +86,11 @@ struct Mapping {
 // later heading of the same group takes a free slot as an unknown heading.
 // Then sets the three publicVariables flags from this row, shows the box
 // about a missing name column (proceed false) or asks "Before you begin!"
-// about the columns that will not be imported (No: proceed false). Listed with the unknown headings
-// for which no slot is free are: headings that land in a slot the
-// destination cannot store, a heading whose slot a later slot word takes,
-// and columns without a heading that hold a value in a data row.
+// about the columns that will not be imported (No: proceed false). Listed
+// with the unknown headings for which no slot is free are: headings that
+// land in a slot the destination cannot store, a heading whose slot a later
+// slot word takes, and columns without a heading that hold a value in a
+// data row.
 Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption);
 
 // True when an animal of the file (a data row before the rows' end) has the
