@@ -118,9 +118,10 @@ String birthDate(const String& cellText, DateOrder order) {
 // with the call name recognised and left out; the twelve custom slots
 // follow. An empty id, and a birth date that cannot be read, are written as
 // NULL (their Number and Date/Time columns refuse ''); the line of such a
-// date is noted in `badDates`.
+// date is noted in `badDates`. A parent id "1" is no parent unless
+// `animalOne`, an animal of the file with the id "1".
 String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const csvSource::Records& records,
-                    DateOrder order, std::vector<int64_t>& badDates) {
+                    DateOrder order, bool animalOne, std::vector<int64_t>& badDates) {
     const std::vector<Group>& groups = Groups();
     cavDatabase::Insert insert(cavDatabase::TreePrefix);
     for (int g = 1; g <= CavVariant.groupCount; ++g) {
@@ -132,7 +133,7 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
                 g == OldId ? insert.dateOrNumber(value) : insert.value(value);
                 break;
             case Conversion::Sex: insert.value(appSystem::convertSex(value)); break;
-            case Conversion::ParentId: insert.dateOrNumber(value == "1" ? String() : value); break;
+            case Conversion::ParentId: insert.dateOrNumber(value == "1" && !animalOne ? String() : value); break;
             case Conversion::NotImported: break;
             case Conversion::Date: {
                 const String date = birthDate(value, order);
@@ -169,8 +170,9 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
     std::vector<int64_t> badDates;
     const int64_t nameColumn = map.column(Name);
     const DateOrder order = csvSource::dateOrder(grid, {map.column(DOB)}, nameColumn);
+    const bool animalOne = hasAnimalOne(grid, map);
     for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r) {
-        writer.write(rowStatement(grid, map, r, records, order, badDates));
+        writer.write(rowStatement(grid, map, r, records, order, animalOne, badDates));
         csvSource::reportRow(progress, r, cell(grid, r, nameColumn));
         YieldToEventLoop();
     }

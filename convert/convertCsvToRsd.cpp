@@ -36,7 +36,7 @@ struct RowDates {
 
 // The tree row of grid row r.
 DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, const csvSource::Records& records,
-                        RowDates& dates) {
+                        RowDates& dates, bool animalOne) {
     const std::vector<Group>& groups = Groups();
     DatabaseRecord record;
     auto put = [&](const Group& group, const String& value) {
@@ -52,9 +52,10 @@ DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, cons
             }
             case Conversion::ParentId:
                 // "1" leaves the link empty, as a link left out of the row
-                // would; every row has the same columns, so that all go
-                // through one prepared insert.
-                if (value == "1") record.NilColumn(group.column);
+                // would, unless an animal of the file has the id "1"; every
+                // row has the same columns, so that all go through one
+                // prepared insert.
+                if (value == "1" && !animalOne) record.NilColumn(group.column);
                 else record.Column(group.column, value);
                 break;
             case Conversion::NotImported: break;
@@ -228,8 +229,9 @@ Outcome NewFile::build(const csvSource::Records& records) {
 Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
     const int64_t nameColumn = map.column(Name);
     RowDates dates{csvSource::dateOrder(grid_, {map.column(DOB), map.column(DateBought)}, nameColumn), {}};
+    const bool animalOne = hasAnimalOne(grid_, map);
     for (int64_t r = 1; !endOfRows(grid_, r, nameColumn); ++r) {
-        const DatabaseRecord record = buildRow(grid_, map, r, records, dates);
+        const DatabaseRecord record = buildRow(grid_, map, r, records, dates, animalOne);
         sourceIds_.push_back(cell(grid_, r, map.column(OldId)));
         if (!db_->Connect()) {
             progress_.Close();

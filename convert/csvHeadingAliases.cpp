@@ -65,6 +65,14 @@ bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn) {
     return cell(grid, r, nameColumn).empty() && cell(grid, r + 1, nameColumn).empty();
 }
 
+bool hasAnimalOne(const CsvGrid& grid, const Mapping& map) {
+    const int64_t idColumn = map.column(OldId), nameColumn = map.column(Name);
+    if (idColumn == AbsentColumn) return false;
+    for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r)
+        if (cell(grid, r, idColumn) == "1") return true;
+    return false;
+}
+
 namespace {
 
 // Which of `columns` hold a value in some data row.
@@ -94,6 +102,7 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
     m.slotColumn.assign(size_t(variant.slotCount), AbsentColumn);
 
     std::vector<String> slotHeading(size_t(variant.slotCount));  // the heading that holds each slot
+    std::vector<bool> slotNamed(size_t(variant.slotCount));       // held by a heading of the slot's own words
     std::map<int64_t, String> notImported;                        // by column: the heading as the file spells it
     std::vector<int64_t> withoutHeading;                          // columns whose heading is empty
 
@@ -124,11 +133,19 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
                     break;
                 }
 
-        if (matched && groups[size_t(matched - 1)].slot) {
+        // The first column of a field keeps it: a later heading of the same
+        // field is a column of its own, as a heading that no group knows is
+        // (an export writes custom headings such as "notes" beside the
+        // field's own).
+        const int slotWord = matched ? groups[size_t(matched - 1)].slot : 0;
+        if (slotWord ? slotNamed[size_t(slotWord - 1)] : matched && m.groupColumn[size_t(matched - 1)] != AbsentColumn)
+            matched = 0;
+
+        if (matched && slotWord) {
             // An explicit slot word takes its slot, free or not, and names it.
-            const int n = groups[size_t(matched - 1)].slot;
-            if (n <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(n)), h);
-            takeSlot(n, i, heading);
+            if (slotWord <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(slotWord)), h);
+            takeSlot(slotWord, i, heading);
+            slotNamed[size_t(slotWord - 1)] = true;
         } else if (matched) {
             m.groupColumn[size_t(matched - 1)] = i;
         } else {
@@ -136,7 +153,9 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
             for (int n = 1; n <= variant.slotCount && !free; ++n)
                 if (m.slotColumn[size_t(n - 1)] == AbsentColumn) free = n;
             if (free) {
-                saveCaption(variant.captionPrefix + Str(int64_t(free)), h);
+                // A slot beyond those the destination stores gets no caption;
+                // its column is listed with those not imported.
+                if (free <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(free)), h);
                 takeSlot(free, i, heading);
             } else {
                 notImported[i] = heading;

@@ -27,7 +27,7 @@ enum class Conversion {
     Apostrophes,  // appSystem::rma
     Sex,          // appSystem::convertSex
     Date,         // appSystem::convDisplayDateToSql
-    ParentId,     // unchanged, but a cell of exactly "1" is not written
+    ParentId,     // unchanged, but a cell of exactly "1" is not written (see hasAnimalOne)
     NotImported,  // recognised and left out (the call name)
 };
 
@@ -79,16 +79,24 @@ struct Mapping {
 
 // Maps the heading row of `grid`: reads every heading of columns 0
 // to 69 (an empty one ends nothing; the absent column is never a heading),
-// assigns groups and custom slots, writes the captions of custom slots as it
-// goes (also of a slot named by its own word, such as "customfield1", so that
-// an export names it) and yields after every heading. Then sets the three
-// publicVariables flags from this row, shows the box about a missing name
-// column (proceed false) or asks "Before you begin!" about the columns that
-// will not be imported (No: proceed false). Listed with the unknown headings
-// for which no slot is free are: headings that land in a slot the
-// destination cannot store, a heading whose slot a later slot word takes,
-// and columns without a heading that hold a value in a data row.
+// assigns groups and custom slots, writes the captions of the custom slots
+// that the destination stores as it goes (also of a slot named by its own
+// word, such as "customfield1", so that an export names it) and yields after
+// every heading. The first column of a group (of a slot word) keeps it; a
+// later heading of the same group takes a free slot as an unknown heading.
+// Then sets the three publicVariables flags from this row, shows the box
+// about a missing name column (proceed false) or asks "Before you begin!"
+// about the columns that will not be imported (No: proceed false). Listed
+// with the unknown headings for which no slot is free are: headings that
+// land in a slot the destination cannot store, a heading whose slot a later
+// slot word takes, and columns without a heading that hold a value in a
+// data row.
 Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption);
+
+// True when an animal of the file (a data row before the rows' end) has the
+// id exactly "1". A parent id of exactly "1" then names that animal; in a
+// file without one it stands for no parent.
+bool hasAnimalOne(const CsvGrid& grid, const Mapping& map);
 
 // True when row r ends the data rows: its name cell and the next row's are
 // both empty.

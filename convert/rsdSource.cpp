@@ -1,7 +1,6 @@
 #include "convert/rsdSource.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace rsdSource {
 
@@ -20,8 +19,11 @@ NamesById::NamesById(const Ref<RecordSet>& tree) {
 }
 
 String NamesById::operator()(const String& link) const {
+    // Read with a point as the decimal separator whatever the locale, as
+    // IsNumeric reads it: "1.5" is no whole number under a German desktop
+    // either.
     if (!IsNumeric(link)) return String();
-    const double value = std::strtod(Trim(link).c_str(), nullptr);
+    const double value = Val(Trim(link));
     if (value != std::floor(value) || std::fabs(value) > 9.0e18) return String();
     auto found = names_.find(int64_t(value));
     return found == names_.end() ? String() : found->second;

@@ -78,7 +78,27 @@ bool validDate(int y, int m, int d) {
     return d <= days[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
-// Reads "H:MM", "H:MM:SS", each optionally followed by AM or PM.
+// Reads a run of `least` to `most` digits at t[i] into `value` and moves i
+// past it; false when fewer digits stand there.
+bool readDigits(const String& t, size_t& i, size_t least, size_t most, int& value) {
+    size_t n = 0;
+    value = 0;
+    for (; i < t.size() && n < most && std::isdigit(static_cast<unsigned char>(t[i])); ++i, ++n)
+        value = value * 10 + (t[i] - '0');
+    return n >= least;
+}
+
+// Reads "H:MM" or "H:MM:SS" at t[i] (an hour of one or two digits, minutes
+// and seconds of two, no signs or blanks within) and moves i past it.
+bool readClock(const String& t, size_t& i, int& h, int& mi, int& sec) {
+    sec = 0;
+    if (!readDigits(t, i, 1, 2, h) || i >= t.size() || t[i++] != ':' || !readDigits(t, i, 2, 2, mi)) return false;
+    if (i < t.size() && t[i] == ':' && !readDigits(t, ++i, 2, 2, sec)) return false;
+    return h <= 23 && mi <= 59 && sec <= 59;
+}
+
+// Reads a time of day: the clock, optionally followed by AM or PM, and
+// nothing else.
 bool parseTime(const String& text, int& h, int& mi, int& sec) {
     String t = Trim(text);
     int shift = -1;  // -1: 24-hour clock, 0: AM, 12: PM
@@ -89,17 +109,13 @@ bool parseTime(const String& text, int& h, int& mi, int& sec) {
             t = Trim(t.substr(0, t.size() - 2));
         }
     }
-    int used = 0;
-    sec = 0;
-    if (std::sscanf(t.c_str(), "%2d:%2d:%2d%n", &h, &mi, &sec, &used) != 3 &&
-        std::sscanf(t.c_str(), "%2d:%2d%n", &h, &mi, &used) != 2)
-        return false;
-    if (size_t(used) != t.size() || mi > 59 || sec > 59 || h < 0 || mi < 0 || sec < 0) return false;
+    size_t i = 0;
+    if (!readClock(t, i, h, mi, sec) || i != t.size()) return false;
     if (shift >= 0) {
         if (h < 1 || h > 12) return false;
         h = h % 12 + shift;
     }
-    return h <= 23;
+    return true;
 }
 
 }  // namespace
@@ -118,8 +134,8 @@ bool ParseDate(const String& text, Ref<Date>& result, DateOrder order) {
     }
 
     // Runs of digits, each separated from the next by one separator, which
-    // blanks may follow; nothing may come before the first run or after the
-    // last ("-1/-1/-1" is no date).
+    // blanks may follow unless it is a blank itself; nothing may come before
+    // the first run or after the last ("-1/-1/-1" is no date).
     std::vector<String> parts(1);
     for (size_t i = 0; i < datePart.size(); ++i) {
         const char c = datePart[i];
@@ -127,9 +143,10 @@ bool ParseDate(const String& text, Ref<Date>& result, DateOrder order) {
             parts.back() += c;
             continue;
         }
-        const bool separator = c == '/' || c == '-' || c == '.' || c == ' ' || c == ',';
+        const bool separator = c == '/' || c == '-' || c == '.' || c == ' ';
         if (!separator || parts.back().empty()) return false;
-        while (i + 1 < datePart.size() && datePart[i + 1] == ' ') ++i;
+        if (c != ' ')
+            while (i + 1 < datePart.size() && datePart[i + 1] == ' ') ++i;
         parts.emplace_back();
     }
     if (parts.size() != 3 || parts.back().empty()) return false;
@@ -150,4 +167,16 @@ bool ParseDate(const String& text, Ref<Date>& result, DateOrder order) {
     if (!validDate(y, m, d)) return false;
     result = New<Date>(y, m, d, hour, minute, second);
     return true;
+}
+
+Ref<Date> ParseSqlDateTime(const String& text) {
+    const String t = Trim(text);
+    size_t i = 0;
+    int y, mo, d, h = 0, mi = 0, sec = 0;
+    if (!readDigits(t, i, 4, 4, y) || i >= t.size() || t[i++] != '-' || !readDigits(t, i, 2, 2, mo) ||
+        i >= t.size() || t[i++] != '-' || !readDigits(t, i, 2, 2, d))
+        return nullptr;
+    if (i < t.size() && ((t[i] != ' ' && t[i] != 'T') || !readClock(t, ++i, h, mi, sec))) return nullptr;
+    if (i != t.size() || mo < 1 || mo > 12 || d < 1 || d > 31) return nullptr;
+    return New<Date>(y, mo, d, h, mi, sec);
 }

@@ -34,8 +34,15 @@ DateOrder LocaleDateOrder();
 // than a blank optionally followed by blanks; nothing before the first
 // digit. Two-digit years are taken as 19xx/20xx. SQL date text
 // ("YYYY-MM-DD", a four-digit year first) is accepted in every order. A time
-// of day may follow after a blank ("H:MM", "H:MM:SS", optionally AM/PM).
+// of day may follow after a blank or a "T" ("H:MM" or "H:MM:SS": an hour of
+// one or two digits, minutes and seconds of two; optionally AM/PM).
 // Returns true and sets `result` to a new date; returns false when the text
 // is not a valid date, leaving `result` as it was.
 bool ParseDate(const String& text, Ref<Date>& result, DateOrder order);
 bool ParseDate(const String& text, Ref<Date>& result);
+
+// Reads SQL date text as a database holds it: "YYYY-MM-DD" (four, two and
+// two digits), optionally followed after one blank or a "T" by "H:MM" or
+// "H:MM:SS" as above; blanks only around it. A new date, or nil for any other
+// text, which then stays text ("2021-03-04 10:00:00 vet", "+021-01-02").
+Ref<Date> ParseSqlDateTime(const String& text);

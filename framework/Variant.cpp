@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 
 namespace {
 
@@ -14,26 +13,6 @@ int64_t truncated(double d) {
     if (d >= 9223372036854775808.0) return INT64_MAX;
     if (d < -9223372036854775808.0) return INT64_MIN;
     return static_cast<int64_t>(d);
-}
-
-// Reads "YYYY-MM-DD" optionally followed by " HH:MM[:SS]" (or "T" for the
-// blank), and nothing after it; nil for any other text ("2021-03-04
-// 10:00:00 vet" is text, not a date).
-Ref<Date> parseSqlDateTime(const String& text) {
-    const String t = Trim(text);
-    int y, mo, d, h = 0, mi = 0, s = 0, used = 0;
-    if (std::sscanf(t.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &used) != 3 || used != 10) return nullptr;
-    if (t.size() > 10) {
-        int used2 = 0;
-        const char* rest = t.c_str() + 10;
-        if ((*rest != ' ' && *rest != 'T') ||
-            (std::sscanf(rest + 1, "%2d:%2d:%2d%n", &h, &mi, &s, &used2) != 3 &&
-             std::sscanf(rest + 1, "%2d:%2d%n", &h, &mi, &used2) != 2) ||
-            size_t(used2) != t.size() - 11)
-            return nullptr;
-    }
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return nullptr;
-    return New<Date>(y, mo, d, h, mi, s);
 }
 
 }  // namespace
@@ -86,7 +65,7 @@ Ref<Date> Variant::DateValue() const {
             const Date& d = *std::get<Ref<Date>>(v_);
             return New<Date>(d);
         }
-        case Type::Text: return parseSqlDateTime(std::get<String>(v_));
+        case Type::Text: return ParseSqlDateTime(std::get<String>(v_));
         default: return nullptr;
     }
 }

@@ -4,7 +4,8 @@
 -- Names and texts get backticks for apostrophes, the sex word becomes
 -- "male", "female" or "undefined", a date whose 5th and 8th characters are
 -- "-" is kept (the herd has no other kind), a parent id of exactly "1" is
--- left out, and the columns that the herd lacks are stored empty. The three
+-- left out unless an animal has the id "1", and the columns that the herd
+-- lacks are stored empty. The three
 -- headings the converter does not know take the custom fields 1 to 3, with
 -- their lower-cased headings as captions in `settings`.
 BEGIN;
@@ -22,8 +23,8 @@ SELECT replace(name, '''', '`'),
        END,
        CASE WHEN substr(dob, 5, 1) = '-' AND substr(dob, 8, 1) = '-' THEN dob ELSE '' END,
        uid,
-       nullif(sireid, '1'),
-       nullif(damid, '1'),
+       CASE WHEN sireid = '1' AND NOT one.found THEN NULL ELSE sireid END,
+       CASE WHEN damid = '1' AND NOT one.found THEN NULL ELSE damid END,
        replace(sire, '''', '`'),
        replace(dam, '''', '`'),
        '', '', '', '', '',
@@ -33,8 +34,8 @@ SELECT replace(name, '''', '`'),
        replace(litter, '''', '`'),
        replace("show wins", '''', '`'),
        '', '', '', '', '', '', '', '', ''
-FROM herd
-WHERE rowid > 1
-ORDER BY rowid;
+FROM herd, (SELECT EXISTS (SELECT 1 FROM herd WHERE rowid > 1 AND uid = '1') AS found) AS one
+WHERE herd.rowid > 1
+ORDER BY herd.rowid;
 INSERT INTO settings(CustomName1, CustomName2, CustomName3) VALUES ('weight', 'litter', 'show wins');
 COMMIT;

@@ -2,6 +2,7 @@
 // empty CAV file of the rig through the real connector. They read a CSV file
 // alike; each test says what each target then holds where the two differ.
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -305,5 +306,94 @@ TEST_P(CsvImport, ASourceThatCannotBeReadIsToldAndNothingIsWritten) {
         } else {
             EXPECT_EQ(TempDir::read(target), "old") << "no overwrite question, no new file";
         }
+    }
+}
+
+TEST_P(CsvImport, AWideSheetKeepsTwelveCustomColumnsAndNamesTheRest) {
+    // Both files store twelve custom fields: the headings that find no slot
+    // among them are named, and the animals are imported without them.
+    const struct {
+        const char* name;
+        int unknown;       // headings col1, col2, ... after "name,sex"
+        std::string more;  // headings after them
+        String listed;     // what the question names, after "The column(s) "
+    } cases[] = {
+        {"13 unknown headings", 13, "", " col13"},
+        {"20 unknown headings", 20, "", " col13, col14, col15, col16, col17, col18, col19, col20"},
+        {"the words of slots 13 to 15", 12, ",customfield13,user field14,15", " customfield13, user field14, 15"},
+        {"a second name heading", 12, ",Animal Name", " Animal Name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int columns = c.unknown + int(std::count(c.more.begin(), c.more.end(), ','));
+        std::string text = "name,sex";
+        for (int k = 1; k <= c.unknown; ++k) text += ",col" + std::to_string(k);
+        text += c.more + "\n";
+        Rows animals;
+        for (int i = 1; i <= 5; ++i) {
+            text += "A" + std::to_string(i) + ",m";
+            SqliteCli::Row animal{"A" + std::to_string(i)};
+            for (int k = 1; k <= columns; ++k) {
+                const std::string value = "v" + std::to_string(i) + "." + std::to_string(k);
+                text += "," + value;
+                if (k <= 12) animal.push_back(value);
+            }
+            text += "\n";
+            animals.push_back(animal);
+        }
+        const std::vector<String> boxes = import(std::string(c.name) + ".csv", text, {AnswerYes});
+        ASSERT_EQ(boxes.size(), 2u) << boxes[0];
+        EXPECT_EQ(ui.boxes()[0].title, "Before you begin!");
+        EXPECT_EQ(boxes[0].substr(0, boxes[0].find(" will not")), "The column(s) " + c.listed);
+        EXPECT_EQ(boxes[1], Completed);
+
+        std::string custom, captions;
+        SqliteCli::Row headings;
+        for (int n = 1; n <= 12; ++n) {
+            custom += ", customfield" + std::to_string(n);
+            captions += std::string(n > 1 ? ", " : "") + (cav() ? "fldCustomName" : "CustomName") + std::to_string(n);
+            headings.push_back("col" + std::to_string(n));
+        }
+        EXPECT_EQ(tree("name" + custom), animals);
+        EXPECT_EQ(SqliteCli::query(target, "SELECT " + captions + (cav() ? " FROM cavyUser" : " FROM settings")),
+                  Rows{headings});
+    }
+}
+
+TEST_P(CsvImport, ALaterHeadingOfAFieldIsACustomColumnUnderItsOwnHeading) {
+    // The first column of each field keeps it; the later ones take the
+    // custom fields in their order, with their headings as captions.
+    const std::vector<String> boxes =
+        import("twice.csv",
+               "name,sex,notes,Animal Name,NOTES,sire,Sire Name,reg no,tag\n"
+               "Bella,f,first note,Bee,second note,,Rex,T1,T2\n"
+               "Kid,m,,Kiddo,,,,T3,\n");
+    EXPECT_EQ(boxes, std::vector<String>{Completed});
+    EXPECT_EQ(tree("name, notes, ps, tag, customfield1, customfield2, customfield3, customfield4"),
+              (Rows{{"Bella", "first note", "", "T1", "Bee", "second note", "Rex", "T2"},
+                    {"Kid", "", "", "T3", "Kiddo", "", "", ""}}));
+    EXPECT_EQ(SqliteCli::query(target, cav() ? "SELECT fldCustomName1, fldCustomName2, fldCustomName3, fldCustomName4 "
+                                               "FROM cavyUser"
+                                             : "SELECT CustomName1, CustomName2, CustomName3, CustomName4 FROM settings"),
+              (Rows{{"animal name", "notes", "sire name", "tag"}}));
+}
+
+TEST_P(CsvImport, AParentIdOneNamesAnimalOneWhereTheFileHasOneAndNoParentElsewhere) {
+    const struct {
+        const char* name;
+        std::string ids;  // of the dam and of the other grown animal
+        Rows animals;     // name, ps, pd, and 1 for no father's link
+    } cases[] = {
+        {"animals numbered from 1", "2,1", {{"Dam", "", "", "1"}, {"Founder", "", "", "1"}, {"Kid", "Founder", "Dam", "0"}}},
+        {"no animal 1", "2,10", {{"Dam", "", "", "1"}, {"Founder", "", "", "1"}, {"Kid", "", "Dam", "1"}}},
+        {"an animal 01", "2,01", {{"Dam", "", "", "1"}, {"Founder", "", "", "1"}, {"Kid", "", "Dam", "1"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dam = c.ids.substr(0, c.ids.find(',')), founder = c.ids.substr(c.ids.find(',') + 1);
+        EXPECT_EQ(import(std::string(c.name) + ".csv", "uid,name,sex,sireid,damid\n" + dam + ",Dam,f,,\n" + founder +
+                                                          ",Founder,m,,\n3,Kid,f,1," + dam + "\n"),
+                  std::vector<String>{Completed});
+        EXPECT_EQ(tree("name, ps, pd, ifnull(fatherId, '') = ''"), c.animals);
     }
 }

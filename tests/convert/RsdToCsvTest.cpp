@@ -1,3 +1,4 @@
+#include <clocale>
 #include <sstream>
 
 #include "convert/convertCsvToRsd.h"
@@ -180,4 +181,93 @@ TEST_F(RsdToCsv, ARoundTripKeepsEveryAnimalAndItsParents) {
               (std::vector<std::string>{NoCustomHeadings, "Sire,,,male,,O'Neill's best,,,,,,,,,,,,,,,,,,,",
                                         "Dam,,,female,,,,,,,,,,,,,,,,,,,,,", "Kid,,,male,,,Sire,Dam,,,,,,,,,,,,,,,,,",
                                         "Grandkid,,,female,,,Kid,Dam,,,,,,,,,,,,,,,,,"}));
+}
+
+TEST_F(RsdToCsv, AnImportOfTheExportGivesTheSameAnimalsAndCustomFields) {
+    // The export's custom headings stand after its own: custom headings that
+    // are also field headings, and the twelve of a sheet wider than the
+    // custom fields, come back into their custom fields.
+    auto wide = [](int unknown) {
+        std::string headings = "name,sex", line = "A,f";
+        for (int k = 1; k <= unknown; ++k) {
+            headings += ",h" + std::to_string(k);
+            line += ",v" + std::to_string(k);
+        }
+        return headings + "\n" + line + "\nB,m" + std::string(size_t(unknown), ',') + "\n";
+    };
+    const struct {
+        const char* name;
+        std::string csv;
+        int questions;  // "Before you begin!" on the first import
+    } cases[] = {
+        {"field headings as custom headings",
+         "name,sex,sire,notes,Animal Name,Sire Name,NOTES,reg no,tag,Call Name,COLOR,colour\n"
+         "Sire,m,,his notes,Big S,,note two,R1,T1,Sy,red,dark red\n"
+         "Kid,f,Sire,,Little K,Sire,,R2,T2,,,\n",
+         0},
+        {"13 unknown headings", wide(13), 1},
+        {"20 unknown headings", wide(20), 1},
+    };
+    std::string columns = "name, sex, colour, ps, fatherId, notes, tag";
+    std::string captions = "CustomName1";
+    for (int n = 1; n <= 12; ++n) columns += ", customField" + std::to_string(n);
+    for (int n = 2; n <= 12; ++n) captions += ", CustomName" + std::to_string(n);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        for (int i = 0; i < c.questions; ++i) ui.AnswerYes();
+        csvSource(std::string(c.name) + ".csv", c.csv);
+        convertCsvToRsd::convertCSV();
+        const std::string first = appSystem::destinationFilePath;
+        appSystem::sourceFilepath = first;
+        convertRsdToCsv::runConvertRSDCSV();
+        const std::string exported = TempDir::read(appSystem::destinationFilePath);
+        csvSource(std::string(c.name) + " again.csv", exported);
+        convertCsvToRsd::convertCSV();
+        const std::string again = appSystem::destinationFilePath;
+        EXPECT_EQ(ui.texts().back(), "Operation completed");
+        EXPECT_EQ(ui.texts().size(), size_t(c.questions) + 3) << "the export's import asks nothing";
+
+        const SqliteCli::Rows animals = SqliteCli::query(first, "SELECT " + columns + " FROM tree ORDER BY id");
+        EXPECT_EQ(SqliteCli::query(again, "SELECT " + columns + " FROM tree ORDER BY id"), animals);
+        EXPECT_EQ(SqliteCli::query(again, "SELECT " + captions + " FROM settings"),
+                  SqliteCli::query(first, "SELECT " + captions + " FROM settings"));
+        ASSERT_EQ(animals.size(), 2u);
+        EXPECT_NE(animals[0][7], "") << "the custom fields were filled";
+    }
+}
+
+TEST_F(RsdToCsv, AParentLinkIsReadWithAPointUnderAGermanDesktopToo) {
+    // The application takes the desktop's locale, whose decimal separator
+    // may be a comma.
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup makes de_DE.UTF-8";
+    const std::string csv = exported(
+        "INSERT INTO tree(id, name) VALUES (1, 'One'), (15, 'Fifteen');"
+        "INSERT INTO tree(name, fatherId, motherId) VALUES ('Kid', '1.5', '1.5e1'), ('Kid2', '1,5', ' 15.0 ');");
+    std::setlocale(LC_ALL, before.c_str());
+    EXPECT_EQ(lines(csv), (std::vector<std::string>{NoCustomHeadings, "One,,,,,,,,,,,,,,,,,,,,,,,,",
+                                                    "Fifteen,,,,,,,,,,,,,,,,,,,,,,,,",
+                                                    "Kid,,,,,,,Fifteen,,,,,,,,,,,,,,,,,",
+                                                    "Kid2,,,,,,,Fifteen,,,,,,,,,,,,,,,,,"}));
+}
+
+TEST_F(RsdToCsv, ABirthDateThatReadsAsNoDateIsKeptAsItIs) {
+    // The import keeps such a text, whose fifth and eighth characters are
+    // "-", in the birth date; the export writes it unchanged.
+    csvSource("herd.csv", "name,sex,dob\nA,f,+021-01-02\nB,f,2021-\t1-02\nC,f,2021- 1-02\nD,f,2021-01-02\n");
+    convertCsvToRsd::convertCSV();
+    const std::string rsd = appSystem::destinationFilePath;
+    const SqliteCli::Rows dates = {{"+021-01-02"}, {"2021-\t1-02"}, {"2021- 1-02"}, {"2021-01-02"}};
+    EXPECT_EQ(SqliteCli::query(rsd, "SELECT dob FROM tree ORDER BY id"), dates);
+    appSystem::sourceFilepath = rsd;
+    convertRsdToCsv::runConvertRSDCSV();
+    std::vector<std::string> written;  // the fifth field of each line
+    for (const std::string& line : lines(TempDir::read(appSystem::destinationFilePath))) {
+        std::istringstream fields(line);
+        std::string field;
+        for (int k = 0; k < 5; ++k) std::getline(fields, field, ',');
+        written.push_back(field);
+    }
+    EXPECT_EQ(written, (std::vector<std::string>{"DOB", "+021-01-02", "2021-\t1-02", "2021- 1-02", "2021-01-02"}));
 }

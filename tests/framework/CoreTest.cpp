@@ -64,7 +64,11 @@ TEST(Variant, ConvertsToTextIntegerBooleanAndDate) {
     for (const auto& h : huge) EXPECT_EQ(h.v.IntegerValue(), h.integer) << h.v.DoubleValue();
     EXPECT_EQ(Variant("2020-03-04").DateValue()->SQLDateTime(), "2020-03-04 00:00:00");
     EXPECT_EQ(Variant("2020-03-04 10:30:00").DateValue()->Hour, 10);
-    for (const char* notDate : {"", "2020-3-4", "2020-13-01", "4/3/2020", "10:00 feed"})
+    EXPECT_EQ(Variant("2020-03-04T9:05").DateValue()->SQLDateTime(), "2020-03-04 09:05:00");
+    // Text that is not SQL date text digit for digit stays text: read as a
+    // date it would come out changed.
+    for (const char* notDate : {"", "2020-3-4", "2020-13-01", "4/3/2020", "10:00 feed", "+021-01-02", "2021-\t1-02",
+                                "2021- 1-02", "2021-01-+2", "2021-01-02 1:5", "2021-01-02 +1:05", "2021-01-02  10:00"})
         EXPECT_EQ(Variant(notDate).DateValue(), nullptr) << notDate;
     EXPECT_EQ(Variant(int64_t(5)).DateValue(), nullptr);
 }
@@ -195,6 +199,20 @@ TEST(ParseDate, AcceptsSqlDatesAndTimesAndReportsFailure) {
         {"3/4/2020 25:00", "fails"},
         {"3/4/2020 13:00 PM", "fails"},
         {"Mar 4 2020", "fails"},
+        // Only "/", "-", "." and a blank separate the numbers; only blanks
+        // may follow one of the others.
+        {"3,4,2020", "fails"},
+        {"3/4,2020", "fails"},
+        {"3  4 2020", "fails"},
+        {"3/ 4/ 2020", "2020-03-04 00:00:00"},
+        // The time has one or two digits of hours, two of minutes and seconds.
+        {"3/4/2020 1:+5", "fails"},
+        {"3/4/2020 +1:05", "fails"},
+        {"3/4/2020 12:3", "fails"},
+        {"3/4/2020 12:30:5", "fails"},
+        {"3/4/2020 12: 30", "fails"},
+        {"3/4/2020 12:305", "fails"},
+        {"3/4/2020 9:05:59pm", "2020-03-04 21:05:59"},
         // Signs and missing numbers make no date.
         {"-1/-1/-1", "fails"},
         {"1/-2/2020", "fails"},
