@@ -1,7 +1,7 @@
 // Times the CSV to RSD/CAX import and the RSD/CAX to CSV export beside their
-// anchors: the same work done in plain SQL by the sqlcipher command-line
-// tool (the statements in bench/anchor/, one file per step) in the same run
-// and on the same herd. For herds of 10,000 and 99,000 animals, with a sex
+// anchors: the same work done the plainest fast way by small C programs on
+// the program's own SQLite (bench/anchor/import_anchor.c and
+// export_anchor.c) in the same run and on the same herd. For herds of 10,000 and 99,000 animals, with a sex
 // column and without one (the sex is then derived from parenthood), each
 // run measures
 //
@@ -54,7 +54,9 @@ namespace {
 using namespace bench;
 namespace fs = std::filesystem;
 
-const std::string AnchorSql = BENCH_ANCHOR_DIR;
+const std::string AnchorDir = BENCH_ANCHOR_DIR;
+const std::string ImportAnchor = BENCH_IMPORT_ANCHOR;
+const std::string ExportAnchor = BENCH_EXPORT_ANCHOR;
 
 // ---- one run of the converter, in a child process --------------------------------
 
@@ -172,17 +174,15 @@ struct Anchored {
     long peakKilobytes = 0;
 };
 
-// The sqlcipher tool run on `database` in `folder` with the script text,
-// under GNU time, which tells the tool's own peak memory.
-Anchored runAnchor(const std::string& folder, const std::string& database, const std::string& script) {
-    std::ofstream(folder + "/anchor.script") << script;
+// An anchor program run in `folder` under GNU time, which tells its own
+// peak memory.
+Anchored runAnchor(const std::string& folder, std::vector<std::string> command) {
     ProcessOptions how;
     how.directory = folder;
-    how.input = folder + "/anchor.script";
     how.errors = folder + "/anchor.errors";
     const std::string memory = folder + "/anchor.memory";
-    const ProcessResult run =
-        runProcess({"/usr/bin/time", "-f", "%M", "-o", memory, "sqlcipher", "-batch", "-bail", database}, how);
+    command.insert(command.begin(), {"/usr/bin/time", "-f", "%M", "-o", memory});
+    const ProcessResult run = runProcess(command, how);
     Anchored result{run.ok, run.seconds, 0};
     std::ifstream(memory) >> result.peakKilobytes;
     const std::string errors = readFile(how.errors);
@@ -191,24 +191,6 @@ Anchored runAnchor(const std::string& folder, const std::string& database, const
         result.ok = false;
     }
     return result;
-}
-
-std::string readStep(const std::string& file) { return ".read '" + AnchorSql + "/" + file + "'\n"; }
-
-// The import in plain SQL: the twelve tables, the herd's lines into a
-// temporary table named by its headings, the rows, the links, the sex when
-// the herd has no column for it, the version stamp.
-std::string anchorImportScript(const Herd& herd) {
-    std::string columns;
-    std::stringstream headings(herdHeadings(herd.withSex));
-    for (std::string heading; std::getline(headings, heading, ',');)
-        columns += (columns.empty() ? "\"" : ", \"") + heading + "\"";
-    std::string script = readStep("schema.sql");
-    script += "CREATE TEMP TABLE herd(" + columns + ");\n.mode csv\n.import herd.csv herd\n.mode list\n";
-    if (!herd.withSex) script += "ALTER TABLE herd ADD COLUMN sex;\n";
-    script += readStep("rows.sql") + readStep("link-by-id.sql") + readStep("link-by-name.sql");
-    if (!herd.withSex) script += readStep("find-sex.sql");
-    return script + readStep("stamp.sql");
 }
 
 // The converter in a child process on folder/herd.csv; its times are read
@@ -263,12 +245,12 @@ void measureRun(const fs::path& root, const Herd& herd, int run, const std::stri
     const Converted offscreen = runConverter(converter, "offscreen", "");
 
     const std::string anchor = runFolder(root / tag, herd, "anchor");
-    const Anchored anchorImport = runAnchor(anchor, "herd.cax", anchorImportScript(herd));
+    const Anchored anchorImport =
+        runAnchor(anchor, {ImportAnchor, AnchorDir + "/schema.sql", anchor + "/herd.csv", anchor + "/herd.cax"});
     const std::string anchorTables = dump(anchor + "/herd.cax");
 
     const std::string programCsv = converter + "/herd( tree ).csv";
-    const Anchored anchorExport =
-        runAnchor(anchor, converter + "/herd.cax", ".output export.csv\n" + readStep("export.sql"));
+    const Anchored anchorExport = runAnchor(anchor, {ExportAnchor, converter + "/herd.cax", anchor + "/export.csv"});
 
     if (!offscreen.ok || !anchorImport.ok || !anchorExport.ok) fault("a side failed");
     // Two empty results would compare equal: the anchor must have the herd.
@@ -329,7 +311,7 @@ void printMemory(const char* what, const Runs& program, const Runs& anchor) {
 void printHerd(const Herd& herd, const Measures& m, size_t runs) {
     std::printf("\n%s (herd md5 %s)\n", describe(herd).c_str(), md5Of(herd.csv).c_str());
     std::printf("  %zu runs, each figure the median (least-most); a ratio is taken within each run\n", runs);
-    printRow("", "converter", "anchor (sqlcipher)", "ratio", "target (median)");
+    printRow("", "converter", "anchor (C)", "ratio", "target (median)");
     printTime("import, offscreen", m.importOffscreen, m.anchorImport, "2x", 2.0);
     printTime("import, xcb", m.importXcb, m.anchorImport, "2x", 2.0);
     // What a display costs: the import under xcb against the same run's
