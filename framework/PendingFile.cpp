@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -122,7 +123,7 @@ void removeStaleTemporaryFiles(const String& folder) {
 mode_t newFileMode() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("Umask:", 0) == 0) return 0666 & ~mode_t(std::stoul(line.substr(6), nullptr, 8));
+        if (line.rfind("Umask:", 0) == 0) return 0666 & ~mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
     const mode_t mask = ::umask(022);
     ::umask(mask);
     return 0666 & ~mask;
