@@ -182,12 +182,17 @@ void PendingFile::create() {
             return;  // the folder cannot take it: creating the file under this name tells why
         }
         // Another converter's cleanup may have taken the new file for a stale
-        // one and removed it, or a journal of that name may have been left.
-        const bool own = lockFirstByte(fd_, F_WRLCK) && sameFile(fd_, path_);
+        // one: it holds it and removes it, or has removed it. (On a file
+        // system without these locks the file goes unlocked.)
+        if ((!lockFirstByte(fd_, F_WRLCK) && (errno == EAGAIN || errno == EACCES)) || !sameFile(fd_, path_)) {
+            release();
+            continue;
+        }
+        // A journal of that name would be read as the new file's.
         bool sidecar = false;
         for (const char* s : Sidecars) sidecar = sidecar || present(path_ + s);
-        if (own && !sidecar) return;
-        if (own) ::unlink(path_.c_str());
+        if (!sidecar) return;
+        ::unlink(path_.c_str());
         release();
     }
 }
