@@ -152,12 +152,14 @@ enum class Outcome {
 // removed, so the destination keeps the file that was there before.
 class NewFile {
 public:
-    NewFile(const appSystem::Request& request, const CsvGrid& grid, Progress& progress)
+    // `replacing`: the user agreed to replace the file at the destination;
+    // without that, a file that appears there meanwhile is kept.
+    NewFile(const appSystem::Request& request, const CsvGrid& grid, Progress& progress, bool replacing)
         : request_(request),
           grid_(grid),
           progress_(progress),
-          pending_(request.destination),
-          destinationExisted_(exists(request.destination)) {
+          pending_(request.destination, replacing),
+          destinationExisted_(replacing) {
         appSystem::dataPath = pending_.Path();
         db_ = New<SqlFileDatabase>();
         db_->DatabaseFile = GetFolderItem(pending_.Path());
@@ -179,10 +181,6 @@ public:
     const String& unreadDates() const { return unreadDates_; }
 
 private:
-    static bool exists(const String& path) {
-        Ref<FolderItem> item = GetFolderItem(path);
-        return item && item->Exists();
-    }
     // A write the database refused: told, unless a Cancel deleted the file
     // meanwhile (the failure is then only that).
     Outcome failed(const Database& database) {
@@ -298,7 +296,7 @@ Outcome NewFile::putInPlace() {
     if (!pending_.Exists()) return Outcome::Deleted;
     const String& destination = pending_.Destination();
     // The file that was there may have been locked or protected meanwhile.
-    SqlFileLock lock(destination);
+    SqlFileLock lock(pending_.Target());
     if (lock.InUse()) {
         progress_.Close();
         MsgBox("The file " + destination + " is in use by another program.");
@@ -307,13 +305,19 @@ Outcome NewFile::putInPlace() {
     // The wait may have let a Cancel delete the new file.
     if (!pending_.Exists()) return Outcome::Deleted;
     String why;
+    PendingFile::Placing placed = PendingFile::Placing::NotPlaced;
     if (CannotBeReplaced(destination)) {
         why = "Make sure that the file and its folder can be written to.";
     } else {
         lock.RemoveLeftovers();
-        if (pending_.PutInPlace(why)) return Outcome::Completed;
+        placed = pending_.PutInPlace(why);
+        if (placed == PendingFile::Placing::Done) return Outcome::Completed;
     }
     progress_.Close();
+    if (placed != PendingFile::Placing::NotPlaced) {
+        MsgBox(why);
+        return Outcome::Stopped;
+    }
     MsgBox((destinationExisted_ ? "The existing file " + destination + " cannot be replaced."
                                 : "The file " + destination + " cannot be created.") +
            EndOfLine + why);
@@ -337,7 +341,8 @@ void convertCSV() {
     const String& destination = request.destination;
     appSystem::dataPath = destination;
     Ref<FolderItem> item = GetFolderItem(destination);
-    if (item && item->Exists()) {
+    const bool replacing = item && item->Exists();
+    if (replacing) {
         if (sameFile(request.source, destination)) {
             MsgBox("The new file would replace the file being converted:" + EndOfLine + request.source + EndOfLine +
                    "Give the CSV file the extension .csv and try again.");
@@ -363,7 +368,7 @@ void convertCSV() {
     Outcome outcome;
     String unreadDates;
     {
-        NewFile file(request, grid, progress);
+        NewFile file(request, grid, progress, replacing);
         outcome = file.build(records);
         unreadDates = file.unreadDates();
     }

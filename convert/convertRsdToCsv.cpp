@@ -120,7 +120,7 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
 
     // The lines go to a file beside the output until it is complete; Cancel
     // may delete that file, never the one at the output path.
-    PendingFile output(destination);
+    PendingFile output(destination, replacing);
     Ref<FolderItem> file = GetFolderItem(output.Path());
     Ref<TextOutputStream> out = file ? file->CreateTextFile() : nullptr;
     if (!out) return tell(cannotCreate);
@@ -178,8 +178,11 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
     appSystem::closeData();
     if (!output.Exists()) return true;
     String why;
-    if (!output.PutInPlace(why)) return tell((replacing ? cannotReplace : cannotCreate) + EndOfLine + why);
-    return true;
+    switch (output.PutInPlace(why)) {
+        case PendingFile::Placing::Done: return true;
+        case PendingFile::Placing::NotPlaced: return tell((replacing ? cannotReplace : cannotCreate) + EndOfLine + why);
+        default: return tell(why);
+    }
 }
 
 }  // namespace convertRsdToCsv

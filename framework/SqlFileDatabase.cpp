@@ -813,7 +813,10 @@ bool SqlFileDatabase::CreateDatabaseFile() {
         return false;
     }
     const String path = DatabaseFile->AbsolutePath();
-    if (DatabaseFile->Exists()) {
+    // An empty file holds nothing that could be lost: the database is made
+    // in it (as in a temporary file made and locked beforehand).
+    struct stat st;
+    if (DatabaseFile->Exists() && !(::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)) {
         c.setError(SQLITE_CANTOPEN, "The file already exists: " + path);
         return false;
     }

@@ -52,8 +52,8 @@ public:
     // a failed attempt.
     bool Connect() override;
     // Makes a new empty database file without key at DatabaseFile and leaves
-    // it open; false on failure (an existing file is not replaced), with the
-    // error code and message set.
+    // it open; false on failure (an existing file is not replaced, unless it
+    // is empty), with the error code and message set.
     bool CreateDatabaseFile();
 
     // Runs the first statement of `sql` and returns all its rows, read at

@@ -47,15 +47,15 @@ TEST(PendingFile, TakesTheDestinationsPlaceOnlyWhenPutThere) {
     TempDir dir;
     const std::string destination = dir.write("herd( tree ).csv", "the old export\n");
     {
-        PendingFile pending(destination);
+        PendingFile pending(destination, true);
         EXPECT_EQ(std::filesystem::path(pending.Path()).parent_path(), dir.path()) << "beside the destination";
         EXPECT_EQ(std::filesystem::path(pending.Path()).filename().string().front(), '.') << "hidden";
-        EXPECT_FALSE(pending.Exists());
+        EXPECT_TRUE(pending.Exists()) << "made at once";
         dir.write(std::filesystem::path(pending.Path()).filename(), "half");
         dir.write(std::filesystem::path(pending.Path()).filename().string() + "-journal", "a journal");
-        EXPECT_TRUE(pending.Exists());
-        PendingFile other(destination);
+        PendingFile other(destination, true);
         EXPECT_NE(other.Path(), pending.Path()) << "a free name";
+        EXPECT_TRUE(pending.Exists()) << "a file that is held is no leftover";
     }
     EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd( tree ).csv"})) << "abandoned: removed with its journal";
     EXPECT_EQ(TempDir::read(destination), "the old export\n");
@@ -63,19 +63,20 @@ TEST(PendingFile, TakesTheDestinationsPlaceOnlyWhenPutThere) {
     for (bool existed : {true, false}) {
         SCOPED_TRACE(existed ? "replacing" : "new");
         if (!existed) std::filesystem::remove(destination);
-        PendingFile pending(destination);
+        PendingFile pending(destination, existed);
         dir.write(std::filesystem::path(pending.Path()).filename(), "the new export\n");
         String why;
-        ASSERT_TRUE(pending.PutInPlace(why)) << why;
+        ASSERT_EQ(pending.PutInPlace(why), PendingFile::Placing::Done) << why;
         EXPECT_FALSE(pending.Exists());
         EXPECT_EQ(TempDir::read(destination), "the new export\n");
         EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd( tree ).csv"}));
     }
 
     // Gone before it was put in place (a Cancel deleted it): the destination stays.
-    PendingFile gone(destination);
+    PendingFile gone(destination, true);
+    std::filesystem::remove(gone.Path());
     String why;
-    EXPECT_FALSE(gone.PutInPlace(why));
+    EXPECT_EQ(gone.PutInPlace(why), PendingFile::Placing::NotPlaced);
     EXPECT_NE(why, "");
     EXPECT_EQ(TempDir::read(destination), "the new export\n");
 }
