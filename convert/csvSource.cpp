@@ -61,6 +61,10 @@ bool Reader::readLine(String& text, int64_t& number) {
     if (in_.Eof()) return false;
     text = in_.ReadLine();
     number = ++read_;
+    if (text.find('\0') != String::npos) {
+        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+        withNul_.push_back(number);
+    }
     return true;
 }
 
@@ -164,6 +168,11 @@ DateOrder dateOrder(const CsvGrid& grid, const std::vector<int64_t>& columns, in
 String unreadDates(const String& what, const std::vector<int64_t>& lines) {
     if (lines.empty()) return String();
     return EndOfLine + "The " + what + " on line(s) " + lineList(lines) + " could not be read and was left empty.";
+}
+
+String removedNuls(const std::vector<int64_t>& lines) {
+    if (lines.empty()) return String();
+    return EndOfLine + "The NUL characters (zero bytes) on line(s) " + lineList(lines) + " were removed.";
 }
 
 void reportRow(Progress& progress, int64_t r, const String& name) {
