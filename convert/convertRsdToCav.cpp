@@ -135,7 +135,8 @@ String cavText(String text, bool& removedNul) {
     // A byte that Windows-1252 leaves undefined stands for the code point of
     // its own value, as Windows reads it.
     String decoded;
-    if (!Recode(text, "WINDOWS-1252", "UTF-8", decoded, Undecodable::Latin1)) return ConvertEncoding(text, Encoding::UTF8);
+    if (!Recode(text, "WINDOWS-1252", "UTF-8", decoded, Undecodable::Latin1))
+        return ConvertEncoding(text, Encoding::UTF8);
     return decoded;
 }
 

@@ -44,9 +44,9 @@ public:
     int64_t line() const { return line_; }
     // The line numbers of the lines whose quote the file never closes.
     const std::vector<int64_t>& unclosedQuotes() const { return unclosed_; }
-    // The line numbers of the lines read so far that held NUL characters,
-    // which no database of the conversions takes within a text: they are
-    // removed from the lines as they are read.
+    // The line numbers of the lines read so far that held NUL characters.
+    // They are removed from the lines as they are read: a statement's text
+    // into a CAV file cannot carry one, and both imports treat them alike.
     const std::vector<int64_t>& linesWithNul() const { return withNul_; }
 
 private:

@@ -270,7 +270,8 @@ TEST_F(CavTargets, ThePickedFileIsTheOnlyOneWrittenWhateverItsPath) {
             appSystem::dataPath = "";
             const std::string folder = std::filesystem::path(picked).parent_path();
             const std::string pickedBefore = TempDir::read(picked), neighbourBefore = TempDir::read(neighbour);
-            const std::set<std::string> namesBefore = TempDir::namesIn(folder), topBefore = TempDir::namesIn(dir.path());
+            const std::set<std::string> namesBefore = TempDir::namesIn(folder);
+            const std::set<std::string> topBefore = TempDir::namesIn(dir.path());
             const std::vector<String> boxes = convert(from, herd, {}, picked);
             EXPECT_EQ(TempDir::read(neighbour), neighbourBefore) << "the neighbour is untouched";
             EXPECT_EQ(TempDir::namesIn(folder), namesBefore) << "no file is made";
