@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/cavDatabase.h"
+#include "convert/csvSource.h"
 #include "convert/rsdSource.h"
 #include "framework/Encodings.h"
 #include "framework/EventLoop.h"
@@ -167,11 +168,7 @@ String rowLabel(const TableCopy& table, const Ref<RecordSet>& rs, int64_t index)
 // removed (their labels without "Adding "): "" for none.
 String removedNuls(const std::vector<String>& rows) {
     if (rows.empty()) return String();
-    const size_t shown = std::min<size_t>(rows.size(), 10);
-    String text;
-    for (size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + rows[i];
-    if (rows.size() > shown) text += " and " + Str(int64_t(rows.size() - shown)) + " more";
-    return EndOfLine + "The NUL characters (zero bytes) in the " + text + " were removed.";
+    return EndOfLine + "The NUL characters (zero bytes) in the " + csvSource::itemList(rows) + " were removed.";
 }
 
 void report(Progress& progress, const TableCopy& table, const Ref<RecordSet>& rs, int64_t index, int64_t total) {

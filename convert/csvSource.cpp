@@ -184,10 +184,17 @@ void reportRow(Progress& progress, int64_t r, const String& name) {
 }
 
 String lineList(const std::vector<int64_t>& lines) {
-    const size_t shown = std::min<size_t>(lines.size(), 10);
+    std::vector<String> items;
+    items.reserve(lines.size());
+    for (int64_t line : lines) items.push_back(Str(line));
+    return itemList(items);
+}
+
+String itemList(const std::vector<String>& items) {
+    const size_t shown = std::min<size_t>(items.size(), 10);
     String text;
-    for (size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + Str(lines[i]);
-    if (lines.size() > shown) text += " and " + Str(int64_t(lines.size() - shown)) + " more";
+    for (size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + items[i];
+    if (items.size() > shown) text += " and " + Str(int64_t(items.size() - shown)) + " more";
     return text;
 }
 

@@ -115,5 +115,7 @@ void reportRow(Progress& progress, int64_t r, const String& name);
 // Line numbers for a message: the first ten joined by ", ", then
 // " and N more".
 String lineList(const std::vector<int64_t>& lines);
+// Any items for a message, as lineList gives the lines.
+String itemList(const std::vector<String>& items);
 
 }  // namespace csvSource
