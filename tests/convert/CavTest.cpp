@@ -1,6 +1,7 @@
 // What both conversions into CAV do alike: the connect that fails, rows the
-// database refuses, a connection that is lost between rows, and a second
-// conversion into the same file. Each test runs the CSV import and the
+// database refuses, a connection that is lost between rows, a second
+// conversion into the same file, and paths that the driver takes only in
+// braces or not at all. Each test runs the CSV import and the
 // RSD/CAX export on sources that give the same animals A1 ... An.
 
 #include <filesystem>
