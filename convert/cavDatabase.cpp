@@ -10,8 +10,38 @@ const String TreePrefix =
     "customfield1,customfield2,customfield3,customfield4,customfield5,customfield6,customfield7,customfield8,"
     "customfield9,customfield10,customfield11,customfield12)VALUES ('";
 
+namespace {
+
+// A value of a connection text: as it is, or, when it holds a ";" (which
+// would end it) or a brace, in braces with each "}" doubled.
+String attributeValue(const String& value) {
+    if (value.find_first_of(";{}") == String::npos) return value;
+    return "{" + ReplaceAll(value, "}", "}}") + "}";
+}
+
+// The longest connection text that the connector hands to the driver whole.
+constexpr size_t LongestConnectionText = 4095;
+
+}  // namespace
+
 String connectionText(const String& path) {
-    return "DRIVER={Microsoft Access Driver (*.mdb)};" + String("DBQ=") + path + ";" + "UID=;PWD=qe7rtmoxa;";
+    return "DRIVER={Microsoft Access Driver (*.mdb)};" + String("DBQ=") + attributeValue(path) + ";" +
+           "UID=;PWD=qe7rtmoxa;";
+}
+
+String unusablePath(const String& path) {
+    // The driver is given wide text, made of UTF-8: other bytes would be
+    // lost on the way and the path would name another file.
+    if (!IsValidUTF8(path))
+        return "The name of the file or of a folder on its path is not UTF-8 text, and the ODBC driver can only be "
+               "given names in UTF-8. Rename the file or folder and try again.";
+    const String text = connectionText(path);
+    if (text.size() > LongestConnectionText) {
+        const size_t longest = LongestConnectionText - (text.size() - path.size());
+        return "The path is " + Str(int64_t(path.size())) + " bytes long, and the ODBC driver can be given at most " +
+               Str(int64_t(longest)) + ". Move the database into a folder with a shorter path and try again.";
+    }
+    return String();
 }
 
 Insert::Insert(const String& prefix) : sql_(prefix) {
@@ -37,6 +67,12 @@ Insert& Insert::null() {
 }
 
 Ref<ODBCDatabase> connect(const String& path) {
+    if (const String why = unusablePath(path); !why.empty()) {
+        Beep();
+        MsgBox("The Brevolan database cannot be opened:" + EndOfLine + ConvertEncoding(path, Encoding::UTF8) +
+               EndOfLine + EndOfLine + why);
+        return nullptr;
+    }
     Ref<ODBCDatabase> db = New<ODBCDatabase>();
     db->SetDataSource(connectionText(path));
     if (db->Connect()) return db;

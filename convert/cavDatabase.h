@@ -12,10 +12,17 @@
 
 namespace cavDatabase {
 
-// The ODBC connection text of the CAV file at `path`, which is put in as it
-// is: "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + path +
-// ";UID=;PWD=qe7rtmoxa;".
+// The ODBC connection text of the CAV file at `path`:
+// "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + path +
+// ";UID=;PWD=qe7rtmoxa;", the path in braces ("}" doubled) when it holds a
+// ";" or a brace.
 String connectionText(const String& path);
+
+// Why the CAV file at `path` cannot be handed to the ODBC driver, for the
+// user; "" when it can. A path that is not UTF-8, and one whose connection
+// text would be longer than the 4,095 bytes that the connector passes on,
+// cannot: either would reach another file, or none.
+String unusablePath(const String& path);
 
 // The start of the INSERT of one animal into the CAV tree, up to the
 // apostrophe that opens the first value (278 characters).
@@ -41,9 +48,11 @@ private:
     bool first_ = true;
 };
 
-// A new ODBCDatabase on the CAV file at `path`, connected. When it does not
-// connect: a beep, the box "Database Error: " + code + two line ends +
-// message, and nil.
+// A new ODBCDatabase on the CAV file at `path`, connected. A path that
+// cannot be handed to the driver is not tried: a beep, the box "The
+// Brevolan database cannot be opened:" with the path and why, and nil. When
+// it does not connect: a beep, the box "Database Error: " + code + two line
+// ends + message, and nil.
 Ref<ODBCDatabase> connect(const String& path);
 
 // Writes rows through one connection, connecting again before every row (a

@@ -151,15 +151,16 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
     return insert.statement();
 }
 
-// What the completion message adds to "Operation completed".
-String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>& badDates) {
-    return writer.problems() + csvSource::unreadDates("birth date", badDates);
+// What the completion message adds to "Operation completed"; `removed`
+// tells the lines whose NUL characters were removed.
+String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>& badDates, const String& removed) {
+    return writer.problems() + csvSource::unreadDates("birth date", badDates) + removed;
 }
 
 // Stages 3 to 5 on the import's connection `db`, once pass 1 has filled the
 // grid.
 void importRows(const appSystem::Request& request, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
-                const csvSource::Records& records, Progress& progress) {
+                const csvSource::Records& records, const String& removed, Progress& progress) {
     captionRefused = false;
     const Mapping map = mapHeadings(grid, CavVariant, [&request](const String& column, const String& value) {
         saveToSettings(request.destination, column, value);
@@ -183,7 +184,7 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
     if (const String failure = writer.failure(); !failure.empty()) {
         progress.Close();
         Beep();
-        MsgBox(failure + csvSource::unreadDates("birth date", badDates));
+        MsgBox(failure + csvSource::unreadDates("birth date", badDates) + removed);
         return;
     }
     auto linkingFailed = [&] {
@@ -204,14 +205,14 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
             MsgBoxYesNoQuestion, "Missing field");
         if (answer != AnswerYes) {
             // The import stops here, but what did not get in is still told.
-            const String lost = problems(writer, badDates);
+            const String lost = problems(writer, badDates, removed);
             if (!lost.empty()) MsgBox(lost.substr(EndOfLine.size()));
             return;
         }
         if (!appSystem::findSex(db, request.format, progress)) return linkingFailed();
     }
     progress.Close();
-    MsgBox(Completed + problems(writer, badDates));
+    MsgBox(Completed + problems(writer, badDates, removed));
 }
 
 }  // namespace
@@ -238,7 +239,7 @@ void runconvertCSVtoCav() {
     if (!goOn) return;
     if (!report.empty() && !reportErrors(report)) return;
     if (!records.accept(reader.unclosedQuotes())) return;
-    importRows(request, grid, db, records, progress);
+    importRows(request, grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
 }
 
 void saveToSettings(const String& cavFile, const String& column, const String& value) {
@@ -265,11 +266,15 @@ void saveToSettings(const String& cavFile, const String& column, const String& v
         appSystem::showDatabaseError(*db);
         captionRefused = true;
     };
-    const String caption = appSystem::rmaLiteral(value);
-    if (update)
-        db->SQLExecute("Update cavyUser SET " + column + " = " + caption + " WHERE id = 1");
-    else
-        db->SQLExecute(cavDatabase::Insert("INSERT INTO cavyUser(" + column + ") VALUES ('").value(value).statement());
+    // The caption is bound as a value, never written into the statement's
+    // text, which would end at the first character that SQL text cannot
+    // carry.
+    Ref<ODBCPreparedStatement> statement =
+        db->Prepare(update ? "UPDATE cavyUser SET " + column + " = ? WHERE id = 1"
+                           : "INSERT INTO cavyUser(" + column + ") VALUES (?)");
+    if (!statement) return refused();
+    statement->BindType(0, ODBCPreparedStatement::ODBC_TYPE_STRING);
+    statement->SQLExecute({Variant(appSystem::rma(value))});
     if (db->Error()) return refused();
     db->Commit();
     if (db->Error()) refused();

@@ -374,7 +374,7 @@ void convertCSV() {
     }
     if (outcome == Outcome::Stopped) return;
     progress.Close();
-    MsgBox("Operation completed" + unreadDates);
+    MsgBox("Operation completed" + unreadDates + csvSource::removedNuls(reader.linesWithNul()));
 }
 
 void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value) {
@@ -388,11 +388,16 @@ void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, 
         appSystem::showDatabaseError(*database);
         captionLost = true;
     };
-    Ref<RecordSet> rs = database->SQLSelect("SELECT id FROM settings");
+    Ref<RecordSet> rs = database->SQLSelect("SELECT id, " + column + " FROM settings");
     if (!rs) return lost();
     Ref<DatabaseField> id = rs->Field("id");
     if (id && id->IntegerValue() == 1) {
-        database->SQLExecute("Update settings SET " + column + " = " + appSystem::rmaLiteral(value) + " WHERE id = 1");
+        // The caption is written as a value of the row, never into the text
+        // of a statement, which would end at the first character that SQL
+        // text cannot carry.
+        rs->Edit();
+        rs->Field(column)->SetStringValue(appSystem::rma(value));
+        rs->Update();
         if (database->ErrorCode() == 0) database->Commit();
         if (database->ErrorCode() != 0) lost();
         return;

@@ -1,10 +1,13 @@
 #include "convert/convertRsdToCav.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "convert/cavDatabase.h"
+#include "convert/csvSource.h"
 #include "convert/rsdSource.h"
+#include "framework/Encodings.h"
 #include "framework/EventLoop.h"
 #include "framework/Interaction.h"
 #include "services/Progress.h"
@@ -120,15 +123,33 @@ std::vector<std::optional<int>> positions(const TableCopy& table, const Ref<Reco
     return at;
 }
 
+// A source text as the CAV file takes it: text that is not UTF-8, as older
+// programs wrote it, is read as Windows-1252 (as the CSV reader reads such a
+// file), and NUL characters, which no statement's text can carry, are
+// removed; `removedNul` is set when there were any.
+String cavText(String text, bool& removedNul) {
+    if (text.find('\0') != String::npos) {
+        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+        removedNul = true;
+    }
+    if (IsValidUTF8(text)) return text;
+    // A byte that Windows-1252 leaves undefined stands for the code point of
+    // its own value, as Windows reads it.
+    String decoded;
+    if (!Recode(text, "WINDOWS-1252", "UTF-8", decoded, Undecodable::Latin1))
+        return ConvertEncoding(text, Encoding::UTF8);
+    return decoded;
+}
+
 String statement(const TableCopy& table, const std::vector<std::optional<int>>& at, const Ref<RecordSet>& rs,
-                 const rsdSource::NamesById& nameOf) {
+                 const rsdSource::NamesById& nameOf, bool& removedNul) {
     cavDatabase::Insert insert(table.prefix);
     for (size_t k = 0; k < table.values.size(); ++k) {
         const String value = at[k] ? rs->ColumnValue(*at[k]).StringValue() : String();
         switch (table.values[k].from) {
-            case From::Text: insert.value(value); break;
-            case From::DateOrNumber: insert.dateOrNumber(value); break;
-            case From::NameOf: insert.value(nameOf(value)); break;
+            case From::Text: insert.value(cavText(value, removedNul)); break;
+            case From::DateOrNumber: insert.dateOrNumber(cavText(value, removedNul)); break;
+            case From::NameOf: insert.value(cavText(nameOf(value), removedNul)); break;
             case From::Boolean: insert.value(appSystem::getBooleanString(Variant(value))); break;
             case From::Nothing: insert.null(); break;
         }
@@ -136,10 +157,24 @@ String statement(const TableCopy& table, const std::vector<std::optional<int>>& 
     return insert.statement();
 }
 
+// The row as the progress reports name it: the table's label and the row's
+// name or index, as the user reads it.
+String rowLabel(const TableCopy& table, const Ref<RecordSet>& rs, int64_t index) {
+    bool removedNul = false;
+    return table.label + (table.labelByName ? cavText(text(rs, "name"), removedNul) : Str(index));
+}
+
+// What the closing message adds for the rows whose NUL characters were
+// removed (their labels without "Adding "): "" for none.
+String removedNuls(const std::vector<String>& rows) {
+    if (rows.empty()) return String();
+    return EndOfLine + "The NUL characters (zero bytes) in the " + csvSource::itemList(rows) + " were removed.";
+}
+
 void report(Progress& progress, const TableCopy& table, const Ref<RecordSet>& rs, int64_t index, int64_t total) {
     progress.Show();
     progress.SetMaximum(int(total));
-    progress.SetMessage(table.label + (table.labelByName ? text(rs, "name") : Str(index)));
+    progress.SetMessage(rowLabel(table, rs, index));
     progress.SetValue(ProgressBarValue(index, total));
     progress.Refresh();
 }
@@ -169,6 +204,7 @@ String ExportTables(const appSystem::Request& request, Progress& progress) {
     cavDatabase::RowWriter writer(cav, true);
     std::optional<rsdSource::NamesById> nameOf;
     String unread;
+    std::vector<String> withNul;  // the rows whose NUL characters were removed
     for (const TableCopy& table : Tables()) {
         Ref<RecordSet> rs = appSystem::GetRecordset(table.select);
         if (!rs) {
@@ -181,7 +217,9 @@ String ExportTables(const appSystem::Request& request, Progress& progress) {
         const int64_t total = rs->RecordCount();
         const std::vector<std::optional<int>> at = positions(table, rs);
         for (int64_t index = 0; !rs->Eof(); ++index) {
-            writer.write(statement(table, at, rs, *nameOf));
+            bool removedNul = false;
+            writer.write(statement(table, at, rs, *nameOf, removedNul));
+            if (removedNul) withNul.push_back(rowLabel(table, rs, index).substr(String("Adding ").size()));
             if (index % 5 == 0) report(progress, table, rs, index, total);
             rs->MoveNext();
             YieldToEventLoop();
@@ -192,10 +230,10 @@ String ExportTables(const appSystem::Request& request, Progress& progress) {
     if (writer.rows() > 0 && writer.notWritten() == writer.rows()) {
         if (const String failure = writer.failure(); !failure.empty()) {
             Beep();
-            return failure + unread;
+            return failure + unread + removedNuls(withNul);
         }
     }
-    return Completed + writer.problems() + unread;
+    return Completed + writer.problems() + unread + removedNuls(withNul);
 }
 
 }  // namespace convertRsdToCav

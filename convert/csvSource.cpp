@@ -61,6 +61,10 @@ bool Reader::readLine(String& text, int64_t& number) {
     if (in_.Eof()) return false;
     text = in_.ReadLine();
     number = ++read_;
+    if (text.find('\0') != String::npos) {
+        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+        withNul_.push_back(number);
+    }
     return true;
 }
 
@@ -166,6 +170,11 @@ String unreadDates(const String& what, const std::vector<int64_t>& lines) {
     return EndOfLine + "The " + what + " on line(s) " + lineList(lines) + " could not be read and was left empty.";
 }
 
+String removedNuls(const std::vector<int64_t>& lines) {
+    if (lines.empty()) return String();
+    return EndOfLine + "The NUL characters (zero bytes) on line(s) " + lineList(lines) + " were removed.";
+}
+
 void reportRow(Progress& progress, int64_t r, const String& name) {
     if (r % 20 != 0) return;
     progress.Show();
@@ -175,10 +184,17 @@ void reportRow(Progress& progress, int64_t r, const String& name) {
 }
 
 String lineList(const std::vector<int64_t>& lines) {
-    const size_t shown = std::min<size_t>(lines.size(), 10);
+    std::vector<String> items;
+    items.reserve(lines.size());
+    for (int64_t line : lines) items.push_back(Str(line));
+    return itemList(items);
+}
+
+String itemList(const std::vector<String>& items) {
+    const size_t shown = std::min<size_t>(items.size(), 10);
     String text;
-    for (size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + Str(lines[i]);
-    if (lines.size() > shown) text += " and " + Str(int64_t(lines.size() - shown)) + " more";
+    for (size_t i = 0; i < shown; ++i) text += (i ? ", " : "") + items[i];
+    if (items.size() > shown) text += " and " + Str(int64_t(items.size() - shown)) + " more";
     return text;
 }
 

@@ -44,6 +44,10 @@ public:
     int64_t line() const { return line_; }
     // The line numbers of the lines whose quote the file never closes.
     const std::vector<int64_t>& unclosedQuotes() const { return unclosed_; }
+    // The line numbers of the lines read so far that held NUL characters.
+    // They are removed from the lines as they are read: a statement's text
+    // into a CAV file cannot carry one, and both imports treat them alike.
+    const std::vector<int64_t>& linesWithNul() const { return withNul_; }
 
 private:
     bool readRecord(String& record);
@@ -55,6 +59,7 @@ private:
     bool joinLines_ = true;
     int64_t line_ = 0;
     std::vector<int64_t> unclosed_;
+    std::vector<int64_t> withNul_;
 };
 
 // The records of the file as the import's cell grid holds them.
@@ -98,6 +103,11 @@ DateOrder dateOrder(const CsvGrid& grid, const std::vector<int64_t>& columns, in
 // + the lines + " could not be read and was left empty.".
 String unreadDates(const String& what, const std::vector<int64_t>& lines);
 
+// What the completion message adds for the lines whose NUL characters were
+// removed: "" when `lines` is empty, else a line end and "The NUL
+// characters (zero bytes) on line(s) " + the lines + " were removed.".
+String removedNuls(const std::vector<int64_t>& lines);
+
 // The progress report of the imports' rows: at every 20th row r, "Found  - "
 // + the row's name cell + a line end + r + " records", with the bar hidden.
 void reportRow(Progress& progress, int64_t r, const String& name);
@@ -105,5 +115,7 @@ void reportRow(Progress& progress, int64_t r, const String& name);
 // Line numbers for a message: the first ten joined by ", ", then
 // " and N more".
 String lineList(const std::vector<int64_t>& lines);
+// Any items for a message, as lineList gives the lines.
+String itemList(const std::vector<String>& items);
 
 }  // namespace csvSource

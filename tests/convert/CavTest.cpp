@@ -1,9 +1,12 @@
 // What both conversions into CAV do alike: the connect that fails, rows the
-// database refuses, a connection that is lost between rows, and a second
-// conversion into the same file. Each test runs the CSV import and the
+// database refuses, a connection that is lost between rows, a second
+// conversion into the same file, and paths that the driver takes only in
+// braces or not at all. Each test runs the CSV import and the
 // RSD/CAX export on sources that give the same animals A1 ... An.
 
 #include <filesystem>
+#include <functional>
+#include <set>
 
 #include "tests/convert/CavConversionFixture.h"
 #include "tests/support/OtherProgram.h"
@@ -207,5 +210,90 @@ TEST_F(CavTargets, CancelNeverDeletesTheDatabaseTheUserPickedAndTellsWhatItHolds
                                               Completed}));
         EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), names(1, 25)) << "the conversion goes on to its end";
         EXPECT_EQ(frmMain->lblDestinationFilePath->Text(), cav);
+    }
+}
+
+// The path of the picked file reaches the driver whole or not at all: a path
+// that holds ";" or braces is written in braces, one that is not UTF-8 or is
+// too long for the connection text is refused before anything is read or
+// written, and no other file is ever touched.
+TEST_F(CavTargets, ThePickedFileIsTheOnlyOneWrittenWhateverItsPath) {
+    // "Brevolan\xE9.cav" cut at its first byte beyond UTF-8.
+    const std::string neighbour = dir.file("Brevolan");
+    CavFixture::create(neighbour);
+    auto inFolder = [&](const std::string& folder) {
+        std::filesystem::create_directories(dir.file(folder));
+        const std::string path = dir.file(folder + "/Brevolan.cav");
+        CavFixture::create(path);
+        return path;
+    };
+    // A CAV file whose path has `length` bytes (SQLite opens no such path:
+    // the file is made under a short one and moved there).
+    auto longPath = [&](size_t length) {
+        std::string path = dir.file("long" + std::to_string(length));
+        while (path.size() + 1 + 200 + 1 + 10 < length) path += "/" + std::string(200, 'd');
+        std::filesystem::create_directories(path);
+        path += "/" + std::string(length - path.size() - 5, 'f') + ".cav";
+        CavFixture::create(dir.file("short.cav"));
+        std::filesystem::rename(dir.file("short.cav"), path);
+        return path;
+    };
+    const String notUtf8 = "The name of the file or of a folder on its path is not UTF-8 text, and the ODBC driver can "
+                           "only be given names in UTF-8. Rename the file or folder and try again.";
+    const struct {
+        const char* name;
+        std::function<std::string()> make;
+        String refusal;  // "" when the rows are written; else the one box, or the start of the driver's
+    } cases[] = {
+        {"a file name beyond UTF-8",
+         [&] {
+             CavFixture::create(dir.file("Brevolan\xE9.cav"));
+             return dir.file("Brevolan\xE9.cav");
+         },
+         notUtf8},
+        {"a folder name beyond UTF-8", [&] { return inFolder("Z\xFCrich"); }, notUtf8},
+        {"a semicolon", [&] { return inFolder("herd;2021"); }, ""},
+        {"braces", [&] { return inFolder("{old} herd}"); }, ""},
+        {"a connection text of 4,095 bytes, which the driver refuses", [&] { return longPath(4030); },
+         "Database Error: -1023\n\n"},
+        {"a connection text of 4,096 bytes", [&] { return longPath(4031); },
+         "The path is 4031 bytes long, and the ODBC driver can be given at most 4030. Move the database into a "
+         "folder with a shorter path and try again."},
+    };
+    const std::string herds[] = {source("csv", 3), source("rsd", 3)};
+    for (const auto& c : cases) {
+        const std::string picked = c.make();
+        for (const std::string& herd : herds) {
+            const String from = herd == herds[0] ? "csv" : "rsd";
+            SCOPED_TRACE(std::string(c.name) + ", " + from);
+            restart();
+            appSystem::CSVa.Clear();
+            appSystem::dataPath = "";
+            const std::string folder = std::filesystem::path(picked).parent_path();
+            const std::string pickedBefore = TempDir::read(picked), neighbourBefore = TempDir::read(neighbour);
+            const std::set<std::string> namesBefore = TempDir::namesIn(folder);
+            const std::set<std::string> topBefore = TempDir::namesIn(dir.path());
+            const std::vector<String> boxes = convert(from, herd, {}, picked);
+            EXPECT_EQ(TempDir::read(neighbour), neighbourBefore) << "the neighbour is untouched";
+            EXPECT_EQ(TempDir::namesIn(folder), namesBefore) << "no file is made";
+            EXPECT_EQ(TempDir::namesIn(dir.path()), topBefore) << "no file is made";
+            if (c.refusal.empty()) {
+                EXPECT_EQ(boxes, std::vector<String>{Completed});
+                EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id", picked), names(1, 3));
+                SqliteCli::query(picked, "DELETE FROM tree");
+                continue;
+            }
+            ASSERT_EQ(boxes.size(), 1u);
+            if (c.refusal.rfind("Database Error", 0) == 0)
+                EXPECT_EQ(boxes[0].substr(0, c.refusal.size()), c.refusal) << boxes[0];
+            else
+                EXPECT_EQ(boxes[0], "The Brevolan database cannot be opened:\n" +
+                                        ConvertEncoding(picked, Encoding::UTF8) + "\n\n" + c.refusal);
+            EXPECT_EQ(ui.beeps(), 1);
+            EXPECT_EQ(appSystem::CSVa(1, 0), "") << "the CSV file is not read";
+            EXPECT_EQ(appSystem::dataPath, "") << "the RSD/CAX file is not opened";
+            EXPECT_EQ(TempDir::read(picked), pickedBefore);
+            EXPECT_FALSE(frmWait.IsOpen());
+        }
     }
 }

@@ -397,3 +397,17 @@ TEST_P(CsvImport, AParentIdOneNamesAnimalOneWhereTheFileHasOneAndNoParentElsewhe
         EXPECT_EQ(tree("name, ps, pd, ifnull(fatherId, '') = ''"), c.animals);
     }
 }
+
+// A NUL character (a zero byte) in a value or a heading costs neither the
+// row, the caption nor the import: it is removed, and its line is named.
+TEST_P(CsvImport, NulCharactersAreRemovedAndTheirLinesNamed) {
+    using namespace std::string_literals;
+    const std::string text = "name,sex,sire,dam,weight,co\0lour code,\0box\0\nBel\0la,f,,,1\0,a\0b,\nMax,m,,,2,c,d\n"s;
+    EXPECT_EQ(import("nul.csv", text),
+              std::vector<String>{Completed + "\nThe NUL characters (zero bytes) on line(s) 1, 2 were removed."});
+    EXPECT_EQ(tree("name, sex, customfield1, customfield2, customfield3"),
+              (Rows{{"Bella", "female", "1", "ab", ""}, {"Max", "male", "2", "c", "d"}}));
+    EXPECT_EQ(SqliteCli::query(target, cav() ? "SELECT fldCustomName1, fldCustomName2, fldCustomName3 FROM cavyUser"
+                                             : "SELECT CustomName1, CustomName2, CustomName3 FROM settings"),
+              (Rows{{"weight", "colour code", "box"}}));
+}

@@ -162,3 +162,27 @@ TEST_F(RsdToCav, TheSourceIsOnlyReadAlsoWithAWriteAheadLog) {
     EXPECT_EQ(TempDir::read(source + "-wal"), log);
     EXPECT_TRUE(std::filesystem::exists(source + "-shm"));
 }
+
+// Text that an older program wrote in Windows-1252 is read as Windows-1252,
+// as a CSV file in it would be, and its rows are written whole; text in
+// UTF-8 beside it stays as it is. NUL characters, which no statement can
+// carry, are removed and their rows named.
+TEST_F(RsdToCav, TextBeyondUtf8AndNulCharactersReachTheCavFile) {
+    const std::vector<String> boxes = exportFrom(
+        "INSERT INTO tree(name, notes, customField1) VALUES (CAST(X'426AF6726B' AS TEXT), "
+        "CAST(X'9371756F746594' AS TEXT), 'Größe');"
+        "INSERT INTO tree(name, notes) VALUES ('Dam', 'wormed' || char(0) || ' twice');"
+        "INSERT INTO tree(name) VALUES ('Max' || char(0));"
+        "INSERT INTO breeding(fatherId, motherId, notes) VALUES ('1', '2', CAST(X'E9' AS TEXT));"
+        "INSERT INTO breeding(fatherId, motherId, notes) VALUES ('3', '2', 'ok');"
+        "INSERT INTO vaccinations(nameId, vaccination) VALUES ('2', 'my' || char(0) || 'xo');");
+    EXPECT_EQ(boxes, std::vector<String>{Completed + "\nThe NUL characters (zero bytes) in the tree record for Dam, "
+                                                     "tree record for Max, breeding record # 1, Treatment record # 0 "
+                                                     "were removed."});
+    EXPECT_EQ(cavRows("SELECT name, notes, customfield1 FROM tree ORDER BY id"),
+              (Rows{{"Björk", "\u201Cquote\u201D", "Größe"}, {"Dam", "wormed twice", ""}, {"Max", "", ""}}));
+    EXPECT_EQ(cavRows("SELECT Boar, Sow, Colour FROM matings ORDER BY id"),
+              (Rows{{"Björk", "Dam", "é"}, {"Max", "Dam", "ok"}}));
+    EXPECT_EQ(cavRows("SELECT name, vaccination FROM vaccinations"), (Rows{{"Dam", "myxo"}}));
+    EXPECT_EQ(progress.reports().front().message, "Adding tree record for Björk");
+}

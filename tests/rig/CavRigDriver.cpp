@@ -4,8 +4,10 @@
 //
 // The SQLite driver is linked in as a dependency, so the driver manager finds
 // every narrow ODBC function through this library. This file adds:
-//  - the connect: DBQ= names the file (as Access drivers take it), becomes
-//    Database= for SQLite, and a missing file is refused instead of created;
+//  - the connect: DBQ= names the file (as Access drivers take it, also in
+//    braces, "}}" for "}"), becomes Database= for SQLite (a path that it
+//    cannot take whole is refused as not a valid path), and a missing file
+//    is refused instead of created;
 //    a file that records a password (table cavRigPassword, column password)
 //    refuses any other PWD= with the error of a protected Access file
 //    (tests/rig/CavFixture.h); a file without that table takes any password
@@ -386,7 +388,9 @@ struct Attribute {
     std::string value;
 };
 
-// "KEY=value;KEY={value};..." with keys compared without regard to case.
+// "KEY=value;KEY={value};..." with keys compared without regard to case. A
+// value in braces may hold ";" and "{", and "}}" stands for one "}" in it,
+// as ODBC connection texts write them and Access drivers read them.
 std::vector<Attribute> parseConnectionText(const std::string& text) {
     std::vector<Attribute> attributes;
     size_t i = 0;
@@ -398,9 +402,18 @@ std::vector<Attribute> parseConnectionText(const std::string& text) {
         a.key.erase(0, a.key.find_first_not_of(' '));
         size_t end;
         if (equals + 1 < text.size() && text[equals + 1] == '{') {
-            const size_t close = text.find('}', equals + 2);
-            a.value = text.substr(equals + 2, close == std::string::npos ? std::string::npos : close - equals - 2);
-            end = close == std::string::npos ? text.size() : text.find(';', close);
+            size_t at = equals + 2;
+            for (; at < text.size(); ++at) {
+                if (text[at] != '}') {
+                    a.value += text[at];
+                } else if (at + 1 < text.size() && text[at + 1] == '}') {
+                    a.value += '}';
+                    ++at;
+                } else {
+                    break;
+                }
+            }
+            end = at >= text.size() ? text.size() : text.find(';', at);
         } else {
             end = text.find(';', equals + 1);
             a.value = text.substr(equals + 1, end == std::string::npos ? std::string::npos : end - equals - 1);
@@ -471,6 +484,29 @@ bool fileGone(SQLHDBC connection) {
     return found != connectedFiles.end() && stat(found->second.c_str(), &info) != 0;
 }
 
+// The file at `path` as the SQLite driver's Database= takes it: the path
+// itself, or, when it holds a ";" (which would end the value there, and the
+// SQLite driver knows no braces), an SQLite URI with ";" and the characters
+// that URIs give a meaning escaped. Nullopt for a path that the SQLite driver
+// would cut (it keeps 511 bytes of the value; SQLite itself opens no longer
+// path either): that path is refused, never cut to another file's.
+std::optional<std::string> sqliteDatabase(const std::string& path) {
+    std::string database = path;
+    if (path.find(';') != std::string::npos) {
+        database = "file:";
+        for (const char c : path) {
+            if (c == ';' || c == '%' || c == '?' || c == '#') {
+                static const char hex[] = "0123456789ABCDEF";
+                database += {'%', hex[(unsigned char)c >> 4], hex[(unsigned char)c & 15]};
+            } else {
+                database += c;
+            }
+        }
+    }
+    if (database.size() > 511) return std::nullopt;
+    return database;
+}
+
 // Connects with an Access connection text (UTF-8).
 SQLRETURN connect(SQLHDBC connection, const std::string& text) {
     const auto attributes = parseConnectionText(text);
@@ -484,8 +520,14 @@ SQLRETURN connect(SQLHDBC connection, const std::string& text) {
         return raise(connection, "HY000", -1811,
                      "[Microsoft][ODBC Microsoft Access Driver] Could not find file '(unknown)'.");
 
+    const std::optional<std::string> database = sqliteDatabase(*path);
+    if (!database)
+        return raise(connection, "HY000", -1023,
+                     "[Microsoft][ODBC Microsoft Access Driver] '(unknown)' is not a valid path. Make sure that the "
+                     "path name is spelled correctly and that you are connected to the server on which the file "
+                     "resides.");
     std::string sqliteText =
-        "Database=" + *path + ";NoCreat=1;Timeout=" + std::to_string(kLockWaitMilliseconds) + ";";
+        "Database=" + *database + ";NoCreat=1;Timeout=" + std::to_string(kLockWaitMilliseconds) + ";";
     const SQLRETURN rc = DRIVER(SQLDriverConnect)(connection, nullptr, reinterpret_cast<SQLCHAR*>(sqliteText.data()),
                                                   SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) return rc;

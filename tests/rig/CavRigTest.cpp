@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -332,6 +333,47 @@ TEST(CavRigConnect, AFileInAFolderWithANonAsciiNameOpensAndIsNamedWhole) {
         EXPECT_EQ(std::wstring(value), c.want);
         EXPECT_EQ(length, SQLSMALLINT(c.want.size() * sizeof(SQLWCHAR)));
     }
+}
+
+// A path with ";" or braces is given in braces, "}}" for "}", as Access
+// drivers read connection texts; the file it names is the one written, and
+// no file is made for a part of the path.
+TEST(CavRigConnect, ABracedPathNamesTheWholeFile) {
+    const struct {
+        const char* folder;
+        const char* braced;  // the folder as the braced value writes it
+    } cases[] = {{"herd;2021", "herd;2021"}, {"c}d", "c}}d"}, {"{old} herd", "{old}} herd"}, {"x%3By?#", "x%3By?#"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        TempDir dir;
+        std::filesystem::create_directory(dir.file(c.folder));
+        const std::string path = dir.file(std::string(c.folder) + "/Brevolan.cav");
+        CavFixture::create(path);
+        Odbc odbc;
+        const std::string text = std::string("DRIVER={") + cav_rig::kDriverName + "};DBQ={" + dir.path() + "/" +
+                                 c.braced + "/Brevolan.cav};UID=;PWD=" + cav_rig::kPassword + ";";
+        ASSERT_EQ(odbc.connect(text), SQL_SUCCESS) << utf8(odbc.connectionError().message);
+        ASSERT_EQ(odbc.execute(L"INSERT INTO tree(name) VALUES ('Björk')"), SQL_SUCCESS);
+        EXPECT_EQ(odbc.commit(), SQL_SUCCESS);
+        EXPECT_EQ(readBack(path, "SELECT name FROM tree"), "Björk\n");
+        EXPECT_EQ(TempDir::namesIn(dir.path()), std::set<std::string>{c.folder});
+    }
+}
+
+// SQLite opens no path of more than 511 bytes: such a path is refused as
+// Access refuses an invalid one, never cut to the name of another file.
+TEST(CavRigConnect, APathTooLongForSqliteIsRefusedAsNotValid) {
+    TempDir dir;
+    std::string folder = dir.path();
+    while (folder.size() < 520) folder += "/" + std::string(100, 'd');
+    std::filesystem::create_directories(folder);
+    Odbc odbc;
+    EXPECT_EQ(odbc.connect(cav_rig::connectionText(folder + "/Brevolan.cav")), SQL_ERROR);
+    const Diagnostic d = odbc.connectionError();
+    EXPECT_EQ(d.state, L"HY000");
+    EXPECT_EQ(d.native, -1023);
+    EXPECT_EQ(d.message.substr(0, 60), L"[Microsoft][ODBC Microsoft Access Driver] '(unknown)' is not");
+    EXPECT_TRUE(TempDir::namesIn(folder).empty());
 }
 
 TEST_F(CavRig, AConnectionWhoseFileWentAwayIsDeadAndCannotConnectAgain) {
