@@ -83,8 +83,10 @@ void runConvertRSDCSV() {
     request.destination = appSystem::getNewName(request.source, "( tree ).csv");
     appSystem::destinationFilePath = request.destination;
     Progress& progress = CurrentProgress();
+    progress.ClearCancelled();
     progress.Show();
     const bool written = Export_Tree(request, progress);
+    appSystem::output.createdFile.clear();
     progress.Close();
     if (written) MsgBox("Operation completed");
 }
@@ -166,17 +168,21 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
 
             rs->MoveNext();
             YieldToEventLoop();
+            // Cancelled: the unfinished file goes with `output`, untold.
+            if (progress.Cancelled()) break;
         }
-        out->Close();
+        if (!progress.Cancelled()) out->Close();
     } catch (const IOException&) {
         appSystem::closeData();
-        // A Cancel that deleted the file wanted no file.
-        if (!output.Exists()) return true;
+        if (progress.Cancelled()) return false;
+        if (!output.Exists()) return tell(appSystem::vanishedOutputMessage(destination));
         return tell(cannotWrite + "written completely: the disk may be full." + EndOfLine +
                     "Free some space and convert the file again.");
     }
     appSystem::closeData();
-    if (!output.Exists()) return true;
+    if (progress.Cancelled()) return false;
+    // Its folder or the file itself moved or deleted while it was written.
+    if (!output.Exists()) return tell(appSystem::vanishedOutputMessage(destination));
     String why;
     switch (output.PutInPlace(why)) {
         case PendingFile::Placing::Done: return true;

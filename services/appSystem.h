@@ -62,6 +62,10 @@ struct Output {
     int64_t recordsWritten = 0;  // records written to that database so far
 };
 extern Output output;
+// The box for a conversion whose unfinished file vanished while it was
+// written, without a Cancel: the file or its folder was moved or deleted,
+// and nothing was made at `destination`.
+String vanishedOutputMessage(const String& destination);
 
 // ---- RSD/CAX database access ----
 

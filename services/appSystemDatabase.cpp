@@ -13,6 +13,11 @@ Output output;
 
 Request request(const String& format) { return Request{sourceFilepath, destinationFilePath, format}; }
 
+String vanishedOutputMessage(const String& destination) {
+    return "The file " + destination + " could not be made: the unfinished file or its folder was moved or " +
+           "deleted while the converter was writing it." + EndOfLine + "Convert the file again.";
+}
+
 namespace {
 // The key of RSD/CAX files that the Brevolan program protects.
 const String DatabaseKey = "plovertarn";
