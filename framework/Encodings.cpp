@@ -138,6 +138,14 @@ bool convert(const Lease& lease, std::string_view in, const char* from, const ch
         if (done != size_t(-1)) return true;
         if (error == E2BIG) continue;
         if ((error != EILSEQ && error != EINVAL) || policy == Undecodable::Fail) return false;
+        if (policy == Undecodable::Windows1252) {
+            // The byte as Windows-1252 text, and on after it.
+            const std::string_view byte(source, 1);
+            if (!convert(Lease("WINDOWS-1252", to), byte, "WINDOWS-1252", to, Undecodable::Latin1, sink)) return false;
+            ++source;
+            --sourceLeft;
+            continue;
+        }
         // A stand-in for the unit that is no character.
         const char32_t standIn = policy == Undecodable::Replace ? 0xFFFD : static_cast<unsigned char>(*source);
         const std::string_view standInText(reinterpret_cast<const char*>(&standIn), sizeof standIn);
