@@ -1,8 +1,8 @@
 #include "convert/convertCsvToRsd.h"
 
 #include <filesystem>
-#include <initializer_list>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <vector>
