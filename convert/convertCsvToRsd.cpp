@@ -1,8 +1,10 @@
 #include "convert/convertCsvToRsd.h"
 
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "convert/csvHeadingAliases.h"
@@ -141,7 +143,7 @@ bool replaceable(const String& destination) {
 // How an import into the new file ended.
 enum class Outcome {
     Completed,  // in place, stamped: "Operation completed"
-    Deleted,    // Cancel deleted the unfinished file; the import ends as if it had run
+    Cancelled,  // the user cancelled and wants the unfinished file gone: it goes, untold
     Stopped,    // a refusal, or a failure that has been told
 };
 
@@ -181,13 +183,29 @@ public:
     const String& unreadDates() const { return unreadDates_; }
 
 private:
-    // A write the database refused: told, unless a Cancel deleted the file
-    // meanwhile (the failure is then only that).
+    // A write the database refused: told as the unfinished file's going
+    // when it went (a database cannot write a file that was moved), and
+    // not at all after a Cancel.
     Outcome failed(const Database& database) {
-        if (!pending_.Exists()) return Outcome::Deleted;
+        if (progress_.Cancelled()) return Outcome::Cancelled;
+        if (!pending_.Exists()) return vanished();
         progress_.Close();
         appSystem::showDatabaseError(database);
         return Outcome::Stopped;
+    }
+    // The unfinished file or its folder was moved or deleted by someone
+    // else: no completion, and the user is told.
+    Outcome vanished() {
+        progress_.Close();
+        MsgBox(appSystem::vanishedOutputMessage(pending_.Destination()));
+        return Outcome::Stopped;
+    }
+    // Where the import stands after a step that yielded: cancelled, the
+    // unfinished file gone, or nullopt to go on.
+    std::optional<Outcome> interrupted() {
+        if (progress_.Cancelled()) return Outcome::Cancelled;
+        if (!pending_.Exists()) return vanished();
+        return std::nullopt;
     }
     bool wrote() const { return db_->ErrorCode() == 0; }
     Outcome rows(const Mapping& map, const csvSource::Records& records);
@@ -216,7 +234,7 @@ Outcome NewFile::build(const csvSource::Records& records) {
     const Mapping map = mapHeadings(grid_, RsdVariant, [this](const String& column, const String& value) {
         saveToSettings(db_, column, value);
     });
-    if (!pending_.Exists()) return Outcome::Deleted;
+    if (const auto stop = interrupted()) return *stop;
     if (captionLost || !map.proceed || !records.acceptEndOfAnimals(map.column(Name))) return Outcome::Stopped;
 
     Outcome outcome = rows(map, records);
@@ -240,6 +258,7 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
         if (!wrote()) return failed(*db_);
         csvSource::reportRow(progress_, r, cell(grid_, r, nameColumn));
         YieldToEventLoop();
+        if (progress_.Cancelled()) return Outcome::Cancelled;
     }
     db_->Commit();
     unreadDates_ = csvSource::unreadDates("birth date", dates.unread["DOB"]) +
@@ -249,11 +268,17 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
 
 Outcome NewFile::link() {
     LinkingScope scope(db_);
-    if (!scope.begin() || !appSystem::keepSourceIds(db_, sourceIds_) ||
-        !appSystem::convertIdRecordToName(db_, request_.format, progress_) ||
-        !appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_) ||
-        !appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_))
-        return failed(*db_);
+    if (!scope.begin() || !appSystem::keepSourceIds(db_, sourceIds_)) return failed(*db_);
+    // Each pass yields at every row; a Cancel is read after it.
+    const std::function<bool()> passes[] = {
+        [&] { return appSystem::convertIdRecordToName(db_, request_.format, progress_); },
+        [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_); },
+        [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_); },
+    };
+    for (const auto& pass : passes) {
+        if (!pass()) return failed(*db_);
+        if (progress_.Cancelled()) return Outcome::Cancelled;
+    }
 
     bool stamp = true;
     if (publicVariables::noSexColumn) {
@@ -267,6 +292,7 @@ Outcome NewFile::link() {
             MsgBoxYesNoQuestion, "Missing field");
         stamp = answer == AnswerYes;
         if (stamp && !appSystem::findSex(db_, request_.format, progress_)) return failed(*db_);
+        if (progress_.Cancelled()) return Outcome::Cancelled;
     }
 
     // The file keeps exactly its twelve tables.
@@ -281,10 +307,10 @@ Outcome NewFile::link() {
         if (!unreadDates_.empty()) MsgBox(unreadDates_.substr(EndOfLine.size()));
         return Outcome::Stopped;
     }
-    if (!pending_.Exists()) return Outcome::Deleted;
+    if (const auto stop = interrupted()) return *stop;
     if (!appSystem::UpdateVersion(db_)) {
         progress_.Close();
-        return pending_.Exists() ? Outcome::Stopped : Outcome::Deleted;
+        return Outcome::Stopped;
     }
     return putInPlace();
 }
@@ -293,7 +319,7 @@ Outcome NewFile::putInPlace() {
     db_->Close();
     // The shared database may hold the file at the destination.
     appSystem::closeData();
-    if (!pending_.Exists()) return Outcome::Deleted;
+    if (const auto stop = interrupted()) return *stop;
     const String& destination = pending_.Destination();
     // The file that was there may have been locked or protected meanwhile.
     SqlFileLock lock(pending_.Target());
@@ -302,8 +328,8 @@ Outcome NewFile::putInPlace() {
         MsgBox("The file " + destination + " is in use by another program.");
         return Outcome::Stopped;
     }
-    // The wait may have let a Cancel delete the new file.
-    if (!pending_.Exists()) return Outcome::Deleted;
+    // The wait yielded: a Cancel may have come, or the file gone.
+    if (const auto stop = interrupted()) return *stop;
     String why;
     PendingFile::Placing placed = PendingFile::Placing::NotPlaced;
     if (CannotBeReplaced(destination)) {
@@ -330,6 +356,7 @@ void convertCSV() {
     const appSystem::Request request = appSystem::request("rsd");
     CsvGrid& grid = appSystem::CSVa;
     Progress& progress = CurrentProgress();
+    progress.ClearCancelled();
     grid.Clear();
     appSystem::output = {};
 
@@ -374,12 +401,15 @@ void convertCSV() {
     }
     if (outcome == Outcome::Stopped) return;
     progress.Close();
-    MsgBox("Operation completed" + unreadDates + csvSource::removedNuls(reader.linesWithNul()));
+    // After a Cancel the unfinished file has gone with `file`: nothing more
+    // is said.
+    if (outcome == Outcome::Completed)
+        MsgBox("Operation completed" + unreadDates + csvSource::removedNuls(reader.linesWithNul()));
 }
 
 void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value) {
-    // After a failure nothing more is tried; a file that a Cancel deleted is
-    // not written again.
+    // After a failure nothing more is tried; a file that went meanwhile is
+    // not written again (the import tells it once the headings are done).
     if (captionLost || !database->DatabaseFile || !database->DatabaseFile->Exists()) {
         captionLost = true;
         return;

@@ -225,13 +225,12 @@ String ExportTables(const appSystem::Request& request, Progress& progress) {
             YieldToEventLoop();
         }
     }
-    // Not one record got in (a read-only file, say): that is no completion,
-    // and it is told as the import tells a refusal.
-    if (writer.rows() > 0 && writer.notWritten() == writer.rows()) {
-        if (const String failure = writer.failure(); !failure.empty()) {
-            Beep();
-            return failure + unread + removedNuls(withNul);
-        }
+    // A row or a commit that the database refused (a full disk, a read-only
+    // file) is no completion: it is told as the import tells it, with a beep,
+    // the database's error and the count of the records that did not get in.
+    if (const String failure = writer.failure(); !failure.empty()) {
+        Beep();
+        return failure + unread + removedNuls(withNul);
     }
     return Completed + writer.problems() + unread + removedNuls(withNul);
 }

@@ -27,6 +27,11 @@ const char* const FieldColumns[] = {"name",         "Colour",       "Breed",    
                                     "CustomField12"};
 const size_t FatherField = 6, MotherField = 7;
 
+// SQLite's codes for a statement that names no such table and for a file
+// that stayed locked by another program.
+constexpr int64_t NoSuchTable = 1;
+constexpr int64_t FileLocked = 5;
+
 // The select of the tree: of the columns that the export reads (the fields'
 // and the id, by which the parents are named), those that the table has,
 // so that a tree made by another program, without some of them, exports as
@@ -83,8 +88,10 @@ void runConvertRSDCSV() {
     request.destination = appSystem::getNewName(request.source, "( tree ).csv");
     appSystem::destinationFilePath = request.destination;
     Progress& progress = CurrentProgress();
+    progress.ClearCancelled();
     progress.Show();
     const bool written = Export_Tree(request, progress);
+    appSystem::output.createdFile.clear();
     progress.Close();
     if (written) MsgBox("Operation completed");
 }
@@ -103,9 +110,26 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
         return false;
     }
 
+    // Another program may take the source between any two reads: it is
+    // said once, as in use.
+    const String inUse = "The file " + request.source + " is in use by another program.";
     Ref<RecordSet> rs = appSystem::GetRecordset(treeSelect());
-    if (!rs) return tell(rsdSource::unreadableMessage(request.source));
+    if (!rs && appSystem::dataInUse()) {
+        // connectData has said so.
+        progress.Close();
+        return false;
+    }
+    if (!rs) return tell(appSystem::db->ErrorCode() == FileLocked ? inUse : rsdSource::unreadableMessage(request.source));
     const int64_t total = rs->RecordCount();
+    // The custom headings are read with the animals, through the same open
+    // source; a read that fails ends the export. A file without a settings
+    // table (made by another program) has none.
+    Ref<RecordSet> settings = appSystem::db->SQLSelect("SELECT * FROM settings");
+    if (!settings && appSystem::db->ErrorCode() != NoSuchTable) {
+        if (appSystem::db->ErrorCode() == FileLocked) return tell(inUse);
+        return tell("The custom field headings could not be read from " + request.source + EndOfLine +
+                    appSystem::db->ErrorMessage());
+    }
 
     const String& destination = request.destination;
     const String cannotWrite = "The file " + destination + " cannot be ";
@@ -129,8 +153,12 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
     // The custom headings are stored with backticks for apostrophes, as the
     // values are, and come back as the values do.
     std::vector<String> custom;
-    for (int n = 1; n <= 12; ++n)
-        custom.push_back(appSystem::rpa(csvField(appSystem::getRsdCustomHeading("CustomField" + Str(int64_t(n))))));
+    for (int n = 1; n <= 12; ++n) {
+        const String heading = settings && !settings->Eof()
+                                   ? appSystem::GetFieldString(settings, "CustomName" + Str(int64_t(n)))
+                                   : String();
+        custom.push_back(appSystem::rpa(csvField(heading)));
+    }
     const String headings = csvExportHeadings + joined(custom);
 
     const rsdSource::NamesById parentName(rs);
@@ -166,17 +194,21 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
 
             rs->MoveNext();
             YieldToEventLoop();
+            // Cancelled: the unfinished file goes with `output`, untold.
+            if (progress.Cancelled()) break;
         }
-        out->Close();
+        if (!progress.Cancelled()) out->Close();
     } catch (const IOException&) {
         appSystem::closeData();
-        // A Cancel that deleted the file wanted no file.
-        if (!output.Exists()) return true;
+        if (progress.Cancelled()) return false;
+        if (!output.Exists()) return tell(appSystem::vanishedOutputMessage(destination));
         return tell(cannotWrite + "written completely: the disk may be full." + EndOfLine +
                     "Free some space and convert the file again.");
     }
     appSystem::closeData();
-    if (!output.Exists()) return true;
+    if (progress.Cancelled()) return false;
+    // Its folder or the file itself moved or deleted while it was written.
+    if (!output.Exists()) return tell(appSystem::vanishedOutputMessage(destination));
     String why;
     switch (output.PutInPlace(why)) {
         case PendingFile::Placing::Done: return true;

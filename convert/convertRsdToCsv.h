@@ -23,13 +23,15 @@ inline const String csvExportHeadings =
 void runConvertRSDCSV();
 
 // Writes the request's source into the file at its destination, under a
-// temporary name beside it (appSystem::output.createdFile, which Cancel may
-// delete); the file takes the destination's place, replacing an earlier
-// export, only once it is completely on the disk; every 50th animal is
-// reported to `progress`. True when it was written; otherwise false after
-// closing the progress display and telling why (the source could not be read
-// or is in use, the output could not be created, written or put in place),
-// with an earlier file at the output path as it was.
+// temporary name beside it (appSystem::output.createdFile, which Cancel
+// offers to delete); the file takes the destination's place, replacing an
+// earlier export, only once it is completely on the disk; every 50th animal
+// is reported to `progress`. True when it was written; otherwise false,
+// with an earlier file at the output path as it was and the temporary file
+// removed: at once after a Cancel that asked for the deletion, or after
+// closing the progress display and telling why (the source could not be
+// read or is in use, the output could not be created, written or put in
+// place, or it was moved or deleted while it was written).
 bool Export_Tree(const appSystem::Request& request, Progress& progress);
 
 }  // namespace convertRsdToCsv

@@ -7,6 +7,7 @@
 #include <deque>
 #include <iconv.h>
 #include <mutex>
+#include <optional>
 #include <strings.h>
 #include <vector>
 
@@ -123,6 +124,7 @@ bool convert(const Lease& lease, std::string_view in, const char* from, const ch
     char* source = const_cast<char*>(in.data());  // iconv reads through it only
     size_t sourceLeft = in.size();
     alignas(wchar_t) char buffer[8192];
+    std::optional<Lease> byteLease;
     for (;;) {
         char* target = buffer;
         size_t targetLeft = sizeof buffer;
@@ -138,6 +140,16 @@ bool convert(const Lease& lease, std::string_view in, const char* from, const ch
         if (done != size_t(-1)) return true;
         if (error == E2BIG) continue;
         if ((error != EILSEQ && error != EINVAL) || policy == Undecodable::Fail) return false;
+        if (policy == Undecodable::Windows1252) {
+            // The byte as Windows-1252 text, and on after it; one converter
+            // serves every such byte of the text.
+            if (!byteLease) byteLease.emplace("WINDOWS-1252", to);
+            const std::string_view byte(source, 1);
+            if (!convert(*byteLease, byte, "WINDOWS-1252", to, Undecodable::Latin1, sink)) return false;
+            ++source;
+            --sourceLeft;
+            continue;
+        }
         // A stand-in for the unit that is no character.
         const char32_t standIn = policy == Undecodable::Replace ? 0xFFFD : static_cast<unsigned char>(*source);
         const std::string_view standInText(reinterpret_cast<const char*>(&standIn), sizeof standIn);

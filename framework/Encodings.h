@@ -13,6 +13,10 @@ enum class Undecodable {
     Fail,     // the conversion fails
     Replace,  // U+REPLACEMENT CHARACTER (U+FFFD) stands for one input unit
     Latin1,   // a byte stands for the Latin-1 character of its value
+    // A byte stands for its Windows-1252 character (the code point of its
+    // value where Windows-1252 has none): UTF-8 text with Windows-1252
+    // bytes among it is read sequence by sequence.
+    Windows1252,
 };
 
 // Appends `in`, text in the encoding `from`, to `out` in the encoding `to`.

@@ -35,9 +35,13 @@ TextInputStream::TextInputStream(std::FILE* file) {
         text_ = std::move(bytes);
         return;
     }
-    // Windows-1252. A byte that it leaves undefined stands for the code
-    // point of its own value, as Windows reads the five such bytes.
-    if (!Recode(bytes, "WINDOWS-1252", "UTF-8", text_, Undecodable::Latin1)) {
+    // Sequence by sequence: a stray Windows-1252 byte, or a last character
+    // that the file ends inside, costs no other character its UTF-8. A byte
+    // that starts no UTF-8 sequence is Windows-1252, and one that it leaves
+    // undefined stands for the code point of its own value, as Windows reads
+    // the five such bytes; so a file without any UTF-8 sequence reads as
+    // Windows-1252 throughout.
+    if (!Recode(bytes, "UTF-8", "UTF-8", text_, Undecodable::Windows1252)) {
         text_.clear();
         error_ = "The file's text could not be converted from Windows-1252.";
     }

@@ -11,8 +11,10 @@
 // Reads a text file whole when it is opened and hands out its text as UTF-8,
 // decided once for the whole file: a byte-order mark names the encoding
 // (UTF-8, UTF-16 little or big endian) and is not part of the text; a file
-// without one is UTF-8 when it is valid UTF-8 throughout, and otherwise
-// Windows-1252, as spreadsheets write their plain text.
+// without one is read sequence by sequence: every valid UTF-8 sequence as
+// UTF-8, and every byte that starts none as Windows-1252, as spreadsheets
+// write their plain text (so a file without a UTF-8 sequence is
+// Windows-1252 throughout).
 class TextInputStream {
 public:
     explicit TextInputStream(std::FILE* file);  // reads and closes the file

@@ -13,6 +13,12 @@
 //   YieldToEventLoop();                    // Cancel may run here
 //   ...
 //   progress.Close();                      // before the completion message
+//
+// Cancel is an outcome that the operation reads: when the user cancels and
+// chooses to have the incomplete output deleted, Cancel marks the display
+// (MarkCancelled), and the operation, which finds Cancelled() true after
+// its next yield, stops there. Its incomplete output is removed in one
+// place, once the operation returns.
 
 #include <cstdint>
 
@@ -33,6 +39,16 @@ public:
     virtual void Refresh() = 0;                       // redraws the whole window now, erasing its background
     // Closes the window when one is open; opens none.
     virtual void Close() = 0;
+
+    // True once the user has cancelled the running operation and chosen to
+    // have its incomplete output deleted; false again after ClearCancelled,
+    // which every operation that makes a file of its own calls as it starts.
+    virtual bool Cancelled() const { return cancelled_; }
+    virtual void MarkCancelled() { cancelled_ = true; }
+    virtual void ClearCancelled() { cancelled_ = false; }
+
+private:
+    bool cancelled_ = false;
 };
 
 // Installs the display that long operations report to (not owned); nullptr

@@ -62,12 +62,20 @@ struct Output {
     int64_t recordsWritten = 0;  // records written to that database so far
 };
 extern Output output;
+// The box for a conversion whose unfinished file vanished while it was
+// written, without a Cancel: the file or its folder was moved or deleted,
+// and nothing was made at `destination`.
+String vanishedOutputMessage(const String& destination);
 
 // ---- RSD/CAX database access ----
 
 // Replaces db by a new object on dataPath, opened with the database key or,
 // failing that, without a key; for reading only unless dataPath is
-// output.createdFile, so that a source is never changed. Shows "Cannot open
+// output.createdFile, so that a source is never changed. A source with a hot
+// journal beside it (a change that was never finished) is opened as a
+// private copy of it and its journal in the temporary folder, recovered
+// there as SQLite would recover it; the copy goes when another file is
+// opened or the program ends. Shows "Cannot open
 // database." when neither opens, and "The file ... is in use by another
 // program." when another program kept it locked for a few seconds. Does
 // nothing while dataPath is "". Never raises.

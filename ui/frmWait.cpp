@@ -1,6 +1,5 @@
 #include "ui/frmWait.h"
 
-#include "framework/FolderItem.h"
 #include "framework/Interaction.h"
 #include "services/appSystem.h"
 #include "services/appSystemWindows.h"
@@ -49,15 +48,14 @@ void frmWaitWindow::cmdCancel_Action(const Ref<PushButton>&) {
                MsgBox("The new file doesn't contain all the records yet." + EndOfLine +
                           "Do you want to delete the new file? ",
                       MsgBoxYesNoQuestion, "Delete Incomplete File") == AnswerYes) {
-        Ref<FolderItem> file = GetFolderItem(output.createdFile);
-        if (file && file->Exists()) {
-            file->Delete();
-            // Only a converter window that is open has labels to clear; a
-            // closed one is not brought back for it.
-            if (Ref<frmMainWindow> main = frmMain.Current()) {
-                main->lblDestination->SetVisible(false);
-                main->lblDestinationFilePath->SetText("");
-            }
+        // The conversion reads the mark after this yield, stops and removes
+        // its incomplete file once it returns.
+        progressWindow.MarkCancelled();
+        // Only a converter window that is open has labels to clear; a closed
+        // one is not brought back for it.
+        if (Ref<frmMainWindow> main = frmMain.Current()) {
+            main->lblDestination->SetVisible(false);
+            main->lblDestinationFilePath->SetText("");
         }
     }
     Close();

@@ -15,8 +15,11 @@
 // Cancel closes appSystem::db, then by appSystem::output: asks whether to
 // delete the incomplete file that the conversion made, or, for a CAV
 // database that the user picked, tells how many records were written to it
-// (it is never deleted); then it closes the window. It sets no flag: the
-// running operation goes on, and its next report opens a new window.
+// (it is never deleted); then it closes the window. Yes marks the display
+// cancelled (Progress::MarkCancelled): the conversion stops at its next
+// step and removes its incomplete file once it returns, without a
+// completion. Otherwise the running operation goes on, and its next report
+// opens a new window.
 // Return and Escape do not press Cancel; the close box only closes the
 // window.
 
@@ -38,8 +41,9 @@ public:
     void _CreateControls0();
 
     // Cancel: closes the shared database, offers to delete the incomplete
-    // file that the conversion made (or tells what a picked CAV database
-    // holds now) and closes this window, whatever the answer.
+    // file that the conversion made (Yes marks the conversion cancelled; it
+    // deletes the file itself) or tells what a picked CAV database holds
+    // now, and closes this window, whatever the answer.
     void cmdCancel_Action(const Ref<PushButton>& button);
     // Gives the label and the button the program's text size.
     void Event_Open() override;

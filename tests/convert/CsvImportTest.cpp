@@ -106,6 +106,27 @@ TEST_P(CsvImport, EachEncodingASpreadsheetSavesInIsReadWithItsHeadingsAndNames) 
     }
 }
 
+// A stray Windows-1252 byte in a UTF-8 file, or a last line that the file
+// ends inside in the middle of a character, costs only that byte its UTF-8;
+// the last line is read like any other.
+TEST_P(CsvImport, AUtf8FileWithAStrayByteOrCutInItsLastCharacterKeepsItsOtherCharacters) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        Rows rows;
+    } cases[] = {
+        {"Windows-1252 byte", "name,sex,notes\n\xC3\x89lan,m,caf\xE9\nBj\xC3\xB6rk,f,x\n",
+         {{"Élan", "café"}, {"Björk", "x"}}},
+        {"cut in its last character", "name,sex,notes\n\xC3\x89lan,m,x\nBj\xC3\xB6rk,f,Ren\xC3",
+         {{"Élan", "x"}, {"Björk", "RenÃ"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(import(std::string(c.name) + ".csv", c.bytes), std::vector<String>{Completed});
+        EXPECT_EQ(tree("name, notes"), c.rows);
+    }
+}
+
 TEST_P(CsvImport, RecordsAreReadAsSpreadsheetsWriteThem) {
     const struct {
         const char* name;

@@ -20,6 +20,7 @@ namespace {
 
 const String Completed = "Operation completed";
 const String Overwrite = "This file has been converted before. Do you want to overwrite the old converted file?";
+const String CancelQuestion = "The new file doesn't contain all the records yet.\nDo you want to delete the new file? ";
 
 }  // namespace
 
@@ -91,10 +92,10 @@ TEST_F(Destinations, CancelDuringAnImportKeepsTheOldFileUnlessTheImportGoesOn) {
         deleteIt ? ui.AnswerYes() : ui.AnswerNo();
         convertCsvToRsd::convertCSV();
         ASSERT_TRUE(cancelled);
-        EXPECT_EQ(ui.texts(), (std::vector<String>{Overwrite,
-                                                   "The new file doesn't contain all the records yet.\n"
-                                                   "Do you want to delete the new file? ",
-                                                   Completed}));
+        std::vector<String> told = {Overwrite, CancelQuestion};
+        // Only an import that went on completes.
+        if (!deleteIt) told.push_back(Completed);
+        EXPECT_EQ(ui.texts(), told);
         EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv", "herd.cax"}));
         if (deleteIt) {
             EXPECT_EQ(TempDir::read(cax), before) << "only what the import made was deleted";
@@ -233,19 +234,20 @@ TEST_F(Destinations, ACancelBeforeAnExportHasBegunItsFileDeletesNothing) {
     convertRsdToCsv::runConvertRSDCSV();
     ASSERT_TRUE(cancelled);
     EXPECT_EQ(TempDir::read(earlier), "an earlier import");
-    EXPECT_EQ(ui.texts().back(), Completed);
+    EXPECT_EQ(ui.texts(), std::vector<String>{CancelQuestion}) << "a cancelled export is no completion";
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"earlier.cax", "herd.rsd"}));
 }
 
-TEST_F(Destinations, ACancelThatDeletedTheNewFileLetsTheImportEndWithoutIt) {
+TEST_F(Destinations, ACancelThatDeletesTheNewFileEndsTheImportWithoutACompletion) {
     const std::string cax = csvSource("herd.csv", herdOf(45));
     cancelAtFirstProgress();
     ui.AnswerYes();
     convertCsvToRsd::convertCSV();
     EXPECT_TRUE(cancelled);
-    ASSERT_EQ(ui.boxes().size(), 2u);
+    ASSERT_EQ(ui.boxes().size(), 1u);
     EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
-    EXPECT_EQ(ui.boxes()[1].text, Completed);
     EXPECT_FALSE(exists(cax)) << "nothing brings the deleted file back";
+    EXPECT_EQ(TempDir::namesIn(dir.path()), (std::set<std::string>{"herd.csv"}));
     EXPECT_FALSE(frmWait.IsOpen());
 }
 
@@ -286,7 +288,8 @@ TEST_F(Destinations, CancelDuringTheLinkingLetsItGoOnAndItsLabelsComeBack) {
         convertCsvToRsd::convertCSV();
 
         ASSERT_TRUE(cancelled);
-        EXPECT_EQ(ui.texts().back(), Completed);
+        // A Cancel that deletes the file ends the import after the pass.
+        EXPECT_EQ(ui.texts().back(), c.deleteIt ? CancelQuestion : Completed);
         // The labels of the same pass came back in a new window and went on.
         const std::vector<String> shown = progress.messages();
         ASSERT_LT(cancelledAt, shown.size());
@@ -320,4 +323,76 @@ TEST_F(Destinations, AfterACancelAnsweredNoTheRestOfTheAnimalsKeepTheirParents) 
     ASSERT_EQ(out.size(), 62u);
     for (size_t i = 2; i < out.size(); ++i) EXPECT_EQ(out[i].substr(out[i].find(",,,,,,") + 6, 5), "Sire,") << out[i];
     EXPECT_EQ(ui.texts().back(), Completed);
+}
+
+// An output that goes while it is written (its folder deleted or moved, or
+// the unfinished file itself deleted, by someone other than the converter)
+// is an error of its own, never a completion, and nothing appears at the
+// destination.
+class VanishedOutputs : public ConvertTest {};
+
+TEST_F(VanishedOutputs, AnOutputThatGoesWhileItIsWrittenIsToldAndNeverCompleted) {
+    enum Conversion { Import, Export };
+    enum Removal { FolderDeleted, FolderMoved, UnfinishedFileDeleted };
+    const struct Case {
+        const char* name;
+        Conversion conversion;
+        Removal removal;
+    } cases[] = {
+        {"import, folder deleted", Import, FolderDeleted},
+        {"import, folder moved", Import, FolderMoved},
+        {"import, unfinished file deleted", Import, UnfinishedFileDeleted},
+        {"export, folder deleted", Export, FolderDeleted},
+        {"export, folder moved", Export, FolderMoved},
+        {"export, unfinished file deleted", Export, UnfinishedFileDeleted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        progress.clear();
+        std::filesystem::remove_all(dir.file("out"));
+        std::filesystem::remove_all(dir.file("moved"));
+        std::filesystem::create_directory(dir.file("out"));
+        // The output goes to the folder "out"; it is removed at the report
+        // of a row in the middle.
+        std::string destination, atReport;
+        if (c.conversion == Import) {
+            appSystem::sourceFilepath = dir.write("herd.csv", herd("name,sex", 45, [](int i) {
+                                                      return "A" + std::to_string(i) + ",m";
+                                                  }));
+            destination = appSystem::destinationFilePath = dir.file("out/herd.cax");
+            atReport = "20 records";
+        } else {
+            std::string sql;
+            for (int i = 1; i <= 120; ++i) sql += "INSERT INTO tree(name) VALUES ('A" + std::to_string(i) + "');";
+            appSystem::sourceFilepath = rsdFile(sql, "out/herd.rsd");
+            destination = dir.file("out/herd( tree ).csv");
+            atReport = "Record: 50 of";
+        }
+        bool removed = false;
+        progress.onYield = [&] {
+            if (removed || progress.messages().empty() || progress.messages().back().find(atReport) == String::npos)
+                return;
+            removed = true;
+            ASSERT_FALSE(appSystem::output.createdFile.empty());
+            switch (c.removal) {
+                case FolderDeleted: std::filesystem::remove_all(dir.file("out")); break;
+                case FolderMoved: std::filesystem::rename(dir.file("out"), dir.file("moved")); break;
+                case UnfinishedFileDeleted: std::filesystem::remove(appSystem::output.createdFile); break;
+            }
+        };
+        c.conversion == Import ? convertCsvToRsd::convertCSV() : convertRsdToCsv::runConvertRSDCSV();
+        progress.onYield = nullptr;
+
+        ASSERT_TRUE(removed);
+        EXPECT_EQ(ui.texts(), std::vector<String>{appSystem::vanishedOutputMessage(destination)});
+        EXPECT_EQ(ui.beeps(), 0);
+        EXPECT_FALSE(exists(destination));
+        EXPECT_FALSE(progress.isOpen());
+        if (c.removal == UnfinishedFileDeleted) {
+            const std::set<std::string> left =
+                c.conversion == Import ? std::set<std::string>{} : std::set<std::string>{"herd.rsd"};
+            EXPECT_EQ(TempDir::namesIn(dir.file("out")), left);
+        }
+    }
 }

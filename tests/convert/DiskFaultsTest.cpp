@@ -11,6 +11,7 @@
 #include "convert/convertRsdToCsv.h"
 #include "tests/convert/ConvertFixture.h"
 #include "tests/support/FaultyDisk.h"
+#include "tests/support/OtherProgram.h"
 
 using SqliteCli::Rows;
 
@@ -187,4 +188,54 @@ TEST_F(DiskFaults, AnExportThatCannotWriteItsWholeFileSaysSoAndKeepsTheEarlierOn
             EXPECT_FALSE(progress.isOpen());
         }
     }
+}
+
+// Another program that takes the source for itself (as the Brevolan program
+// does while it saves) at any moment at which the export holds no lock on
+// it: the export either writes the whole file, the custom headings with the
+// animals, or ends with one box that says the file is in use, and writes
+// nothing.
+TEST_F(DiskFaults, AnExportWhoseSourceAnotherProgramTakesAtAnyMomentIsWholeOrTold) {
+    const std::string rsd = rsdFile("INSERT INTO settings(CustomName1, CustomName2) VALUES ('weight', 'coat');"
+                                    "INSERT INTO tree(name, customField1, customField2) VALUES ('Bella', '2kg', 'rough');"
+                                    "INSERT INTO tree(name, fatherId) VALUES ('Kid', 1);");
+    const std::string source = std::filesystem::canonical(rsd);
+    appSystem::sourceFilepath = rsd;
+    const std::string csv = dir.file("herd( tree ).csv");
+    const std::string whole = "NAME,COLOR,BREED,SEX,DOB,NOTES,FATHER,MOTHER,CAGE NO.,TAG/REG.,PREFIX,SUFFIX,CALL NAME,"
+                              "weight,coat,,,,,,,,,,\n"
+                              "Bella,,,,,,,,,,,,,2kg,rough,,,,,,,,,,\n"
+                              "Kid,,,,,,Bella,,,,,,,,,,,,,,,,,,\n";
+    // The moments of a whole export.
+    int moments = 0;
+    disk.onUnlocked = [&](const std::string& path) { moments += path == source; };
+    convertRsdToCsv::runConvertRSDCSV();
+    ASSERT_EQ(ui.texts(), std::vector<String>{Completed});
+    ASSERT_EQ(TempDir::read(csv), whole);
+    ASSERT_GT(moments, 0);
+
+    for (int moment = 1; moment <= moments; ++moment) {
+        SCOPED_TRACE("taken after moment " + std::to_string(moment) + " of " + std::to_string(moments));
+        ui.clear();
+        std::filesystem::remove(csv);
+        std::unique_ptr<OtherProgram> other;
+        int seen = 0;
+        disk.onUnlocked = [&](const std::string& path) {
+            if (path == source && ++seen == moment) other = std::make_unique<OtherProgram>(rsd, "BEGIN EXCLUSIVE;");
+        };
+        convertRsdToCsv::runConvertRSDCSV();
+        disk.onUnlocked = nullptr;
+        ASSERT_TRUE(other);
+        other.reset();
+        if (ui.texts() == std::vector<String>{Completed}) {
+            EXPECT_EQ(TempDir::read(csv), whole);
+        } else {
+            EXPECT_EQ(ui.texts(), std::vector<String>{"The file " + rsd + " is in use by another program."});
+            EXPECT_FALSE(exists(csv));
+        }
+        std::set<std::string> left = {"herd.rsd"};
+        if (exists(csv)) left.insert("herd( tree ).csv");
+        EXPECT_EQ(TempDir::namesIn(dir.path()), left) << "nothing else is left";
+    }
+    disk.onUnlocked = nullptr;
 }

@@ -68,6 +68,12 @@ void ProgressRecorder::Close() {
     if (forward_) forward_->Close();
 }
 
+bool ProgressRecorder::Cancelled() const { return forward_ ? forward_->Cancelled() : Progress::Cancelled(); }
+
+void ProgressRecorder::MarkCancelled() { forward_ ? forward_->MarkCancelled() : Progress::MarkCancelled(); }
+
+void ProgressRecorder::ClearCancelled() { forward_ ? forward_->ClearCancelled() : Progress::ClearCancelled(); }
+
 void ProgressRecorder::yield() {
     ProgressRecorder* self = g_recorder;
     if (!self) return;

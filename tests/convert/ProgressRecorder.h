@@ -60,6 +60,11 @@ public:
     void SetMessage(const String& text) override;
     void Refresh() override;
     void Close() override;
+    // Cancel marks the window that it belongs to: the recorder answers as
+    // that window does, or by itself when it passes nothing on.
+    bool Cancelled() const override;
+    void MarkCancelled() override;
+    void ClearCancelled() override;
 
 private:
     ShownProgress& open();  // the window, opened when none is

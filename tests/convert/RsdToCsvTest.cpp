@@ -271,3 +271,24 @@ TEST_F(RsdToCsv, ABirthDateThatReadsAsNoDateIsKeptAsItIs) {
     }
     EXPECT_EQ(written, (std::vector<std::string>{"DOB", "+021-01-02", "2021-\t1-02", "2021- 1-02", "2021-01-02"}));
 }
+
+// A source left with a hot journal beside it (the program that changed it
+// was killed in the middle of a change that had reached the file) is read as
+// SQLite recovers it, without its change, and neither the file nor its
+// journal is changed by the export.
+TEST_F(RsdToCsv, ASourceThatNeedsRecoveryIsReadAsRecoveredAndLeftAsItIs) {
+    const std::string csv = rsdSource("INSERT INTO tree(name) VALUES ('Bella'); INSERT INTO tree(name) VALUES ('Max');");
+    const std::string rsd = appSystem::sourceFilepath;
+    // A change too large for a one-page cache, so that it reaches the file.
+    SqliteCli::run(rsd, "PRAGMA cache_size = 1; BEGIN; UPDATE tree SET name = 'Changed';"
+                        "INSERT INTO tree(name) SELECT hex(randomblob(300)) FROM tree, tree, tree, tree, tree, tree;\n"
+                        ".shell kill -9 $PPID");
+    ASSERT_GT(std::filesystem::file_size(rsd + "-journal"), 0u);
+    const std::string file = TempDir::read(rsd), journal = TempDir::read(rsd + "-journal");
+    convertRsdToCsv::runConvertRSDCSV();
+    EXPECT_EQ(ui.texts(), std::vector<String>{"Operation completed"});
+    EXPECT_EQ(lines(TempDir::read(csv)),
+              (std::vector<std::string>{NoCustomHeadings, "Bella,,,,,,,,,,,,,,,,,,,,,,,,", "Max,,,,,,,,,,,,,,,,,,,,,,,,"}));
+    EXPECT_EQ(TempDir::read(rsd), file);
+    EXPECT_EQ(TempDir::read(rsd + "-journal"), journal);
+}

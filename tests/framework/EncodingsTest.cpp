@@ -35,6 +35,17 @@ TEST(Encodings, InputThatIsNoCharacterFollowsThePolicy) {
         {"lead byte cut off, as Latin-1", "x\xC3", "UTF-8", "UTF-8", Undecodable::Latin1, true, "xÃ"},
         {"byte undefined in Windows-1252", "\x80\x81", "WINDOWS-1252", "UTF-8", Undecodable::Latin1, true,
          "€\u0081"},
+        // UTF-8 with Windows-1252 bytes among it: each valid sequence as
+        // UTF-8, only a byte that starts none as Windows-1252.
+        {"stray Windows-1252 letters among UTF-8", "\xC3\x89lan, Ren\xE9, \x93\xE2\x82\xAC\x94", "UTF-8", "UTF-8",
+         Undecodable::Windows1252, true, "Élan, René, “€”"},
+        {"last character cut off", "Ren\xC3\xA9" "e, Ren\xC3", "UTF-8", "UTF-8", Undecodable::Windows1252, true,
+         "Renée, RenÃ"},
+        {"sequence without its last byte", "\xE2\x82x", "UTF-8", "UTF-8", Undecodable::Windows1252, true, "â‚x"},
+        {"overlong form, surrogate and bytes undefined in Windows-1252", "\xC0\xAF\xED\xA0\x80\x81\x9D", "UTF-8",
+         "UTF-8", Undecodable::Windows1252, true, "À¯í\u00A0€\u0081\u009D"},
+        {"four-byte character kept", "\xF0\x9F\x90\xB9\xFF", "UTF-8", "UTF-8", Undecodable::Windows1252, true,
+         "\U0001F439ÿ"},
         {"UTF-32 surrogate, replaced unit by unit", utf32le(U"a" + std::u32string(1, 0xD800) + U"b"),
          "UTF-32LE", "UTF-8", Undecodable::Replace, true, "a\uFFFDb"},
         {"UTF-32 unit cut off", utf32le(U"a") + "b", "UTF-32LE", "UTF-8", Undecodable::Replace, true, "a\uFFFD"},

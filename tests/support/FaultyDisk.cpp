@@ -45,7 +45,12 @@ int fileSync(sqlite3_file*, int) {
 }
 int fileSize(sqlite3_file* f, sqlite3_int64* size) { return real(f)->pMethods->xFileSize(real(f), size); }
 int fileLock(sqlite3_file* f, int level) { return real(f)->pMethods->xLock(real(f), level); }
-int fileUnlock(sqlite3_file* f, int level) { return real(f)->pMethods->xUnlock(real(f), level); }
+int fileUnlock(sqlite3_file* f, int level) {
+    const int rc = real(f)->pMethods->xUnlock(real(f), level);
+    // A file may outlive the disk: a database that stays open after the test.
+    if (rc == SQLITE_OK && level == SQLITE_LOCK_NONE && g_disk && g_disk->onUnlocked) g_disk->onUnlocked(pathOf(f));
+    return rc;
+}
 int fileCheckReservedLock(sqlite3_file* f, int* out) {
     return real(f)->pMethods->xCheckReservedLock(real(f), out);
 }

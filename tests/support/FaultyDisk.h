@@ -11,6 +11,7 @@
 // It also records which files were opened for writing and how many writes
 // reached each, so that a test can show that a source was never written.
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
     int writesTo(const std::string& path) const;
     // True when the file at `path` was opened for writing.
     bool openedForWriting(const std::string& path) const;
+
+    // Runs each time SQLite has let go of every lock on a file, with the
+    // file's path: the moments at which another program can take it.
+    std::function<void(const std::string& path)> onUnlocked;
 
     // Called by the layer.
     int next();  // 0 to go on, or the failure's code

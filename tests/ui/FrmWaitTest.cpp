@@ -83,7 +83,9 @@ TEST_F(FrmWaitTest, FirstUseBuildsAndShowsTheWindowUntilItIsClosed) {
     EXPECT_EQ(again->Canvas1->Backdrop().get(), w->Canvas1->Backdrop().get()) << "one picture for every window";
 }
 
-TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndDeletesOnlyAFileThatTheConversionMade) {
+// Cancel deletes nothing itself: Yes marks the conversion cancelled, which
+// then removes its file.
+TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndMarksForDeletionOnlyAFileThatTheConversionMade) {
     // The converter window shows the output of an earlier request.
     Ref<frmMainWindow> main = frmMain.Get();
     enum Made { Created, Picked, Nothing };  // what appSystem::output says of the destination
@@ -94,7 +96,7 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndDeletesOnlyAFileThatTheConversionM
         bool fileExists;
         bool answerYes;       // to the question, where one is asked
         String box;           // the box shown; "" for none
-        bool deleted;
+        bool marked;          // the conversion is to stop and delete its file
     };
     const String picked = "The Brevolan database " + dir.file("new.cav") +
                           " is not deleted: the converter did not create it.\n7 records have been written to it so "
@@ -102,7 +104,7 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndDeletesOnlyAFileThatTheConversionM
     const std::vector<Case> cases = {
         {"made, yes", true, Created, true, true, CancelQuestion, true},
         {"made, no", true, Created, true, false, CancelQuestion, false},
-        {"made and gone, yes", true, Created, false, true, CancelQuestion, false},
+        {"made and gone, yes", true, Created, false, true, CancelQuestion, true},
         {"made, no database ever opened", false, Created, true, true, CancelQuestion, true},
         {"a CAV database the user picked", true, Picked, true, false, picked, false},
         {"nothing made yet", true, Nothing, true, false, "", false},
@@ -122,6 +124,7 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndDeletesOnlyAFileThatTheConversionM
             appSystem::output.recordsWritten = 7;
         }
         ui.clear();
+        progressWindow.ClearCancelled();
         if (c.box == CancelQuestion) c.answerYes ? ui.AnswerYes() : ui.AnswerNo();
         main->lblDestination->SetVisible(true);
         main->lblDestinationFilePath->SetText(path);
@@ -142,14 +145,16 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndDeletesOnlyAFileThatTheConversionM
             }
         }
         EXPECT_FALSE(sharedDatabaseOpen());
-        EXPECT_EQ(std::filesystem::exists(path), c.fileExists && !c.deleted);
-        // "New File:" goes only with the file it named.
-        EXPECT_EQ(main->lblDestination->Visible(), !c.deleted);
-        EXPECT_EQ(main->lblDestinationFilePath->Text(), c.deleted ? "" : path);
+        EXPECT_EQ(std::filesystem::exists(path), c.fileExists);
+        EXPECT_EQ(progressWindow.Cancelled(), c.marked);
+        // "New File:" goes with the file it named.
+        EXPECT_EQ(main->lblDestination->Visible(), !c.marked);
+        EXPECT_EQ(main->lblDestinationFilePath->Text(), c.marked ? "" : path);
         EXPECT_FALSE(w->IsOpen());
         EXPECT_FALSE(frmWait.IsOpen());
         EXPECT_EQ(WindowCount(), 1);
     }
+    progressWindow.ClearCancelled();
 }
 
 TEST_F(FrmWaitTest, ReturnEscapeAndTheCloseBoxRunNoneOfCancelsSteps) {
@@ -216,7 +221,8 @@ TEST_F(FrmWaitTest, EveryReportReachesTheWindowAndOpensOneWhenNoneIsOpen) {
 }
 
 // A long operation reporting by the protocol while the user presses Cancel:
-// the operation runs to its end, and its next report opens a new window.
+// an operation that reads no mark runs to its end, and its next report
+// opens a new window.
 TEST_F(FrmWaitTest, CancelInsideTheYieldLetsTheOperationGoOnInANewWindow) {
     openSharedDatabase();
     appSystem::destinationFilePath = dir.write("new.cax", "partial");
@@ -250,7 +256,9 @@ TEST_F(FrmWaitTest, CancelInsideTheYieldLetsTheOperationGoOnInANewWindow) {
     EXPECT_NE(last.get(), first.get());
     EXPECT_EQ(last->lblMessage->Text(), "Row 50");
     EXPECT_EQ(last->ProgressBar1->Value(), 50);
-    EXPECT_FALSE(std::filesystem::exists(appSystem::destinationFilePath));
+    EXPECT_TRUE(progressWindow.Cancelled());
+    EXPECT_TRUE(std::filesystem::exists(appSystem::destinationFilePath)) << "the operation deletes its own file";
+    progressWindow.ClearCancelled();
     EXPECT_EQ(ui.boxes().size(), 1u);
     EXPECT_FALSE(frmMain.IsOpen()) << "Cancel brought up a converter window to clear its labels";
     frmWait->Close();
