@@ -959,7 +959,13 @@ Ref<RecordSet> SqlFileDatabase::SQLSelect(const String& sql) {
     // before a change of the schema is prepared again there.
     int rc = sqlite3_step(stmt);
     auto rs = std::make_shared<SqlFileRecordSet>(conn_, stmt);
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) rs->addRow(stmt);
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
+        if (MaxRows > 0 && rs->RecordCount() >= MaxRows) {
+            c.setError(SQLITE_TOOBIG, "The select gives more than " + Str(MaxRows) + " rows.");
+            return nullptr;
+        }
+        rs->addRow(stmt);
+    }
     // The end of the run (a reset, or finalizing) ends the read: no lock
     // outlives the select.
     if (rc != SQLITE_DONE) {

@@ -51,6 +51,10 @@ public:
     // that neither it nor its journal or write-ahead log changes; on a
     // read-only medium it is read as immutable.
     bool ReadOnly = false;
+    // The most rows that a select gives, 0 for no bound: a select that
+    // would give more stops at the first row beyond and fails with
+    // SQLITE_TOOBIG (18), without reading the rest.
+    int64_t MaxRows = 0;
 
     // Opens DatabaseFile with EncryptionKey. True when open (also when it
     // already was); false, without raising, for a missing file, a folder, an

@@ -160,6 +160,67 @@ TEST(SqlFileDatabase, ReadsKeyedFilesAsTheSqlcipherToolReadsThem) {
     }
 }
 
+// Files come from others: what SQL can do to damage a file, functions with
+// side effects called from the schema, and values that would take memory
+// without bound are refused; nothing is read through memory maps.
+TEST(SqlFileDatabase, ConnectionsAreSetUpForHostileFiles) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    SqliteCli::query(path, "CREATE VIEW leak AS SELECT hex(fts3_tokenizer('simple')) AS p;"
+                           "CREATE VIEW node AS SELECT rtreenode(2, x'00000010') AS n;");
+    const std::string schemaBefore = SqliteCli::query(path, "SELECT group_concat(sql, ';') FROM sqlite_master")[0][0];
+    auto db = openDb(path);
+    ASSERT_TRUE(db->Connect());
+    const struct {
+        const char* sql;
+        const char* error;
+    } refused[] = {
+        {"SELECT p FROM leak", "unsafe use of fts3_tokenizer()"},
+        {"SELECT n FROM node", "unsafe use of rtreenode()"},
+        {"SELECT length(zeroblob(200000000)) AS n", "string or blob too big"},
+        {"SELECT length(replace(hex(zeroblob(30000000)), '0', 'ab')) AS n", "string or blob too big"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(db->SQLSelect(c.sql), nullptr);
+        EXPECT_EQ(db->ErrorMessage(), c.error);
+    }
+    db->SQLExecute("PRAGMA writable_schema = ON");
+    db->SQLExecute("UPDATE sqlite_master SET sql = 'CREATE TABLE tree AS SELECT 1 AS id' WHERE name = 'tree'");
+    EXPECT_NE(db->ErrorCode(), 0) << "the schema cannot be written";
+    db->Commit();
+    Ref<RecordSet> mmap = db->SQLSelect("PRAGMA mmap_size");
+    ASSERT_TRUE(mmap);
+    EXPECT_EQ(mmap->ColumnValue(0).IntegerValue(), 0);
+    db->Close();
+    EXPECT_EQ(SqliteCli::query(path, "SELECT group_concat(sql, ';') FROM sqlite_master")[0][0], schemaBefore);
+}
+
+// A select that gives more rows than the bound stops at the first row beyond
+// it, also one that would never end.
+TEST(SqlFileDatabase, ASelectOfMoreRowsThanTheBoundStopsThere) {
+    TempDir dir;
+    auto db = openDb(makeHerd(dir, "herd.rsd"));
+    db->MaxRows = 3;
+    ASSERT_TRUE(db->Connect());
+    const struct {
+        const char* sql;
+        bool read;
+    } cases[] = {
+        {"WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r WHERE x < 3) SELECT x FROM r", true},
+        {"WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r WHERE x < 4) SELECT x FROM r", false},
+        {"WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) SELECT x FROM r", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        Ref<RecordSet> rs = db->SQLSelect(c.sql);
+        EXPECT_EQ(bool(rs), c.read);
+        EXPECT_EQ(db->ErrorCode(), c.read ? 0 : 18) << db->ErrorMessage();  // SQLITE_TOOBIG
+        if (rs) EXPECT_EQ(rs->RecordCount(), 3);
+    }
+    EXPECT_TRUE(db->SQLSelect("SELECT 1")) << "the database stays usable";
+}
+
 TEST(SqlFileDatabase, CreatedFilesHaveNoKeyAndAreReadableAtOnce) {
     TempDir dir;
     auto db = openDb(dir.file("new.cax"), Key);
