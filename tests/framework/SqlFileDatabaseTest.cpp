@@ -216,7 +216,9 @@ TEST(SqlFileDatabase, ASelectOfMoreRowsThanTheBoundStopsThere) {
         Ref<RecordSet> rs = db->SQLSelect(c.sql);
         EXPECT_EQ(bool(rs), c.read);
         EXPECT_EQ(db->ErrorCode(), c.read ? 0 : 18) << db->ErrorMessage();  // SQLITE_TOOBIG
-        if (rs) EXPECT_EQ(rs->RecordCount(), 3);
+        if (rs) {
+            EXPECT_EQ(rs->RecordCount(), 3);
+        }
     }
     EXPECT_TRUE(db->SQLSelect("SELECT 1")) << "the database stays usable";
 }
