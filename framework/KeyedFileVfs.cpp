@@ -133,7 +133,8 @@ struct State {
     // at the open.
     std::vector<uint32_t> walSums;
     PageCipher cipher;
-    std::vector<unsigned char> raw;  // one page, or one frame, as stored
+    std::vector<unsigned char> raw;   // one page, or one frame, as stored
+    std::vector<unsigned char> part;  // one page or frame, plain, of which a read takes a part
 };
 
 struct KeyedFile {
@@ -158,25 +159,36 @@ int readPage(State& s, uint32_t pgno, unsigned char* out) {
     return s.cipher.decrypt(*s.keys, pgno, s.raw.data(), out) ? SQLITE_OK : SQLITE_CORRUPT;
 }
 
-int readDatabase(State& s, unsigned char* buffer, int amount, sqlite3_int64 offset) {
-    const int size = s.keys->pageSize;
-    std::vector<unsigned char> page(static_cast<size_t>(size));
+// Reads `amount` bytes at `offset` of a file made of units of `unitBytes`
+// from `start` on (pages, log frames), each as `unit(index, out)` gives
+// it: whole units straight into the buffer, parts through `room`. What
+// lies beyond the end reads as zeros, with SQLITE_IOERR_SHORT_READ.
+template <class Unit>
+int readUnits(unsigned char* buffer, int amount, sqlite3_int64 offset, sqlite3_int64 start, int unitBytes,
+              std::vector<unsigned char>& room, Unit unit) {
     while (amount > 0) {
-        const uint32_t pgno = uint32_t(offset / size) + 1;
-        const int within = int(offset % size);
-        const int n = std::min(amount, size - within);
-        const int rc = readPage(s, pgno, page.data());
+        const sqlite3_int64 index = (offset - start) / unitBytes;
+        const int within = int((offset - start) % unitBytes);
+        const int n = std::min(amount, unitBytes - within);
+        const bool whole = n == unitBytes;
+        if (!whole) room.resize(size_t(unitBytes));
+        const int rc = unit(index, whole ? buffer : room.data());
         if (rc == SQLITE_IOERR_SHORT_READ) {
             std::memset(buffer, 0, size_t(amount));
             return rc;
         }
         if (rc != SQLITE_OK) return rc;
-        std::memcpy(buffer, page.data() + within, size_t(n));
+        if (!whole) std::memcpy(buffer, room.data() + within, size_t(n));
         buffer += n;
         offset += n;
         amount -= n;
     }
     return SQLITE_OK;
+}
+
+int readDatabase(State& s, unsigned char* buffer, int amount, sqlite3_int64 offset) {
+    return readUnits(buffer, amount, offset, 0, s.keys->pageSize, s.part,
+                     [&](sqlite3_int64 index, unsigned char* out) { return readPage(s, uint32_t(index + 1), out); });
 }
 
 // Frame `index` of a log as SQLite should read it: the header with the
@@ -210,24 +222,8 @@ int readWal(State& s, unsigned char* buffer, int amount, sqlite3_int64 offset) {
         offset += n;
         amount -= n;
     }
-    const int frameBytes = FrameHeaderBytes + s.keys->pageSize;
-    std::vector<unsigned char> frame(static_cast<size_t>(frameBytes));
-    while (amount > 0) {
-        const size_t index = size_t((offset - WalHeaderBytes) / frameBytes);
-        const int within = int((offset - WalHeaderBytes) % frameBytes);
-        const int n = std::min(amount, frameBytes - within);
-        const int rc = readFrame(s, index, frame.data());
-        if (rc == SQLITE_IOERR_SHORT_READ) {
-            std::memset(buffer, 0, size_t(amount));
-            return rc;
-        }
-        if (rc != SQLITE_OK) return rc;
-        std::memcpy(buffer, frame.data() + within, size_t(n));
-        buffer += n;
-        offset += n;
-        amount -= n;
-    }
-    return SQLITE_OK;
+    return readUnits(buffer, amount, offset, WalHeaderBytes, FrameHeaderBytes + s.keys->pageSize, s.part,
+                     [&](sqlite3_int64 index, unsigned char* out) { return readFrame(s, size_t(index), out); });
 }
 
 // ---- the methods of an open file ----
