@@ -313,6 +313,10 @@ TEST(FolderItems, WhatIsNoFileOrTooLargeIsRefusedWithoutReadingIt) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+#if defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer ends a process whose allocation fails, by design.
+        if (c.why == "There is not enough memory to read the file.") continue;
+#endif
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
