@@ -59,8 +59,10 @@ TEST(SqlFileDatabase, ConnectRefusesWhatIsNoReadableDatabaseAndLeavesTheFileAlon
     const std::string tampered = makeHerd(dir, "tampered.rsd", Key);
     {
         std::fstream f(tampered, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(1024 + 100);
+        const char stored = char(f.get());
         f.seekp(1024 + 100);
-        f.put('\x5a');
+        f.put(char(~stored));
     }
 
     struct Case {
