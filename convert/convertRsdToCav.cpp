@@ -200,6 +200,7 @@ String ExportTables(const appSystem::Request& request, Progress& progress) {
     appSystem::dataPath = request.source;
     appSystem::connectData();
     if (appSystem::dataInUse()) return String();  // told by connectData
+    if (rsdSource::hasStandInTable(appSystem::db)) return rsdSource::unreadableMessage(request.source);
 
     cavDatabase::RowWriter writer(cav, true);
     std::optional<rsdSource::NamesById> nameOf;

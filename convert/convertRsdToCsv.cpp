@@ -113,6 +113,7 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
     // Another program may take the source between any two reads: it is
     // said once, as in use.
     const String inUse = "The file " + request.source + " is in use by another program.";
+    if (rsdSource::hasStandInTable(appSystem::db)) return tell(rsdSource::unreadableMessage(request.source));
     Ref<RecordSet> rs = appSystem::GetRecordset(treeSelect());
     if (!rs && appSystem::dataInUse()) {
         // connectData has said so.

@@ -34,4 +34,13 @@ String unreadableMessage(const String& path) {
            "Make sure that it is a Brevolan database file (.rsd or .cax).";
 }
 
+bool hasStandInTable(const Ref<Database>& db) {
+    if (!db) return false;
+    Ref<RecordSet> found = db->SQLSelect(
+        "SELECT count(*) FROM sqlite_master WHERE lower(name) IN "
+        "('tree', 'settings', 'breeding', 'soldstock', 'vaccinations') "
+        "AND (type <> 'table' OR sql LIKE 'create virtual%')");
+    return found && !found->Eof() && found->ColumnValue(0).IntegerValue() > 0;
+}
+
 }  // namespace rsdSource

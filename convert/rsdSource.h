@@ -32,4 +32,12 @@ private:
 // one without a tree table).
 String unreadableMessage(const String& path);
 
+// True when the open source has something other than a table of its own
+// under the name of a table that the exports read (tree, settings,
+// breeding, soldStock, vaccinations): a view, or a virtual table, whose
+// select would run the code or queries of whoever made the file. Such a
+// source is no RSD/CAX file. False when the schema cannot be read (the
+// selects that follow tell that).
+bool hasStandInTable(const Ref<Database>& db);
+
 }  // namespace rsdSource

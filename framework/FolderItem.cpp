@@ -1,6 +1,7 @@
 #include "framework/FolderItem.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -63,10 +64,45 @@ Ref<TextOutputStream> FolderItem::CreateTextFile() {
     return New<TextOutputStream>(f);
 }
 
+namespace {
+
+// Why a file of this type is not read; "" for a regular file. A FIFO or a
+// device would block the reader or never end.
+String notAFile(mode_t mode) {
+    if (S_ISREG(mode)) return String();
+    if (S_ISFIFO(mode)) return "It is a named pipe (FIFO), not a file.";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "It is a device, not a file.";
+    if (S_ISSOCK(mode)) return "It is a socket, not a file.";
+    return "It is not a file.";
+}
+
+}  // namespace
+
 Ref<TextInputStream> FolderItem::OpenAsTextFile() {
     if (Directory()) return nullptr;
-    std::FILE* f = std::fopen(path_.c_str(), "rb");
-    if (!f) return nullptr;
+    // Something other than a file is not even opened (opening a device may
+    // do something). What is opened is opened without waiting (a FIFO put
+    // in the file's place meanwhile would block the open without a writer)
+    // and looked at again before anything is read.
+    struct stat st;
+    if (::stat(path_.c_str(), &st) != 0) return nullptr;
+    String why = notAFile(st.st_mode);
+    if (!why.empty()) return New<TextInputStream>(TextInputStream::Refusal{why});
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    why = ::fstat(fd, &st) != 0 ? String("Its type cannot be read.") : notAFile(st.st_mode);
+    if (why.empty() && st.st_size > TextInputStream::MaxBytes) why = TextInputStream::tooLarge();
+    if (!why.empty()) {
+        ::close(fd);
+        return New<TextInputStream>(TextInputStream::Refusal{why});
+    }
+    // A regular file never blocks; reading it as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        return nullptr;
+    }
     return New<TextInputStream>(f);
 }
 

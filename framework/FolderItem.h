@@ -26,7 +26,11 @@ public:
     // Makes a new empty file in place of any existing one and opens it for
     // writing; nil when it cannot be created.
     Ref<TextOutputStream> CreateTextFile();
-    // Opens the file for reading; nil when it cannot be read (missing, a folder).
+    // Opens the file for reading; nil when it cannot be opened (missing, a
+    // folder). Something other than a regular file (a FIFO, a device, a
+    // socket) or a file beyond TextInputStream::MaxBytes is not read and
+    // gives a stream whose ErrorMessage tells why; so does a file whose text
+    // does not fit into memory. None of this waits for a writer.
     Ref<TextInputStream> OpenAsTextFile();
     // Opens the item with the desktop's default program (through the
     // interaction point, so tests record it instead).

@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include "framework/EventLoop.h"
+#include "framework/KeyedFileVfs.h"
 #include "framework/SqlStatementCache.h"
 
-#define SQLITE_HAS_CODEC 1
-#include <sqlcipher/sqlite3.h>
+#include <sqlite3.h>
 
 // The open file and what goes with it. Shared between a SqlFileDatabase and
 // the record sets it made, so that a record set can still report its errors
@@ -255,13 +255,21 @@ struct SqlFileConnection {
 
 namespace {
 
-// The program uses SQLite from one thread only and never asks for its memory
-// statistics, so it runs without its mutexes and without counting memory.
-// Both are set before SQLite initialises itself (at the first open, or the
-// first file-system layer registered), that is as the program starts.
+// What SQLite may take at most: its whole heap, and the length of one value
+// (a text, a blob, a row) or of one statement's text. No real file comes
+// near them; a statement that runs away on a hostile file stops at them
+// with SQLITE_NOMEM or SQLITE_TOOBIG instead of taking the machine's memory.
+constexpr sqlite3_int64 HeapLimit = sqlite3_int64(1) << 30;
+constexpr int LengthLimit = 100000000;
+
+// The program uses SQLite from one thread only, so it runs without its
+// mutexes; it counts its memory, which the heap limit needs. Both are set
+// before SQLite initialises itself (at the first open, or the first
+// file-system layer registered), that is as the program starts.
 [[maybe_unused]] const bool sqliteConfigured = [] {
     sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 1);
+    sqlite3_hard_heap_limit64(HeapLimit);
     return true;
 }();
 
@@ -303,20 +311,38 @@ constexpr int64_t LongWithoutYieldMs = 25;
 constexpr int YieldSteps = 1000;
 
 // SQLite's progress handler: yields when there has been no yield for long;
-// the statement goes on.
+// the statement goes on, unless a Close was asked for during the yield
+// (Cancel): then it is interrupted and fails with SQLITE_INTERRUPT, so that
+// Cancel does not wait for the end of a long select or change.
 int yieldDuringStatement(void* connection) {
     SqlFileConnection& c = *static_cast<SqlFileConnection*>(connection);
     // Inside a yield of this connection already, or a yield was lately.
     if (c.waiting || CoarseMilliseconds() - LastYieldAt() < LongWithoutYieldMs) return 0;
-    Waiting waiting(c);
-    YieldWithinWork();
-    return 0;
+    {
+        Waiting waiting(c);
+        YieldWithinWork();
+    }
+    return c.closeWanted ? 1 : 0;
 }
 
-// The handlers of a newly opened connection.
-void setHandlers(sqlite3* db, SqlFileConnection& c) {
+// The handlers and safeguards of a newly opened connection; false, with
+// the code, when SQLite refuses one. The files come from other people, so
+// they are read as SQLite advises for files that may be hostile: nothing
+// that SQL may do to damage a file (writable_schema and the like), no
+// function or virtual table with side effects called from the schema (a
+// view or trigger), no memory-mapped reads, every cell's size checked as a
+// page is read, and the limits above.
+int setHandlers(sqlite3* db, SqlFileConnection& c) {
     sqlite3_busy_handler(db, waitForLock, &c);
     sqlite3_progress_handler(db, YieldSteps, yieldDuringStatement, &c);
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, LengthLimit);
+    sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, LengthLimit);
+    int rc = sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA cell_size_check = ON; PRAGMA mmap_size = 0", nullptr, nullptr, nullptr);
+    return rc;
 }
 
 // One call of a public operation: clears the error, keeps the connection
@@ -782,15 +808,23 @@ bool SqlFileDatabase::Connect() {
         name = immutableUri(path);
         flags |= SQLITE_OPEN_URI;
     }
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
-    if (rc == SQLITE_OK && !EncryptionKey.empty())
-        rc = sqlite3_key(db, EncryptionKey.data(), static_cast<int>(EncryptionKey.size()));
-    if (rc == SQLITE_OK) {
-        setHandlers(db, c);
-        // Reading the schema proves the key (and that this is a database).
-        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    // A file with a key is only ever read, through the layer that decrypts
+    // it (and that refuses it at the open when the key does not fit).
+    const char* vfs = nullptr;
+    if (!EncryptionKey.empty()) {
+        flags = (flags & ~SQLITE_OPEN_READWRITE) | SQLITE_OPEN_READONLY;
+        vfs = KeyedFileVfs::Name();
     }
+    sqlite3* db = nullptr;
+    int rc;
+    {
+        KeyedFileVfs::KeyForOpen key(EncryptionKey);
+        rc = sqlite3_open_v2(name.c_str(), &db, flags, vfs);
+    }
+    if (rc == SQLITE_OK) rc = setHandlers(db, c);
+    // Reading the schema proves that this is a database (and reads a
+    // write-ahead log, if one lies beside it).
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK && c.closeWanted) {
         rc = SQLITE_MISUSE;
         c.setError(rc, "The database was closed while it was being opened.");
@@ -825,6 +859,7 @@ bool SqlFileDatabase::CreateDatabaseFile() {
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     // Writing the header at once makes the new file a database that a second
     // object can open before any table exists.
+    if (rc == SQLITE_OK) rc = setHandlers(db, c);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA user_version = 0", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         setOpenError(c, db, rc);
@@ -832,7 +867,6 @@ bool SqlFileDatabase::CreateDatabaseFile() {
         for (const char* suffix : {"", "-journal"}) ::remove((path + suffix).c_str());
         return false;
     }
-    setHandlers(db, c);
     c.db = db;
     return true;
 }
@@ -925,7 +959,13 @@ Ref<RecordSet> SqlFileDatabase::SQLSelect(const String& sql) {
     // before a change of the schema is prepared again there.
     int rc = sqlite3_step(stmt);
     auto rs = std::make_shared<SqlFileRecordSet>(conn_, stmt);
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) rs->addRow(stmt);
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
+        if (MaxRows > 0 && rs->RecordCount() >= MaxRows) {
+            c.setError(SQLITE_TOOBIG, "The select gives more than " + Str(MaxRows) + " rows.");
+            return nullptr;
+        }
+        rs->addRow(stmt);
+    }
     // The end of the run (a reset, or finalizing) ends the read: no lock
     // outlives the select.
     if (rc != SQLITE_DONE) {

@@ -1,8 +1,12 @@
 #pragma once
 // The framework's single-file SQL database: one database file, optionally
-// protected by an encryption key. Built on SQLCipher, linked into the program
-// so that none of its symbols is exported, and set up for one thread: every
-// object and record set is used on the thread of the event loop.
+// protected by an encryption key. Built on Debian's SQLite, linked into the
+// program so that none of its symbols is exported, and set up for one
+// thread: every object and record set is used on the thread of the event
+// loop. A file with a key is only read, through a layer that decrypts its
+// pages (framework/KeyedFileVfs.h). Every connection is set up for files
+// that may be hostile (see setHandlers), and a Close asked for while a
+// statement yields (Cancel) interrupts that statement.
 //
 // Writes (SQLExecute, InsertRecord, record-set updates) open a transaction
 // when none is open; Commit makes the changes since the last commit
@@ -23,8 +27,9 @@
 // SQLITE_BUSY (5). When the event loop has had no look for some tens of
 // milliseconds, a statement yields as it goes on, and a call before it
 // returns (YieldWithinWork, framework/EventLoop.h). A Close that comes in
-// during such a yield is carried out when the call returns; any other use
-// of the object meanwhile fails with SQLITE_MISUSE.
+// during such a yield stops the statement (it fails with SQLITE_INTERRUPT,
+// 9) and is carried out when the call returns; any other use of the object
+// meanwhile fails with SQLITE_MISUSE.
 
 #include <memory>
 
@@ -39,11 +44,17 @@ public:
     ~SqlFileDatabase() override;
 
     Ref<FolderItem> DatabaseFile;  // the file that Connect opens and CreateDatabaseFile makes
-    String EncryptionKey;          // used by the next Connect; "" for none
+    // Used by the next Connect; "" for none. A file with a key is opened
+    // for reading only, whatever ReadOnly says.
+    String EncryptionKey;
     // Used by the next Connect: the file is opened for reading only, so
     // that neither it nor its journal or write-ahead log changes; on a
     // read-only medium it is read as immutable.
     bool ReadOnly = false;
+    // The most rows that a select gives, 0 for no bound: a select that
+    // would give more stops at the first row beyond and fails with
+    // SQLITE_TOOBIG (18), without reading the rest.
+    int64_t MaxRows = 0;
 
     // Opens DatabaseFile with EncryptionKey. True when open (also when it
     // already was); false, without raising, for a missing file, a folder, an

@@ -1,7 +1,6 @@
 #include "framework/SqlStatementCache.h"
 
-#define SQLITE_HAS_CODEC 1
-#include <sqlcipher/sqlite3.h>
+#include <sqlite3.h>
 
 namespace {
 

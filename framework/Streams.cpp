@@ -1,6 +1,8 @@
 #include "framework/Streams.h"
 
 #include <cerrno>
+#include <memory>
+#include <new>
 #include <unistd.h>
 
 #include "framework/Encodings.h"
@@ -11,14 +13,39 @@ bool startsWith(const String& bytes, const String& mark) { return bytes.compare(
 
 }  // namespace
 
+String TextInputStream::tooLarge() {
+    return "The file is larger than the 4 GB (4,294,967,295 bytes) that the converter can read.";
+}
+
 TextInputStream::TextInputStream(std::FILE* file) {
     if (!file) return;
+    try {
+        decode(file);
+    } catch (const std::bad_alloc&) {
+        // What is held so far goes; the message takes little.
+        String().swap(text_);
+        pos_ = 0;
+        error_ = "There is not enough memory to read the file.";
+    }
+}
+
+void TextInputStream::decode(std::FILE* file) {
     String bytes;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) bytes.append(buf, n);
-    if (std::ferror(file)) error_ = "The file could not be read to its end.";
-    std::fclose(file);
+    {
+        // Closed also when the memory runs out.
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> closing(file, std::fclose);
+        char buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) {
+            // A file that grows while it is read stops at the bound too.
+            if (int64_t(bytes.size() + n) > MaxBytes) {
+                error_ = tooLarge();
+                return;
+            }
+            bytes.append(buf, n);
+        }
+        if (std::ferror(file)) error_ = "The file could not be read to its end.";
+    }
     if (!error_.empty()) return;
 
     if (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF")) {

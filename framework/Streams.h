@@ -3,6 +3,7 @@
 // TextOutputStream. Text is written as UTF-8 bytes unchanged, and read as
 // UTF-8 whatever encoding the file is in (see TextInputStream).
 
+#include <cstdint>
 #include <cstdio>
 
 #include "framework/Ref.h"
@@ -17,7 +18,20 @@
 // Windows-1252 throughout).
 class TextInputStream {
 public:
-    explicit TextInputStream(std::FILE* file);  // reads and closes the file
+    // The most bytes of a file that is read: 4 GiB less one, so that a
+    // 32-bit offset reaches anywhere within its text (the CSV cell grid keeps
+    // its cells at such offsets). A larger file is not read at all.
+    static constexpr int64_t MaxBytes = 0xFFFFFFFF;
+
+    // Reads and closes the file. A file beyond MaxBytes, or one whose text
+    // does not fit into memory, is not read: ErrorMessage tells why.
+    explicit TextInputStream(std::FILE* file);
+    // A stream with nothing to read, for a file that cannot be read at all:
+    // ErrorMessage is `why`.
+    struct Refusal {
+        String why;
+    };
+    explicit TextInputStream(Refusal refusal) : error_(std::move(refusal.why)) {}
     TextInputStream(const TextInputStream&) = delete;
     TextInputStream& operator=(const TextInputStream&) = delete;
 
@@ -33,7 +47,12 @@ public:
     // read (then nothing is left to read).
     String ErrorMessage() const { return error_; }
 
+    // The reason for a file beyond MaxBytes.
+    static String tooLarge();
+
 private:
+    void decode(std::FILE* file);  // reads the file into text_, or sets error_
+
     String text_;     // the whole text, UTF-8
     size_t pos_ = 0;  // where the next read starts
     String error_;

@@ -160,6 +160,9 @@ void connectData() {
         db = New<SqlFileDatabase>();
         db->DatabaseFile = file;
         db->ReadOnly = path == dataPath && source;
+        // No conversion takes more animals than the CSV grid holds: a
+        // source's select of more stops there.
+        db->MaxRows = CsvGrid::LastRow;
         db->EncryptionKey = DatabaseKey;
         opened = db->Connect();
         // A file held by another program says nothing about its key: it is

@@ -87,6 +87,9 @@ public:
     // appSystem, exactly one conversion (or the box saying why none), then
     // "New File:" with appSystem::destinationFilePath.
     void dispatchConversion();
+    // The conversion from `path` that the two file types name. A conversion
+    // that runs out of memory ends in dispatchConversion, with a message.
+    void dispatchTo(const String& path);
 
     // The menu items of the attached menu bar, found by name; nil when the
     // window has no menu bar or no such item.

@@ -1,6 +1,8 @@
 // Convert, once its checks have passed: the dispatch to one conversion, the
 // choice of an empty CAV database and the start of the Brevolan program.
 
+#include <new>
+
 #include "convert/convertCavToCsv.h"
 #include "convert/convertCavToRsd.h"
 #include "convert/convertCsvToCav.h"
@@ -9,6 +11,8 @@
 #include "convert/convertRsdToCsv.h"
 #include "framework/FolderItem.h"
 #include "framework/Interaction.h"
+#include "framework/SqlFileDatabase.h"
+#include "services/Progress.h"
 #include "services/FileTypeSets.h"
 #include "services/appSystem.h"
 #include "ui/App.h"
@@ -41,6 +45,22 @@ void frmMainWindow::dispatchConversion() {
 
     const String path = txtFilePath->Text();
     appSystem::sourceFilepath = path;
+    try {
+        dispatchTo(path);
+    } catch (const std::bad_alloc&) {
+        // The unwinding has given back what the conversion held and taken
+        // away its unfinished file; the source is only ever read.
+        if (appSystem::db) appSystem::db->Close();
+        CurrentProgress().Close();
+        MsgBox("There is not enough memory to finish the conversion, so it was stopped." + EndOfLine +
+               "The source file is unchanged, and no new file was made.");
+    }
+
+    lblDestination->SetVisible(true);
+    lblDestinationFilePath->SetText(appSystem::destinationFilePath);
+}
+
+void frmMainWindow::dispatchTo(const String& path) {
 
     if (fromFileType == "csv") {
         if (toFileType == "rsd") {
@@ -71,9 +91,6 @@ void frmMainWindow::dispatchConversion() {
             MsgBox("File is already in selected format (cav)");
         }
     }
-
-    lblDestination->SetVisible(true);
-    lblDestinationFilePath->SetText(appSystem::destinationFilePath);
 }
 
 String frmMainWindow::makeCavFile() {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -308,6 +309,9 @@ TEST_P(CsvImport, FieldsBeyondTheGridAreAskedAboutBeforeAnythingIsWrittenAndNeve
 TEST_P(CsvImport, ASourceThatCannotBeReadIsToldAndNothingIsWritten) {
     std::filesystem::create_directory(dir.file("folder.csv"));
     dir.write("odd.csv", std::string("\xFF\xFEn\0a\0m\0e", 7));
+    // A FIFO without a writer, and a device that never ends: refused at once.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.csv").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.csv"));
     const struct {
         const char* name;
         String why;  // after the path
@@ -315,6 +319,8 @@ TEST_P(CsvImport, ASourceThatCannotBeReadIsToldAndNothingIsWritten) {
         {"missing.csv", ""},
         {"folder.csv", ""},
         {"odd.csv", "\nThe file is marked as UTF-16 (little endian) but its text is not valid UTF-16."},
+        {"pipe.csv", "\nIt is a named pipe (FIFO), not a file."},
+        {"zero.csv", "\nIt is a device, not a file."},
     };
     for (const auto& c : cases) {
         const std::string name = c.name;

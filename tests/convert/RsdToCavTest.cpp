@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/convert/CavConversionFixture.h"
+#include "tests/convert/HostileSources.h"
 #include "tests/support/FaultyDisk.h"
 
 using SqliteCli::Rows;
@@ -111,6 +112,22 @@ TEST_F(RsdToCav, ASourceWithoutAnimalsOrWithoutATableIsTold) {
               std::vector<String>{"Operation completed\nThe breeding records could not be read from the source "
                                   "file."});
     EXPECT_EQ(cavRows("SELECT name FROM vaccinations"), (Rows{{"Bella"}})) << "the tables after it are copied";
+}
+
+TEST_F(RsdToCav, AHostileSourceIsRefusedAsNoBrevolanFile) {
+    for (const auto& hostile : hostileSources::sources()) {
+        SCOPED_TRACE(hostile.what);
+        std::filesystem::remove(dir.file("herd.rsd"));
+        ui.clear();
+        source = rsdFile(hostile.sql);
+        const std::string before = TempDir::read(source);
+        const std::vector<String> boxes = convert("rsd", source);
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes.back(), "No animals could be read from " + source +
+                                    "\nMake sure that it is a Brevolan database file (.rsd or .cax).");
+        EXPECT_EQ(cavRows("SELECT (SELECT count(*) FROM tree) + (SELECT count(*) FROM matings)"), (Rows{{"0"}}));
+        EXPECT_EQ(TempDir::read(source), before);
+    }
 }
 
 TEST_F(RsdToCav, AfterACancelTheMatingsKeepTheirParentsNames) {

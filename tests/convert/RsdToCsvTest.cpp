@@ -6,6 +6,7 @@
 #include "framework/FolderItem.h"
 #include "framework/SqlFileDatabase.h"
 #include "tests/convert/ConvertFixture.h"
+#include "tests/convert/HostileSources.h"
 
 namespace {
 
@@ -157,6 +158,22 @@ TEST_F(RsdToCsv, ASourceThatCannotBeReadIsToldAndNothingIsWritten) {
                                                    "\nMake sure that it is a Brevolan database file (.rsd or .cax)."}));
     EXPECT_FALSE(exists(dir.file("herd( tree ).csv")));
     EXPECT_EQ(TempDir::read(dir.file("herd.rsd")), "NAME,SEX\nBella,f\n");
+}
+
+TEST_F(RsdToCsv, AHostileSourceIsRefusedAsNoBrevolanFile) {
+    for (const auto& hostile : hostileSources::sources()) {
+        SCOPED_TRACE(hostile.what);
+        std::filesystem::remove(dir.file("herd.rsd"));
+        ui.clear();
+        const std::string csv = rsdSource(hostile.sql);
+        const std::string before = TempDir::read(appSystem::sourceFilepath);
+        convertRsdToCsv::runConvertRSDCSV();
+        ASSERT_FALSE(ui.texts().empty());
+        EXPECT_EQ(ui.texts().back(), "No animals could be read from " + appSystem::sourceFilepath +
+                                         "\nMake sure that it is a Brevolan database file (.rsd or .cax).");
+        EXPECT_FALSE(exists(csv));
+        EXPECT_EQ(TempDir::read(appSystem::sourceFilepath), before);
+    }
 }
 
 TEST_F(RsdToCsv, AnOutputThatCannotBeCreatedIsTold) {

@@ -2,8 +2,15 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <locale.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "framework/Database.h"
 #include "framework/Date.h"
@@ -273,6 +280,59 @@ TEST(FolderItem, CreateReplacesOpenReadsDeleteRemoves) {
     EXPECT_FALSE(missing->Delete());
     EXPECT_TRUE(file->Delete());
     EXPECT_FALSE(file->Exists());
+}
+
+// What is no regular file, or more than the program can hold, is refused
+// before it is read, in a process whose memory is bounded as a small
+// machine's would be: no wait for a FIFO's writer, no endless read of a
+// device, no abort when the memory runs out.
+TEST(FolderItems, WhatIsNoFileOrTooLargeIsRefusedWithoutReadingIt) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.csv").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.csv"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir.file("socket.csv");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // Sparse files: they take no room on the disk.
+    std::filesystem::resize_file(dir.write("huge.csv", "NAME\n"), uintmax_t(TextInputStream::MaxBytes) + 1);
+    std::filesystem::resize_file(dir.write("big.csv", "NAME\n"), uintmax_t(1) << 30);
+
+    const struct {
+        const char* name;
+        String why;
+    } cases[] = {
+        {"pipe.csv", "It is a named pipe (FIFO), not a file."},
+        {"zero.csv", "It is a device, not a file."},
+        {"socket.csv", "It is a socket, not a file."},
+        {"huge.csv", "The file is larger than the 4 GB (4,294,967,295 bytes) that the converter can read."},
+        {"big.csv", "There is not enough memory to read the file."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+#if defined(__SANITIZE_ADDRESS__)
+        // AddressSanitizer ends a process whose allocation fails, by design.
+        if (c.why == "There is not enough memory to read the file.") continue;
+#endif
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit memory = {rlim_t(512) << 20, rlim_t(512) << 20};
+            ::setrlimit(RLIMIT_AS, &memory);
+            ::alarm(20);  // a read that blocks or never ends fails the case
+            Ref<TextInputStream> in = GetFolderItem(dir.file(c.name))->OpenAsTextFile();
+            const bool told = in && in->ErrorMessage() == c.why && in->Eof() && in->ReadAll().empty();
+            ::_exit(told ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "another message, or none";
+    }
+    ::close(sock);
 }
 
 // UTF-16 text of ASCII letters, with the byte-order mark of its endianness.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -54,13 +55,22 @@ TEST(SqlFileDatabase, ConnectRefusesWhatIsNoReadableDatabaseAndLeavesTheFileAlon
     dir.write("empty.rsd", "");
     dir.write("text.rsd", "NAME,COLOR\nBella,brown\n");
     dir.write("short.rsd", "SQLite format 3");
+    // A keyed file with one byte of its second page changed.
+    const std::string tampered = makeHerd(dir, "tampered.rsd", Key);
+    {
+        std::fstream f(tampered, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(1024 + 100);
+        const char stored = char(f.get());
+        f.seekp(1024 + 100);
+        f.put(char(~stored));
+    }
 
     struct Case {
         std::string file, key;
     } cases[] = {
         {"missing.rsd", ""}, {"missing.rsd", Key}, {"folder.rsd", ""}, {"empty.rsd", ""},   {"empty.rsd", Key},
         {"text.rsd", ""},    {"text.rsd", Key},    {"short.rsd", ""},  {"truncated.rsd", ""},
-        {"keyed.rsd", ""},   {"keyed.rsd", "wrong"}, {"plain.rsd", Key},
+        {"keyed.rsd", ""},   {"keyed.rsd", "wrong"}, {"plain.rsd", Key}, {"tampered.rsd", Key},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file + " with key \"" + c.key + "\"");
@@ -96,6 +106,123 @@ TEST(SqlFileDatabase, OpensKeyedFilesWithTheirKeyAndPlainFilesWithout) {
         ASSERT_TRUE(rs);
         EXPECT_EQ(rs->Field("name")->StringValue(), "Bella");
     }
+}
+
+// Keyed files as the sqlcipher tool writes them read as the tool reads them:
+// its default pages, larger ones, a full-size herd, and changes still in a
+// write-ahead log beside the file (copied while the tool had it open).
+TEST(SqlFileDatabase, ReadsKeyedFilesAsTheSqlcipherToolReadsThem) {
+    TempDir dir;
+    const std::string herd =
+        "CREATE TABLE tree(id integer NOT NULL PRIMARY KEY, name Varchar, notes Text, dob DATE);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %d) "
+        "INSERT INTO tree(name, notes, dob) SELECT 'A' || i, hex(randomblob(i % 300)), '2020-01-02' FROM n;";
+    auto herdOf = [&](int animals) {
+        std::string sql = herd;
+        sql.replace(sql.find("%d"), 2, std::to_string(animals));
+        return sql;
+    };
+    // The tool reads a file of other than its default pages only when told
+    // their size (`setting`); the converter finds it.
+    struct Case {
+        std::string name, sql, setting;
+    } cases[] = {
+        {"defaults.rsd", herdOf(200), ""},
+        {"pages4096.rsd", "PRAGMA cipher_page_size = 4096;" + herdOf(200), "PRAGMA cipher_page_size = 4096;"},
+        {"full.rsd", herdOf(99000), ""},
+        {"wal.rsd", herdOf(200) + "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;"
+                                  "UPDATE tree SET name = 'Changed' WHERE id = 5;"
+                                  "INSERT INTO tree(name) VALUES ('Late');\n"
+                                  ".system cp " + dir.file("wal.rsd") + " " + dir.file("copy.rsd") + " && cp " +
+                                  dir.file("wal.rsd-wal") + " " + dir.file("copy.rsd-wal") + "\n",
+         ""},
+    };
+    const std::string summary =
+        "SELECT count(*), sum(id), sum(length(name)), min(name), max(name), sum(length(notes)), "
+        "(SELECT name FROM tree WHERE id = 5), (SELECT name FROM tree ORDER BY id DESC LIMIT 1) FROM tree";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string made = dir.file(c.name);
+        SqliteCli::Result result = SqliteCli::run(made, c.sql, Key);
+        ASSERT_TRUE(result.ok) << result.error;
+        const std::string path = c.name == "wal.rsd" ? dir.file("copy.rsd") : made;
+        if (c.name == "wal.rsd") {
+            ASSERT_GT(std::filesystem::file_size(path + "-wal"), 0u);
+        }
+        // Ours first: the tool, once done, moves the log into the file.
+        auto db = openDb(path, Key);
+        db->ReadOnly = true;
+        ASSERT_TRUE(db->Connect()) << db->ErrorMessage();
+        Ref<RecordSet> rs = db->SQLSelect(summary);
+        ASSERT_TRUE(rs) << db->ErrorMessage();
+        SqliteCli::Row read;
+        for (int i = 0; i < rs->FieldCount(); ++i) read.push_back(rs->ColumnValue(i).StringValue());
+        db = nullptr;
+        EXPECT_EQ(SqliteCli::query(path, c.setting + summary, Key), SqliteCli::Rows{read});
+    }
+}
+
+// Files come from others: what SQL can do to damage a file, functions with
+// side effects called from the schema, and values that would take memory
+// without bound are refused; nothing is read through memory maps.
+TEST(SqlFileDatabase, ConnectionsAreSetUpForHostileFiles) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    SqliteCli::query(path, "CREATE VIEW leak AS SELECT hex(fts3_tokenizer('simple')) AS p;"
+                           "CREATE VIEW node AS SELECT rtreenode(2, x'00000010') AS n;");
+    const std::string schemaBefore = SqliteCli::query(path, "SELECT group_concat(sql, ';') FROM sqlite_master")[0][0];
+    auto db = openDb(path);
+    ASSERT_TRUE(db->Connect());
+    const struct {
+        const char* sql;
+        const char* error;
+    } refused[] = {
+        {"SELECT p FROM leak", "unsafe use of fts3_tokenizer()"},
+        {"SELECT n FROM node", "unsafe use of rtreenode()"},
+        {"SELECT length(zeroblob(200000000)) AS n", "string or blob too big"},
+        {"SELECT length(replace(hex(zeroblob(30000000)), '0', 'ab')) AS n", "string or blob too big"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.sql);
+        EXPECT_EQ(db->SQLSelect(c.sql), nullptr);
+        EXPECT_EQ(db->ErrorMessage(), c.error);
+    }
+    db->SQLExecute("PRAGMA writable_schema = ON");
+    db->SQLExecute("UPDATE sqlite_master SET sql = 'CREATE TABLE tree AS SELECT 1 AS id' WHERE name = 'tree'");
+    EXPECT_NE(db->ErrorCode(), 0) << "the schema cannot be written";
+    db->Commit();
+    Ref<RecordSet> mmap = db->SQLSelect("PRAGMA mmap_size");
+    ASSERT_TRUE(mmap);
+    EXPECT_EQ(mmap->ColumnValue(0).IntegerValue(), 0);
+    db->Close();
+    EXPECT_EQ(SqliteCli::query(path, "SELECT group_concat(sql, ';') FROM sqlite_master")[0][0], schemaBefore);
+}
+
+// A select that gives more rows than the bound stops at the first row beyond
+// it, also one that would never end.
+TEST(SqlFileDatabase, ASelectOfMoreRowsThanTheBoundStopsThere) {
+    TempDir dir;
+    auto db = openDb(makeHerd(dir, "herd.rsd"));
+    db->MaxRows = 3;
+    ASSERT_TRUE(db->Connect());
+    const struct {
+        const char* sql;
+        bool read;
+    } cases[] = {
+        {"WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r WHERE x < 3) SELECT x FROM r", true},
+        {"WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r WHERE x < 4) SELECT x FROM r", false},
+        {"WITH RECURSIVE r(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM r) SELECT x FROM r", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        Ref<RecordSet> rs = db->SQLSelect(c.sql);
+        EXPECT_EQ(bool(rs), c.read);
+        EXPECT_EQ(db->ErrorCode(), c.read ? 0 : 18) << db->ErrorMessage();  // SQLITE_TOOBIG
+        if (rs) {
+            EXPECT_EQ(rs->RecordCount(), 3);
+        }
+    }
+    EXPECT_TRUE(db->SQLSelect("SELECT 1")) << "the database stays usable";
 }
 
 TEST(SqlFileDatabase, CreatedFilesHaveNoKeyAndAreReadableAtOnce) {
@@ -395,24 +522,35 @@ TEST(SqlFileDatabase, ALockOfAnotherProgramIsWaitedForWhileTheEventLoopRuns) {
 // A statement that runs long (this one a tenth of a second or so) yields to
 // the event loop as it goes; a Close that comes in meanwhile (Cancel) lets
 // it finish and closes after it.
-TEST(SqlFileDatabase, ALongStatementYieldsAsItRunsAndACloseMeanwhileWaitsForItsEnd) {
+TEST(SqlFileDatabase, ALongStatementYieldsAsItRunsAndACloseMeanwhileInterruptsIt) {
     TempDir dir;
     static Ref<SqlFileDatabase> db;
     static int yields, withinWork;
+    static bool closeAtFirstYield;
+    const String longSelect =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000000) SELECT count(*) AS c FROM n";
     db = openDb(makeHerd(dir, "herd.rsd"));
     ASSERT_TRUE(db->Connect());
-    yields = withinWork = 0;
     SetYieldHandler([] {
         withinWork += YieldingWithinWork();
-        if (++yields == 1) db->Close();
+        if (++yields == 1 && closeAtFirstYield) db->Close();
     });
-    Ref<RecordSet> rs = db->SQLSelect(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) SELECT count(*) AS c FROM n");
-    SetYieldHandler(nullptr);
+
+    yields = withinWork = 0;
+    closeAtFirstYield = false;
+    Ref<RecordSet> rs = db->SQLSelect(longSelect);
     ASSERT_TRUE(rs) << db->ErrorMessage();
-    EXPECT_EQ(rs->Field("c")->IntegerValue(), 1000000);
+    EXPECT_EQ(rs->Field("c")->IntegerValue(), 3000000);
     EXPECT_GE(yields, 1);
     EXPECT_EQ(withinWork, yields) << "no yield of a statement ends a loop pass";
+
+    // Cancel closes the database during a yield: the statement stops there.
+    yields = withinWork = 0;
+    closeAtFirstYield = true;
+    rs = db->SQLSelect(longSelect);
+    SetYieldHandler(nullptr);
+    EXPECT_EQ(rs, nullptr);
+    EXPECT_EQ(db->ErrorCode(), 9) << db->ErrorMessage();  // SQLITE_INTERRUPT
     EXPECT_FALSE(YieldingWithinWork());
     EXPECT_EQ(db->SQLSelect("SELECT 1"), nullptr) << "closed once the statement was over";
     db = nullptr;

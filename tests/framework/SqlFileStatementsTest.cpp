@@ -14,8 +14,7 @@
 #include "tests/support/SqliteCli.h"
 #include "tests/support/TempDir.h"
 
-#define SQLITE_HAS_CODEC 1
-#include <sqlcipher/sqlite3.h>
+#include <sqlite3.h>
 
 namespace {
 

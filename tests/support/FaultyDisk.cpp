@@ -4,8 +4,7 @@
 #include <new>
 #include <stdexcept>
 
-#define SQLITE_HAS_CODEC 1
-#include <sqlcipher/sqlite3.h>
+#include <sqlite3.h>
 
 namespace {
 
