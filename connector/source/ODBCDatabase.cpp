@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,26 @@ std::string takeText(HostString s, bool* readable = nullptr) {
 void replaceString(HostString* field, HostString value) {
     fw::UnlockString(*field);
     *field = value;
+}
+
+// A text that the driver answers about its connection, as UTF-8; nothing
+// when it cannot answer. Read wide, as the narrow call cuts an answer beyond
+// ASCII to its count of characters; an answer longer than the first room
+// is read again whole.
+std::optional<std::string> infoText(ODBCConnection* connection, SQLUSMALLINT type) {
+    std::vector<SQLWCHAR> answer(128);  // characters, the NUL among them
+    for (int attempt = 0;; ++attempt) {
+        std::fill(answer.begin(), answer.end(), 0);
+        SQLSMALLINT bytes = 0;
+        if (!Succeeded(ODBC(connection, SQLGetInfoW, connection->hdbc, type, answer.data(),
+                            SQLSMALLINT(answer.size() * sizeof(SQLWCHAR)), &bytes)))
+            return std::nullopt;
+        const size_t chars = bytes > 0 ? size_t(bytes) / sizeof(SQLWCHAR) : 0;
+        if (chars < answer.size() || attempt > 0) break;
+        answer.resize(std::min<size_t>(chars + 1, 0x7fff / sizeof(SQLWCHAR)));
+    }
+    answer.back() = 0;
+    return WideToUtf8(answer.data(), answer.size());
 }
 
 // A text of the connection object's, as UTF-8.
@@ -385,16 +406,11 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
     Utf32ToUtf8(completed, chars * sizeof(SQLWCHAR), connection->completedConnectionText,
                 sizeof connection->completedConnectionText, nullptr);
 
-    char answer[128];
     SQLSMALLINT length = 0;
-    std::memset(answer, 0, sizeof answer);
-    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_DBMS_NAME), answer,
-                       SQLSMALLINT(sizeof answer), &length)))
-        replaceString(&connection->DBMS, fw::BuildString(answer, int64_t(std::strlen(answer))));
-    std::memset(answer, 0, sizeof answer);
-    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_DATABASE_NAME), answer,
-                       SQLSMALLINT(sizeof answer), &length)))
-        replaceString(&connection->DatabaseName, fw::BuildString(answer, int64_t(std::strlen(answer))));
+    if (const std::optional<std::string> dbms = infoText(connection, SQL_DBMS_NAME))
+        replaceString(&connection->DBMS, fw::BuildUtf8String(dbms->data(), int64_t(dbms->size())));
+    if (const std::optional<std::string> name = infoText(connection, SQL_DATABASE_NAME))
+        replaceString(&connection->DatabaseName, fw::BuildUtf8String(name->data(), int64_t(name->size())));
     IntegerAnswer loginTimeout;
     if (Succeeded(ODBC(connection, SQLGetConnectOption, connection->hdbc, SQLUSMALLINT(SQL_LOGIN_TIMEOUT),
                        static_cast<SQLPOINTER>(&loginTimeout))))
@@ -616,7 +632,7 @@ void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValu
     std::string columns, markers;
     SQLUSMALLINT parameter = 1;
     for (InsertValue* node = first; node && ok; node = node->next, ++parameter) {
-        const std::string name = fw::HostBytes::Read(node->name).str();
+        const std::string name = fw::HostBytes::Read(node->name, HOST_ENCODING_UTF8).str();
         values.push_back(fw::HostBytes::Read(node->value).str());
         std::string& value = values.back();
         const SQLULEN bytes = value.size();
@@ -666,10 +682,13 @@ void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValu
     }
 
     if (ok) {
-        const std::string tableName = fw::HostBytes::Read(table).str();
-        std::string sql = "INSERT INTO " + quote + tableName + quote + "(" + columns + ") values (" + markers + ")";
-        SQLRETURN rc = ODBC(connection, SQLPrepare, statement.get(),
-                            reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
+        // Prepared wide, as every other statement: the narrow call passes a
+        // name beyond ASCII only in a locale that can write it.
+        const std::string tableName = fw::HostBytes::Read(table, HOST_ENCODING_UTF8).str();
+        const std::string sql =
+            "INSERT INTO " + quote + tableName + quote + "(" + columns + ") values (" + markers + ")";
+        WideText wide = MakeWide(HOST_ENCODING_UTF8, sql.data(), sql.size());
+        SQLRETURN rc = ODBC(connection, SQLPrepareW, statement.get(), wide.data(), wide.length);
         if (Succeeded(rc)) rc = ODBC(connection, SQLExecute, statement.get());
         if (Succeeded(rc)) {
             SQLLEN rows = 0;

@@ -299,6 +299,9 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
         return nullptr;
     }
 
+    // Each run binds its parameters anew: one whose type binds nothing must
+    // not keep the binding of the run before, whose buffers are gone.
+    ODBC(connection_, SQLFreeStmt, statement, SQLUSMALLINT(SQL_RESET_PARAMS));
     // The UTF-32 texts of string parameters, held until the statement has run.
     std::vector<fw::HostBytes> texts;
     for (size_t i = 0; i < bound; ++i) {
