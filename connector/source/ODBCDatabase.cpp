@@ -484,7 +484,8 @@ void StatementHandle::Free() {
     {
         std::lock_guard lock(listsLock());
         auto& list = statementHandles();
-        list.erase(std::remove_if(list.begin(), list.end(), [&](const StatementEntry& e) { return e.statement == this; }),
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [&](const StatementEntry& entry) { return entry.statement == this; }),
                    list.end());
     }
     ODBC(connection_, SQLFreeHandle, SQLSMALLINT(SQL_HANDLE_STMT), handle_);
@@ -579,7 +580,8 @@ void EndQuery(ODBCConnection* connection) {
     {
         std::lock_guard lock(listsLock());
         auto& list = busyConnections();
-        auto it = std::find_if(list.begin(), list.end(), [&](const BusyConnection& b) { return b.connection == connection; });
+        auto it = std::find_if(list.begin(), list.end(),
+                               [&](const BusyConnection& busy) { return busy.connection == connection; });
         if (it == list.end()) return;
         ended = *it;
         list.erase(it);
