@@ -27,7 +27,6 @@
 #include <condition_variable>
 #include <ctime>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
