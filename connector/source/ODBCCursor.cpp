@@ -392,7 +392,9 @@ bool ODBCCursor::NextRecord() {
     Trace(connection_, "ENTER NextRecord: %p", Statement());
     if (!Statement()) return false;  // its connection was closed
     CleanupRow();
-    const SQLRETURN rc = ODBC(connection_, SQLFetch, Statement());
+    // Every move fetches with SQLFetchScroll: the driver manager refuses a
+    // scroll on a statement that has fetched with SQLFetch.
+    const SQLRETURN rc = ODBC(connection_, SQLFetchScroll, Statement(), SQLSMALLINT(SQL_FETCH_NEXT), SQLLEN(0));
     if (Succeeded(rc)) {
         GetRowValues();
         return true;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,15 +50,42 @@ union IntegerAnswer {
     SQLUINTEGER narrow;
 };
 
-// The statement handles of every connection.
-std::vector<std::pair<ODBCConnection*, StatementHandle*>>& statementHandles() {
-    static std::vector<std::pair<ODBCConnection*, StatementHandle*>> list;
+// Guards the lists below: a thread that closes a connection reads them while
+// another runs a statement of that connection with its thread detached.
+std::mutex& listsLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// The statement handles of every connection, with the connection handle
+// each was made on.
+struct StatementEntry {
+    SQLHDBC hdbc;
+    StatementHandle* statement;
+};
+std::vector<StatementEntry>& statementHandles() {
+    static std::vector<StatementEntry> list;
     return list;
 }
 
-std::vector<ODBCConnection*>& busyConnections() {
-    static std::vector<ODBCConnection*> list;
+// A connection whose statement runs.
+struct BusyConnection {
+    ODBCConnection* connection;
+    SQLHDBC hdbc;                        // the handle the statement runs on
+    SQLHSTMT running = SQL_NULL_HSTMT;  // the statement, while it is in the driver
+    bool closed = false;                 // closed meanwhile: the handle waits for the statement's end
+};
+
+std::vector<BusyConnection>& busyConnections() {
+    static std::vector<BusyConnection> list;
     return list;
+}
+
+// The connection's entry; none when it is not busy. Under listsLock.
+BusyConnection* findBusy(ODBCConnection* connection) {
+    for (BusyConnection& busy : busyConnections())
+        if (busy.connection == connection) return &busy;
+    return nullptr;
 }
 
 bool containsKeyword(const std::string& text) {
@@ -84,6 +113,26 @@ std::string takeText(HostString s, bool* readable = nullptr) {
 void replaceString(HostString* field, HostString value) {
     fw::UnlockString(*field);
     *field = value;
+}
+
+// A text that the driver answers about its connection, as UTF-8; nothing
+// when it cannot answer. Read wide, as the narrow call cuts an answer beyond
+// ASCII to its count of characters; an answer longer than the first room
+// is read again whole.
+std::optional<std::string> infoText(ODBCConnection* connection, SQLUSMALLINT type) {
+    std::vector<SQLWCHAR> answer(128);  // characters, the NUL among them
+    for (int attempt = 0;; ++attempt) {
+        std::fill(answer.begin(), answer.end(), 0);
+        SQLSMALLINT bytes = 0;
+        if (!Succeeded(ODBC(connection, SQLGetInfoW, connection->hdbc, type, answer.data(),
+                            SQLSMALLINT(answer.size() * sizeof(SQLWCHAR)), &bytes)))
+            return std::nullopt;
+        const size_t chars = bytes > 0 ? size_t(bytes) / sizeof(SQLWCHAR) : 0;
+        if (chars < answer.size() || attempt > 0) break;
+        answer.resize(std::min<size_t>(chars + 1, 0x7fff / sizeof(SQLWCHAR)));
+    }
+    answer.back() = 0;
+    return WideToUtf8(answer.data(), answer.size());
 }
 
 // A text of the connection object's, as UTF-8.
@@ -119,10 +168,10 @@ void ODBCSelectThread::Run() {
             ODBC(connection_, SQLSetStmtAttr, statement->get(), SQLINTEGER(SQL_ATTR_QUERY_TIMEOUT),
                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connection_->Timeout)), SQLINTEGER(0));
         WideText wide = MakeWide(HOST_ENCODING_UTF8, text_.data(), text_.size());
-        void* token = fw::DetachFromHost();
-        const SQLRETURN rc = ODBC(connection_, SQLExecDirectW, statement->get(), wide.data(), wide.length);
-        fw::AttachToHost(token);
-        if (!Succeeded(rc)) {
+        const DetachedRun run = ExecDirectDetached(connection_, statement->get(), wide);
+        if (run.closed) {
+            ReportClosedRun(connection_, statement->get(), run, true);
+        } else if (!Succeeded(run.rc)) {
             SetErrorFromStatement(connection_, statement->get());
         } else {
             SQLLEN rows = 0;
@@ -134,6 +183,7 @@ void ODBCSelectThread::Run() {
             if (!result) CloseCursor(handle);  // the framework gave no record set: nothing may keep the cursor
         }
     }
+    statement.reset();  // unless a cursor keeps it
     EndQuery(connection_);
 }
 
@@ -385,16 +435,11 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
     Utf32ToUtf8(completed, chars * sizeof(SQLWCHAR), connection->completedConnectionText,
                 sizeof connection->completedConnectionText, nullptr);
 
-    char answer[128];
     SQLSMALLINT length = 0;
-    std::memset(answer, 0, sizeof answer);
-    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_DBMS_NAME), answer,
-                       SQLSMALLINT(sizeof answer), &length)))
-        replaceString(&connection->DBMS, fw::BuildString(answer, int64_t(std::strlen(answer))));
-    std::memset(answer, 0, sizeof answer);
-    if (Succeeded(ODBC(connection, SQLGetInfo, connection->hdbc, SQLUSMALLINT(SQL_DATABASE_NAME), answer,
-                       SQLSMALLINT(sizeof answer), &length)))
-        replaceString(&connection->DatabaseName, fw::BuildString(answer, int64_t(std::strlen(answer))));
+    if (const std::optional<std::string> dbms = infoText(connection, SQL_DBMS_NAME))
+        replaceString(&connection->DBMS, fw::BuildUtf8String(dbms->data(), int64_t(dbms->size())));
+    if (const std::optional<std::string> name = infoText(connection, SQL_DATABASE_NAME))
+        replaceString(&connection->DatabaseName, fw::BuildUtf8String(name->data(), int64_t(name->size())));
     IntegerAnswer loginTimeout;
     if (Succeeded(ODBC(connection, SQLGetConnectOption, connection->hdbc, SQLUSMALLINT(SQL_LOGIN_TIMEOUT),
                        static_cast<SQLPOINTER>(&loginTimeout))))
@@ -422,24 +467,50 @@ bool ODBCConnect(ODBCConnection* connection, const char* connectionText) {
 
 SQLRETURN StatementHandle::Allocate() {
     Free();
-    const SQLRETURN rc =
-        ODBC(connection_, SQLAllocHandle, SQLSMALLINT(SQL_HANDLE_STMT), connection_->hdbc, &handle_);
+    const SQLHDBC hdbc = connection_->hdbc;
+    const SQLRETURN rc = ODBC(connection_, SQLAllocHandle, SQLSMALLINT(SQL_HANDLE_STMT), hdbc, &handle_);
     if (!Succeeded(rc)) {
         handle_ = SQL_NULL_HSTMT;
         SetErrorFromConnection(connection_);
         return rc;
     }
-    statementHandles().emplace_back(connection_, this);
+    std::lock_guard lock(listsLock());
+    statementHandles().push_back({hdbc, this});
     return rc;
 }
 
 void StatementHandle::Free() {
     if (!handle_) return;
-    auto& list = statementHandles();
-    list.erase(std::remove(list.begin(), list.end(), std::make_pair(connection_, this)), list.end());
+    {
+        std::lock_guard lock(listsLock());
+        auto& list = statementHandles();
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [&](const StatementEntry& entry) { return entry.statement == this; }),
+                   list.end());
+    }
     ODBC(connection_, SQLFreeHandle, SQLSMALLINT(SQL_HANDLE_STMT), handle_);
     handle_ = SQL_NULL_HSTMT;
 }
+
+namespace {
+
+// Frees the statements made on a connection handle (results and prepared
+// statements that outlive it lose their handles), then disconnects and frees
+// the handle. A failing disconnect becomes the error when `report`.
+void closeHandle(ODBCConnection* connection, SQLHDBC hdbc, bool report) {
+    std::vector<StatementHandle*> statements;
+    {
+        std::lock_guard lock(listsLock());
+        for (const StatementEntry& entry : statementHandles())
+            if (entry.hdbc == hdbc) statements.push_back(entry.statement);
+    }
+    for (StatementHandle* statement : statements) statement->Free();
+    if (!Succeeded(ODBC(connection, SQLDisconnect, hdbc)) && report)
+        readDiagnostic(connection, SQL_HANDLE_DBC, hdbc);
+    ODBC(connection, SQLFreeConnect, hdbc);
+}
+
+}  // namespace
 
 // What the plain executes of a connection reuse, so that a statement per row
 // costs the driver no statement handle of its own: one handle, closed after
@@ -452,18 +523,32 @@ struct PlainStatement {
 
 void ODBCCloseDatabase(ODBCConnection* connection) {
     Trace(connection, "ENTER ODBCCloseDatabase(%p)", static_cast<void*>(connection));
-    delete connection->plainStatement;  // frees its handle
-    connection->plainStatement = nullptr;
+    bool busy = false;
+    {
+        std::lock_guard lock(listsLock());
+        if (BusyConnection* running = findBusy(connection)) {
+            busy = true;
+            if (connection->hdbc && connection->hdbc == running->hdbc) {
+                // Its statement runs on a thread that another one closes it
+                // from: freeing its handles now would pull them from under
+                // the driver. The connection is closed at once; the running
+                // statement is cancelled, and its thread ends the handle when
+                // the statement returns (EndQuery).
+                running->closed = true;
+                connection->hdbc = SQL_NULL_HDBC;
+                if (running->running) ODBC(connection, SQLCancel, running->running);
+                return;
+            }
+        }
+    }
+    // The plain statement belongs to a statement that runs.
+    if (!busy) {
+        delete connection->plainStatement;  // frees its handle
+        connection->plainStatement = nullptr;
+    }
     if (!connection->hdbc) return;
     ClearLastError(connection);
-    // Results and prepared statements that outlive the connection lose
-    // their handles first; then the driver also lets the connection go.
-    std::vector<StatementHandle*> statements;
-    for (const auto& [owner, statement] : statementHandles())
-        if (owner == connection) statements.push_back(statement);
-    for (StatementHandle* statement : statements) statement->Free();
-    if (!Succeeded(ODBC(connection, SQLDisconnect, connection->hdbc))) SetErrorFromConnection(connection);
-    ODBC(connection, SQLFreeConnect, connection->hdbc);
+    closeHandle(connection, connection->hdbc, true);
     connection->hdbc = SQL_NULL_HDBC;
 }
 
@@ -481,18 +566,67 @@ HostString ODBCLastErrorString(ODBCConnection* connection) {
 // ---- statements -------------------------------------------------------------------
 
 bool BeginQuery(ODBCConnection* connection) {
-    auto& busy = busyConnections();
-    if (std::find(busy.begin(), busy.end(), connection) != busy.end()) {
+    std::lock_guard lock(listsLock());
+    if (findBusy(connection)) {
         SetLastError(connection, 48879, "A query is already in progress");
         return false;
     }
-    busy.push_back(connection);
+    busyConnections().push_back({connection, connection->hdbc});
     return true;
 }
 
 void EndQuery(ODBCConnection* connection) {
-    auto& busy = busyConnections();
-    busy.erase(std::remove(busy.begin(), busy.end(), connection), busy.end());
+    std::optional<BusyConnection> ended;
+    {
+        std::lock_guard lock(listsLock());
+        auto& list = busyConnections();
+        auto it = std::find_if(list.begin(), list.end(),
+                               [&](const BusyConnection& busy) { return busy.connection == connection; });
+        if (it == list.end()) return;
+        ended = *it;
+        list.erase(it);
+    }
+    if (!ended->closed) return;
+    // Closed while the statement ran: what the close left to it. A failing
+    // disconnect is told unless the statement has an error of its own.
+    delete connection->plainStatement;
+    connection->plainStatement = nullptr;
+    closeHandle(connection, ended->hdbc, connection->lastErrorCode == 0);
+}
+
+DetachedRun ExecDirectDetached(ODBCConnection* connection, SQLHSTMT statement, WideText& text) {
+    DetachedRun run;
+    void* token = fw::DetachFromHost();
+    {
+        std::lock_guard lock(listsLock());
+        BusyConnection* busy = findBusy(connection);
+        run.closed = !busy || busy->closed;
+        if (!run.closed) busy->running = statement;
+    }
+    if (!run.closed) {
+        run.rc = ODBC(connection, SQLExecDirectW, statement, text.data(), text.length);
+        run.ran = true;
+        std::lock_guard lock(listsLock());
+        BusyConnection* busy = findBusy(connection);
+        if (busy) busy->running = SQL_NULL_HSTMT;
+        run.closed = !busy || busy->closed;
+    }
+    fw::AttachToHost(token);
+    return run;
+}
+
+void ReportClosedRun(ODBCConnection* connection, SQLHSTMT statement, const DetachedRun& run, bool select) {
+    if (run.ran && !Succeeded(run.rc) && run.rc != SQL_NO_DATA) {
+        // The statement handle is still whole: its diagnostic tells why.
+        if (readDiagnostic(connection, SQL_HANDLE_STMT, statement)) return;
+    } else if (run.ran && !select) {
+        // It ran: what it changed is done.
+        SQLLEN rows = 0;
+        if (run.rc == SQL_NO_DATA) connection->lastRowCount = 0;
+        else if (Succeeded(ODBC(connection, SQLRowCount, statement, &rows))) connection->lastRowCount = rows;
+        return;
+    }
+    SetLastError(connection, 1, "Not connected.");
 }
 
 HostObject ODBCPerformSelect(ODBCConnection* connection, HostString sql) {
@@ -516,38 +650,24 @@ void ODBCExecute(ODBCConnection* connection, HostString sql) {
     execute.Run();
 }
 
-namespace {
-
-// The connection's handle for plain statements; none once the connection has
-// closed.
-SQLHSTMT plainHandle(const ODBCConnection* connection) {
-    return connection->plainStatement ? connection->plainStatement->statement.get() : SQL_NULL_HSTMT;
-}
-
-}  // namespace
-
 SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEncodingCode encoding) {
     // A refused statement did not run: it must not read as a success.
     if (!BeginQuery(connection)) return SQL_ERROR;
     Trace(connection, "ENTER odbc_execDirect(%p, %s, %u)", static_cast<void*>(connection), text, unsigned(encoding));
     ClearLastError(connection);
+    // Nobody else ends the plain statement while this runs (the close of
+    // another thread leaves it to EndQuery).
     if (!connection->plainStatement) connection->plainStatement = new PlainStatement(connection);
-    SQLRETURN rc = plainHandle(connection) ? SQLRETURN(SQL_SUCCESS) : connection->plainStatement->statement.Allocate();
+    PlainStatement& plain = *connection->plainStatement;
+    SQLRETURN rc = plain.statement.get() ? SQLRETURN(SQL_SUCCESS) : plain.statement.Allocate();
     if (Succeeded(rc)) {
-        // While the thread is detached, another thread may close the
-        // connection, which ends its plain statement: the text stays with
-        // this call meanwhile, and the handle is looked up again.
-        WideText wide = std::move(connection->plainStatement->text);
-        wide.assign(encoding, text, std::strlen(text));
-        void* token = fw::DetachFromHost();
-        const SQLHSTMT statement = plainHandle(connection);
-        rc = statement ? ODBC(connection, SQLExecDirectW, statement, wide.data(), wide.length)
-                       : SQLRETURN(SQL_INVALID_HANDLE);
-        fw::AttachToHost(token);
-        if (!statement) SetLastError(connection, 1, "Not connected.");
-        // What the statement did is read from its handle, unless the
-        // connection closed while it ran.
-        if (statement && plainHandle(connection) == statement) {
+        const SQLHSTMT statement = plain.statement.get();
+        plain.text.assign(encoding, text, std::strlen(text));
+        const DetachedRun run = ExecDirectDetached(connection, statement, plain.text);
+        rc = run.rc;
+        if (run.closed) {
+            ReportClosedRun(connection, statement, run, false);
+        } else {
             if (rc == SQL_NO_DATA) {
                 // A searched UPDATE or DELETE that matched no row: it ran,
                 // and changed nothing.
@@ -561,7 +681,6 @@ SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEnco
             // Rows that a statement gave are not read: the handle is ready
             // for the next one.
             ODBC(connection, SQLFreeStmt, statement, SQLUSMALLINT(SQL_CLOSE));
-            connection->plainStatement->text = std::move(wide);
         }
     }
     EndQuery(connection);
@@ -616,7 +735,7 @@ void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValu
     std::string columns, markers;
     SQLUSMALLINT parameter = 1;
     for (InsertValue* node = first; node && ok; node = node->next, ++parameter) {
-        const std::string name = fw::HostBytes::Read(node->name).str();
+        const std::string name = fw::HostBytes::Read(node->name, HOST_ENCODING_UTF8).str();
         values.push_back(fw::HostBytes::Read(node->value).str());
         std::string& value = values.back();
         const SQLULEN bytes = value.size();
@@ -666,10 +785,13 @@ void ODBCAddTableRecord(ODBCConnection* connection, HostString table, InsertValu
     }
 
     if (ok) {
-        const std::string tableName = fw::HostBytes::Read(table).str();
-        std::string sql = "INSERT INTO " + quote + tableName + quote + "(" + columns + ") values (" + markers + ")";
-        SQLRETURN rc = ODBC(connection, SQLPrepare, statement.get(),
-                            reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
+        // Prepared wide, as every other statement: the narrow call passes a
+        // name beyond ASCII only in a locale that can write it.
+        const std::string tableName = fw::HostBytes::Read(table, HOST_ENCODING_UTF8).str();
+        const std::string sql =
+            "INSERT INTO " + quote + tableName + quote + "(" + columns + ") values (" + markers + ")";
+        WideText wide = MakeWide(HOST_ENCODING_UTF8, sql.data(), sql.size());
+        SQLRETURN rc = ODBC(connection, SQLPrepareW, statement.get(), wide.data(), wide.length);
         if (Succeeded(rc)) rc = ODBC(connection, SQLExecute, statement.get());
         if (Succeeded(rc)) {
             SQLLEN rows = 0;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "connector/source/ODBCUtilities.h"
 #include "framework/plugin/PluginInterface.h"
 
 namespace corvane {
@@ -75,9 +76,9 @@ ODBCConnection* OpenOwnConnection(const char* connectionText);
 void CloseOwnConnection(ODBCConnection* connection);
 
 // A statement handle of a connection, with one owner. It is freed when this
-// goes, or before that when its connection closes (and then reads none):
-// the driver manager frees every statement of a connection it frees, and a
-// handle used after that reads freed memory.
+// goes, or before that when the connection handle it was made on closes
+// (and then reads none): the driver manager frees every statement of a
+// connection it frees, and a handle used after that reads freed memory.
 class StatementHandle {
 public:
     explicit StatementHandle(ODBCConnection* connection) : connection_(connection) {}
@@ -96,6 +97,26 @@ private:
     SQLHSTMT handle_ = SQL_NULL_HSTMT;
 };
 
+// How a statement ran with the calling thread detached from the framework.
+struct DetachedRun {
+    SQLRETURN rc = SQL_ERROR;  // the driver's result, when it ran
+    bool ran = false;          // the statement reached the driver
+    // Another thread closed the connection meanwhile: its handle is the
+    // statement's until the statement ends (EndQuery closes it).
+    bool closed = false;
+};
+
+// Runs the statement text with SQLExecDirectW between DetachFromHost and
+// AttachToHost, on a connection that BeginQuery has taken. While it is
+// detached, another thread may close the connection: the close cancels the
+// statement and leaves the handles to it.
+DetachedRun ExecDirectDetached(ODBCConnection* connection, SQLHSTMT statement, WideText& text);
+// The error of a statement whose connection another thread closed while it
+// ran: the driver's diagnostic when it failed, else (for a select, whose
+// rows cannot be read from a closed connection, or a statement that never
+// ran) "Not connected.". An execute that ran keeps its row count.
+void ReportClosedRun(ODBCConnection* connection, SQLHSTMT statement, const DetachedRun& run, bool select);
+
 // Connects a connection without a handle with the connection text.
 bool ODBCConnect(ODBCConnection* connection, const char* connectionText);
 
@@ -113,7 +134,9 @@ void SupportedColumnTypes(const int64_t** types, const char** names, int64_t* si
 // Runs one SQL text that returns no rows; the ODBC result.
 SQLRETURN odbc_execDirect(ODBCConnection* connection, const char* text, HostEncodingCode encoding);
 
-// The process-wide list of connections whose statement is running.
+// The process-wide list of connections whose statement is running. When
+// another thread closed the connection while its statement ran, EndQuery
+// ends what the close left: the connection's statements and its handle.
 bool BeginQuery(ODBCConnection* connection);
 void EndQuery(ODBCConnection* connection);
 

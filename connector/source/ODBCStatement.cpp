@@ -56,7 +56,7 @@ struct Parameter {
     HostObject value;
     int32_t type;     // its bind type
     ParamBuffer& buffer;
-    std::vector<fw::HostBytes>& held;  // texts that must live until the statement has run
+    std::vector<std::vector<char>>& held;  // texts that must live until the statement has run
 
     SQLRETURN bind(SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize, SQLPOINTER data,
                    SQLLEN bufferLength) {
@@ -109,13 +109,18 @@ std::optional<SQLRETURN> bindText(Parameter& p) {
     SQLPOINTER data = p.buffer.value;
     SQLLEN bytes = 0;
     if (text) {
-        fw::HostBytes held = binary ? fw::HostBytes::Read(text) : fw::HostBytes::Read(text, HOST_ENCODING_UTF32LE);
+        const fw::HostBytes read =
+            binary ? fw::HostBytes::Read(text) : fw::HostBytes::Read(text, HOST_ENCODING_UTF32LE);
         fw::UnlockString(text);
-        if (!held.ok()) return p.refuse(kNotText);
-        if (held.size() > 0) {
-            data = const_cast<char*>(held.data());
-            bytes = SQLLEN(held.size());
-            p.held.push_back(std::move(held));
+        if (!read.ok()) return p.refuse(kNotText);
+        if (read.size() > 0) {
+            // A copy with a wide NUL after it: for a narrow driver the driver
+            // manager converts a wide text up to its NUL, whatever its length.
+            std::vector<char> copy(read.data(), read.data() + read.size());
+            copy.resize(copy.size() + sizeof(SQLWCHAR), 0);
+            data = copy.data();
+            bytes = SQLLEN(read.size());
+            p.held.push_back(std::move(copy));
         }
     }
     p.buffer.indicator = bytes;
@@ -299,8 +304,11 @@ ODBCCursor* ODBCStatement::BindAndExecute(HostObject values, bool select) {
         return nullptr;
     }
 
+    // Each run binds its parameters anew: one whose type binds nothing must
+    // not keep the binding of the run before, whose buffers are gone.
+    ODBC(connection_, SQLFreeStmt, statement, SQLUSMALLINT(SQL_RESET_PARAMS));
     // The UTF-32 texts of string parameters, held until the statement has run.
-    std::vector<fw::HostBytes> texts;
+    std::vector<std::vector<char>> texts;
     for (size_t i = 0; i < bound; ++i) {
         Parameter parameter{connection_, statement, i, values_[i], types_[i], *buffers_[i], texts};
         parameter.buffer.indicator = 0;

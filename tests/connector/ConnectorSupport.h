@@ -41,9 +41,8 @@ std::vector<std::string> Rows(RecordSet& rs);
 std::string Sqlite(const std::string& path, const std::string& sql);
 
 // A record set straight from the connector's engine and cursor tables, with
-// no row fetched yet. The framework's record set always reads its first row
-// with a plain fetch, after which the driver manager refuses every scroll;
-// this one lets a test scroll from the start.
+// no row fetched yet: the framework's record set reads its first row as it
+// is made, and this one lets a test scroll from before it.
 class ConnectorCursor {
 public:
     ConnectorCursor(const ODBCDatabase& db, const std::string& sql);

@@ -167,11 +167,14 @@ TEST_F(Editing, ScrollWithoutARowLeavesNothingToChange) {
          }},
         {"first on an empty set", "SELECT * FROM tree WHERE id > 99", [](ConnectorCursor& c) { c.First(); }},
         {"last on an empty set", "SELECT * FROM tree WHERE id > 99", [](ConnectorCursor& c) { c.Last(); }},
-        // After a plain fetch the driver manager refuses to scroll.
+        // Once the select has no further result, the driver manager refuses
+        // to scroll.
         {"a refused scroll", "SELECT * FROM tree ORDER BY id",
-         [](ConnectorCursor& c) {
+         [this](ConnectorCursor& c) {
              c.Next();
+             EXPECT_FALSE(db.NextRecordset());
              c.Last();
+             EXPECT_NE(db.ErrorCode(), 0) << "the scroll is refused";
          }},
     };
     for (const Case& c : cases) {

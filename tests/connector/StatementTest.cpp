@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstring>
 #include <functional>
+#include <set>
+
+#include <sys/stat.h>
 
 #include "connector/source/ODBCDatabase.h"
 #include "plugins/ODBCDatabase.h"
@@ -32,6 +36,11 @@ struct Backend {
     const char* name;
     std::function<void(const std::string& path)> create;
     std::function<std::string(const std::string& path)> connectionText;
+    // The driver takes wide text. For a narrow one (the SQLite driver) the
+    // driver manager converts the connector's wide text by the locale, which
+    // "C" cannot do beyond ASCII, into room for as many bytes as the text
+    // has characters, which cuts a text beyond ASCII.
+    bool wide;
 };
 
 constexpr const char* kAnimals =
@@ -45,16 +54,37 @@ const Backend kBackends[] = {
                                   " notes varchar(200), cage varchar(10));") +
                           kAnimals);
      },
-     SqliteConnectionText},
+     SqliteConnectionText, false},
     {"CavRig",
      [](const std::string& path) {
          CavFixture::create(path);
          SqliteCli::query(path, kAnimals);
      },
-     [](const std::string& path) { return cav_rig::connectionText(path); }},
+     [](const std::string& path) { return cav_rig::connectionText(path); }, true},
 };
 
 void PrintTo(const Backend& backend, std::ostream* os) { *os << backend.name; }
+
+// The calling thread's locale while this lives: the driver manager converts
+// the narrow calls of an application to a driver's wide ones, and back, by it.
+class ThreadLocale {
+public:
+    explicit ThreadLocale(const char* name) : locale_(newlocale(LC_ALL_MASK, name, nullptr)) {
+        EXPECT_NE(locale_, locale_t(nullptr)) << name;
+        if (locale_) old_ = uselocale(locale_);
+    }
+    ~ThreadLocale() {
+        if (!locale_) return;
+        uselocale(old_);
+        freelocale(locale_);
+    }
+    ThreadLocale(const ThreadLocale&) = delete;
+    ThreadLocale& operator=(const ThreadLocale&) = delete;
+
+private:
+    locale_t locale_;
+    locale_t old_ = nullptr;
+};
 
 class Backends : public DatabaseTest, public ::testing::WithParamInterface<Backend> {
 protected:
@@ -205,8 +235,111 @@ TEST_P(Backends, EachStatementFindsTheConnectionReadyWhateverTheOneBeforeLeft) {
     EXPECT_EQ(Sqlite(file, "SELECT id, cage FROM tree ORDER BY id"), "1|B2\n2|B3\n3|B4\n");
 }
 
+// A scrollable record set moves every way after stepping, and steps on
+// from wherever a move left it.
+TEST_P(Backends, ScrollableRecordSetMovesEveryWayAfterStepping) {
+    db.SetProperty("ScrollableCursor", Variant(true));
+    Ref<RecordSet> rs = db.SQLSelect("SELECT id, name FROM tree ORDER BY id");
+    ASSERT_FALSE(rs.IsNil()) << db.ErrorMessage();
+    struct Step {
+        const char* move;
+        void (RecordSet::*apply)();
+        const char* name;  // nullptr: past the last row
+    } steps[] = {
+        {"next", &RecordSet::MoveNext, "Basil"},    {"previous", &RecordSet::MovePrevious, "Apple"},
+        {"last", &RecordSet::MoveLast, "Clover"},   {"first", &RecordSet::MoveFirst, "Apple"},
+        {"next", &RecordSet::MoveNext, "Basil"},    {"last", &RecordSet::MoveLast, "Clover"},
+        {"previous", &RecordSet::MovePrevious, "Basil"}, {"next", &RecordSet::MoveNext, "Clover"},
+        {"next", &RecordSet::MoveNext, nullptr},
+    };
+    EXPECT_EQ(rs->Field("name")->StringValue(), "Apple");
+    std::string done = "first row";
+    for (const Step& step : steps) {
+        done += std::string(", ") + step.move;
+        ((*rs).*step.apply)();
+        EXPECT_EQ(db.ErrorCode(), 0) << done << ": " << db.ErrorMessage();
+        if (step.name)
+            EXPECT_EQ(rs->Field("name")->StringValue(), step.name) << done;
+        else
+            EXPECT_TRUE(rs->Eof()) << done;
+    }
+}
+
+// A prepared statement runs with the types bound for this run: a type that
+// names no bind type binds nothing, and the driver then misses the value,
+// even where the run before bound one.
+TEST_P(Backends, PreparedTypeThatNamesNoBindTypeLeavesItsParameterUnbound) {
+    Ref<ODBCPreparedStatement> ps = db.Prepare("INSERT INTO tree (id, name) VALUES (?, ?)");
+    ASSERT_FALSE(ps.IsNil()) << db.ErrorMessage();
+    ps->BindType({ODBCPreparedStatement::ODBC_TYPE_INTEGER, ODBCPreparedStatement::ODBC_TYPE_STRING});
+    ps->SQLExecute({Variant(int64_t(10)), Variant("Dill")});
+    ASSERT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+    int64_t id = 10;
+    for (const int64_t type : {int64_t(12345), int64_t(-7)}) {
+        ps->BindType(1, type);
+        ps->SQLExecute({Variant(++id), Variant("Elder")});
+        EXPECT_NE(db.ErrorCode(), 0) << type;
+        EXPECT_FALSE(db.ErrorMessage().empty()) << type;
+    }
+    db.Commit();
+    EXPECT_EQ(Sqlite(file, "SELECT id, quote(name) FROM tree WHERE id >= 10"), "10|'Dill'\n");
+}
+
+// A record added to a table whose name and columns go beyond ASCII: a
+// driver that takes wide text stores it, in the "C" locale too; a narrow
+// driver receives the statement cut, and says so.
+TEST_P(Backends, InsertRecordIntoNamesBeyondAscii) {
+    Sqlite(file, "CREATE TABLE \"Würfe\" (id integer primary key, \"größe\" integer, \"Mütter\" varchar(50));");
+    const ThreadLocale locale(GetParam().wide ? "C" : "C.UTF-8");
+    DatabaseRecord record;
+    record.IntegerColumn("id", 1);
+    record.IntegerColumn("größe", 4);
+    record.Column("Mütter", "Apple");
+    db.InsertRecord("Würfe", record);
+    const int64_t code = db.ErrorCode();
+    const String message = db.ErrorMessage();
+    db.Commit();
+    if (GetParam().wide) {
+        EXPECT_EQ(code, 0) << message;
+        EXPECT_EQ(ConnectionOf(db)->lastRowCount, 1);
+        EXPECT_EQ(Sqlite(file, "SELECT id, \"größe\", \"Mütter\" FROM \"Würfe\""), "1|4|Apple\n");
+    } else {
+        EXPECT_NE(code, 0);
+        EXPECT_EQ(Sqlite(file, "SELECT count(*) FROM \"Würfe\""), "0\n");
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, Backends, ::testing::ValuesIn(kBackends),
                          [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
+
+// The database name of a file whose path goes beyond ASCII comes whole. For
+// the SQLite driver the locale is one that can write the path, and the ";"
+// after the connection text take what the driver manager's conversion cuts
+// off, or the driver would open another file.
+TEST(DatabaseName, OfAPathBeyondAsciiComesWhole) {
+    ASSERT_TRUE(LoadConnector());
+    struct Case {
+        const Backend& backend;
+        const char* padding;
+    } cases[] = {
+        {kBackends[0], ";;;;;;;;;;;;;;;;"},
+        {kBackends[1], ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string folder = dir.file("Ünïcödé 数据");
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        const std::string path = folder + "/r4 😀 ñ.cav";
+        c.backend.create(path);
+        const ThreadLocale locale(c.backend.wide ? "C" : "C.UTF-8");
+        ODBCDatabase db;
+        db.SetDataSource(c.backend.connectionText(path) + c.padding);
+        ASSERT_TRUE(db.Connect()) << c.backend.name << ": " << db.ErrorMessage();
+        EXPECT_EQ(db.Property("DatabaseName").StringValue(), path) << c.backend.name;
+        EXPECT_EQ(db.DBMS(), "SQLite") << c.backend.name;
+        EXPECT_EQ(TempDir::namesIn(folder), std::set<std::string>{"r4 😀 ñ.cav"}) << c.backend.name;
+    }
+}
 
 // ---- the SQLite driver ------------------------------------------------------------
 

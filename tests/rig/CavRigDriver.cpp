@@ -1208,7 +1208,10 @@ SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* o
     });
 }
 FORWARD(SQLBulkOperations, hstmt, (SQLHSTMT hstmt, SQLSMALLINT operation), (hstmt, operation))
-FORWARD(SQLCancel, hstmt, (SQLHSTMT hstmt), (hstmt))
+// Another thread cancels a statement while it runs (and holds the rig's
+// lock, perhaps waiting for another program's): the cancel goes to the
+// driver at once, as an Access driver takes it.
+SQLRETURN SQL_API SQLCancel(SQLHSTMT hstmt) { return DRIVER(SQLCancel)(hstmt); }
 FORWARD(SQLCopyDesc, target, (SQLHDESC source, SQLHDESC target), (source, target))
 FORWARD(SQLDescribeParam, hstmt,
         (SQLHSTMT hstmt, SQLUSMALLINT number, SQLSMALLINT* type, SQLULEN* size, SQLSMALLINT* digits,
