@@ -23,17 +23,18 @@ layers="$(dirname "$0")/layers.list"
 declare -A sql
 for source in "$@"; do sql["${source%.*}"]=1; done
 
-# The layer that a path of the tree belongs to; nothing for a path outside
-# the layers (tests, benchmarks, pictures).
+# Sets `found` to the layer that a path of the tree belongs to; to nothing
+# for a path outside the layers (tests, benchmarks, pictures).
 layer_of() {
   local path="$1"
+  found=
   case "$path" in
-    framework/gui/*) echo framework_gui ;;
-    framework/plugin/*) echo framework_plugin ;;
-    framework/*/*) echo framework_core ;;
-    framework/*) if [ -n "${sql[${path%.*}]:-}" ]; then echo framework_sql; else echo framework_core; fi ;;
-    services/* | plugins/* | convert/* | ui/*) echo "${path%%/*}" ;;
-    connector/source/*) echo connector ;;
+    framework/gui/*) found=framework_gui ;;
+    framework/plugin/*) found=framework_plugin ;;
+    framework/*/*) found=framework_core ;;
+    framework/*) if [ -n "${sql[${path%.*}]:-}" ]; then found=framework_sql; else found=framework_core; fi ;;
+    services/* | plugins/* | convert/* | ui/*) found="${path%%/*}" ;;
+    connector/source/*) found=connector ;;
   esac
 }
 
@@ -45,8 +46,9 @@ while read -r layer rest; do
 done <"$layers"
 
 allowed() {  # allowed LAYER PATH
-  local target
-  target=$(layer_of "$2")
+  local target reached
+  layer_of "$2"
+  target="$found"
   for reached in ${reach[$1]}; do
     [[ "$reached" == */* && "$reached" == "$2" ]] && return 0
     [[ "$reached" != */* && -n "$target" && "$reached" == "$target" ]] && return 0
@@ -62,7 +64,8 @@ for folder in framework services plugins convert ui connector/source; do
   while IFS= read -r -d '' file; do
     checked=$((checked + 1))
     name="${file#"$root"/}"
-    layer=$(layer_of "$name")
+    layer_of "$name"
+    layer="$found"
     n=0
     while IFS= read -r line; do
       n=$((n + 1))
