@@ -776,8 +776,6 @@ int64_t SqlFileDatabase::ErrorCode() const { return conn_->errorCode; }
 
 String SqlFileDatabase::ErrorMessage() const { return conn_->errorMessage; }
 
-std::chrono::milliseconds SqlFileDatabase::LockWait() { return g_lockWait; }
-
 void SqlFileDatabase::SetLockWait(std::chrono::milliseconds wait) { g_lockWait = wait; }
 
 bool SqlFileDatabase::Connect() {

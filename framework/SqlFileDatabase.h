@@ -102,7 +102,6 @@ public:
     // program holds: DefaultLockWait unless set otherwise (tests shorten it,
     // so that none waits seconds). Set it before the wait begins.
     static constexpr std::chrono::milliseconds DefaultLockWait{3000};
-    static std::chrono::milliseconds LockWait();
     static void SetLockWait(std::chrono::milliseconds wait);
 
 private:

@@ -118,7 +118,7 @@ awk -v self="$checked" -v linker="$linker_symbols" '
   }' "$work/reach" <(for name in "${!layer_of[@]}"; do echo "$name ${layer_of[$name]}"; done) \
   "$work/defined" "$work/system" "$work/undefined" >"$work/faults"
 
-echo "$checked ($layer): $(wc -l <"$work/undefined") symbols left undefined by ${#checked_objects[@]} objects"
+echo "$checked ($layer): $(wc -l <"$work/undefined") undefined references in ${#checked_objects[@]} objects"
 if [ ! -s "$work/faults" ]; then
   exit 0
 fi

@@ -1,6 +1,6 @@
 #pragma once
 // Sets how long the SQL database waits for another program's lock
-// (SqlFileDatabase::SetLockWait) while it lives, and the earlier length
+// (SqlFileDatabase::SetLockWait) while it lives, and the program's length
 // again when it goes: short where a test waits the lock out, long where
 // the test lets the lock go during the wait, so that neither depends on how
 // fast the machine is.
@@ -11,13 +11,8 @@
 
 class LockWaitFor {
 public:
-    explicit LockWaitFor(std::chrono::milliseconds wait) : before_(SqlFileDatabase::LockWait()) {
-        SqlFileDatabase::SetLockWait(wait);
-    }
-    ~LockWaitFor() { SqlFileDatabase::SetLockWait(before_); }
+    explicit LockWaitFor(std::chrono::milliseconds wait) { SqlFileDatabase::SetLockWait(wait); }
+    ~LockWaitFor() { SqlFileDatabase::SetLockWait(SqlFileDatabase::DefaultLockWait); }
     LockWaitFor(const LockWaitFor&) = delete;
     LockWaitFor& operator=(const LockWaitFor&) = delete;
-
-private:
-    std::chrono::milliseconds before_;
 };
