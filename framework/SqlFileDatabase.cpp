@@ -275,7 +275,7 @@ constexpr int LengthLimit = 100000000;
 
 // How long a statement waits for a lock that another program (or another
 // object on the same file) holds before it fails with SQLITE_BUSY.
-constexpr std::chrono::milliseconds LockWait(3000);
+std::chrono::milliseconds g_lockWait = SqlFileDatabase::DefaultLockWait;
 // How often the wait looks again; the event loop runs in between, so that
 // windows repaint and Cancel answers.
 constexpr std::chrono::milliseconds LockPoll(10);
@@ -287,13 +287,13 @@ struct Waiting {
     ~Waiting() { c.waiting = false; }
 };
 
-// SQLite's busy handler: waits a little and yields, until LockWait is over
+// SQLite's busy handler: waits a little and yields, until the lock wait is over
 // or a Close was asked for meanwhile.
 int waitForLock(void* connection, int attempts) {
     SqlFileConnection& c = *static_cast<SqlFileConnection*>(connection);
     const auto now = std::chrono::steady_clock::now();
     if (attempts == 0) c.waitingSince = now;
-    if (c.closeWanted || now - c.waitingSince >= LockWait) return 0;
+    if (c.closeWanted || now - c.waitingSince >= g_lockWait) return 0;
     Waiting waiting(c);
     std::this_thread::sleep_for(LockPoll);
     YieldToEventLoop();
@@ -776,6 +776,8 @@ int64_t SqlFileDatabase::ErrorCode() const { return conn_->errorCode; }
 
 String SqlFileDatabase::ErrorMessage() const { return conn_->errorMessage; }
 
+void SqlFileDatabase::SetLockWait(std::chrono::milliseconds wait) { g_lockWait = wait; }
+
 bool SqlFileDatabase::Connect() {
     CallScope call(conn_);
     SqlFileConnection& c = *call;
@@ -1077,7 +1079,7 @@ SqlFileLock::SqlFileLock(const String& path) : path_(path) {
     const auto since = std::chrono::steady_clock::now();
     while (::fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
         const bool heldByOther = errno == EAGAIN || errno == EACCES;
-        if (!heldByOther || std::chrono::steady_clock::now() - since >= LockWait) {
+        if (!heldByOther || std::chrono::steady_clock::now() - since >= g_lockWait) {
             inUse_ = heldByOther;
             break;
         }

@@ -31,6 +31,7 @@
 // 9) and is carried out when the call returns; any other use of the object
 // meanwhile fails with SQLITE_MISUSE.
 
+#include <chrono>
 #include <memory>
 
 #include "framework/Database.h"
@@ -96,6 +97,12 @@ public:
     // SQLite's code and message of the last failure; 0 and "" after a success.
     int64_t ErrorCode() const override;
     String ErrorMessage() const override;
+
+    // How long a statement, and a SqlFileLock, wait for a lock that another
+    // program holds: DefaultLockWait unless set otherwise (tests shorten it,
+    // so that none waits seconds). Set it before the wait begins.
+    static constexpr std::chrono::milliseconds DefaultLockWait{3000};
+    static void SetLockWait(std::chrono::milliseconds wait);
 
 private:
     // Never null; record sets share it so that they outlive this object.

@@ -102,9 +102,21 @@ bool usesX() {
     return display && *display && (!platform || !*platform || std::strstr(platform, "xcb"));
 }
 
+std::chrono::milliseconds g_displayAnswerWait = DefaultDisplayAnswerWait;
+
+// The display wait in seconds, as "5" or "0.25".
+std::string displayAnswerSeconds() {
+    const auto ms = g_displayAnswerWait.count();
+    std::string text = std::to_string(ms / 1000);
+    if (ms % 1000 == 0) return text;
+    std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
+    fraction.erase(fraction.find_last_not_of('0') + 1);
+    return text + "." + fraction;
+}
+
 // False when the X server that DISPLAY names takes the connection but does
-// not complete it within DisplayAnswerSeconds, where Qt would wait for
-// ever; true when it answers, and also when it refuses at once (Qt then
+// not complete it within the display wait, where Qt would wait for ever;
+// true when it answers, and also when it refuses at once (Qt then
 // tells why). The connection is tried from a thread of its own, which is
 // left waiting when it gets no answer: the process ends then anyway.
 bool displayAnswers() {
@@ -121,7 +133,7 @@ bool displayAnswers() {
         probe->done.notify_all();
     }).detach();
     std::unique_lock<std::mutex> lock(probe->mutex);
-    return probe->done.wait_for(lock, std::chrono::seconds(DisplayAnswerSeconds), [&] { return probe->answered; });
+    return probe->done.wait_for(lock, g_displayAnswerWait, [&] { return probe->answered; });
 }
 
 // Makes the QApplication under startingMessages; the messages held back on
@@ -132,7 +144,7 @@ QApplication* makeApplication(int& argc, char** argv) {
     g_startedAs = slash && slash[1] ? slash + 1 : first ? first : g_programName;
     if (usesX() && !displayAnswers())
         displayUnreachable({"The X server took the connection but gave no answer within " +
-                            std::to_string(DisplayAnswerSeconds) + " seconds."});
+                            displayAnswerSeconds() + " seconds."});
     const QtMessageHandler previous = qInstallMessageHandler(startingMessages);
     auto* app = new QApplication(argc, argv);
     qInstallMessageHandler(previous);
@@ -182,6 +194,8 @@ void SetProgramName(const char* name) {
 }
 
 bool GuiRuntimeStarted() { return g_app != nullptr; }
+
+void SetDisplayAnswerWait(std::chrono::milliseconds wait) { g_displayAnswerWait = wait; }
 
 void InstallDesktopInteraction() { SetInteractionHandler(&desktopInteraction()); }
 

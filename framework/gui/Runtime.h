@@ -10,7 +10,8 @@
 // process with code 1, where Qt itself would abort. So it does, with
 // "The X server took the connection but gave no answer within 5 seconds.",
 // when the X server takes the connection and then does not answer within
-// DisplayAnswerSeconds, where Qt would wait for ever.
+// the display wait (5 seconds, DefaultDisplayAnswerWait), where Qt would
+// wait for ever.
 // InstallDesktopInteraction makes MsgBox, OpenDialog, Beep and Launch show
 // real Qt dialogs and reach the desktop; the program calls it at start, tests
 // do not (they install ScriptedInteraction, or keep the unattended default
@@ -23,11 +24,16 @@
 // connector opens GTK+ 2 dialogs in this same process, and the two GTK
 // versions cannot live in one process.
 
+#include <chrono>
 #include <exception>
 #include <functional>
 
-// How long an X server has to answer the runtime's connection.
-inline constexpr int DisplayAnswerSeconds = 5;
+// How long an X server has to answer the runtime's connection: the display
+// wait, DefaultDisplayAnswerWait unless set otherwise before InitGuiRuntime
+// (tests shorten it, so that none waits seconds). The message tells the
+// wait in seconds ("within 5 seconds", "within 0.3 seconds").
+inline constexpr std::chrono::milliseconds DefaultDisplayAnswerWait{5000};
+void SetDisplayAnswerWait(std::chrono::milliseconds wait);
 
 // Makes the QApplication (once). `argc` and `argv` must live as long as the
 // program; the second form passes the program's name only.

@@ -66,6 +66,12 @@ QColor readableOn(const QColor& text, const QColor& background) {
     return c;
 }
 
+Window::FrameClock g_frameClock = nullptr;  // nullptr: the steady clock
+
+std::chrono::steady_clock::time_point frameNow() {
+    return g_frameClock ? g_frameClock() : std::chrono::steady_clock::now();
+}
+
 // The native top-level window: an optional menu bar over the content area.
 class WindowWidget : public QWidget {
 public:
@@ -105,7 +111,7 @@ protected:
     // and sending pictures to the window system.
     bool event(QEvent* event) override {
         if (event->type() == QEvent::UpdateRequest) {
-            const auto since = std::chrono::steady_clock::now() - lastPainted;
+            const auto since = frameNow() - lastPainted;
             if (since < Window::RefreshFrame) {
                 if (!frameEnd.isActive())
                     frameEnd.start(std::chrono::ceil<std::chrono::milliseconds>(Window::RefreshFrame - since));
@@ -125,7 +131,7 @@ protected:
     template <class Paint>
     bool painting(Paint paint) {
         const bool handled = paint();
-        lastPainted = std::chrono::steady_clock::now();
+        lastPainted = frameNow();
         return handled;
     }
     void resizeEvent(QResizeEvent*) override { layoutParts(); }
@@ -293,6 +299,8 @@ void Window::Hide() {
     visible_ = false;
     if (native_->top) native_->top->hide();
 }
+
+void Window::SetFrameClock(FrameClock clock) { g_frameClock = clock; }
 
 void Window::Refresh(bool eraseBackground) {
     (void)eraseBackground;  // every redraw here paints the background first

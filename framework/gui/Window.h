@@ -136,6 +136,10 @@ public:
     // paints its latest state.
     void Refresh(bool eraseBackground = true);
     static constexpr std::chrono::milliseconds RefreshFrame{16};
+    // The clock by which windows tell their frames: the steady clock, or a
+    // clock that a test drives (nullptr gives the steady clock back).
+    using FrameClock = std::chrono::steady_clock::time_point (*)();
+    static void SetFrameClock(FrameClock clock);
     // True from building until Close.
     bool IsOpen() const { return built_ && !closed_; }
     // True once closed (from the end of its Event_Close on).

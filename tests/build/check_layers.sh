@@ -1,48 +1,71 @@
 #!/usr/bin/env bash
 # Fails when a file of the tree given as $1 includes across a layer the wrong
-# way. The layers point downward only: framework <- services <- convert <- ui,
-# with plugins (the program's binding of its plug-ins) beside services; the
-# connector reaches its own files and the plug-in interface alone.
+# way. The layers and what each reaches are in layers.list beside this
+# script: framework <- services <- convert <- ui, with plugins (the
+# program's binding of its plug-ins) beside services, the framework's core
+# and SQL database below its windows and its plug-in host, and the connector
+# reaching its own files and the plug-in interface alone.
+#
+#   check_layers.sh TREE [SQL_SOURCE...]
+#
+# The files directly in framework/ are the framework's core, but for the
+# SQL database's: the SQL_SOURCEs (paths from the tree's root, as
+# framework/SqlFileDatabase.cpp) and the headers of the same names.
 #
 # An include names its path from the tree's root ("framework/Text.h"). A
-# quoted include must name a path its folder may reach; so must an include
+# quoted include must name a path its layer may reach; so must an include
 # in angle brackets that names one of the tree's folders (any other is the
 # system's). No include may climb with "..".
 set -euo pipefail
 root="$1"
+shift
+layers="$(dirname "$0")/layers.list"
+declare -A sql
+for source in "$@"; do sql["${source%.*}"]=1; done
 
-# folder, then the paths its files may include
-rules=(
-  "framework|framework/"
-  "services|framework/ services/"
-  "plugins|framework/ plugins/"
-  "convert|framework/ services/ plugins/ convert/"
-  "ui|framework/ services/ plugins/ convert/ ui/"
-  "connector/source|connector/source/ framework/plugin/PluginInterface.h"
-)
-tree_folders='^(framework|services|plugins|convert|ui|connector|resources|tests|bench)/'
+# Sets `found` to the layer that a path of the tree belongs to; to nothing
+# for a path outside the layers (tests, benchmarks, pictures).
+layer_of() {
+  local path="$1"
+  found=
+  case "$path" in
+    framework/gui/*) found=framework_gui ;;
+    framework/plugin/*) found=framework_plugin ;;
+    framework/*/*) found=framework_core ;;
+    framework/*) if [ -n "${sql[${path%.*}]:-}" ]; then found=framework_sql; else found=framework_core; fi ;;
+    services/* | plugins/* | convert/* | ui/*) found="${path%%/*}" ;;
+    connector/source/*) found=connector ;;
+  esac
+}
 
-allowed() {  # allowed PATH PREFIX...
-  local path="$1" prefix
-  shift
-  for prefix in "$@"; do
-    if [[ "$prefix" == */ ]]; then
-      [[ "$path" == "$prefix"* ]] && return 0
-    else
-      [[ "$path" == "$prefix" ]] && return 0
-    fi
+# layer -> the layers and files it may include, itself first
+declare -A reach
+while read -r layer rest; do
+  [[ -z "$layer" || "$layer" == '#'* ]] && continue
+  reach[$layer]="$layer $rest"
+done <"$layers"
+
+allowed() {  # allowed LAYER PATH
+  local target reached
+  layer_of "$2"
+  target="$found"
+  for reached in ${reach[$1]}; do
+    [[ "$reached" == */* && "$reached" == "$2" ]] && return 0
+    [[ "$reached" != */* && -n "$target" && "$reached" == "$target" ]] && return 0
   done
   return 1
 }
 
+tree_folders='^(framework|services|plugins|convert|ui|connector|resources|tests|bench)/'
 checked=0
 bad=0
-for rule in "${rules[@]}"; do
-  folder="${rule%%|*}"
-  read -r -a may <<<"${rule#*|}"
+for folder in framework services plugins convert ui connector/source; do
   [ -d "$root/$folder" ] || continue
   while IFS= read -r -d '' file; do
     checked=$((checked + 1))
+    name="${file#"$root"/}"
+    layer_of "$name"
+    layer="$found"
     n=0
     while IFS= read -r line; do
       n=$((n + 1))
@@ -50,8 +73,8 @@ for rule in "${rules[@]}"; do
       quote="${BASH_REMATCH[1]}"
       path="${BASH_REMATCH[2]}"
       if [[ "$path" == *..* ]] ||
-         { { [ "$quote" = '"' ] || [[ "$path" =~ $tree_folders ]]; } && ! allowed "$path" "${may[@]}"; }; then
-        echo "${file#"$root"/}:$n: includes \"$path\"; $folder/ may include only ${may[*]}"
+         { { [ "$quote" = '"' ] || [[ "$path" =~ $tree_folders ]]; } && ! allowed "$layer" "$path"; }; then
+        echo "$name:$n: includes \"$path\"; $layer may include only ${reach[$layer]}"
         bad=1
       fi
     done <"$file"

@@ -69,6 +69,7 @@ TEST_F(CavTargets, AWrongPasswordIsToldWithTheDriversCodeAndMessageAndNothingIsR
 TEST_F(CavTargets, AFileThatAnotherProgramHoldsIsToldAsInUseAndNothingIsWritten) {
     const String databaseError = "Database Error: " + Str(int64_t(cav_rig::kInUseNativeError)) + "\n\n" +
                                  cav_rig::kInUseMessage;
+    const cav_rig::LockWaitFor shortWait(std::chrono::milliseconds(100));
     for (const char* from : {"csv", "rsd"}) {
         SCOPED_TRACE(from);
         restart();

@@ -11,6 +11,7 @@
 #include "convert/convertRsdToCsv.h"
 #include "tests/convert/ConvertFixture.h"
 #include "tests/support/FaultyDisk.h"
+#include "tests/support/LockWait.h"
 #include "tests/support/OtherProgram.h"
 
 using SqliteCli::Rows;
@@ -196,6 +197,9 @@ TEST_F(DiskFaults, AnExportThatCannotWriteItsWholeFileSaysSoAndKeepsTheEarlierOn
 // animals, or ends with one box that says the file is in use, and writes
 // nothing.
 TEST_F(DiskFaults, AnExportWhoseSourceAnotherProgramTakesAtAnyMomentIsWholeOrTold) {
+    // The other program holds the source until the export is over: each
+    // wait for it is waited out.
+    const LockWaitFor shortWait(std::chrono::milliseconds(100));
     const std::string rsd = rsdFile("INSERT INTO settings(CustomName1, CustomName2) VALUES ('weight', 'coat');"
                                     "INSERT INTO tree(name, customField1, customField2) VALUES ('Bella', '2kg', 'rough');"
                                     "INSERT INTO tree(name, fatherId) VALUES ('Kid', 1);");

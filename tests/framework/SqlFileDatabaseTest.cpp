@@ -7,6 +7,7 @@
 
 #include "framework/EventLoop.h"
 #include "framework/SqlFileDatabase.h"
+#include "tests/support/LockWait.h"
 #include "tests/support/OtherProgram.h"
 #include "tests/support/SqliteCli.h"
 #include "tests/support/TempDir.h"
@@ -465,10 +466,13 @@ TEST(SqlFileDatabase, AReadOnlyObjectNeverWritesTheFile) {
     EXPECT_EQ(TempDir::read(path), before);
 }
 
-// Another program keeps the file locked: a statement waits for it a few
-// seconds, yielding to the event loop all along, and then fails with
-// SQLITE_BUSY; a Close that comes in during the wait ends it at once.
+// Another program keeps the file locked: a statement waits for it (a few
+// seconds in the program), yielding to the event loop all along, and then
+// fails with SQLITE_BUSY; a Close that comes in during the wait ends it at
+// once.
 TEST(SqlFileDatabase, ALockOfAnotherProgramIsWaitedForWhileTheEventLoopRuns) {
+    const std::chrono::milliseconds wait(200);
+    const LockWaitFor shortWait(wait);
     TempDir dir;
     const std::string path = makeHerd(dir, "herd.rsd");
     static int yields;
@@ -509,9 +513,10 @@ TEST(SqlFileDatabase, ALockOfAnotherProgramIsWaitedForWhileTheEventLoopRuns) {
         if (c.closeDuringTheWait) {
             EXPECT_EQ(yields, 1);
         } else {
-            // Each look at the file sleeps between two yields: 300 fit into one wait.
-            EXPECT_GT(yields, 50);
-            EXPECT_LE(yields, 300);
+            // Each look at the file sleeps 10 ms before its yield, so one
+            // wait holds at most wait / 10 ms of them.
+            EXPECT_GE(yields, 1);
+            EXPECT_LE(yields, wait / std::chrono::milliseconds(10));
         }
         EXPECT_EQ(db->SQLSelect("SELECT 1") == nullptr, c.closeDuringTheWait) << "closed once the wait was over";
     }
@@ -577,6 +582,7 @@ TEST(SqlFileDatabase, ACallAfterLongWithoutAYieldYieldsAtItsEnd) {
 }
 
 TEST(SqlFileLock, KeepsOtherProgramsOffAndIsRefusedWhileOneHoldsTheFile) {
+    const LockWaitFor shortWait(std::chrono::milliseconds(100));
     TempDir dir;
     const std::string path = makeHerd(dir, "herd.rsd");
     {

@@ -16,7 +16,9 @@
 // A file that another program holds (a write or exclusive lock that stays
 // after a short wait for it, as an Access file opened exclusively elsewhere)
 // is refused at the connect with SQLSTATE kInUseState, native error
-// kInUseNativeError and kInUseMessage.
+// kInUseNativeError and kInUseMessage. The wait is kLockWaitMilliseconds,
+// or as many as the environment variable kLockWaitVariable holds when the
+// connect begins (cav_rig::LockWaitFor).
 //
 // The columns that are Date/Time or Number columns in an Access file (tree:
 // dob, oldId, fatherId, motherId; matings: Due, Mated, Born, numBoars,
@@ -33,6 +35,8 @@
 // was written with it too (SqliteCli), so that what a test checks never passes
 // through the code under test.
 
+#include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -48,6 +52,27 @@ inline constexpr const char* kInUseState = "HY000";
 inline constexpr int kInUseNativeError = -1032;
 inline constexpr const char* kInUseMessage =
     "[Microsoft][ODBC Microsoft Access Driver] Could not use '(unknown)'; file already in use.";
+// How long every statement of a connection waits for another program's
+// lock, unless kLockWaitVariable says otherwise at the connect.
+inline constexpr int kLockWaitMilliseconds = 2000;
+inline constexpr const char* kLockWaitVariable = "CAV_RIG_LOCK_WAIT_MS";
+
+// Sets the wait of the connects made while it lives, and the earlier one
+// again when it goes: short where a test waits a lock out.
+class LockWaitFor {
+public:
+    explicit LockWaitFor(std::chrono::milliseconds wait) {
+        if (const char* value = std::getenv(kLockWaitVariable)) before_ = value;
+        setenv(kLockWaitVariable, std::to_string(wait.count()).c_str(), 1);
+    }
+    ~LockWaitFor() { before_ ? setenv(kLockWaitVariable, before_->c_str(), 1) : unsetenv(kLockWaitVariable); }
+    LockWaitFor(const LockWaitFor&) = delete;
+    LockWaitFor& operator=(const LockWaitFor&) = delete;
+
+private:
+    std::optional<std::string> before_;
+};
+
 // What a Date/Time or Number column answers to an empty text (''), and a
 // Number column to a criterion that compares it with a quoted text.
 inline constexpr const char* kTypeMismatchMessage =

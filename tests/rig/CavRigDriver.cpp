@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <cwchar>
@@ -439,8 +440,15 @@ std::optional<std::string> profileValue(const std::string& dsn, const char* key)
 }
 
 // How long a statement waits for a lock that another program holds before
-// it is refused: Access, too, tries a lock again only briefly.
-constexpr int kLockWaitMilliseconds = 2000;
+// it is refused: Access, too, tries a lock again only briefly. Tests shorten
+// it through the environment (CavFixture.h).
+int lockWaitMilliseconds() {
+    const char* value = std::getenv(cav_rig::kLockWaitVariable);
+    if (!value || !*value) return cav_rig::kLockWaitMilliseconds;
+    char* end = nullptr;
+    const long wait = std::strtol(value, &end, 10);
+    return *end == '\0' && wait >= 0 && wait <= 3600000 ? int(wait) : cav_rig::kLockWaitMilliseconds;
+}
 
 // The SQLite driver's native error for a file that another connection holds.
 bool heldElsewhere(SQLHSTMT query) {
@@ -527,7 +535,7 @@ SQLRETURN connect(SQLHDBC connection, const std::string& text) {
                      "path name is spelled correctly and that you are connected to the server on which the file "
                      "resides.");
     std::string sqliteText =
-        "Database=" + *database + ";NoCreat=1;Timeout=" + std::to_string(kLockWaitMilliseconds) + ";";
+        "Database=" + *database + ";NoCreat=1;Timeout=" + std::to_string(lockWaitMilliseconds()) + ";";
     const SQLRETURN rc = DRIVER(SQLDriverConnect)(connection, nullptr, reinterpret_cast<SQLCHAR*>(sqliteText.data()),
                                                   SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) return rc;
