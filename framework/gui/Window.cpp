@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,6 +16,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 
 #include "framework/Exceptions.h"
 #include "framework/gui/Controls.h"
@@ -32,6 +37,31 @@ std::vector<std::shared_ptr<Window>>& openWindows() {
 }
 
 QColor toQColor(const Color& c) { return QColor(c.Red, c.Green, c.Blue); }
+
+// The X atom called `name` on the X server the program uses; 0 when it uses
+// none.
+xcb_atom_t xAtom(const char* name) {
+    auto* x = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x || !x->connection()) return 0;
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(x->connection(), 0, uint16_t(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(x->connection(), cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : 0;
+    std::free(reply);
+    return atom;
+}
+
+// Whether the native event is the window system's request to close the
+// window (the close box, as X has the window manager send it).
+bool isCloseRequest(const QByteArray& type, void* message) {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) return false;
+    const auto* client = static_cast<const xcb_client_message_event_t*>(message);
+    static const xcb_atom_t protocols = xAtom("WM_PROTOCOLS");
+    static const xcb_atom_t deleteWindow = xAtom("WM_DELETE_WINDOW");
+    return client->format == 32 && protocols != 0 && client->type == protocols &&
+           client->data.data32[0] == deleteWindow;
+}
 
 int g_raiseRequests = 0;
 
@@ -147,7 +177,19 @@ protected:
     void closeEvent(QCloseEvent* event) override {
         // The window system asks; the runtime closes the window its own way.
         event->ignore();
-        if (Window* w = owner) RunEventHandler([w] { w->CloseFromUser(); });
+        if (Window* w = owner) w->CloseFromUser();
+    }
+    // Qt drops the close box's request to a window that a modal window
+    // (the progress window, a box) blocks. A close that would wait for the
+    // running handler anyway is taken here, so that the program still closes
+    // once the handler has returned.
+    bool nativeEvent(const QByteArray& type, void* message, qintptr* result) override {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (owner && modal && modal != this && owner->CloseWaitsForHandler() && isCloseRequest(type, message)) {
+            owner->CloseFromUser();
+            return true;
+        }
+        return QWidget::nativeEvent(type, message, result);
     }
 };
 
@@ -378,6 +420,7 @@ bool Window::HandleMenuItem(const MenuItem& item) {
 void Window::Build() {
     if (built_) return;
     built_ = true;
+    openedDuringHandler_ = OutermostEventHandler();
     openWindows().push_back(shared_from_this());
     Layout();
     ApplyFrame();
@@ -389,7 +432,24 @@ void Window::Build() {
     Event_Open();
 }
 
-void Window::CloseFromUser() { Close(); }
+bool Window::CloseWaitsForHandler() const {
+    return EventHandlerDepth() > 0 && openedDuringHandler_ != OutermostEventHandler();
+}
+
+void Window::CloseFromUser() {
+    if (!CloseWaitsForHandler()) {
+        RunEventHandler([this] { Close(); });
+        return;
+    }
+    if (closeWaiting_) return;
+    closeWaiting_ = true;
+    WhenNoEventHandlerRuns([window = weak_from_this()] {
+        if (auto w = window.lock()) {
+            w->closeWaiting_ = false;
+            w->Close();
+        }
+    });
+}
 
 void Window::Close() {
     if (closing_ || closed_) return;

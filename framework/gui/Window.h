@@ -175,7 +175,14 @@ public:
     void Build();
 
     // Called by the native window when the user closes it with its close box.
+    // While an event handler runs (a conversion inside the Convert handler,
+    // which yields), a window that was open before that handler began closes
+    // only once it has returned: the handler may still show its questions
+    // over the window and write into it. A window opened while the handler
+    // runs (the progress window) closes at once.
     void CloseFromUser();
+    // Whether a close from the user would wait now (see CloseFromUser).
+    bool CloseWaitsForHandler() const;
 
 private:
     friend class RectControl;
@@ -196,6 +203,8 @@ private:
     bool built_ = false;
     bool closed_ = false;
     bool closing_ = false;
+    bool closeWaiting_ = false;  // a close from the user waits for the running handler
+    unsigned long openedDuringHandler_ = 0;  // the outermost handler running at Build
     Ref<MenuBar> menuBar_;
     std::vector<Ref<RectControl>> controls_;
     struct MenuHandler {
