@@ -115,6 +115,10 @@ public:
     // the focus or is hidden: while the window system has not granted the
     // request (or a window manager refuses it), it is not asked again.
     bool raiseAsked = false;
+    // True from a request to restore the minimised window until it is
+    // restored: a window manager that keeps it minimised is not asked again
+    // at every report of a long operation.
+    bool restoreAsked = false;
     std::chrono::steady_clock::time_point lastPainted;  // when the window last finished painting
     QTimer frameEnd;  // the end of the frame in which a request to paint came
 
@@ -161,6 +165,7 @@ protected:
     void resizeEvent(QResizeEvent*) override { layoutParts(); }
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::ActivationChange && !isActiveWindow()) raiseAsked = false;
+        if (event->type() == QEvent::WindowStateChange && !isMinimized()) restoreAsked = false;
         // A window without a maximise button is never maximised. Qt asks the
         // window manager for no such button, but openbox, for one, offers it
         // on every window that can be resized: its maximising is undone.
@@ -311,13 +316,18 @@ void Window::ShowNative() {
             }
         }
     }
-    // A window is brought to the front when it was hidden or is not the
-    // active one. One that is in front already is not raised again: a
-    // progress window is shown at every report of a long operation, and a
+    // A window is brought to the front when it was hidden, minimised or is
+    // not the active one. One that is in front already is not raised again:
+    // a progress window is shown at every report of a long operation, and a
     // window manager would restack and refocus it thousands of times.
     const bool wasHidden = !top->isVisible();
+    const bool restore = top->isMinimized() && !top->restoreAsked;
     top->show();
-    if (wasHidden || (!top->isActiveWindow() && !top->raiseAsked)) {
+    if (restore) {
+        top->restoreAsked = true;
+        top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    }
+    if (wasHidden || restore || (!top->isActiveWindow() && !top->raiseAsked)) {
         top->raiseAsked = true;
         ++g_raiseRequests;
         top->raise();

@@ -120,11 +120,12 @@ public:
     void SetMenuBar(const Ref<MenuBar>& menuBar);
     Ref<MenuBar> AttachedMenuBar() const { return menuBar_; }
 
-    // Makes the window visible and brings it to the front (raised and
-    // activated) when it was hidden or is not the active window; returns at
-    // once. A window already in front is left as it is, and one whose
-    // activation the window system has not granted yet is not asked again
-    // until it has lost the focus or been hidden.
+    // Makes the window visible and brings it to the front (restored when
+    // minimised, raised and activated) when it was hidden, minimised or is
+    // not the active window; returns at once. A window already in front is
+    // left as it is; one whose activation the window system has not granted
+    // yet is not asked again until it has lost the focus or been hidden, and
+    // one whose restoring it has not granted yet not until it was restored.
     void Show();
     void Hide();
     // Closes the window for good (see Life above); does nothing when closed.

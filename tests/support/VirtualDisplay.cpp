@@ -255,6 +255,18 @@ void VirtualDisplay::askToMinimise(unsigned long window) const {
     tellWindowManager(display_, window, "WM_CHANGE_STATE", {IconicState});
 }
 
+unsigned long VirtualDisplay::transientFor(unsigned long window) const {
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) return 0;
+    XErrorHandler previous = XSetErrorHandler(ignoreError);
+    ::Window owner = 0;
+    if (!XGetTransientForHint(x, window, &owner)) owner = 0;
+    XSync(x, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(x);
+    return owner;
+}
+
 bool VirtualDisplay::minimised(unsigned long window) const {
     Display* x = XOpenDisplay(display_.c_str());
     if (!x) return false;

@@ -51,6 +51,9 @@ public:
     // Asks the window manager to minimise the X window `window`, as its
     // minimise button does (the WM_CHANGE_STATE request of the ICCCM).
     void askToMinimise(unsigned long window) const;
+    // The window that the X window `window` is a dialog of (its
+    // WM_TRANSIENT_FOR), or 0.
+    unsigned long transientFor(unsigned long window) const;
     // Whether the X window `window` is minimised: the window manager has set
     // its WM_STATE to iconic.
     bool minimised(unsigned long window) const;
