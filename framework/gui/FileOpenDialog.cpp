@@ -287,11 +287,13 @@ void FileOpenDialog::fitTexts() {
 namespace {
 
 // The frame that the window manager puts around the top-level `w`; none
-// while it has not framed it.
+// while it has not framed it. While the window manager reframes a window
+// that has just been resized, its frame and its size may disagree for a
+// moment: a side that the frame would not cover counts as none.
 QMargins frameOf(const QWidget* w) {
     const QRect outer = w->frameGeometry(), inner = w->geometry();
-    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                    outer.bottom() - inner.bottom());
+    return QMargins(std::max(0, inner.left() - outer.left()), std::max(0, inner.top() - outer.top()),
+                    std::max(0, outer.right() - inner.right()), std::max(0, outer.bottom() - inner.bottom()));
 }
 
 }  // namespace
