@@ -390,7 +390,7 @@ void Window::Attach(const Ref<RectControl>& control, const String& name, const R
     if (built_) ApplyTabOrder();
 }
 
-void Window::ApplyTabOrder() {
+std::vector<QWidget*> Window::TabOrder() const {
     // Depth first: the controls of one parent by tab index (stable), each
     // followed by the controls inside it.
     std::vector<QWidget*> order;
@@ -406,7 +406,24 @@ void Window::ApplyTabOrder() {
         }
     };
     visit(nullptr);
+    return order;
+}
+
+void Window::ApplyTabOrder() {
+    const std::vector<QWidget*> order = TabOrder();
     for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void Window::FocusFirstControl() {
+    WindowWidget* top = native_->top;
+    if (!top) return;
+    for (QWidget* w : TabOrder()) {
+        if (!w->isEnabled() || !w->isVisibleTo(top) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        // As after a Tab: the style shows which control has the focus.
+        top->setAttribute(Qt::WA_KeyboardFocusChange);
+        w->setFocus(Qt::TabFocusReason);
+        return;
+    }
 }
 
 void Window::AddMenuHandler(const String& itemName, std::function<bool()> handler) {
@@ -440,6 +457,8 @@ void Window::Build() {
     if (closed_) return;
     if (visible_) ShowNative();
     Event_Open();
+    // After the Open handler, which may disable or hide controls.
+    FocusFirstControl();
 }
 
 bool Window::CloseWaitsForHandler() const {

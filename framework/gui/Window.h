@@ -20,7 +20,9 @@
 // Building a window (ImplicitInstance or OpenNewWindow) runs, in this order:
 // Layout, then the frame properties are applied, CreateControls, the tab
 // order is set, AddMenuHandlers, the window is shown when Visible is true,
-// and Event_Open runs. A failure raised by a step passes to the caller.
+// Event_Open runs, and the first control of the tab order that takes the
+// focus gets it, shown as the style shows a focus reached by Tab. A failure
+// raised by a step passes to the caller.
 //
 // Coordinates: Left and Top of every control are in the window's content
 // area (below the menu bar, when there is one), also for controls inside a
@@ -189,7 +191,11 @@ private:
     friend class RectControl;
     void Attach(const Ref<RectControl>& control, const String& name, const Ref<RectControl>& parent);
     void ApplyFrame();
+    std::vector<QWidget*> TabOrder() const;
     void ApplyTabOrder();
+    // Gives the focus to the first control of the tab order that takes it,
+    // shown as after a Tab.
+    void FocusFirstControl();
     void ApplyBackground();
     void ResizeNative();
     int MenuBarHeight() const;
