@@ -77,23 +77,30 @@ QWidget* ownerWindow() {
 // dialogs): without a panel nothing would be left on the screen to answer.
 class KeptInSight : public QObject {
 public:
-    explicit KeptInSight(QWidget* box) : QObject(box) { box->installEventFilter(this); }
+    explicit KeptInSight(QWidget* box) : QObject(box), box_(box) {
+        box->installEventFilter(this);
+        // The window may learn of its own minimising only after the box's.
+        if (QWidget* owner = box->parentWidget() ? box->parentWidget()->window() : nullptr)
+            owner->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* box = qobject_cast<QWidget*>(watched);
-        if (box && event->type() == QEvent::WindowStateChange && box->isMinimized())
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && event->type() == QEvent::WindowStateChange && w->isMinimized())
             QMetaObject::invokeMethod(
-                box,
-                [box] {
-                    for (QWidget* w : {box->parentWidget() ? box->parentWidget()->window() : nullptr, box})
-                        if (w && w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+                this,
+                [w, box = box_] {
+                    if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
                     box->raise();
                     box->activateWindow();
                 },
                 Qt::QueuedConnection);
         return false;
     }
+
+private:
+    QWidget* box_;
 };
 
 }  // namespace
