@@ -141,6 +141,9 @@ void frmMainWindow::_CreateControls0() {
     txtFilePath->SetText("");
 
     lblDestinationFilePath = label(*this, "lblDestinationFilePath", "", 15, 226, 476, 16, 10, Navy);
+    // A long path is shortened in its middle, so that the new file's name
+    // at its end stays in sight.
+    lblDestinationFilePath->SetElidesLines(true);
 }
 
 void frmMainWindow::cmdBrowse_Action(const Ref<PushButton>&) {

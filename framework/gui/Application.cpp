@@ -42,6 +42,14 @@ int RuntimeRun() {
 }
 
 void Quit() {
+    // Chosen while another handler runs (inside the yields of a conversion),
+    // the quit waits until that handler has returned: ending the event loop
+    // now would make every box that the handler shows later return at once,
+    // unanswered.
+    if (EventHandlerDepth() > 1) {
+        WhenNoEventHandlerRuns([] { Quit(); });
+        return;
+    }
     while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
     QCoreApplication::exit(0);
 }
@@ -49,8 +57,12 @@ void Quit() {
 void LastWindowMayHaveClosed() {
     if (!QCoreApplication::instance()) return;
     // Looked at once the current event is over, so that a handler that
-    // closes one window and then opens another does not end the program.
+    // closes one window and then opens another does not end the program,
+    // and not before every running handler has returned, so that a handler
+    // still at work gets its questions answered by the user.
     QTimer::singleShot(0, [] {
-        if (WindowCount() == 0 && g_appObject && g_appObject->AutoQuit) QCoreApplication::exit(0);
+        WhenNoEventHandlerRuns([] {
+            if (WindowCount() == 0 && g_appObject && g_appObject->AutoQuit) QCoreApplication::exit(0);
+        });
     });
 }

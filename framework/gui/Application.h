@@ -26,7 +26,8 @@ public:
 
     // When true the event loop ends once no window is open any more (checked
     // after the event that closed the last one, so a handler may close one
-    // window and open another without the program ending).
+    // window and open another without the program ending, and only once no
+    // event handler runs any more).
     bool AutoQuit = false;
 
     // Run by RuntimeRun before the event loop starts.
@@ -51,5 +52,7 @@ Ref<Application> RuntimeAppObject();
 int RuntimeRun();
 
 // Closes every open window (each runs its Event_Close), newest first, then
-// ends the event loop. Outside the event loop only the windows close.
+// ends the event loop. Outside the event loop only the windows close. Asked
+// for by a handler that runs inside another one's yield (Quit chosen during
+// a conversion), it waits until the outer handler has returned.
 void Quit();

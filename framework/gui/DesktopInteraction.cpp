@@ -12,6 +12,7 @@
 
 #include "framework/gui/FileOpenDialog.h"
 #include "framework/gui/FileType.h"
+#include "framework/gui/Window.h"
 
 namespace {
 
@@ -56,6 +57,52 @@ QString startFolder(const Ref<FolderItem>& folder) {
     return QFile::decodeName(QByteArray::fromStdString(p.string()));
 }
 
+// The window that a box or dialog belongs to, and is made a dialog of: the
+// modal window that takes the input now (the progress window, another box),
+// else the active window, else the newest open window in sight; nullptr
+// when there is none. Without one the window manager would take the box for
+// a window of its own, to be stacked and minimised apart from the window.
+QWidget* ownerWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (int i = WindowCount() - 1; i >= 0; --i)
+        if (QWidget* w = WindowAt(i)->NativeWidget(); w && w->isVisible() && !w->isMinimized()) return w;
+    return nullptr;
+}
+
+// Undoes at once a minimising of the modal box or dialog that it watches,
+// and of the window the box belongs to. The program waits for the answer,
+// and a window manager may minimise the box with its window (openbox offers
+// a minimise button on every dialog and minimises the window with its
+// dialogs): without a panel nothing would be left on the screen to answer.
+class KeptInSight : public QObject {
+public:
+    explicit KeptInSight(QWidget* box) : QObject(box), box_(box) {
+        box->installEventFilter(this);
+        // The window may learn of its own minimising only after the box's.
+        if (QWidget* owner = box->parentWidget() ? box->parentWidget()->window() : nullptr)
+            owner->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && event->type() == QEvent::WindowStateChange && w->isMinimized())
+            QMetaObject::invokeMethod(
+                this,
+                [w, box = box_] {
+                    if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+                    box->raise();
+                    box->activateWindow();
+                },
+                Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QWidget* box_;
+};
+
 }  // namespace
 
 int DesktopInteraction::ShowMessage(const String& text, int buttons, const String& title) {
@@ -63,7 +110,8 @@ int DesktopInteraction::ShowMessage(const String& text, int buttons, const Strin
     const size_t setIndex = size_t(buttons & 7) < sets.size() ? size_t(buttons & 7) : 0;
     const std::vector<Answer>& set = sets[setIndex];
 
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(ownerWindow());
+    new KeptInSight(&box);
     box.setWindowTitle(QString::fromStdString(title));
     box.setText(QString::fromStdString(text));
     box.setIcon(iconFor(buttons));
@@ -91,7 +139,8 @@ int DesktopInteraction::ShowMessage(const String& text, int buttons, const Strin
 
 Ref<FolderItem> DesktopInteraction::ChooseFile(const String& title, const String& filter,
                                                const Ref<FolderItem>& initialFolder) {
-    FileOpenDialog dialog(QApplication::activeWindow(), QString::fromStdString(title));
+    FileOpenDialog dialog(ownerWindow(), QString::fromStdString(title));
+    new KeptInSight(&dialog);
     QStringList filters;
     for (const String& f : FileDialogNameFilters(filter)) filters << QString::fromStdString(f);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);

@@ -1,7 +1,11 @@
 #pragma once
 // The interaction point on real Qt dialogs and the desktop.
 //
-// ShowMessage: a modal QMessageBox over the active window. The buttons code
+// ShowMessage: a modal QMessageBox, a dialog of the window it belongs to
+// (the modal window that takes the input, else the active one, else the
+// newest open window in sight), so that window managers keep it with that
+// window. A minimising of the box (and of its window with it) is undone at
+// once: the program waits for the answer. The buttons code
 // is the framework's: its lowest three bits choose the buttons (0 OK, 1 OK
 // and Cancel, 2 Abort, Retry and Ignore, 3 Yes, No and Cancel, 4 Yes and No,
 // 5 Retry and Cancel), 16, 32, 48 or 64 the icon (stop, question,
@@ -10,7 +14,8 @@
 // 7 No; closing the box without a button answers Cancel, or No where there is
 // no Cancel, else the first button. The box has the title it is given.
 //
-// ChooseFile: a modal QFileDialog (Qt's own, never the desktop's) for one
+// ChooseFile: a modal QFileDialog (Qt's own, never the desktop's), a dialog
+// of the window it belongs to and kept in sight as a box is, for one
 // existing file, starting in the initial folder (its nearest existing parent
 // when it does not exist), offering the file types the filter names
 // (FileDialogNameFilters); it lists also the files whose names are no UTF-8

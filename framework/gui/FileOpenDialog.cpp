@@ -280,11 +280,41 @@ void FileOpenDialog::fitTexts() {
         wider += more;
     }
     if (wider == 0) return;
-    // Wider by as much on each side, as far as the screen lets it.
-    const QRect screenArea = screen()->availableGeometry();
-    resize(width() + wider, height());
-    move(std::max(screenArea.left(), x() - wider / 2), y());
+    fitOnScreen(wider);
     if (splitter) splitter->setSizes(sizes);
+}
+
+namespace {
+
+// The frame that the window manager puts around the top-level `w`; none
+// while it has not framed it. While the window manager reframes a window
+// that has just been resized, its frame and its size may disagree for a
+// moment: a side that the frame would not cover counts as none.
+QMargins frameOf(const QWidget* w) {
+    const QRect outer = w->frameGeometry(), inner = w->geometry();
+    return QMargins(std::max(0, inner.left() - outer.left()), std::max(0, inner.top() - outer.top()),
+                    std::max(0, outer.right() - inner.right()), std::max(0, outer.bottom() - inner.bottom()));
+}
+
+}  // namespace
+
+void FileOpenDialog::fitOnScreen(int wider) {
+    QScreen* shownOn = parentWidget() ? parentWidget()->screen() : screen();
+    if (!shownOn) return;
+    // The room inside the screen's available area that leaves the frame in
+    // sight, title bar and all. Until the dialog has a frame, its owner's
+    // tells how large it will be.
+    QMargins frame = frameOf(this);
+    if (frame.isNull() && parentWidget()) frame = frameOf(parentWidget()->window());
+    const QRect room = shownOn->availableGeometry().marginsRemoved(frame);
+    // Wider by as much on each side, as far as the room lets it.
+    QRect shape = geometry();
+    const QPoint centre = shape.center();
+    shape.setSize(QSize(shape.width() + wider, shape.height()).boundedTo(room.size()).expandedTo(minimumSize()));
+    shape.moveCenter(centre);
+    shape.moveLeft(std::clamp(shape.left(), room.left(), std::max(room.left(), room.right() + 1 - shape.width())));
+    shape.moveTop(std::clamp(shape.top(), room.top(), std::max(room.top(), room.bottom() + 1 - shape.height())));
+    setGeometry(shape);
 }
 
 std::string FileOpenDialog::chosenPath() const {
@@ -325,7 +355,10 @@ void FileOpenDialog::accept() {
 void FileOpenDialog::showEvent(QShowEvent* event) {
     // The name filters and the folder are set by now.
     names_->refresh();
+    // Placed over its owner by now, and not shown yet. Its size, at a high
+    // resolution, may be larger than the screen.
     QFileDialog::showEvent(event);
+    fitOnScreen(0);
     QTimer::singleShot(0, this, &FileOpenDialog::fitTexts);
 }
 

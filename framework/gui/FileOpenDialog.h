@@ -105,6 +105,10 @@ private:
     // beside it to their texts, and the dialog with them: Qt sizes them for
     // sample texts that are narrower than many a date or type.
     void fitTexts();
+    // Widens the dialog by `wider` on both sides and keeps it wholly on the
+    // screen's available area, its frame included: it is made no larger
+    // than that area (though not below its own minimum) and moved into it.
+    void fitOnScreen(int wider);
 
     UndecodedNames* names_;
     QItemSelectionModel* selection_ = nullptr;

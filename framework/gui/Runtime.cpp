@@ -158,6 +158,12 @@ QApplication* makeApplication(int& argc, char** argv) {
 
 int64_t g_lastEventsAt = 0;
 
+int g_handlerDepth = 0;
+unsigned long g_handlersStarted = 0;
+unsigned long g_outermostHandler = 0;
+// What waits until no event handler runs.
+std::vector<std::function<void()>> g_afterHandlers;
+
 DesktopInteraction& desktopInteraction() {
     static DesktopInteraction handler;
     return handler;
@@ -225,6 +231,21 @@ void UnhandledException(const std::exception& failure) {
 }
 
 void RunEventHandler(const std::function<void()>& handler) {
+    if (g_handlerDepth == 0) g_outermostHandler = ++g_handlersStarted;
+    ++g_handlerDepth;
+    struct Leave {
+        ~Leave() {
+            if (--g_handlerDepth > 0) return;
+            g_outermostHandler = 0;
+            // Each waiting action runs as a handler of its own, which may
+            // ask for more.
+            while (!g_afterHandlers.empty()) {
+                const std::function<void()> action = std::move(g_afterHandlers.front());
+                g_afterHandlers.erase(g_afterHandlers.begin());
+                RunEventHandler(action);
+            }
+        }
+    } leave;
     try {
         handler();
     } catch (const std::exception& failure) {
@@ -232,4 +253,15 @@ void RunEventHandler(const std::function<void()>& handler) {
     } catch (...) {
         UnhandledException(RuntimeException("unknown failure"));
     }
+}
+
+int EventHandlerDepth() { return g_handlerDepth; }
+
+unsigned long OutermostEventHandler() { return g_outermostHandler; }
+
+void WhenNoEventHandlerRuns(std::function<void()> action) {
+    if (g_handlerDepth == 0)
+        RunEventHandler(action);
+    else
+        g_afterHandlers.push_back(std::move(action));
 }

@@ -68,3 +68,14 @@ void UnhandledException(const std::exception& failure);
 // Runs an event handler; a failure escaping it goes to UnhandledException
 // instead of unwinding through Qt (which cannot pass exceptions on).
 void RunEventHandler(const std::function<void()>& handler);
+
+// How many event handlers are running: a handler that yields (a conversion
+// inside the Convert handler) lets others run inside it. 0 when none runs.
+int EventHandlerDepth();
+// Tells the outermost running event handler from every earlier one (each
+// gets a number of its own when it starts); 0 when none runs.
+unsigned long OutermostEventHandler();
+// Runs `action` as an event handler once no event handler runs: at once when
+// none does, else right after the outermost one has returned, in the order
+// they were asked for.
+void WhenNoEventHandlerRuns(std::function<void()> action);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,6 +16,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <QWidget>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 
 #include "framework/Exceptions.h"
 #include "framework/gui/Controls.h"
@@ -32,6 +37,31 @@ std::vector<std::shared_ptr<Window>>& openWindows() {
 }
 
 QColor toQColor(const Color& c) { return QColor(c.Red, c.Green, c.Blue); }
+
+// The X atom called `name` on the X server the program uses; 0 when it uses
+// none.
+xcb_atom_t xAtom(const char* name) {
+    auto* x = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x || !x->connection()) return 0;
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(x->connection(), 0, uint16_t(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(x->connection(), cookie, nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : 0;
+    std::free(reply);
+    return atom;
+}
+
+// Whether the native event is the window system's request to close the
+// window (the close box, as X has the window manager send it).
+bool isCloseRequest(const QByteArray& type, void* message) {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7F) != XCB_CLIENT_MESSAGE) return false;
+    const auto* client = static_cast<const xcb_client_message_event_t*>(message);
+    static const xcb_atom_t protocols = xAtom("WM_PROTOCOLS");
+    static const xcb_atom_t deleteWindow = xAtom("WM_DELETE_WINDOW");
+    return client->format == 32 && protocols != 0 && client->type == protocols &&
+           client->data.data32[0] == deleteWindow;
+}
 
 int g_raiseRequests = 0;
 
@@ -91,6 +121,10 @@ public:
     // the focus or is hidden: while the window system has not granted the
     // request (or a window manager refuses it), it is not asked again.
     bool raiseAsked = false;
+    // True from a request to restore the minimised window until it is
+    // restored: a window manager that keeps it minimised is not asked again
+    // at every report of a long operation.
+    bool restoreAsked = false;
     std::chrono::steady_clock::time_point lastPainted;  // when the window last finished painting
     QTimer frameEnd;  // the end of the frame in which a request to paint came
 
@@ -137,6 +171,7 @@ protected:
     void resizeEvent(QResizeEvent*) override { layoutParts(); }
     void changeEvent(QEvent* event) override {
         if (event->type() == QEvent::ActivationChange && !isActiveWindow()) raiseAsked = false;
+        if (event->type() == QEvent::WindowStateChange && !isMinimized()) restoreAsked = false;
         // A window without a maximise button is never maximised. Qt asks the
         // window manager for no such button, but openbox, for one, offers it
         // on every window that can be resized: its maximising is undone.
@@ -153,7 +188,19 @@ protected:
     void closeEvent(QCloseEvent* event) override {
         // The window system asks; the runtime closes the window its own way.
         event->ignore();
-        if (Window* w = owner) RunEventHandler([w] { w->CloseFromUser(); });
+        if (Window* w = owner) w->CloseFromUser();
+    }
+    // Qt drops the close box's request to a window that a modal window
+    // (the progress window, a box) blocks. A close that would wait for the
+    // running handler anyway is taken here, so that the program still closes
+    // once the handler has returned.
+    bool nativeEvent(const QByteArray& type, void* message, qintptr* result) override {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (owner && modal && modal != this && owner->CloseWaitsForHandler() && isCloseRequest(type, message)) {
+            owner->CloseFromUser();
+            return true;
+        }
+        return QWidget::nativeEvent(type, message, result);
     }
 };
 
@@ -275,13 +322,18 @@ void Window::ShowNative() {
             }
         }
     }
-    // A window is brought to the front when it was hidden or is not the
-    // active one. One that is in front already is not raised again: a
-    // progress window is shown at every report of a long operation, and a
+    // A window is brought to the front when it was hidden, minimised or is
+    // not the active one. One that is in front already is not raised again:
+    // a progress window is shown at every report of a long operation, and a
     // window manager would restack and refocus it thousands of times.
     const bool wasHidden = !top->isVisible();
+    const bool restore = top->isMinimized() && !top->restoreAsked;
     top->show();
-    if (wasHidden || (!top->isActiveWindow() && !top->raiseAsked)) {
+    if (restore) {
+        top->restoreAsked = true;
+        top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    }
+    if (wasHidden || restore || (!top->isActiveWindow() && !top->raiseAsked)) {
         top->raiseAsked = true;
         ++g_raiseRequests;
         top->raise();
@@ -346,7 +398,7 @@ void Window::Attach(const Ref<RectControl>& control, const String& name, const R
     if (built_) ApplyTabOrder();
 }
 
-void Window::ApplyTabOrder() {
+std::vector<QWidget*> Window::TabOrder() const {
     // Depth first: the controls of one parent by tab index (stable), each
     // followed by the controls inside it.
     std::vector<QWidget*> order;
@@ -362,7 +414,24 @@ void Window::ApplyTabOrder() {
         }
     };
     visit(nullptr);
+    return order;
+}
+
+void Window::ApplyTabOrder() {
+    const std::vector<QWidget*> order = TabOrder();
     for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void Window::FocusFirstControl() {
+    WindowWidget* top = native_->top;
+    if (!top) return;
+    for (QWidget* w : TabOrder()) {
+        if (!w->isEnabled() || !w->isVisibleTo(top) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        // As after a Tab: the style shows which control has the focus.
+        top->setAttribute(Qt::WA_KeyboardFocusChange);
+        w->setFocus(Qt::TabFocusReason);
+        return;
+    }
 }
 
 void Window::AddMenuHandler(const String& itemName, std::function<bool()> handler) {
@@ -386,6 +455,7 @@ bool Window::HandleMenuItem(const MenuItem& item) {
 void Window::Build() {
     if (built_) return;
     built_ = true;
+    openedDuringHandler_ = OutermostEventHandler();
     openWindows().push_back(shared_from_this());
     Layout();
     ApplyFrame();
@@ -395,9 +465,28 @@ void Window::Build() {
     if (closed_) return;
     if (visible_) ShowNative();
     Event_Open();
+    // After the Open handler, which may disable or hide controls.
+    FocusFirstControl();
 }
 
-void Window::CloseFromUser() { Close(); }
+bool Window::CloseWaitsForHandler() const {
+    return EventHandlerDepth() > 0 && openedDuringHandler_ != OutermostEventHandler();
+}
+
+void Window::CloseFromUser() {
+    if (!CloseWaitsForHandler()) {
+        RunEventHandler([this] { Close(); });
+        return;
+    }
+    if (closeWaiting_) return;
+    closeWaiting_ = true;
+    WhenNoEventHandlerRuns([window = weak_from_this()] {
+        if (auto w = window.lock()) {
+            w->closeWaiting_ = false;
+            w->Close();
+        }
+    });
+}
 
 void Window::Close() {
     if (closing_ || closed_) return;

@@ -20,7 +20,9 @@
 // Building a window (ImplicitInstance or OpenNewWindow) runs, in this order:
 // Layout, then the frame properties are applied, CreateControls, the tab
 // order is set, AddMenuHandlers, the window is shown when Visible is true,
-// and Event_Open runs. A failure raised by a step passes to the caller.
+// Event_Open runs, and the first control of the tab order that takes the
+// focus gets it, shown as the style shows a focus reached by Tab. A failure
+// raised by a step passes to the caller.
 //
 // Coordinates: Left and Top of every control are in the window's content
 // area (below the menu bar, when there is one), also for controls inside a
@@ -120,11 +122,12 @@ public:
     void SetMenuBar(const Ref<MenuBar>& menuBar);
     Ref<MenuBar> AttachedMenuBar() const { return menuBar_; }
 
-    // Makes the window visible and brings it to the front (raised and
-    // activated) when it was hidden or is not the active window; returns at
-    // once. A window already in front is left as it is, and one whose
-    // activation the window system has not granted yet is not asked again
-    // until it has lost the focus or been hidden.
+    // Makes the window visible and brings it to the front (restored when
+    // minimised, raised and activated) when it was hidden, minimised or is
+    // not the active window; returns at once. A window already in front is
+    // left as it is; one whose activation the window system has not granted
+    // yet is not asked again until it has lost the focus or been hidden, and
+    // one whose restoring it has not granted yet not until it was restored.
     void Show();
     void Hide();
     // Closes the window for good (see Life above); does nothing when closed.
@@ -179,13 +182,24 @@ public:
     void Build();
 
     // Called by the native window when the user closes it with its close box.
+    // While an event handler runs (a conversion inside the Convert handler,
+    // which yields), a window that was open before that handler began closes
+    // only once it has returned: the handler may still show its questions
+    // over the window and write into it. A window opened while the handler
+    // runs (the progress window) closes at once.
     void CloseFromUser();
+    // Whether a close from the user would wait now (see CloseFromUser).
+    bool CloseWaitsForHandler() const;
 
 private:
     friend class RectControl;
     void Attach(const Ref<RectControl>& control, const String& name, const Ref<RectControl>& parent);
     void ApplyFrame();
+    std::vector<QWidget*> TabOrder() const;
     void ApplyTabOrder();
+    // Gives the focus to the first control of the tab order that takes it,
+    // shown as after a Tab.
+    void FocusFirstControl();
     void ApplyBackground();
     void ResizeNative();
     int MenuBarHeight() const;
@@ -200,6 +214,8 @@ private:
     bool built_ = false;
     bool closed_ = false;
     bool closing_ = false;
+    bool closeWaiting_ = false;  // a close from the user waits for the running handler
+    unsigned long openedDuringHandler_ = 0;  // the outermost handler running at Build
     Ref<MenuBar> menuBar_;
     std::vector<Ref<RectControl>> controls_;
     struct MenuHandler {

@@ -8,11 +8,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <initializer_list>
 #include <thread>
 #include <vector>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -80,13 +82,13 @@ bool framedAndViewable(Display* x, ::Window window) {
 }  // namespace
 
 VirtualDisplay::VirtualDisplay(const Options& options) {
-    startServer(options.dpi);
+    startServer(options);
     if (!ok()) return;
     if (options.dpi != 96) setResources("Xft.dpi:\t" + std::to_string(options.dpi) + "\n");
     if (ok() && options.windowManager) startWindowManager();
 }
 
-void VirtualDisplay::startServer(int dpi) {
+void VirtualDisplay::startServer(const Options& options) {
     int fds[2];
     if (pipe(fds) != 0) {
         error_ = "no pipe for Xvfb";
@@ -96,7 +98,9 @@ void VirtualDisplay::startServer(int dpi) {
     // the resources set below stay, and its sockets are not renewed (a reset
     // may lose them while other servers start beside it).
     server_ = spawn("Xvfb",
-                    {"-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-dpi", std::to_string(dpi),
+                    {"-displayfd", std::to_string(fds[1]), "-screen", "0",
+                     std::to_string(options.width) + "x" + std::to_string(options.height) + "x24", "-dpi",
+                     std::to_string(options.dpi),
                      "-nolisten", "tcp", "-noreset"},
                     fds[1]);
     close(fds[1]);
@@ -219,6 +223,67 @@ std::set<std::string> VirtualDisplay::atomList(unsigned long window, const std::
     XSetErrorHandler(previous);
     XCloseDisplay(x);
     return names;
+}
+
+namespace {
+
+// Sends the window manager the client message `type` about `window`, with
+// up to three data values.
+void tellWindowManager(const std::string& display, unsigned long window, const char* type,
+                       std::initializer_list<long> data) {
+    Display* x = XOpenDisplay(display.c_str());
+    if (!x) return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(x, type, False);
+    event.xclient.format = 32;
+    int i = 0;
+    for (long value : data) event.xclient.data.l[i++] = value;
+    XSendEvent(x, DefaultRootWindow(x), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(x, False);
+    XCloseDisplay(x);
+}
+
+}  // namespace
+
+void VirtualDisplay::askToClose(unsigned long window) const {
+    tellWindowManager(display_, window, "_NET_CLOSE_WINDOW", {CurrentTime, 2 /* from a pager */});
+}
+
+void VirtualDisplay::askToMinimise(unsigned long window) const {
+    tellWindowManager(display_, window, "WM_CHANGE_STATE", {IconicState});
+}
+
+unsigned long VirtualDisplay::transientFor(unsigned long window) const {
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) return 0;
+    XErrorHandler previous = XSetErrorHandler(ignoreError);
+    ::Window owner = 0;
+    if (!XGetTransientForHint(x, window, &owner)) owner = 0;
+    XSync(x, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(x);
+    return owner;
+}
+
+bool VirtualDisplay::minimised(unsigned long window) const {
+    Display* x = XOpenDisplay(display_.c_str());
+    if (!x) return false;
+    XErrorHandler previous = XSetErrorHandler(ignoreError);
+    const Atom wmState = XInternAtom(x, "WM_STATE", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool iconic = XGetWindowProperty(x, window, wmState, 0, 2, False, wmState, &type, &format, &count, &after,
+                                           &data) == Success &&
+                        data && format == 32 && count >= 1 && reinterpret_cast<const long*>(data)[0] == IconicState;
+    if (data) XFree(data);
+    XSync(x, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(x);
+    return iconic;
 }
 
 VirtualDisplay::~VirtualDisplay() {

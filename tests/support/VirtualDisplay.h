@@ -7,8 +7,8 @@
 //
 // Options: the screen's resolution, set as a desktop sets it (the server's
 // dots per inch and the "Xft.dpi" resource that toolkits read, so Qt scales
-// its windows by dpi / 96), and the openbox window manager, started once the
-// server runs and ready when the object is made.
+// its windows by dpi / 96), its size in pixels, and the openbox window
+// manager, started once the server runs and ready when the object is made.
 
 #include <sys/types.h>
 
@@ -20,6 +20,8 @@ public:
     struct Options {
         int dpi = 96;
         bool windowManager = false;
+        int width = 1024;
+        int height = 768;
     };
     VirtualDisplay() : VirtualDisplay(Options{}) {}
     explicit VirtualDisplay(const Options& options);
@@ -42,9 +44,22 @@ public:
     // `property` (such as "_NET_WM_STATE" or "_NET_WM_ALLOWED_ACTIONS"), by
     // name.
     std::set<std::string> atomList(unsigned long window, const std::string& property) const;
+    // Asks the window manager to close the X window `window`, as its close
+    // box or a task bar does (the _NET_CLOSE_WINDOW request of the EWMH):
+    // it sends the window's program the request to close it.
+    void askToClose(unsigned long window) const;
+    // Asks the window manager to minimise the X window `window`, as its
+    // minimise button does (the WM_CHANGE_STATE request of the ICCCM).
+    void askToMinimise(unsigned long window) const;
+    // The window that the X window `window` is a dialog of (its
+    // WM_TRANSIENT_FOR), or 0.
+    unsigned long transientFor(unsigned long window) const;
+    // Whether the X window `window` is minimised: the window manager has set
+    // its WM_STATE to iconic.
+    bool minimised(unsigned long window) const;
 
 private:
-    void startServer(int dpi);
+    void startServer(const Options& options);
     void setResources(const std::string& resources);
     void startWindowManager();
 
