@@ -31,13 +31,13 @@ const String ReportName = "Converter Errors.txt";
 // compared with the heading line's, and split into the grid. The first
 // mismatch asks whether to stop; from then on every mismatch goes into
 // `report`, counted in `progress`. False when the user chose to stop.
-bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& report, Progress& progress) {
+bool readFile(CsvReader& reader, csvSource::Records& records, String& report, Progress& progress) {
     bool reportMode = false;
     int64_t headingCommas = 0;
     int64_t errors = 0;
-    String record;
-    for (int64_t j = 0; reader.next(record); ++j) {
-        const String line = ReplaceAll(appSystem::clean(record), "'", "$");
+    for (int64_t j = 0; reader.next(); ++j) {
+        const String line = ReplaceAll(reader.text(), "'", "$");
+        for (String& field : reader.fields()) field = ReplaceAll(field, "'", "$");
         const int64_t commas = appSystem::countCommas(line);
         if (j == 0) headingCommas = commas;
         if (commas != headingCommas) {
@@ -68,7 +68,7 @@ bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& re
             progress.SetMessage("Found " + Str(errors) + " errors.");
             progress.Refresh();
         }
-        records.store(j, line, reader.line());
+        records.store(j, reader);
         YieldToEventLoop();
     }
     return true;
@@ -125,7 +125,7 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
     const std::vector<Group>& groups = Groups();
     cavDatabase::Insert insert(cavDatabase::TreePrefix);
     for (int g = 1; g <= CavVariant.groupCount; ++g) {
-        const String value = cell(grid, r, map.column(g));
+        const String value = grid.cell(r, map.column(g));
         switch (groups[size_t(g - 1)].conversion) {
             case Conversion::Unchanged:
             case Conversion::Apostrophes:
@@ -147,7 +147,7 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
             }
         }
     }
-    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(cell(grid, r, map.slot(n)));
+    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(grid.cell(r, map.slot(n)));
     return insert.statement();
 }
 
@@ -172,9 +172,9 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
     const int64_t nameColumn = map.column(Name);
     const DateOrder order = csvSource::dateOrder(grid, {map.column(DOB)}, nameColumn);
     const bool animalOne = hasAnimalOne(grid, map);
-    for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r) {
+    for (int64_t r = 1; !grid.endOfRows(r, nameColumn); ++r) {
         writer.write(rowStatement(grid, map, r, records, order, animalOne, badDates));
-        csvSource::reportRow(progress, r, cell(grid, r, nameColumn));
+        csvSource::reportRow(progress, r, grid.cell(r, nameColumn));
         YieldToEventLoop();
     }
     writer.commit();
@@ -230,7 +230,7 @@ void runconvertCSVtoCav() {
     grid.Clear();
     Ref<TextInputStream> in = csvSource::open(request.source);
     if (!in) return;
-    csvSource::Reader reader(*in);
+    CsvReader reader(*in);
     csvSource::Records records(grid);
     String report;
     const bool goOn = readFile(reader, records, report, progress);

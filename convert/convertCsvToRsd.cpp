@@ -63,9 +63,9 @@ DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, cons
             case Conversion::NotImported: break;
         }
     };
-    for (int g : RowGroups) put(groups[size_t(g - 1)], cell(grid, r, map.column(g)));
+    for (int g : RowGroups) put(groups[size_t(g - 1)], grid.cell(r, map.column(g)));
     for (int n = 1; n <= RsdVariant.slotCount; ++n)
-        put(groups[size_t(FirstSlotGroup + n - 2)], cell(grid, r, map.slot(n)));
+        put(groups[size_t(FirstSlotGroup + n - 2)], grid.cell(r, map.slot(n)));
     return record;
 }
 
@@ -106,11 +106,10 @@ private:
 };
 
 // Reads the whole file into the grid, record j into row j.
-csvSource::Records readFile(CsvGrid& grid, csvSource::Reader& reader) {
+csvSource::Records readFile(CsvGrid& grid, CsvReader& reader) {
     csvSource::Records records(grid);
-    String record;
-    for (int64_t j = 0; reader.next(record); ++j) {
-        records.store(j, appSystem::clean(record), reader.line());
+    for (int64_t j = 0; reader.next(); ++j) {
+        records.store(j, reader);
         YieldToEventLoop();
     }
     return records;
@@ -246,9 +245,9 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
     const int64_t nameColumn = map.column(Name);
     RowDates dates{csvSource::dateOrder(grid_, {map.column(DOB), map.column(DateBought)}, nameColumn), {}};
     const bool animalOne = hasAnimalOne(grid_, map);
-    for (int64_t r = 1; !endOfRows(grid_, r, nameColumn); ++r) {
+    for (int64_t r = 1; !grid_.endOfRows(r, nameColumn); ++r) {
         const DatabaseRecord record = buildRow(grid_, map, r, records, dates, animalOne);
-        sourceIds_.push_back(cell(grid_, r, map.column(OldId)));
+        sourceIds_.push_back(grid_.cell(r, map.column(OldId)));
         if (!db_->Connect()) {
             progress_.Close();
             MsgBox(db_->ErrorMessage());
@@ -256,7 +255,7 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
         }
         db_->InsertRecord("tree", record);
         if (!wrote()) return failed(*db_);
-        csvSource::reportRow(progress_, r, cell(grid_, r, nameColumn));
+        csvSource::reportRow(progress_, r, grid_.cell(r, nameColumn));
         YieldToEventLoop();
         if (progress_.Cancelled()) return Outcome::Cancelled;
     }
@@ -386,7 +385,7 @@ void convertCSV() {
     }
 
     // Nothing is made before the whole source has been read and accepted.
-    csvSource::Reader reader(*in);
+    CsvReader reader(*in);
     const csvSource::Records records = readFile(grid, reader);
     in->Close();
     progress.Close();

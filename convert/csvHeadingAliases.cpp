@@ -56,20 +56,11 @@ const std::vector<Group>& Groups() {
     return groups;
 }
 
-String cell(const CsvGrid& grid, int64_t row, int64_t column) {
-    if (column < 0 || column >= AbsentColumn || row < 0 || row > CsvGrid::LastRow) return String();
-    return grid(row, column);
-}
-
-bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn) {
-    return cell(grid, r, nameColumn).empty() && cell(grid, r + 1, nameColumn).empty();
-}
-
 bool hasAnimalOne(const CsvGrid& grid, const Mapping& map) {
     const int64_t idColumn = map.column(OldId), nameColumn = map.column(Name);
     if (idColumn == AbsentColumn) return false;
-    for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r)
-        if (cell(grid, r, idColumn) == "1") return true;
+    for (int64_t r = 1; !grid.endOfRows(r, nameColumn); ++r)
+        if (grid.cell(r, idColumn) == "1") return true;
     return false;
 }
 
@@ -78,10 +69,10 @@ namespace {
 // Which of `columns` hold a value in some data row.
 std::vector<int64_t> columnsWithValues(const CsvGrid& grid, std::vector<int64_t> columns, int64_t nameColumn) {
     std::vector<int64_t> found;
-    for (int64_t r = 1; !columns.empty() && !endOfRows(grid, r, nameColumn); ++r) {
+    for (int64_t r = 1; !columns.empty() && !grid.endOfRows(r, nameColumn); ++r) {
         const int64_t width = grid.Width(r);
         for (auto it = columns.begin(); it != columns.end() && *it < width;) {
-            if (cell(grid, r, *it).empty()) {
+            if (grid.cell(r, *it).empty()) {
                 ++it;
                 continue;
             }
@@ -118,7 +109,7 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
     };
 
     for (int64_t i = 0; i < AbsentColumn; ++i) {
-        const String heading = cell(grid, 0, i);
+        const String heading = grid.cell(0, i);
         if (heading.empty()) {
             withoutHeading.push_back(i);
             continue;

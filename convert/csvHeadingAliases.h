@@ -98,12 +98,4 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
 // file without one it stands for no parent.
 bool hasAnimalOne(const CsvGrid& grid, const Mapping& map);
 
-// True when row r ends the data rows: its name cell and the next row's are
-// both empty.
-bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn);
-
-// The text of a cell for the import: "" for the absent column and for rows
-// beyond the grid, so that the rows' look-ahead never leaves the grid.
-String cell(const CsvGrid& grid, int64_t row, int64_t column);
-
 }  // namespace csvHeadingAliases

@@ -184,12 +184,8 @@ int64_t getODBCrecords(const Ref<RecordSet>& rs);
 
 // ---- Text, field and date functions ----
 
-// A CSV line is cut into fields as spreadsheets write them: a field that
-// starts with a double quote and has a closing one is quoted, and holds
-// everything up to that quote, delimiters and line breaks included, with ""
-// standing for one double quote. Outside quoted fields every delimiter
-// separates two fields and double quotes are dropped; a quote that is never
-// closed quotes nothing.
+// A CSV line is read by CsvReader (services/CsvReader.h), which says how
+// quoted fields are cut.
 
 // The line trimmed, without carriage returns and line feeds outside its
 // quoted fields.
@@ -199,8 +195,6 @@ String clean(const String& line);
 // cut. Fields outside the grid are not stored, silently; the cells written
 // before stay. The number of fields of the line, stored or not.
 int64_t extractfields(const String& line, int64_t row, const String& delimiter);
-// The same into `grid` instead of CSVa.
-int64_t extractfields(CsvGrid& grid, const String& line, int64_t row, const String& delimiter);
 // True when every field of the line is empty once trimmed: a blank line, or
 // a spreadsheet's empty row (",,,,", blanks and "" allowed).
 bool holdsNoValue(const String& line);

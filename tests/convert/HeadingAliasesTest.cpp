@@ -258,8 +258,8 @@ TEST_F(HeadingAliases, TheAbsentColumnReadsEmptyEvenWhereALongLineReachesIt) {
     const Mapping m = map(headings);
     ASSERT_TRUE(m.proceed);
     EXPECT_EQ(appSystem::CSVa(1, AbsentColumn), "v70") << "the grid itself holds the field";
-    EXPECT_EQ(cell(appSystem::CSVa, 1, m.column(Colour)), "");
-    EXPECT_EQ(cell(appSystem::CSVa, 1, m.column(Sex)), "");
+    EXPECT_EQ(appSystem::CSVa.cell(1, m.column(Colour)), "");
+    EXPECT_EQ(appSystem::CSVa.cell(1, m.column(Sex)), "");
     EXPECT_EQ(ui.boxes()[0].text.find("c70"), String::npos) << "the 71st heading is not scanned";
-    EXPECT_EQ(cell(appSystem::CSVa, CsvGrid::LastRow + 1, 0), "") << "the rows' look-ahead past the grid reads empty";
+    EXPECT_EQ(appSystem::CSVa.cell(CsvGrid::LastRow + 1, 0), "") << "the rows' look-ahead past the grid reads empty";
 }
