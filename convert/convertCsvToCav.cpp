@@ -11,7 +11,6 @@
 #include "framework/Interaction.h"
 #include "services/Progress.h"
 #include "services/appSystem.h"
-#include "services/publicVariables.h"
 
 namespace convertCsvToCav {
 
@@ -21,10 +20,6 @@ using namespace csvHeadingAliases;
 
 const String Completed = "Operation completed";
 
-// Set when a caption could not be written (and the user was told): the
-// import stops after the heading scan, before any animal is written, and
-// later captions are not tried.
-bool captionRefused = false;
 const String ReportName = "Converter Errors.txt";
 
 // Pass 1: every line cleaned, its apostrophes as "$", its comma count
@@ -161,11 +156,15 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
 // grid.
 void importRows(const appSystem::Request& request, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
                 const csvSource::Records& records, const String& removed, Progress& progress) {
-    captionRefused = false;
-    const Mapping map = mapHeadings(grid, CavVariant, [&request](const String& column, const String& value) {
-        saveToSettings(request.destination, column, value);
-    });
-    if (captionRefused || !map.proceed || !records.acceptEndOfAnimals(map.column(Name))) return;
+    const Mapping map = mapHeadings(grid, CavVariant);
+    // A caption that the database refuses to write (told) stops the import
+    // after the checks of the headings, before any animal is written; the
+    // later ones are not tried.
+    bool captionsStored = true;
+    for (const Caption& caption : map.captions)
+        if (!(captionsStored = saveToSettings(request.destination, caption.column, caption.heading))) break;
+    const bool proceed = acceptHeadings(map);
+    if (!captionsStored || !proceed || !records.acceptEndOfAnimals(map.column(Name))) return;
 
     cavDatabase::RowWriter writer(db, false);
     std::vector<int64_t> badDates;
@@ -192,9 +191,9 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
         appSystem::showDatabaseError(*db);
     };
 
-    if ((publicVariables::noPS || publicVariables::noPd) && !appSystem::convertIdRecordToName(db, request.format, progress))
+    if ((map.noPS() || map.noPd()) && !appSystem::convertIdRecordToName(db, request.format, progress))
         return linkingFailed();
-    if (publicVariables::noSexColumn) {
+    if (map.noSexColumn()) {
         const int answer = MsgBox(
             "The converter cannot find information for the sex field. Do you want to determine the sex by whether "
             "the animal has been a father or mother in the past?" +
@@ -242,13 +241,13 @@ void runconvertCSVtoCav() {
     importRows(request, grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
 }
 
-void saveToSettings(const String& cavFile, const String& column, const String& value) {
-    if (captionRefused) return;
+bool saveToSettings(const String& cavFile, const String& column, const String& value) {
     Ref<ODBCDatabase> db = cavDatabase::connect(cavFile);
-    if (!db) return;
+    if (!db) return true;  // told by the "Database Error: " box
     auto lost = [&] {
         MsgBox("The custom field heading \"" + value + "\" could not be saved in the Brevolan database." +
                EndOfLine + db->ErrorMessage());
+        return true;
     };
 
     Ref<RecordSet> rs = db->SQLSelect("SELECT * FROM cavyUser");
@@ -264,7 +263,7 @@ void saveToSettings(const String& cavFile, const String& column, const String& v
     // window is open while the headings are read.)
     auto refused = [&] {
         appSystem::showDatabaseError(*db);
-        captionRefused = true;
+        return false;
     };
     // The caption is bound as a value, never written into the statement's
     // text, which would end at the first character that SQL text cannot
@@ -277,7 +276,7 @@ void saveToSettings(const String& cavFile, const String& column, const String& v
     statement->SQLExecute({Variant(appSystem::rma(value))});
     if (db->Error()) return refused();
     db->Commit();
-    if (db->Error()) refused();
+    return !db->Error() || refused();
 }
 
 }  // namespace convertCsvToCav

@@ -16,7 +16,6 @@
 #include "framework/SqlFileDatabase.h"
 #include "services/Progress.h"
 #include "services/appSystem.h"
-#include "services/publicVariables.h"
 
 namespace convertCsvToRsd {
 
@@ -120,10 +119,6 @@ bool sameFile(const String& a, const String& b) {
     return std::filesystem::equivalent(a, b, error);
 }
 
-// Set when a caption could not be stored (and the user was told): the
-// import stops after the heading scan, and later captions are not tried.
-bool captionLost = false;
-
 // Says that the file at the destination stays as it was because it cannot
 // be replaced, or because another program holds it; true when neither.
 bool replaceable(const String& destination) {
@@ -208,7 +203,7 @@ private:
     }
     bool wrote() const { return db_->ErrorCode() == 0; }
     Outcome rows(const Mapping& map, const csvSource::Records& records);
-    Outcome link();
+    Outcome link(const Mapping& map);
     Outcome putInPlace();
 
     const appSystem::Request& request_;
@@ -229,15 +224,18 @@ Outcome NewFile::build(const csvSource::Records& records) {
     appSystem::output.createdFile = pending_.Path();
     if (!appSystem::makeRSDfields(db_)) return failed(*db_);
 
-    captionLost = false;
-    const Mapping map = mapHeadings(grid_, RsdVariant, [this](const String& column, const String& value) {
-        saveToSettings(db_, column, value);
-    });
+    const Mapping map = mapHeadings(grid_, RsdVariant);
+    // A caption that cannot be stored (and has been told) stops the import
+    // after the checks of the headings; the later ones are not tried.
+    bool captionsStored = true;
+    for (const Caption& caption : map.captions)
+        if (!(captionsStored = saveToSettings(db_, caption.column, caption.heading))) break;
+    const bool proceed = acceptHeadings(map);
     if (const auto stop = interrupted()) return *stop;
-    if (captionLost || !map.proceed || !records.acceptEndOfAnimals(map.column(Name))) return Outcome::Stopped;
+    if (!captionsStored || !proceed || !records.acceptEndOfAnimals(map.column(Name))) return Outcome::Stopped;
 
     Outcome outcome = rows(map, records);
-    if (outcome == Outcome::Completed) outcome = link();
+    if (outcome == Outcome::Completed) outcome = link(map);
     return outcome;
 }
 
@@ -265,7 +263,7 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
     return wrote() ? Outcome::Completed : failed(*db_);
 }
 
-Outcome NewFile::link() {
+Outcome NewFile::link(const Mapping& map) {
     LinkingScope scope(db_);
     if (!scope.begin() || !appSystem::keepSourceIds(db_, sourceIds_)) return failed(*db_);
     // Each pass yields at every row; a Cancel is read after it.
@@ -280,7 +278,7 @@ Outcome NewFile::link() {
     }
 
     bool stamp = true;
-    if (publicVariables::noSexColumn) {
+    if (map.noSexColumn()) {
         const int answer = MsgBox(
             "The converter cannot find a column for the animal's sex. Do you want to determine the sex by "
             "whether it has been a father or mother in the past?" +
@@ -406,16 +404,13 @@ void convertCSV() {
         MsgBox("Operation completed" + unreadDates + csvSource::removedNuls(reader.linesWithNul()));
 }
 
-void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value) {
-    // After a failure nothing more is tried; a file that went meanwhile is
-    // not written again (the import tells it once the headings are done).
-    if (captionLost || !database->DatabaseFile || !database->DatabaseFile->Exists()) {
-        captionLost = true;
-        return;
-    }
+bool saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value) {
+    // A file that went meanwhile is not written again (the import tells it
+    // once the headings are done).
+    if (!database->DatabaseFile || !database->DatabaseFile->Exists()) return false;
     auto lost = [&database] {
         appSystem::showDatabaseError(*database);
-        captionLost = true;
+        return false;
     };
     Ref<RecordSet> rs = database->SQLSelect("SELECT id, " + column + " FROM settings");
     if (!rs) return lost();
@@ -428,12 +423,11 @@ void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, 
         rs->Field(column)->SetStringValue(appSystem::rma(value));
         rs->Update();
         if (database->ErrorCode() == 0) database->Commit();
-        if (database->ErrorCode() != 0) lost();
-        return;
+        return database->ErrorCode() == 0 || lost();
     }
     DatabaseRecord record;
     record.Column(column, appSystem::rma(value));
-    if (!appSystem::saveToFile(database, record, "settings")) captionLost = true;
+    return appSystem::saveToFile(database, record, "settings");
 }
 
 }  // namespace convertCsvToRsd

@@ -86,7 +86,7 @@ std::vector<int64_t> columnsWithValues(const CsvGrid& grid, std::vector<int64_t>
 
 }  // namespace
 
-Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption) {
+Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant) {
     const std::vector<Group>& groups = Groups();
     Mapping m;
     m.groupColumn.assign(size_t(variant.groupCount), AbsentColumn);
@@ -134,7 +134,7 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
 
         if (matched && slotWord) {
             // An explicit slot word takes its slot, free or not, and names it.
-            if (slotWord <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(slotWord)), h);
+            if (slotWord <= variant.storedSlots) m.captions.push_back({variant.captionPrefix + Str(int64_t(slotWord)), h});
             takeSlot(slotWord, i, heading);
             slotNamed[size_t(slotWord - 1)] = true;
         } else if (matched) {
@@ -146,7 +146,7 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
             if (free) {
                 // A slot beyond those the destination stores gets no caption;
                 // its column is listed with those not imported.
-                if (free <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(free)), h);
+                if (free <= variant.storedSlots) m.captions.push_back({variant.captionPrefix + Str(int64_t(free)), h});
                 takeSlot(free, i, heading);
             } else {
                 notImported[i] = heading;
@@ -154,17 +154,6 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
         }
         YieldToEventLoop();
     }
-
-    if (m.column(Name) == AbsentColumn) {
-        MsgBox("The program cannot determine which column contains the animal name. Open your CSV file and make "
-               "sure your first row contains the column headers. Rename the animal name column -   NAME" +
-               EndOfLine + "See Help for more details.");
-        return m;
-    }
-
-    publicVariables::noSexColumn = m.column(Sex) == AbsentColumn;
-    publicVariables::noPS = m.column(Ps) == AbsentColumn;
-    publicVariables::noPd = m.column(Pd) == AbsentColumn;
 
     // Columns without a heading are named by their places, neighbours as
     // one run; one that holds no value (as after the last heading of a
@@ -179,17 +168,30 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
         k = last + 1;
     }
     for (const auto& [column, heading] : notImported) m.unmapped += ", " + heading;
+    return m;
+}
 
-    if (!m.unmapped.empty()) {
-        const String question = "The column(s) " + m.unmapped.substr(1) +
+bool acceptHeadings(const Mapping& map) {
+    if (map.column(Name) == AbsentColumn) {
+        MsgBox("The program cannot determine which column contains the animal name. Open your CSV file and make "
+               "sure your first row contains the column headers. Rename the animal name column -   NAME" +
+               EndOfLine + "See Help for more details.");
+        return false;
+    }
+
+    publicVariables::noSexColumn = map.noSexColumn();
+    publicVariables::noPS = map.noPS();
+    publicVariables::noPd = map.noPd();
+
+    if (!map.unmapped.empty()) {
+        const String question = "The column(s) " + map.unmapped.substr(1) +
                                 " will not be imported unless you assign an existing Brevolan field name (see Help "
                                 "for list) or a custom field heading to the column " +
                                 "ie. customfield1, customfield2 ...customfield6." + EndOfLine +
                                 "Do you want to continue?";
-        if (MsgBox(question, MsgBoxYesNoQuestion, "Before you begin!") != AnswerYes) return m;
+        if (MsgBox(question, MsgBoxYesNoQuestion, "Before you begin!") != AnswerYes) return false;
     }
-    m.proceed = true;
-    return m;
+    return true;
 }
 
 }  // namespace csvHeadingAliases
