@@ -154,7 +154,7 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
 
 // Stages 3 to 5 on the import's connection `db`, once pass 1 has filled the
 // grid.
-void importRows(const appSystem::Request& request, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
+void importRows(const String& destination, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
                 const csvSource::Records& records, const String& removed, Progress& progress) {
     const Mapping map = mapHeadings(grid, CavVariant);
     // A caption that the database refuses to write (told) stops the import
@@ -162,7 +162,7 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
     // later ones are not tried.
     bool captionsStored = true;
     for (const Caption& caption : map.captions)
-        if (!(captionsStored = saveToSettings(request.destination, caption.column, caption.heading))) break;
+        if (!(captionsStored = saveToSettings(destination, caption.column, caption.heading))) break;
     const bool proceed = acceptHeadings(map);
     if (!captionsStored || !proceed || !records.acceptEndOfAnimals(map.column(Name))) return;
 
@@ -191,7 +191,7 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
         appSystem::showDatabaseError(*db);
     };
 
-    if ((map.noPS() || map.noPd()) && !appSystem::convertIdRecordToName(db, request.format, progress))
+    if ((map.noPS() || map.noPd()) && !appSystem::convertIdRecordToName(db, "cav", progress))
         return linkingFailed();
     if (map.noSexColumn()) {
         const int answer = MsgBox(
@@ -208,7 +208,7 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
             if (!lost.empty()) MsgBox(lost.substr(EndOfLine.size()));
             return;
         }
-        if (!appSystem::findSex(db, request.format, progress)) return linkingFailed();
+        if (!appSystem::findSex(db, "cav", progress)) return linkingFailed();
     }
     progress.Close();
     MsgBox(Completed + problems(writer, badDates, removed));
@@ -217,17 +217,17 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
 }  // namespace
 
 void runconvertCSVtoCav() {
-    const appSystem::Request request = appSystem::request("cav");
+    const String source = appSystem::sourceFilepath, destination = appSystem::destinationFilePath;
     CsvGrid& grid = appSystem::CSVa;
     Progress& progress = CurrentProgress();
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
-    Ref<ODBCDatabase> db = cavDatabase::connect(request.destination);
+    Ref<ODBCDatabase> db = cavDatabase::connect(destination);
     if (!db) return;
 
     // Only what this file's lines put into the grid is read.
     grid.Clear();
-    Ref<TextInputStream> in = csvSource::open(request.source);
+    Ref<TextInputStream> in = csvSource::open(source);
     if (!in) return;
     CsvReader reader(*in);
     csvSource::Records records(grid);
@@ -238,7 +238,7 @@ void runconvertCSVtoCav() {
     if (!goOn) return;
     if (!report.empty() && !reportErrors(report)) return;
     if (!records.accept(reader.unclosedQuotes())) return;
-    importRows(request, grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
+    importRows(destination, grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
 }
 
 bool saveToSettings(const String& cavFile, const String& column, const String& value) {

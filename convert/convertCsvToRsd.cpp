@@ -150,11 +150,10 @@ class NewFile {
 public:
     // `replacing`: the user agreed to replace the file at the destination;
     // without that, a file that appears there meanwhile is kept.
-    NewFile(const appSystem::Request& request, const CsvGrid& grid, Progress& progress, bool replacing)
-        : request_(request),
-          grid_(grid),
+    NewFile(const String& destination, const CsvGrid& grid, Progress& progress, bool replacing)
+        : grid_(grid),
           progress_(progress),
-          pending_(request.destination, replacing),
+          pending_(destination, replacing),
           destinationExisted_(replacing) {
         appSystem::dataPath = pending_.Path();
         db_ = New<SqlFileDatabase>();
@@ -206,7 +205,6 @@ private:
     Outcome link(const Mapping& map);
     Outcome putInPlace();
 
-    const appSystem::Request& request_;
     const CsvGrid& grid_;
     Progress& progress_;
     PendingFile pending_;
@@ -268,7 +266,7 @@ Outcome NewFile::link(const Mapping& map) {
     if (!scope.begin() || !appSystem::keepSourceIds(db_, sourceIds_)) return failed(*db_);
     // Each pass yields at every row; a Cancel is read after it.
     const std::function<bool()> passes[] = {
-        [&] { return appSystem::convertIdRecordToName(db_, request_.format, progress_); },
+        [&] { return appSystem::convertIdRecordToName(db_, "rsd", progress_); },
         [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_); },
         [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_); },
     };
@@ -288,7 +286,7 @@ Outcome NewFile::link(const Mapping& map) {
                 "?",
             MsgBoxYesNoQuestion, "Missing field");
         stamp = answer == AnswerYes;
-        if (stamp && !appSystem::findSex(db_, request_.format, progress_)) return failed(*db_);
+        if (stamp && !appSystem::findSex(db_, "rsd", progress_)) return failed(*db_);
         if (progress_.Cancelled()) return Outcome::Cancelled;
     }
 
@@ -350,7 +348,7 @@ Outcome NewFile::putInPlace() {
 }  // namespace
 
 void convertCSV() {
-    const appSystem::Request request = appSystem::request("rsd");
+    const String source = appSystem::sourceFilepath, destination = appSystem::destinationFilePath;
     CsvGrid& grid = appSystem::CSVa;
     Progress& progress = CurrentProgress();
     progress.ClearCancelled();
@@ -359,16 +357,15 @@ void convertCSV() {
 
     // The source is opened first: when it cannot be read, no old converted
     // file is deleted and no new one is made.
-    Ref<TextInputStream> in = csvSource::open(request.source);
+    Ref<TextInputStream> in = csvSource::open(source);
     if (!in) return;
 
-    const String& destination = request.destination;
     appSystem::dataPath = destination;
     Ref<FolderItem> item = GetFolderItem(destination);
     const bool replacing = item && item->Exists();
     if (replacing) {
-        if (sameFile(request.source, destination)) {
-            MsgBox("The new file would replace the file being converted:" + EndOfLine + request.source + EndOfLine +
+        if (sameFile(source, destination)) {
+            MsgBox("The new file would replace the file being converted:" + EndOfLine + source + EndOfLine +
                    "Give the CSV file the extension .csv and try again.");
             return;
         }
@@ -392,7 +389,7 @@ void convertCSV() {
     Outcome outcome;
     String unreadDates;
     {
-        NewFile file(request, grid, progress, replacing);
+        NewFile file(destination, grid, progress, replacing);
         outcome = file.build(records);
         unreadDates = file.unreadDates();
     }

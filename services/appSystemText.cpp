@@ -179,8 +179,6 @@ String getNewName(const String& path, const String& suffix) {
     return path.substr(0, nameStart) + Left(name, Len(name) - 4) + suffix;
 }
 
-Ref<Date> CDate(const Variant& value) { return CDate(value, LocaleDateOrder()); }
-
 Ref<Date> CDate(const Variant& value, DateOrder order) {
     try {
         Ref<Date> d;
@@ -189,8 +187,6 @@ Ref<Date> CDate(const Variant& value, DateOrder order) {
     }
     return nullptr;
 }
-
-String convDisplayDateToSql(const String& text) { return convDisplayDateToSql(text, LocaleDateOrder()); }
 
 String convDisplayDateToSql(const String& text, DateOrder order) {
     try {
