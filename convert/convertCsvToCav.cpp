@@ -11,7 +11,6 @@
 #include "framework/Interaction.h"
 #include "services/Progress.h"
 #include "services/appSystem.h"
-#include "services/publicVariables.h"
 
 namespace convertCsvToCav {
 
@@ -21,23 +20,19 @@ using namespace csvHeadingAliases;
 
 const String Completed = "Operation completed";
 
-// Set when a caption could not be written (and the user was told): the
-// import stops after the heading scan, before any animal is written, and
-// later captions are not tried.
-bool captionRefused = false;
 const String ReportName = "Converter Errors.txt";
 
 // Pass 1: every line cleaned, its apostrophes as "$", its comma count
 // compared with the heading line's, and split into the grid. The first
 // mismatch asks whether to stop; from then on every mismatch goes into
 // `report`, counted in `progress`. False when the user chose to stop.
-bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& report, Progress& progress) {
+bool readFile(CsvReader& reader, csvSource::Records& records, String& report, Progress& progress) {
     bool reportMode = false;
     int64_t headingCommas = 0;
     int64_t errors = 0;
-    String record;
-    for (int64_t j = 0; reader.next(record); ++j) {
-        const String line = ReplaceAll(appSystem::clean(record), "'", "$");
+    for (int64_t j = 0; reader.next(); ++j) {
+        const String line = ReplaceAll(reader.text(), "'", "$");
+        for (String& field : reader.fields()) field = ReplaceAll(field, "'", "$");
         const int64_t commas = appSystem::countCommas(line);
         if (j == 0) headingCommas = commas;
         if (commas != headingCommas) {
@@ -68,7 +63,7 @@ bool readFile(csvSource::Reader& reader, csvSource::Records& records, String& re
             progress.SetMessage("Found " + Str(errors) + " errors.");
             progress.Refresh();
         }
-        records.store(j, line, reader.line());
+        records.store(j, reader);
         YieldToEventLoop();
     }
     return true;
@@ -125,7 +120,7 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
     const std::vector<Group>& groups = Groups();
     cavDatabase::Insert insert(cavDatabase::TreePrefix);
     for (int g = 1; g <= CavVariant.groupCount; ++g) {
-        const String value = cell(grid, r, map.column(g));
+        const String value = grid.cell(r, map.column(g));
         switch (groups[size_t(g - 1)].conversion) {
             case Conversion::Unchanged:
             case Conversion::Apostrophes:
@@ -147,7 +142,7 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
             }
         }
     }
-    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(cell(grid, r, map.slot(n)));
+    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(grid.cell(r, map.slot(n)));
     return insert.statement();
 }
 
@@ -159,22 +154,26 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
 
 // Stages 3 to 5 on the import's connection `db`, once pass 1 has filled the
 // grid.
-void importRows(const appSystem::Request& request, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
+void importRows(const String& destination, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
                 const csvSource::Records& records, const String& removed, Progress& progress) {
-    captionRefused = false;
-    const Mapping map = mapHeadings(grid, CavVariant, [&request](const String& column, const String& value) {
-        saveToSettings(request.destination, column, value);
-    });
-    if (captionRefused || !map.proceed || !records.acceptEndOfAnimals(map.column(Name))) return;
+    const Mapping map = mapHeadings(grid, CavVariant);
+    // A caption that the database refuses to write (told) stops the import
+    // after the checks of the headings, before any animal is written; the
+    // later ones are not tried.
+    bool captionsStored = true;
+    for (const Caption& caption : map.captions)
+        if (!(captionsStored = saveToSettings(destination, caption.column, caption.heading))) break;
+    const bool proceed = acceptHeadings(map);
+    if (!captionsStored || !proceed || !records.acceptEndOfAnimals(map.column(Name))) return;
 
     cavDatabase::RowWriter writer(db, false);
     std::vector<int64_t> badDates;
     const int64_t nameColumn = map.column(Name);
     const DateOrder order = csvSource::dateOrder(grid, {map.column(DOB)}, nameColumn);
     const bool animalOne = hasAnimalOne(grid, map);
-    for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r) {
+    for (int64_t r = 1; !grid.endOfRows(r, nameColumn); ++r) {
         writer.write(rowStatement(grid, map, r, records, order, animalOne, badDates));
-        csvSource::reportRow(progress, r, cell(grid, r, nameColumn));
+        csvSource::reportRow(progress, r, grid.cell(r, nameColumn));
         YieldToEventLoop();
     }
     writer.commit();
@@ -192,9 +191,9 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
         appSystem::showDatabaseError(*db);
     };
 
-    if ((publicVariables::noPS || publicVariables::noPd) && !appSystem::convertIdRecordToName(db, request.format, progress))
+    if ((map.noPS() || map.noPd()) && !appSystem::convertIdRecordToName(db, "cav", progress))
         return linkingFailed();
-    if (publicVariables::noSexColumn) {
+    if (map.noSexColumn()) {
         const int answer = MsgBox(
             "The converter cannot find information for the sex field. Do you want to determine the sex by whether "
             "the animal has been a father or mother in the past?" +
@@ -209,7 +208,7 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
             if (!lost.empty()) MsgBox(lost.substr(EndOfLine.size()));
             return;
         }
-        if (!appSystem::findSex(db, request.format, progress)) return linkingFailed();
+        if (!appSystem::findSex(db, "cav", progress)) return linkingFailed();
     }
     progress.Close();
     MsgBox(Completed + problems(writer, badDates, removed));
@@ -218,19 +217,19 @@ void importRows(const appSystem::Request& request, const CsvGrid& grid, const Re
 }  // namespace
 
 void runconvertCSVtoCav() {
-    const appSystem::Request request = appSystem::request("cav");
+    const String source = appSystem::sourceFilepath, destination = appSystem::destinationFilePath;
     CsvGrid& grid = appSystem::CSVa;
     Progress& progress = CurrentProgress();
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
-    Ref<ODBCDatabase> db = cavDatabase::connect(request.destination);
+    Ref<ODBCDatabase> db = cavDatabase::connect(destination);
     if (!db) return;
 
     // Only what this file's lines put into the grid is read.
     grid.Clear();
-    Ref<TextInputStream> in = csvSource::open(request.source);
+    Ref<TextInputStream> in = csvSource::open(source);
     if (!in) return;
-    csvSource::Reader reader(*in);
+    CsvReader reader(*in);
     csvSource::Records records(grid);
     String report;
     const bool goOn = readFile(reader, records, report, progress);
@@ -239,16 +238,16 @@ void runconvertCSVtoCav() {
     if (!goOn) return;
     if (!report.empty() && !reportErrors(report)) return;
     if (!records.accept(reader.unclosedQuotes())) return;
-    importRows(request, grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
+    importRows(destination, grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
 }
 
-void saveToSettings(const String& cavFile, const String& column, const String& value) {
-    if (captionRefused) return;
+bool saveToSettings(const String& cavFile, const String& column, const String& value) {
     Ref<ODBCDatabase> db = cavDatabase::connect(cavFile);
-    if (!db) return;
+    if (!db) return true;  // told by the "Database Error: " box
     auto lost = [&] {
         MsgBox("The custom field heading \"" + value + "\" could not be saved in the Brevolan database." +
                EndOfLine + db->ErrorMessage());
+        return true;
     };
 
     Ref<RecordSet> rs = db->SQLSelect("SELECT * FROM cavyUser");
@@ -264,7 +263,7 @@ void saveToSettings(const String& cavFile, const String& column, const String& v
     // window is open while the headings are read.)
     auto refused = [&] {
         appSystem::showDatabaseError(*db);
-        captionRefused = true;
+        return false;
     };
     // The caption is bound as a value, never written into the statement's
     // text, which would end at the first character that SQL text cannot
@@ -277,7 +276,7 @@ void saveToSettings(const String& cavFile, const String& column, const String& v
     statement->SQLExecute({Variant(appSystem::rma(value))});
     if (db->Error()) return refused();
     db->Commit();
-    if (db->Error()) refused();
+    return !db->Error() || refused();
 }
 
 }  // namespace convertCsvToCav

@@ -19,12 +19,12 @@ namespace convertCsvToCav {
 // or the source read, or when the user chooses to stop.
 void runconvertCSVtoCav();
 
-// The caption writer of the heading mapping: stores `value` (apostrophes as
-// backticks) in the cavyUser column `column` ("fldCustomName1" to
-// "fldCustomName12") of the CAV file at `cavFile` through a connection of
-// its own: by update of the row whose id is 1 when the first row has that
-// id, else by inserting a row that holds only this caption. A caption that
-// cannot be stored is told.
-void saveToSettings(const String& cavFile, const String& column, const String& value);
+// Stores the caption `value` of a custom slot (apostrophes as backticks) in
+// the cavyUser column `column` ("fldCustomName1" to "fldCustomName12") of
+// the CAV file at `cavFile` through a connection of its own: by update of
+// the row whose id is 1 when the first row has that id, else by inserting a
+// row that holds only this caption. A caption that cannot be stored is told;
+// false when the database refused to write it, and the import stops.
+bool saveToSettings(const String& cavFile, const String& column, const String& value);
 
 }  // namespace convertCsvToCav

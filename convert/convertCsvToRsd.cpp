@@ -16,7 +16,6 @@
 #include "framework/SqlFileDatabase.h"
 #include "services/Progress.h"
 #include "services/appSystem.h"
-#include "services/publicVariables.h"
 
 namespace convertCsvToRsd {
 
@@ -63,9 +62,9 @@ DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, cons
             case Conversion::NotImported: break;
         }
     };
-    for (int g : RowGroups) put(groups[size_t(g - 1)], cell(grid, r, map.column(g)));
+    for (int g : RowGroups) put(groups[size_t(g - 1)], grid.cell(r, map.column(g)));
     for (int n = 1; n <= RsdVariant.slotCount; ++n)
-        put(groups[size_t(FirstSlotGroup + n - 2)], cell(grid, r, map.slot(n)));
+        put(groups[size_t(FirstSlotGroup + n - 2)], grid.cell(r, map.slot(n)));
     return record;
 }
 
@@ -106,11 +105,10 @@ private:
 };
 
 // Reads the whole file into the grid, record j into row j.
-csvSource::Records readFile(CsvGrid& grid, csvSource::Reader& reader) {
+csvSource::Records readFile(CsvGrid& grid, CsvReader& reader) {
     csvSource::Records records(grid);
-    String record;
-    for (int64_t j = 0; reader.next(record); ++j) {
-        records.store(j, appSystem::clean(record), reader.line());
+    for (int64_t j = 0; reader.next(); ++j) {
+        records.store(j, reader);
         YieldToEventLoop();
     }
     return records;
@@ -120,10 +118,6 @@ bool sameFile(const String& a, const String& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error);
 }
-
-// Set when a caption could not be stored (and the user was told): the
-// import stops after the heading scan, and later captions are not tried.
-bool captionLost = false;
 
 // Says that the file at the destination stays as it was because it cannot
 // be replaced, or because another program holds it; true when neither.
@@ -156,11 +150,10 @@ class NewFile {
 public:
     // `replacing`: the user agreed to replace the file at the destination;
     // without that, a file that appears there meanwhile is kept.
-    NewFile(const appSystem::Request& request, const CsvGrid& grid, Progress& progress, bool replacing)
-        : request_(request),
-          grid_(grid),
+    NewFile(const String& destination, const CsvGrid& grid, Progress& progress, bool replacing)
+        : grid_(grid),
           progress_(progress),
-          pending_(request.destination, replacing),
+          pending_(destination, replacing),
           destinationExisted_(replacing) {
         appSystem::dataPath = pending_.Path();
         db_ = New<SqlFileDatabase>();
@@ -209,10 +202,9 @@ private:
     }
     bool wrote() const { return db_->ErrorCode() == 0; }
     Outcome rows(const Mapping& map, const csvSource::Records& records);
-    Outcome link();
+    Outcome link(const Mapping& map);
     Outcome putInPlace();
 
-    const appSystem::Request& request_;
     const CsvGrid& grid_;
     Progress& progress_;
     PendingFile pending_;
@@ -230,15 +222,18 @@ Outcome NewFile::build(const csvSource::Records& records) {
     appSystem::output.createdFile = pending_.Path();
     if (!appSystem::makeRSDfields(db_)) return failed(*db_);
 
-    captionLost = false;
-    const Mapping map = mapHeadings(grid_, RsdVariant, [this](const String& column, const String& value) {
-        saveToSettings(db_, column, value);
-    });
+    const Mapping map = mapHeadings(grid_, RsdVariant);
+    // A caption that cannot be stored (and has been told) stops the import
+    // after the checks of the headings; the later ones are not tried.
+    bool captionsStored = true;
+    for (const Caption& caption : map.captions)
+        if (!(captionsStored = saveToSettings(db_, caption.column, caption.heading))) break;
+    const bool proceed = acceptHeadings(map);
     if (const auto stop = interrupted()) return *stop;
-    if (captionLost || !map.proceed || !records.acceptEndOfAnimals(map.column(Name))) return Outcome::Stopped;
+    if (!captionsStored || !proceed || !records.acceptEndOfAnimals(map.column(Name))) return Outcome::Stopped;
 
     Outcome outcome = rows(map, records);
-    if (outcome == Outcome::Completed) outcome = link();
+    if (outcome == Outcome::Completed) outcome = link(map);
     return outcome;
 }
 
@@ -246,9 +241,9 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
     const int64_t nameColumn = map.column(Name);
     RowDates dates{csvSource::dateOrder(grid_, {map.column(DOB), map.column(DateBought)}, nameColumn), {}};
     const bool animalOne = hasAnimalOne(grid_, map);
-    for (int64_t r = 1; !endOfRows(grid_, r, nameColumn); ++r) {
+    for (int64_t r = 1; !grid_.endOfRows(r, nameColumn); ++r) {
         const DatabaseRecord record = buildRow(grid_, map, r, records, dates, animalOne);
-        sourceIds_.push_back(cell(grid_, r, map.column(OldId)));
+        sourceIds_.push_back(grid_.cell(r, map.column(OldId)));
         if (!db_->Connect()) {
             progress_.Close();
             MsgBox(db_->ErrorMessage());
@@ -256,7 +251,7 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
         }
         db_->InsertRecord("tree", record);
         if (!wrote()) return failed(*db_);
-        csvSource::reportRow(progress_, r, cell(grid_, r, nameColumn));
+        csvSource::reportRow(progress_, r, grid_.cell(r, nameColumn));
         YieldToEventLoop();
         if (progress_.Cancelled()) return Outcome::Cancelled;
     }
@@ -266,12 +261,12 @@ Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
     return wrote() ? Outcome::Completed : failed(*db_);
 }
 
-Outcome NewFile::link() {
+Outcome NewFile::link(const Mapping& map) {
     LinkingScope scope(db_);
     if (!scope.begin() || !appSystem::keepSourceIds(db_, sourceIds_)) return failed(*db_);
     // Each pass yields at every row; a Cancel is read after it.
     const std::function<bool()> passes[] = {
-        [&] { return appSystem::convertIdRecordToName(db_, request_.format, progress_); },
+        [&] { return appSystem::convertIdRecordToName(db_, "rsd", progress_); },
         [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_); },
         [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_); },
     };
@@ -281,7 +276,7 @@ Outcome NewFile::link() {
     }
 
     bool stamp = true;
-    if (publicVariables::noSexColumn) {
+    if (map.noSexColumn()) {
         const int answer = MsgBox(
             "The converter cannot find a column for the animal's sex. Do you want to determine the sex by "
             "whether it has been a father or mother in the past?" +
@@ -291,7 +286,7 @@ Outcome NewFile::link() {
                 "?",
             MsgBoxYesNoQuestion, "Missing field");
         stamp = answer == AnswerYes;
-        if (stamp && !appSystem::findSex(db_, request_.format, progress_)) return failed(*db_);
+        if (stamp && !appSystem::findSex(db_, "rsd", progress_)) return failed(*db_);
         if (progress_.Cancelled()) return Outcome::Cancelled;
     }
 
@@ -353,7 +348,7 @@ Outcome NewFile::putInPlace() {
 }  // namespace
 
 void convertCSV() {
-    const appSystem::Request request = appSystem::request("rsd");
+    const String source = appSystem::sourceFilepath, destination = appSystem::destinationFilePath;
     CsvGrid& grid = appSystem::CSVa;
     Progress& progress = CurrentProgress();
     progress.ClearCancelled();
@@ -362,16 +357,15 @@ void convertCSV() {
 
     // The source is opened first: when it cannot be read, no old converted
     // file is deleted and no new one is made.
-    Ref<TextInputStream> in = csvSource::open(request.source);
+    Ref<TextInputStream> in = csvSource::open(source);
     if (!in) return;
 
-    const String& destination = request.destination;
     appSystem::dataPath = destination;
     Ref<FolderItem> item = GetFolderItem(destination);
     const bool replacing = item && item->Exists();
     if (replacing) {
-        if (sameFile(request.source, destination)) {
-            MsgBox("The new file would replace the file being converted:" + EndOfLine + request.source + EndOfLine +
+        if (sameFile(source, destination)) {
+            MsgBox("The new file would replace the file being converted:" + EndOfLine + source + EndOfLine +
                    "Give the CSV file the extension .csv and try again.");
             return;
         }
@@ -386,7 +380,7 @@ void convertCSV() {
     }
 
     // Nothing is made before the whole source has been read and accepted.
-    csvSource::Reader reader(*in);
+    CsvReader reader(*in);
     const csvSource::Records records = readFile(grid, reader);
     in->Close();
     progress.Close();
@@ -395,7 +389,7 @@ void convertCSV() {
     Outcome outcome;
     String unreadDates;
     {
-        NewFile file(request, grid, progress, replacing);
+        NewFile file(destination, grid, progress, replacing);
         outcome = file.build(records);
         unreadDates = file.unreadDates();
     }
@@ -407,16 +401,13 @@ void convertCSV() {
         MsgBox("Operation completed" + unreadDates + csvSource::removedNuls(reader.linesWithNul()));
 }
 
-void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value) {
-    // After a failure nothing more is tried; a file that went meanwhile is
-    // not written again (the import tells it once the headings are done).
-    if (captionLost || !database->DatabaseFile || !database->DatabaseFile->Exists()) {
-        captionLost = true;
-        return;
-    }
+bool saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value) {
+    // A file that went meanwhile is not written again (the import tells it
+    // once the headings are done).
+    if (!database->DatabaseFile || !database->DatabaseFile->Exists()) return false;
     auto lost = [&database] {
         appSystem::showDatabaseError(*database);
-        captionLost = true;
+        return false;
     };
     Ref<RecordSet> rs = database->SQLSelect("SELECT id, " + column + " FROM settings");
     if (!rs) return lost();
@@ -429,12 +420,11 @@ void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, 
         rs->Field(column)->SetStringValue(appSystem::rma(value));
         rs->Update();
         if (database->ErrorCode() == 0) database->Commit();
-        if (database->ErrorCode() != 0) lost();
-        return;
+        return database->ErrorCode() == 0 || lost();
     }
     DatabaseRecord record;
     record.Column(column, appSystem::rma(value));
-    if (!appSystem::saveToFile(database, record, "settings")) captionLost = true;
+    return appSystem::saveToFile(database, record, "settings");
 }
 
 }  // namespace convertCsvToRsd

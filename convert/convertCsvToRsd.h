@@ -19,9 +19,11 @@ namespace convertCsvToRsd {
 // that cannot be read is told before anything is created or deleted.
 void convertCSV();
 
-// The caption writer of the heading mapping: stores `value` (apostrophes as
-// backticks) in the settings column `column` of the new file through the
-// import's own `database`, creating the settings row with the first caption.
-void saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value);
+// Stores the caption `value` of a custom slot (apostrophes as backticks) in
+// the settings column `column` of the new file through the import's own
+// `database`, creating the settings row with the first caption. False when
+// it is not stored: the file is gone (a Cancel deleted it), or the database
+// refused it, which is told.
+bool saveToSettings(const Ref<SqlFileDatabase>& database, const String& column, const String& value);
 
 }  // namespace convertCsvToRsd

@@ -182,25 +182,25 @@ void report(Progress& progress, const TableCopy& table, const Ref<RecordSet>& rs
 }  // namespace
 
 void runConvertRsdToCav() {
-    const appSystem::Request request = appSystem::request("cav");
+    const String source = appSystem::sourceFilepath, destination = appSystem::destinationFilePath;
     Progress& progress = CurrentProgress();
     progress.Show();
     progress.SetBarVisible(true);
-    const String message = ExportTables(request, progress);
+    const String message = ExportTables(source, destination, progress);
     progress.Close();
     if (!message.empty()) MsgBox(message);
 }
 
-String ExportTables(const appSystem::Request& request, Progress& progress) {
+String ExportTables(const String& source, const String& destination, Progress& progress) {
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
-    Ref<ODBCDatabase> cav = cavDatabase::connect(request.destination);
+    Ref<ODBCDatabase> cav = cavDatabase::connect(destination);
     if (!cav) return String();  // told by the "Database Error: " box
 
-    appSystem::dataPath = request.source;
+    appSystem::dataPath = source;
     appSystem::connectData();
     if (appSystem::dataInUse()) return String();  // told by connectData
-    if (rsdSource::hasStandInTable(appSystem::db)) return rsdSource::unreadableMessage(request.source);
+    if (rsdSource::hasStandInTable(appSystem::db)) return rsdSource::unreadableMessage(source);
 
     cavDatabase::RowWriter writer(cav, true);
     std::optional<rsdSource::NamesById> nameOf;
@@ -210,7 +210,7 @@ String ExportTables(const appSystem::Request& request, Progress& progress) {
         Ref<RecordSet> rs = appSystem::GetRecordset(table.select);
         if (!rs) {
             // Without its animals the source is no RSD/CAX file to export.
-            if (!nameOf) return rsdSource::unreadableMessage(request.source);
+            if (!nameOf) return rsdSource::unreadableMessage(source);
             unread += EndOfLine + "The " + String(table.what) + " could not be read from the source file.";
             continue;
         }

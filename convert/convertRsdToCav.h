@@ -18,16 +18,16 @@ namespace convertRsdToCav {
 // reached).
 void runConvertRsdToCav();
 
-// Copies tree, breeding, soldstock and vaccinations of the request's source
-// (the path that Convert copied from the converter window's path field) into
-// the CAV tables tree, matings, soldStock and vaccinations of its
-// destination, reporting every fifth row of each to `progress`. Returns the
+// Copies tree, breeding, soldstock and vaccinations of the RSD/CAX file
+// `source` (the path that Convert copied from the converter window's path
+// field) into the CAV tables tree, matings, soldStock and vaccinations of
+// the CAV file `destination`, reporting every fifth row of each to `progress`. Returns the
 // closing message:
 // "Operation completed", followed by lines about the rows that were not
 // written and the tables that could not be read; or, when the source gives
 // no animals at all, the message that says so. A CAV file that cannot be
 // reached is told with its "Database Error: " box and gives "": nothing was
 // exported, so no completion is reported.
-String ExportTables(const appSystem::Request& request, Progress& progress);
+String ExportTables(const String& source, const String& destination, Progress& progress);
 
 }  // namespace convertRsdToCav

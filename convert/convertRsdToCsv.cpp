@@ -84,25 +84,25 @@ void runConvertRSDCSV() {
     appSystem::output = {};
     // The export names its output itself, beside the source, and tells the
     // converter window.
-    appSystem::Request request = appSystem::request("csv");
-    request.destination = appSystem::getNewName(request.source, "( tree ).csv");
-    appSystem::destinationFilePath = request.destination;
+    const String source = appSystem::sourceFilepath;
+    const String destination = appSystem::getNewName(source, "( tree ).csv");
+    appSystem::destinationFilePath = destination;
     Progress& progress = CurrentProgress();
     progress.ClearCancelled();
     progress.Show();
-    const bool written = Export_Tree(request, progress);
+    const bool written = Export_Tree(source, destination, progress);
     appSystem::output.createdFile.clear();
     progress.Close();
     if (written) MsgBox("Operation completed");
 }
 
-bool Export_Tree(const appSystem::Request& request, Progress& progress) {
+bool Export_Tree(const String& source, const String& destination, Progress& progress) {
     auto tell = [&progress](const String& message) {
         progress.Close();
         MsgBox(message);
         return false;
     };
-    appSystem::dataPath = request.source;
+    appSystem::dataPath = source;
     appSystem::connectData();
     if (appSystem::dataInUse()) {
         // connectData has said so.
@@ -112,15 +112,15 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
 
     // Another program may take the source between any two reads: it is
     // said once, as in use.
-    const String inUse = "The file " + request.source + " is in use by another program.";
-    if (rsdSource::hasStandInTable(appSystem::db)) return tell(rsdSource::unreadableMessage(request.source));
+    const String inUse = "The file " + source + " is in use by another program.";
+    if (rsdSource::hasStandInTable(appSystem::db)) return tell(rsdSource::unreadableMessage(source));
     Ref<RecordSet> rs = appSystem::GetRecordset(treeSelect());
     if (!rs && appSystem::dataInUse()) {
         // connectData has said so.
         progress.Close();
         return false;
     }
-    if (!rs) return tell(appSystem::db->ErrorCode() == FileLocked ? inUse : rsdSource::unreadableMessage(request.source));
+    if (!rs) return tell(appSystem::db->ErrorCode() == FileLocked ? inUse : rsdSource::unreadableMessage(source));
     const int64_t total = rs->RecordCount();
     // The custom headings are read with the animals, through the same open
     // source; a read that fails ends the export. A file without a settings
@@ -128,11 +128,10 @@ bool Export_Tree(const appSystem::Request& request, Progress& progress) {
     Ref<RecordSet> settings = appSystem::db->SQLSelect("SELECT * FROM settings");
     if (!settings && appSystem::db->ErrorCode() != NoSuchTable) {
         if (appSystem::db->ErrorCode() == FileLocked) return tell(inUse);
-        return tell("The custom field headings could not be read from " + request.source + EndOfLine +
+        return tell("The custom field headings could not be read from " + source + EndOfLine +
                     appSystem::db->ErrorMessage());
     }
 
-    const String& destination = request.destination;
     const String cannotWrite = "The file " + destination + " cannot be ";
     const String cannotCreate =
         cannotWrite + "created." + EndOfLine + "Check that its folder exists and can be written to.";

@@ -22,7 +22,7 @@ inline const String csvExportHeadings =
 // "Operation completed" when the file was written.
 void runConvertRSDCSV();
 
-// Writes the request's source into the file at its destination, under a
+// Writes the RSD/CAX file `source` into the CSV file `destination`, under a
 // temporary name beside it (appSystem::output.createdFile, which Cancel
 // offers to delete); the file takes the destination's place, replacing an
 // earlier export, only once it is completely on the disk; every 50th animal
@@ -32,6 +32,6 @@ void runConvertRSDCSV();
 // closing the progress display and telling why (the source could not be
 // read or is in use, the output could not be created, written or put in
 // place, or it was moved or deleted while it was written).
-bool Export_Tree(const appSystem::Request& request, Progress& progress);
+bool Export_Tree(const String& source, const String& destination, Progress& progress);
 
 }  // namespace convertRsdToCsv

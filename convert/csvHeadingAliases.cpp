@@ -56,20 +56,11 @@ const std::vector<Group>& Groups() {
     return groups;
 }
 
-String cell(const CsvGrid& grid, int64_t row, int64_t column) {
-    if (column < 0 || column >= AbsentColumn || row < 0 || row > CsvGrid::LastRow) return String();
-    return grid(row, column);
-}
-
-bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn) {
-    return cell(grid, r, nameColumn).empty() && cell(grid, r + 1, nameColumn).empty();
-}
-
 bool hasAnimalOne(const CsvGrid& grid, const Mapping& map) {
     const int64_t idColumn = map.column(OldId), nameColumn = map.column(Name);
     if (idColumn == AbsentColumn) return false;
-    for (int64_t r = 1; !endOfRows(grid, r, nameColumn); ++r)
-        if (cell(grid, r, idColumn) == "1") return true;
+    for (int64_t r = 1; !grid.endOfRows(r, nameColumn); ++r)
+        if (grid.cell(r, idColumn) == "1") return true;
     return false;
 }
 
@@ -78,10 +69,10 @@ namespace {
 // Which of `columns` hold a value in some data row.
 std::vector<int64_t> columnsWithValues(const CsvGrid& grid, std::vector<int64_t> columns, int64_t nameColumn) {
     std::vector<int64_t> found;
-    for (int64_t r = 1; !columns.empty() && !endOfRows(grid, r, nameColumn); ++r) {
+    for (int64_t r = 1; !columns.empty() && !grid.endOfRows(r, nameColumn); ++r) {
         const int64_t width = grid.Width(r);
         for (auto it = columns.begin(); it != columns.end() && *it < width;) {
-            if (cell(grid, r, *it).empty()) {
+            if (grid.cell(r, *it).empty()) {
                 ++it;
                 continue;
             }
@@ -95,7 +86,7 @@ std::vector<int64_t> columnsWithValues(const CsvGrid& grid, std::vector<int64_t>
 
 }  // namespace
 
-Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption) {
+Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant) {
     const std::vector<Group>& groups = Groups();
     Mapping m;
     m.groupColumn.assign(size_t(variant.groupCount), AbsentColumn);
@@ -118,7 +109,7 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
     };
 
     for (int64_t i = 0; i < AbsentColumn; ++i) {
-        const String heading = cell(grid, 0, i);
+        const String heading = grid.cell(0, i);
         if (heading.empty()) {
             withoutHeading.push_back(i);
             continue;
@@ -143,7 +134,7 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
 
         if (matched && slotWord) {
             // An explicit slot word takes its slot, free or not, and names it.
-            if (slotWord <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(slotWord)), h);
+            if (slotWord <= variant.storedSlots) m.captions.push_back({variant.captionPrefix + Str(int64_t(slotWord)), h});
             takeSlot(slotWord, i, heading);
             slotNamed[size_t(slotWord - 1)] = true;
         } else if (matched) {
@@ -155,7 +146,7 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
             if (free) {
                 // A slot beyond those the destination stores gets no caption;
                 // its column is listed with those not imported.
-                if (free <= variant.storedSlots) saveCaption(variant.captionPrefix + Str(int64_t(free)), h);
+                if (free <= variant.storedSlots) m.captions.push_back({variant.captionPrefix + Str(int64_t(free)), h});
                 takeSlot(free, i, heading);
             } else {
                 notImported[i] = heading;
@@ -163,17 +154,6 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
         }
         YieldToEventLoop();
     }
-
-    if (m.column(Name) == AbsentColumn) {
-        MsgBox("The program cannot determine which column contains the animal name. Open your CSV file and make "
-               "sure your first row contains the column headers. Rename the animal name column -   NAME" +
-               EndOfLine + "See Help for more details.");
-        return m;
-    }
-
-    publicVariables::noSexColumn = m.column(Sex) == AbsentColumn;
-    publicVariables::noPS = m.column(Ps) == AbsentColumn;
-    publicVariables::noPd = m.column(Pd) == AbsentColumn;
 
     // Columns without a heading are named by their places, neighbours as
     // one run; one that holds no value (as after the last heading of a
@@ -188,17 +168,30 @@ Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const Capt
         k = last + 1;
     }
     for (const auto& [column, heading] : notImported) m.unmapped += ", " + heading;
+    return m;
+}
 
-    if (!m.unmapped.empty()) {
-        const String question = "The column(s) " + m.unmapped.substr(1) +
+bool acceptHeadings(const Mapping& map) {
+    if (map.column(Name) == AbsentColumn) {
+        MsgBox("The program cannot determine which column contains the animal name. Open your CSV file and make "
+               "sure your first row contains the column headers. Rename the animal name column -   NAME" +
+               EndOfLine + "See Help for more details.");
+        return false;
+    }
+
+    publicVariables::noSexColumn = map.noSexColumn();
+    publicVariables::noPS = map.noPS();
+    publicVariables::noPd = map.noPd();
+
+    if (!map.unmapped.empty()) {
+        const String question = "The column(s) " + map.unmapped.substr(1) +
                                 " will not be imported unless you assign an existing Brevolan field name (see Help "
                                 "for list) or a custom field heading to the column " +
                                 "ie. customfield1, customfield2 ...customfield6." + EndOfLine +
                                 "Do you want to continue?";
-        if (MsgBox(question, MsgBoxYesNoQuestion, "Before you begin!") != AnswerYes) return m;
+        if (MsgBox(question, MsgBoxYesNoQuestion, "Before you begin!") != AnswerYes) return false;
     }
-    m.proceed = true;
-    return m;
+    return true;
 }
 
 }  // namespace csvHeadingAliases

@@ -2,14 +2,13 @@
 // The heading words that the CSV imports accept, and the mapping of a CSV
 // file's heading line (row 0 of the import's cell grid) to the columns that
 // feed each animal field. Headings that no group knows take numbered custom
-// slots, the first free one first; their lower-cased heading is handed to the
-// import's caption writer.
+// slots, the first free one first; their lower-cased heading is the slot's
+// caption, which the import writes.
 //
 // One table serves both imports: the import into RSD/CAX uses all 35 groups
 // and 15 custom slots, the import into CAV the first 17 groups and 12 slots.
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "framework/Text.h"
@@ -58,14 +57,19 @@ struct TableVariant {
 extern const TableVariant RsdVariant;  // 35 groups, 15 slots, 12 stored, "CustomName"
 extern const TableVariant CavVariant;  // 17 groups, 12 slots, 12 stored, "fldCustomName"
 
-// Stores a custom slot's caption: (caption column, lower-cased heading).
-using CaptionWriter = std::function<void(const String& column, const String& heading)>;
+// A custom slot's caption: the caption column (the variant's prefix and the
+// slot number) and the lower-cased heading.
+struct Caption {
+    String column;
+    String heading;
+    bool operator==(const Caption&) const = default;
+};
 
 struct Mapping {
     std::vector<int64_t> groupColumn;  // by group number - 1; AbsentColumn when the file lacks it
     std::vector<int64_t> slotColumn;   // by slot - 1; AbsentColumn while the slot is free
+    std::vector<Caption> captions;     // in the order the headings took their slots
     String unmapped;                   // ", " before each heading that will not be imported
-    bool proceed = false;              // false: the import ends here (its message was shown)
 
     // The column of group `group` (of slot `n`); AbsentColumn also for a
     // group or slot that the variant does not have.
@@ -75,35 +79,36 @@ struct Mapping {
     int64_t slot(int n) const {
         return n >= 1 && size_t(n) <= slotColumn.size() ? slotColumn[size_t(n - 1)] : AbsentColumn;
     }
+    // The heading row has no column for the animal's sex (the sire's name,
+    // the dam's name).
+    bool noSexColumn() const { return column(Sex) == AbsentColumn; }
+    bool noPS() const { return column(Ps) == AbsentColumn; }
+    bool noPd() const { return column(Pd) == AbsentColumn; }
 };
 
 // Maps the heading row of `grid`: reads every heading of columns 0
 // to 69 (an empty one ends nothing; the absent column is never a heading),
-// assigns groups and custom slots, writes the captions of the custom slots
-// that the destination stores as it goes (also of a slot named by its own
-// word, such as "customfield1", so that an export names it) and yields after
-// every heading. The first column of a group (of a slot word) keeps it; a
-// later heading of the same group takes a free slot as an unknown heading.
-// Then sets the three publicVariables flags from this row, shows the box
-// about a missing name column (proceed false) or asks "Before you begin!"
-// about the columns that will not be imported (No: proceed false). Listed
-// with the unknown headings for which no slot is free are: headings that
-// land in a slot the destination cannot store, a heading whose slot a later
-// slot word takes, and columns without a heading that hold a value in a
-// data row.
-Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant, const CaptionWriter& saveCaption);
+// assigns groups and custom slots, notes the captions of the custom slots
+// that the destination stores (also of a slot named by its own word, such
+// as "customfield1", so that an export names it), which the import writes,
+// and yields after every heading. The first column of a group (of a slot
+// word) keeps it; a later heading of the same group takes a free slot as an
+// unknown heading. Listed as not imported, with the unknown headings for
+// which no slot is free, are: headings that land in a slot the destination
+// cannot store, a heading whose slot a later slot word takes, and columns
+// without a heading that hold a value in a data row.
+Mapping mapHeadings(const CsvGrid& grid, const TableVariant& variant);
+
+// The checks after the mapping, once the import has written its captions:
+// the box about a missing name column (false), then the three
+// publicVariables flags set from the mapping, then the question "Before you
+// begin!" about the columns that will not be imported (No: false). True
+// when the import goes on to the rows.
+bool acceptHeadings(const Mapping& map);
 
 // True when an animal of the file (a data row before the rows' end) has the
 // id exactly "1". A parent id of exactly "1" then names that animal; in a
 // file without one it stands for no parent.
 bool hasAnimalOne(const CsvGrid& grid, const Mapping& map);
-
-// True when row r ends the data rows: its name cell and the next row's are
-// both empty.
-bool endOfRows(const CsvGrid& grid, int64_t r, int64_t nameColumn);
-
-// The text of a cell for the import: "" for the absent column and for rows
-// beyond the grid, so that the rows' look-ahead never leaves the grid.
-String cell(const CsvGrid& grid, int64_t row, int64_t column);
 
 }  // namespace csvHeadingAliases

@@ -19,99 +19,15 @@ Ref<TextInputStream> open(const String& path) {
     return nullptr;
 }
 
-namespace {
-
-// Where the reading of a record stands at the end of the text read so far.
-struct QuoteState {
-    bool open = false;       // inside a quoted field
-    bool fieldStart = true;  // the next character starts a field
-};
-
-// Moves `state` over text[from ...]: a double quote that starts a field opens
-// it; inside, "" is one quote and a single quote closes it.
-void scan(const String& text, size_t from, QuoteState& state) {
-    for (size_t i = from; i < text.size(); ++i) {
-        const char c = text[i];
-        if (state.open) {
-            if (c != '"') continue;
-            if (i + 1 < text.size() && text[i + 1] == '"') {
-                ++i;
-            } else {
-                state.open = false;
-                state.fieldStart = false;
-            }
-        } else if (c == '"' && state.fieldStart) {
-            state.open = true;
-            state.fieldStart = false;
-        } else {
-            state.fieldStart = c == ',';
-        }
-    }
-}
-
-}  // namespace
-
-bool Reader::readLine(String& text, int64_t& number) {
-    if (!pending_.empty()) {
-        text = std::move(pending_.front().first);
-        number = pending_.front().second;
-        pending_.pop_front();
-        return true;
-    }
-    if (in_.Eof()) return false;
-    text = in_.ReadLine();
-    number = ++read_;
-    if (text.find('\0') != String::npos) {
-        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
-        withNul_.push_back(number);
-    }
-    return true;
-}
-
-bool Reader::next(String& record) {
-    do {
-        if (!readRecord(record)) return false;
-    } while (appSystem::holdsNoValue(record));
-    return true;
-}
-
-bool Reader::readRecord(String& record) {
-    String text;
-    if (!readLine(text, line_)) return false;
-    record = LTrim(text);
-    if (!joinLines_) return true;
-
-    QuoteState state;
-    scan(record, 0, state);
-    const size_t firstLine = record.size();
-    std::vector<std::pair<String, int64_t>> joined;  // the lines after the first
-    while (state.open) {
-        String more;
-        int64_t number;
-        if (!readLine(more, number)) {
-            // Never closed: the later lines are read again, one record each.
-            unclosed_.push_back(line_);
-            for (auto it = joined.rbegin(); it != joined.rend(); ++it) pending_.push_front(std::move(*it));
-            record.resize(firstLine);
-            joinLines_ = false;
-            return true;
-        }
-        const size_t from = record.size() + EndOfLine.size();
-        record += EndOfLine + more;
-        joined.emplace_back(std::move(more), number);
-        scan(record, from, state);
-    }
-    return true;
-}
-
-void Records::store(int64_t j, const String& record, int64_t line) {
+void Records::store(int64_t j, const CsvReader& record) {
+    const int64_t line = record.line();
     if (j > CsvGrid::LastRow) {
         if (linesBeyondGrid_++ == 0) firstLineBeyondGrid_ = line;
         return;
     }
     lines_.resize(size_t(j) + 1, 0);
     lines_[size_t(j)] = line;
-    if (appSystem::extractfields(grid_, record, j, ",") > csvHeadingAliases::AbsentColumn) cutLines_.push_back(line);
+    if (record.storeInto(grid_, j) > csvHeadingAliases::AbsentColumn) cutLines_.push_back(line);
 }
 
 int64_t Records::lineOf(int64_t j) const {
@@ -150,7 +66,7 @@ bool Records::acceptEndOfAnimals(int64_t nameColumn) const {
     // each row from the end on is a line that would be lost unsaid.
     const int64_t rows = lines_.empty() ? 0 : int64_t(lines_.size()) - 1;
     int64_t end = 1;
-    while (end <= rows && !csvHeadingAliases::endOfRows(grid_, end, nameColumn)) ++end;
+    while (end <= rows && !grid_.endOfRows(end, nameColumn)) ++end;
     if (end > rows) return true;
     return askToGoOn("- the " + Str(rows - end + 1) + " line(s) from line " + Str(lineOf(end)) +
                      " on: the animals end where a line without a name is followed by another one or by the end "
@@ -160,8 +76,8 @@ bool Records::acceptEndOfAnimals(int64_t nameColumn) const {
 
 DateOrder dateOrder(const CsvGrid& grid, const std::vector<int64_t>& columns, int64_t nameColumn) {
     std::vector<String> dates;
-    for (int64_t r = 1; !csvHeadingAliases::endOfRows(grid, r, nameColumn); ++r)
-        for (int64_t column : columns) dates.push_back(csvHeadingAliases::cell(grid, r, column));
+    for (int64_t r = 1; !grid.endOfRows(r, nameColumn); ++r)
+        for (int64_t column : columns) dates.push_back(grid.cell(r, column));
     return appSystem::dateOrderOf(dates);
 }
 

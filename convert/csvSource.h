@@ -1,14 +1,11 @@
 #pragma once
 // What the two CSV imports share about their source file: opening it,
-// reading its records (a quoted field may hold line breaks, empty rows are
-// skipped), putting them into the cell grid with the line each starts on,
-// and what of it the cell grid cannot hold (data lines after the grid's last
-// row, lines whose fields reach its absent column), asked about before
-// anything is written.
+// putting the records that CsvReader reads into the cell grid with the line
+// each starts on, and what of it the cell grid cannot hold (data lines after
+// the grid's last row, lines whose fields reach its absent column), asked
+// about before anything is written.
 
 #include <cstdint>
-#include <deque>
-#include <utility>
 #include <vector>
 
 #include "framework/Date.h"
@@ -16,6 +13,7 @@
 #include "framework/Streams.h"
 #include "framework/Text.h"
 #include "services/CsvGrid.h"
+#include "services/CsvReader.h"
 
 class Progress;
 
@@ -26,53 +24,16 @@ namespace csvSource {
 // the reason when its text cannot be decoded.
 Ref<TextInputStream> open(const String& path);
 
-// Reads a CSV file record by record. A record is one line of the file, or
-// several when a quoted field holds line breaks: while a field that starts
-// with a double quote has not been closed, the next line belongs to it, the
-// line break kept as EndOfLine. A quote that the file never closes quotes
-// nothing: its line is a record of its own, and from there on every line is
-// one record. Records without a value (blank lines, a spreadsheet's empty
-// rows of commas) are skipped.
-class Reader {
-public:
-    explicit Reader(TextInputStream& in) : in_(in) {}
-
-    // The next record; false at the end of the file.
-    bool next(String& record);
-    // The file's line number (the first line is 1) on which the record that
-    // next() gave last starts.
-    int64_t line() const { return line_; }
-    // The line numbers of the lines whose quote the file never closes.
-    const std::vector<int64_t>& unclosedQuotes() const { return unclosed_; }
-    // The line numbers of the lines read so far that held NUL characters.
-    // They are removed from the lines as they are read: a statement's text
-    // into a CAV file cannot carry one, and both imports treat them alike.
-    const std::vector<int64_t>& linesWithNul() const { return withNul_; }
-
-private:
-    bool readRecord(String& record);
-    bool readLine(String& text, int64_t& number);
-
-    TextInputStream& in_;
-    int64_t read_ = 0;                                // lines taken from the stream
-    std::deque<std::pair<String, int64_t>> pending_;  // lines given back, with their numbers
-    bool joinLines_ = true;
-    int64_t line_ = 0;
-    std::vector<int64_t> unclosed_;
-    std::vector<int64_t> withNul_;
-};
-
 // The records of the file as the import's cell grid holds them.
 class Records {
 public:
     explicit Records(CsvGrid& grid) : grid_(grid) {}
 
-    // Splits record j (already cleaned), which starts on line `line` of the
-    // file, into grid row j, and notes it when it does not fit: a record
-    // after the grid's last row is not stored at all, and the fields of a
-    // longer one after the 70th land in the absent column and beyond, where
-    // they are not read.
-    void store(int64_t j, const String& record, int64_t line);
+    // Stores the fields of `record`, the file's record j, into grid row j,
+    // and notes it when it does not fit: a record after the grid's last row
+    // is not stored at all, and the fields of a longer one after the 70th
+    // land in the absent column and beyond, where they are not read.
+    void store(int64_t j, const CsvReader& record);
     // The file's line number on which the record of grid row j starts.
     int64_t lineOf(int64_t j) const;
     // Tells what will not be imported, or read without its quoting (the

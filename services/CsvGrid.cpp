@@ -15,6 +15,15 @@ String CsvGrid::operator()(int64_t row, int64_t column) const {
     return r.data.substr(begin, r.ends[size_t(column)] - begin);
 }
 
+String CsvGrid::cell(int64_t row, int64_t column) const {
+    if (column < 0 || column >= LastColumn || row < 0 || row > LastRow) return String();
+    return (*this)(row, column);
+}
+
+bool CsvGrid::endOfRows(int64_t r, int64_t nameColumn) const {
+    return cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty();
+}
+
 int64_t CsvGrid::Width(int64_t row) const {
     checkBounds(row, 0);
     if (size_t(row) >= rows_.size() || !rows_[size_t(row)]) return 0;

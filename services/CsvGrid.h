@@ -21,6 +21,14 @@ public:
     // One more than the last column written in the row (0 for a row never
     // written). Raises OutOfBoundsException outside rows 0..LastRow.
     int64_t Width(int64_t row) const;
+    // The text of a cell as the imports read it: "" in the last column, the
+    // absent column from which every field whose heading the file lacks is
+    // read, and outside the grid, so that the rows' look-ahead never leaves
+    // it.
+    String cell(int64_t row, int64_t column) const;
+    // True when row r ends the data rows: its cell in `nameColumn` and the
+    // next row's are both empty.
+    bool endOfRows(int64_t r, int64_t nameColumn) const;
     // Stores the cell's text. Raises OutOfBoundsException outside the bounds.
     void Set(int64_t row, int64_t column, const String& value);
     // Forgets every cell and gives their memory back; every cell reads "".

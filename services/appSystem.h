@@ -30,20 +30,11 @@ extern String dataPath;
 // The open RSD/CAX database: nil until the first connectData with a path,
 // then the object that the last connectData made (connected or not).
 extern Ref<SqlFileDatabase> db;
-extern String sourceFilepath;       // input file of the current conversion
-extern String destinationFilePath;  // output file of the current conversion
-
-// What one conversion works on. Its entry reads it from the two paths above
-// once, when it starts, and passes it down; the paths stay as they are for
-// the windows and Cancel.
-struct Request {
-    String source;       // the input file
-    String destination;  // the output file (the export to CSV names its own)
-    String format;       // the output's type text: "rsd", "csv" or "cav"
-};
-// The request of a conversion into `format` from sourceFilepath and
-// destinationFilePath as they are now.
-Request request(const String& format);
+// The input and the output file of the current conversion. Each conversion
+// entry reads them once, when it starts, and passes them down; they stay as
+// they are for the windows and Cancel.
+extern String sourceFilepath;
+extern String destinationFilePath;
 
 // What the running conversion writes, as Cancel in the progress window finds
 // it (Cancel runs inside the conversion's yields). Each conversion sets it
@@ -85,24 +76,19 @@ bool dataInUse();
 // connectData, then the select on db: the record set on its first row, or nil
 // (also when no path was ever set). Never raises.
 Ref<RecordSet> GetRecordset(const String& sql);
-// connectData, then inserts the record into the table and commits. True when
-// inserted and committed; otherwise tells db's error (showDatabaseError) and
+// Inserts the record into the table of `database` (an open database of the
+// caller's own; nothing is opened) and commits. True when inserted and
+// committed; otherwise tells the database's error (showDatabaseError) and
 // gives false. Raises NilObjectException when no database object exists at
 // all.
-bool saveToFile(const DatabaseRecord& record, const String& table);
-// The same on `database`, an open database of the caller's own, without
-// opening anything.
 bool saveToFile(const Ref<Database>& database, const DatabaseRecord& record, const String& table);
 // Closes db; nothing when db is nil. db keeps the closed object.
 void closeData();
-// Sets Version "20402" in the first settings row, or inserts a row holding
-// only that version into an empty settings table. True when the version is
-// stamped and committed; otherwise false after one box that tells why (the
-// database's error, or "Cannot open database.").
-bool UpdateVersion();
-// The same on `database`, an open database of the caller's own (the new file
-// of an import), without opening anything: false after the box with the
-// database's error.
+// Sets Version "20402" in the first settings row of `database`, an open
+// database of the caller's own (the new file of an import; nothing is
+// opened), or inserts a row holding only that version into an empty settings
+// table. True when the version is stamped and committed; otherwise false
+// after the box with the database's error.
 bool UpdateVersion(const Ref<Database>& database);
 // A beep and the box "Database Error: " + code + two line ends + message of
 // the database's last failure.
@@ -110,9 +96,6 @@ void showDatabaseError(const Database& database);
 // The heading of custom field "CustomField1" to "CustomField12" (any case)
 // from the first settings row; "" for any other key and on any failure.
 String getRsdCustomHeading(const String& field);
-// The name of the tree row whose id is `id` (a number), "" when there is
-// none or on any failure.
-String getNameFromId(const Ref<Database>& database, const String& id);
 
 // Creates the twelve tables of an RSD/CAX file in `database` (open on a new,
 // empty file) and commits once. False at the first statement or the commit
@@ -184,12 +167,8 @@ int64_t getODBCrecords(const Ref<RecordSet>& rs);
 
 // ---- Text, field and date functions ----
 
-// A CSV line is cut into fields as spreadsheets write them: a field that
-// starts with a double quote and has a closing one is quoted, and holds
-// everything up to that quote, delimiters and line breaks included, with ""
-// standing for one double quote. Outside quoted fields every delimiter
-// separates two fields and double quotes are dropped; a quote that is never
-// closed quotes nothing.
+// A CSV line is read by CsvReader (services/CsvReader.h), which says how
+// quoted fields are cut.
 
 // The line trimmed, without carriage returns and line feeds outside its
 // quoted fields.
@@ -199,8 +178,6 @@ String clean(const String& line);
 // cut. Fields outside the grid are not stored, silently; the cells written
 // before stay. The number of fields of the line, stored or not.
 int64_t extractfields(const String& line, int64_t row, const String& delimiter);
-// The same into `grid` instead of CSVa.
-int64_t extractfields(CsvGrid& grid, const String& line, int64_t row, const String& delimiter);
 // True when every field of the line is empty once trimmed: a blank line, or
 // a spreadsheet's empty row (",,,,", blanks and "" allowed).
 bool holdsNoValue(const String& line);
@@ -238,12 +215,10 @@ String getBooleanString(const Variant& value);
 String getNewName(const String& path, const String& suffix);
 // The value's text read as a date in the user's locale (in `order`); nil
 // when it is none.
-Ref<Date> CDate(const Variant& value);
 Ref<Date> CDate(const Variant& value, DateOrder order);
 // SQL date text for a date as the user typed it, read in the user's locale
 // (in `order`); text whose fifth and eighth characters are "-" passes
 // unchanged; "" when it reads as no date.
-String convDisplayDateToSql(const String& text);
 String convDisplayDateToSql(const String& text, DateOrder order);
 // The order in which to read the dates of one file, decided once for all of
 // them: the locale's, unless some date reads only with day and month the

@@ -19,8 +19,6 @@ String sourceFilepath;
 String destinationFilePath;
 Output output;
 
-Request request(const String& format) { return Request{sourceFilepath, destinationFilePath, format}; }
-
 String vanishedOutputMessage(const String& destination) {
     return "The file " + destination + " could not be made: the unfinished file or its folder was moved or " +
            "deleted while the converter was writing it." + EndOfLine + "Convert the file again.";
@@ -199,11 +197,6 @@ Ref<RecordSet> GetRecordset(const String& sql) {
     }
 }
 
-bool saveToFile(const DatabaseRecord& record, const String& table) {
-    connectData();
-    return saveToFile(db, record, table);
-}
-
 bool saveToFile(const Ref<Database>& database, const DatabaseRecord& record, const String& table) {
     try {
         database->InsertRecord(table, record);
@@ -223,17 +216,16 @@ void closeData() {
     }
 }
 
-namespace {
-
-// Stamps the version in `settings`, the record set of "SELECT * FROM
-// settings" on `database`; the insert into an empty table goes through
-// `insert`.
-template <class Insert>
-bool stampVersion(const Ref<Database>& database, const Ref<RecordSet>& settings, Insert insert) {
+bool UpdateVersion(const Ref<Database>& database) {
+    Ref<RecordSet> settings = database->SQLSelect("SELECT * FROM settings");
+    if (!settings) {
+        showDatabaseError(*database);
+        return false;
+    }
     if (settings->Eof()) {
         DatabaseRecord record;
         record.Column("Version", "20402");
-        return insert(record);
+        return saveToFile(database, record, "settings");
     }
     Ref<DatabaseField> version = settings->Field("Version");
     if (version) {
@@ -250,28 +242,6 @@ bool stampVersion(const Ref<Database>& database, const Ref<RecordSet>& settings,
     return false;
 }
 
-}  // namespace
-
-bool UpdateVersion() {
-    Ref<RecordSet> rs = GetRecordset("SELECT * FROM settings");
-    if (!rs) {
-        // A file that did not open has been told about by connectData.
-        if (opened) showDatabaseError(*db);
-        return false;
-    }
-    return stampVersion(db, rs, [](const DatabaseRecord& record) { return saveToFile(record, "settings"); });
-}
-
-bool UpdateVersion(const Ref<Database>& database) {
-    Ref<RecordSet> rs = database->SQLSelect("SELECT * FROM settings");
-    if (!rs) {
-        showDatabaseError(*database);
-        return false;
-    }
-    return stampVersion(database, rs,
-                        [&database](const DatabaseRecord& record) { return saveToFile(database, record, "settings"); });
-}
-
 String getRsdCustomHeading(const String& field) {
     try {
         for (int n = 1; n <= 12; ++n) {
@@ -285,20 +255,6 @@ String getRsdCustomHeading(const String& field) {
     } catch (...) {
     }
     return String();
-}
-
-String getNameFromId(const Ref<Database>& database, const String& id) {
-    try {
-        // The id goes into the SQL text as it is, so only a number is looked
-        // up: a text such as "12-3" would otherwise be computed into another
-        // animal's id.
-        if (!IsNumeric(id)) return String();
-        Ref<RecordSet> rs = database->SQLSelect("SELECT name FROM tree WHERE id =" + id);
-        if (!rs) return String();
-        return rs->Field("name")->StringValue();
-    } catch (...) {
-        return String();
-    }
 }
 
 }  // namespace appSystem

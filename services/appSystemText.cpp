@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "framework/EventLoop.h"
+#include "services/CsvReader.h"
 #include "services/appSystem.h"
 
 namespace appSystem {
@@ -18,122 +19,24 @@ String replaceByte(String text, char from, char to) {
     return text;
 }
 
-// Position of the quote that closes the quoted field opened at `open`: the
-// next double quote that is not one of a pair (""); npos when none follows.
-size_t closingQuote(const String& line, size_t open) {
-    for (size_t i = open + 1; (i = line.find('"', i)) != String::npos; i += 2)
-        if (i + 1 >= line.size() || line[i + 1] != '"') return i;
-    return String::npos;
-}
-
-// Walks the fields of a CSV line. A field that starts with a double quote
-// and has a closing one is quoted: it holds everything up to that quote,
-// with "" for one quote, and what follows the closing quote up to the
-// delimiter belongs to it as unquoted text. Outside quoted fields every
-// delimiter ends a field and double quotes are dropped.
-class Fields {
-public:
-    Fields(const String& line, const String& delimiter) : line_(line), delimiter_(delimiter) {}
-
-    // The next field's value; false after the last field.
-    bool next(String& value) {
-        if (done_) return false;
-        value.clear();
-        begin_ = at_;
-        quoted_ = false;
-        size_t i = at_;
-        if (i < line_.size() && line_[i] == '"') {
-            const size_t close = closingQuote(line_, i);
-            if (close != String::npos) {
-                quoted_ = true;
-                for (size_t k = i + 1; k < close; ++k) {
-                    value += line_[k];
-                    if (line_[k] == '"') ++k;  // the second quote of a pair
-                }
-                i = close + 1;
-            }
-        }
-        size_t cut = delimiter_.empty() ? String::npos : line_.find(delimiter_, i);
-        if (cut == String::npos) {
-            cut = line_.size();
-            done_ = true;
-        }
-        for (size_t k = i; k < cut; ++k)
-            if (line_[k] != '"') value += line_[k];
-        end_ = cut;
-        at_ = cut + delimiter_.size();
-        return true;
-    }
-    // Of the field that next() gave last: where it starts and ends (at its
-    // delimiter or the end of the line), and whether it was quoted.
-    size_t begin() const { return begin_; }
-    size_t end() const { return end_; }
-    bool quoted() const { return quoted_; }
-
-private:
-    const String& line_;
-    const String delimiter_;
-    size_t at_ = 0;  // where the next field starts
-    size_t begin_ = 0, end_ = 0;
-    bool quoted_ = false;
-    bool done_ = false;
-};
-
 }  // namespace
 
 String clean(const String& line) {
-    const String trimmed = Trim(line);
-    // Line breaks inside quoted fields are part of their values; the commas
-    // between the fields are kept.
-    String out;
-    out.reserve(trimmed.size());
-    Fields fields(trimmed, ",");
-    String value;
-    while (fields.next(value)) {
-        if (fields.begin()) out += ',';
-        for (size_t k = fields.begin(); k < fields.end(); ++k) {
-            const char c = trimmed[k];
-            if (fields.quoted() || (c != '\r' && c != '\n')) out += c;
-        }
-    }
-    return out;
+    CsvReader record(Trim(line), ",");
+    record.next();
+    return record.text();
 }
 
 int64_t extractfields(const String& line, int64_t row, const String& delimiter) {
-    return extractfields(CSVa, line, row, delimiter);
-}
-
-int64_t extractfields(CsvGrid& grid, const String& line, int64_t row, const String& delimiter) {
-    int64_t k = 0;
-    try {
-        Fields fields(line, delimiter);
-        String value;
-        bool storing = true;
-        while (fields.next(value)) {
-            if (k) YieldToEventLoop();
-            if (storing) {
-                try {
-                    grid.Set(row, k, value);
-                } catch (...) {
-                    // A field outside the grid: it and the later fields of
-                    // the line are not stored.
-                    storing = false;
-                }
-            }
-            ++k;
-        }
-    } catch (...) {
-        // Any other failure ends this line.
-    }
-    return k;
+    CsvReader record(line, delimiter);
+    record.next();
+    return record.storeInto(CSVa, row);
 }
 
 bool holdsNoValue(const String& line) {
-    Fields fields(line, ",");
-    String value;
-    while (fields.next(value))
-        if (!Trim(value).empty()) return false;
-    return true;
+    CsvReader record(line, ",");
+    record.next();
+    return record.holdsNoValue();
 }
 
 int64_t countCommas(const String& line) {
@@ -143,11 +46,9 @@ int64_t countCommas(const String& line) {
         for (unsigned char c : line)
             if ((c & 0xC0) != 0x80) YieldToEventLoop();  // once per character, not per byte
         // The commas that separate fields: one fewer than the fields.
-        Fields fields(line, ",");
-        String value;
-        int64_t count = -1;
-        while (fields.next(value)) ++count;
-        return count;
+        CsvReader record(line, ",");
+        record.next();
+        return int64_t(record.fields().size()) - 1;
     } catch (...) {
         return 0;
     }
@@ -278,8 +179,6 @@ String getNewName(const String& path, const String& suffix) {
     return path.substr(0, nameStart) + Left(name, Len(name) - 4) + suffix;
 }
 
-Ref<Date> CDate(const Variant& value) { return CDate(value, LocaleDateOrder()); }
-
 Ref<Date> CDate(const Variant& value, DateOrder order) {
     try {
         Ref<Date> d;
@@ -288,8 +187,6 @@ Ref<Date> CDate(const Variant& value, DateOrder order) {
     }
     return nullptr;
 }
-
-String convDisplayDateToSql(const String& text) { return convDisplayDateToSql(text, LocaleDateOrder()); }
 
 String convDisplayDateToSql(const String& text, DateOrder order) {
     try {

@@ -285,6 +285,31 @@ TEST_F(CsvToCav, ARefusedRowEndsTheImportBeforeTheLinkingWithTheDatabasesMessage
     EXPECT_FALSE(frmWait.IsOpen());
 }
 
+TEST_F(CsvToCav, CaptionsStayWrittenWhenTheHeadingChecksEndTheImport) {
+    std::string thirteen = "name,sex,sire,dam";
+    for (int n = 1; n <= 13; ++n) thirteen += ",H" + std::to_string(n);
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<int> answers;
+        const char* lastTitle;  // of the box that ends the import
+        Rows captions;          // fldCustomName1 and fldCustomName12
+    } cases[] = {
+        {"no name column", "colour,Weight\nred,3kg\n", {}, "", {{"weight", SqliteCli::Null}}},
+        {"no to the question", thirteen + "\nBella,f,,,1,2,3,4,5,6,7,8,9,10,11,12,13\n", {AnswerNo},
+         "Before you begin!", {{"h1", "h12"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        SqliteCli::query(cav, "UPDATE cavyUser SET fldCustomName1 = NULL, fldCustomName12 = NULL");
+        ASSERT_EQ(import(c.text, c.answers).size(), 1u);
+        EXPECT_EQ(ui.boxes().back().title, c.lastTitle);
+        EXPECT_EQ(cavRows("SELECT fldCustomName1, fldCustomName12 FROM cavyUser"), c.captions);
+        EXPECT_EQ(cavRows("SELECT count(*) FROM tree"), (Rows{{"0"}}));
+    }
+}
+
 TEST_F(CsvToCav, ACaptionThatCannotBeStoredIsToldWithoutLosingTheRows) {
     // A CAV file without cavyUser: every caption is told, the rows go in.
     SqliteCli::query(cav, "DROP TABLE cavyUser");

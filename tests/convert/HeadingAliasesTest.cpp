@@ -8,19 +8,25 @@ using namespace csvHeadingAliases;
 
 namespace {
 
-using Captions = std::vector<std::pair<String, String>>;
+using Captions = std::vector<Caption>;
+
+// A mapping with the outcome of the checks after it.
+struct Mapped : Mapping {
+    bool proceed = false;
+};
 
 }  // namespace
 
 class HeadingAliases : public ServicesTest {
 protected:
-    // Maps `headings` (a CSV heading line) with the variant, recording the
-    // captions handed to the writer.
-    Mapping map(const String& headings, const TableVariant& variant = RsdVariant) {
+    // Maps `headings` (a CSV heading line) with the variant and checks the
+    // mapping as the imports do, recording the captions it gives.
+    Mapped map(const String& headings, const TableVariant& variant = RsdVariant) {
         appSystem::extractfields(headings, 0, ",");
-        return mapHeadings(appSystem::CSVa, variant, [this](const String& column, const String& heading) {
-            captions.emplace_back(column, heading);
-        });
+        Mapped m{mapHeadings(appSystem::CSVa, variant)};
+        captions.insert(captions.end(), m.captions.begin(), m.captions.end());
+        m.proceed = acceptHeadings(m);
+        return m;
     }
 
     Captions captions;
@@ -43,12 +49,12 @@ TEST_F(HeadingAliases, EveryWordOfEveryGroupNamesItsColumnInAnyCase) {
                     if (unstored) ui.AnswerYes();
                     // The name's own words stand alone (a second name
                     // column would be a custom one).
-                    const Mapping m = map(g == Name ? spelling : "Name," + spelling);
+                    const Mapped m = map(g == Name ? spelling : "Name," + spelling);
                     EXPECT_TRUE(m.proceed);
                     // A slot named by its own word gets that word as its
                     // caption, so that an export names the column.
                     Captions named;
-                    if (slot && !unstored) named.emplace_back("CustomName" + std::to_string(slot), Lowercase(spelling));
+                    if (slot && !unstored) named.push_back({"CustomName" + std::to_string(slot), Lowercase(spelling)});
                     EXPECT_EQ(captions, named);
                     EXPECT_EQ(ui.boxes().size(), unstored ? 1u : 0u);
                     EXPECT_EQ(slot ? m.slot(slot) : m.column(g), g == Name ? 0 : 1);
@@ -59,7 +65,7 @@ TEST_F(HeadingAliases, EveryWordOfEveryGroupNamesItsColumnInAnyCase) {
 }
 
 TEST_F(HeadingAliases, UnknownHeadingsTakeTheFirstFreeSlotWithTheirLowerCasedCaption) {
-    const Mapping m = map("Name,Colour,Weight, name,Call Name,Show Wins");
+    const Mapped m = map("Name,Colour,Weight, name,Call Name,Show Wins");
     EXPECT_TRUE(m.proceed);
     EXPECT_EQ(m.column(Name), 0);
     EXPECT_EQ(m.column(Colour), 1);
@@ -72,7 +78,7 @@ TEST_F(HeadingAliases, UnknownHeadingsTakeTheFirstFreeSlotWithTheirLowerCasedCap
 }
 
 TEST_F(HeadingAliases, ANumberIsASlotWordOnlyInTheRsdVariant) {
-    Mapping m = map("name,3,colour");
+    Mapped m = map("name,3,colour");
     EXPECT_EQ(m.slot(3), 1);
     EXPECT_EQ(m.slot(1), AbsentColumn);
     EXPECT_EQ(captions, (Captions{{"CustomName3", "3"}}));
@@ -87,7 +93,7 @@ TEST_F(HeadingAliases, ANumberIsASlotWordOnlyInTheRsdVariant) {
 
 TEST_F(HeadingAliases, AnExplicitSlotWordTakesItsSlotAndCaptionAndTheHeadingItReplacesIsListed) {
     ui.AnswerYes();
-    const Mapping m = map("name,weight,customfield1");
+    const Mapped m = map("name,weight,customfield1");
     EXPECT_TRUE(m.proceed);
     EXPECT_EQ(m.slot(1), 2);
     EXPECT_EQ(captions, (Captions{{"CustomName1", "weight"}, {"CustomName1", "customfield1"}}));
@@ -118,7 +124,7 @@ TEST_F(HeadingAliases, TheFirstColumnOfAFieldKeepsItAndALaterOneIsACustomColumn)
         SCOPED_TRACE(c.headings);
         appSystem::CSVa.Clear();
         captions.clear();
-        const Mapping m = map(c.headings, *c.variant);
+        const Mapped m = map(c.headings, *c.variant);
         EXPECT_TRUE(m.proceed);
         EXPECT_TRUE(ui.boxes().empty());
         EXPECT_EQ(captions, c.captions);
@@ -133,7 +139,7 @@ TEST_F(HeadingAliases, TheFirstColumnOfAFieldKeepsItAndALaterOneIsACustomColumn)
     for (int n = 1; n <= 12; ++n) headings += ",H" + std::to_string(n);
     ui.AnswerYes();
     appSystem::CSVa.Clear();
-    const Mapping m = map(headings + ",Animal Name", CavVariant);
+    const Mapped m = map(headings + ",Animal Name", CavVariant);
     EXPECT_EQ(m.column(Name), 0);
     ASSERT_EQ(ui.boxes().size(), 1u);
     EXPECT_EQ(ui.boxes()[0].text.substr(0, 40), "The column(s)  Animal Name will not be i");
@@ -162,12 +168,12 @@ TEST_F(HeadingAliases, HeadingsWithoutAFreeSlotAreListedInTheQuestion) {
         String headings = "Name";
         for (int n = 1; n <= c.unknown; ++n) headings += ",H" + std::to_string(n);
         if (!c.listed.empty()) ui.AnswerYes();
-        const Mapping m = map(headings, *c.variant);
+        const Mapped m = map(headings, *c.variant);
         EXPECT_TRUE(m.proceed);
         // Only the slots that the destination stores get captions.
         Captions stored;
         for (int n = 1; n <= std::min(c.unknown, c.variant->storedSlots); ++n)
-            stored.emplace_back(c.variant->captionPrefix + Str(int64_t(n)), "h" + Str(int64_t(n)));
+            stored.push_back({c.variant->captionPrefix + Str(int64_t(n)), "h" + Str(int64_t(n))});
         EXPECT_EQ(captions, stored);
         if (c.listed.empty()) {
             EXPECT_TRUE(ui.boxes().empty());
@@ -220,7 +226,7 @@ TEST_F(HeadingAliases, AnEmptyHeadingEndsNothingAndItsColumnIsListedWhenItHoldsV
         ui.clear();
         captions.clear();
         ui.AnswerNext(c.answer);
-        const Mapping m = map(",name,sex,,weight");
+        const Mapped m = map(",name,sex,,weight");
         EXPECT_EQ(m.proceed, c.answer == AnswerYes);
         EXPECT_EQ(m.column(Name), 1);
         EXPECT_EQ(m.column(Sex), 2);
@@ -255,11 +261,11 @@ TEST_F(HeadingAliases, TheAbsentColumnReadsEmptyEvenWhereALongLineReachesIt) {
     for (int n = 1; n < 72; ++n) line += ",v" + std::to_string(n);
     appSystem::extractfields(line, 1, ",");
     ui.AnswerYes();  // 57 of the headings find no slot
-    const Mapping m = map(headings);
+    const Mapped m = map(headings);
     ASSERT_TRUE(m.proceed);
     EXPECT_EQ(appSystem::CSVa(1, AbsentColumn), "v70") << "the grid itself holds the field";
-    EXPECT_EQ(cell(appSystem::CSVa, 1, m.column(Colour)), "");
-    EXPECT_EQ(cell(appSystem::CSVa, 1, m.column(Sex)), "");
+    EXPECT_EQ(appSystem::CSVa.cell(1, m.column(Colour)), "");
+    EXPECT_EQ(appSystem::CSVa.cell(1, m.column(Sex)), "");
     EXPECT_EQ(ui.boxes()[0].text.find("c70"), String::npos) << "the 71st heading is not scanned";
-    EXPECT_EQ(cell(appSystem::CSVa, CsvGrid::LastRow + 1, 0), "") << "the rows' look-ahead past the grid reads empty";
+    EXPECT_EQ(appSystem::CSVa.cell(CsvGrid::LastRow + 1, 0), "") << "the rows' look-ahead past the grid reads empty";
 }

@@ -72,6 +72,23 @@ TEST_F(RsdToCsv, OnlyARowWithAnIntegerIdIsNamedAsAParent) {
                                       "Kid3,,,,,,Five,Five,,,,,,,,,,,,,,,,,\n");
 }
 
+TEST_F(RsdToCsv, AParentLinkNamesTheRowWhoseIdItIsAndNothingElse) {
+    // Links that are no number are not computed into another row's id.
+    const std::string csv = exported(
+        "INSERT INTO tree(name) VALUES ('Bella'), ('Max'), ('Rosie');"
+        "INSERT INTO tree(name, fatherId, motherId) VALUES ('K1', '2', ' 3 '), ('K2', '', '99'), "
+        "('K3', 'abc', '4-2'), ('K4', '1 OR 1=1', '3-1');");
+    const std::vector<std::string> rows = lines(csv);
+    ASSERT_EQ(rows.size(), 8u);
+    const struct {
+        const char* kid;
+        const char* parents;  // FATHER,MOTHER
+    } cases[] = {{"K1", "Max,Rosie"}, {"K2", ","}, {"K3", ","}, {"K4", ","}};
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(rows[4 + i], std::string(cases[i].kid) + ",,,,,," + cases[i].parents + ",,,,,,,,,,,,,,,,,")
+            << cases[i].kid;
+}
+
 TEST_F(RsdToCsv, EveryValueAndHeadingKeepsItsLineAndColumnSoTheFileReadsBack) {
     const std::string csv = exported(
         "INSERT INTO settings(CustomName1, CustomName2) VALUES ('owner`s mark', 'weight, kg');"

@@ -33,10 +33,9 @@ TEST_F(DatabaseAccess, WithoutAPathNothingIsOpenedOrShown) {
     EXPECT_EQ(appSystem::db, nullptr);
     EXPECT_EQ(appSystem::GetRecordset("SELECT 1"), nullptr);
     EXPECT_NO_THROW(appSystem::closeData());
-    EXPECT_EQ(appSystem::getNameFromId(appSystem::db, "1"), "");
     EXPECT_EQ(appSystem::getRsdCustomHeading("CustomField1"), "");
     DatabaseRecord record;
-    EXPECT_THROW(appSystem::saveToFile(record, "settings"), NilObjectException);
+    EXPECT_THROW(appSystem::saveToFile(appSystem::db, record, "settings"), NilObjectException);
     EXPECT_TRUE(ui.boxes().empty());
 }
 
@@ -105,23 +104,26 @@ TEST_F(DatabaseAccess, CloseDataKeepsTheClosedObject) {
     appSystem::closeData();
     EXPECT_EQ(appSystem::db, open);
     EXPECT_EQ(appSystem::db->SQLSelect("SELECT * FROM tree"), nullptr);
-    EXPECT_EQ(appSystem::getNameFromId(appSystem::db, "1"), "");
 }
 
 TEST_F(DatabaseAccess, SaveToFileInsertsAndCommitsOrSaysWhy) {
+    // As the import writes its new file: through a database object of its own.
     const std::string path = herd("herd.rsd");
-    appSystem::dataPath = appSystem::output.createdFile = path;
+    Ref<SqlFileDatabase> database = New<SqlFileDatabase>();
+    database->DatabaseFile = GetFolderItem(path);
+    ASSERT_TRUE(database->Connect());
     DatabaseRecord record;
     record.Column("name", "Nell");
     record.Column("nosuchcolumn", "dropped");
-    EXPECT_TRUE(appSystem::saveToFile(record, "tree"));
-    appSystem::db = nullptr;  // committed, so nothing is lost when the object goes
+    EXPECT_TRUE(appSystem::saveToFile(database, record, "tree"));
+    database->Close();  // committed, so nothing is lost when the file is let go
     EXPECT_EQ(SqliteCli::query(path, "SELECT id, name FROM tree WHERE name = 'Nell'"),
               (SqliteCli::Rows{{"4", "Nell"}}));
     EXPECT_TRUE(ui.boxes().empty());
 
     // A refused insert is a failure with the database's message, not a success.
-    EXPECT_FALSE(appSystem::saveToFile(record, "nosuchtable"));
+    ASSERT_TRUE(database->Connect());
+    EXPECT_FALSE(appSystem::saveToFile(database, record, "nosuchtable"));
     EXPECT_EQ(ui.texts(), (std::vector<String>{"Database Error: 1\n\nno such table: nosuchtable"}));
     EXPECT_EQ(ui.beeps(), 1);
 }
@@ -132,10 +134,11 @@ TEST_F(DatabaseAccess, OnlyTheFileAConversionIsMakingIsOpenedForWriting) {
     const std::string before = TempDir::read(path);
     appSystem::dataPath = path;
     appSystem::output.createdFile = dir.file("other.rsd");
+    appSystem::connectData();
     DatabaseRecord record;
     record.Column("name", "Nell");
-    EXPECT_FALSE(appSystem::saveToFile(record, "tree"));
-    EXPECT_FALSE(appSystem::UpdateVersion());
+    EXPECT_FALSE(appSystem::saveToFile(appSystem::db, record, "tree"));
+    EXPECT_FALSE(appSystem::UpdateVersion(appSystem::db));
     ASSERT_EQ(ui.texts().size(), 2u);
     for (const String& text : ui.texts())
         EXPECT_EQ(text.rfind("Database Error: 8\n\nattempt to write a readonly database", 0), 0u) << text;
@@ -167,22 +170,16 @@ TEST_F(DatabaseAccess, ASourceOnAReadOnlyMediumIsRead) {
     umount2(folder, MNT_DETACH);
 }
 
-// The stamp through appSystem.db, which it opens on dataPath, and through an
-// open database object of the caller's own (an import's new file).
+// The stamp through an open database object of the caller's own, as the
+// import stamps its new file.
 TEST_F(DatabaseAccess, UpdateVersionStampsTheFirstSettingsRowOrMakesOne) {
-    for (bool own : {false, true}) {
-        SCOPED_TRACE(own ? "the caller's own object" : "appSystem.db");
-        ui.clear();
-        const std::string path = herd(own ? "own.rsd" : "shared.rsd");
+    {
+        const std::string path = herd("own.rsd");
         SqliteCli::query(path, "INSERT INTO settings(CustomName1) VALUES ('second row')");
-        appSystem::dataPath = appSystem::output.createdFile = own ? "" : path;
-        Ref<SqlFileDatabase> database;
-        if (own) {
-            database = New<SqlFileDatabase>();
-            database->DatabaseFile = GetFolderItem(path);
-            ASSERT_TRUE(database->Connect());
-        }
-        auto stamp = [&] { return own ? appSystem::UpdateVersion(database) : appSystem::UpdateVersion(); };
+        Ref<SqlFileDatabase> database = New<SqlFileDatabase>();
+        database->DatabaseFile = GetFolderItem(path);
+        ASSERT_TRUE(database->Connect());
+        auto stamp = [&] { return appSystem::UpdateVersion(database); };
 
         EXPECT_TRUE(stamp());
         EXPECT_EQ(SqliteCli::query(path, "SELECT id, CustomName1, Version FROM settings ORDER BY id"),
@@ -217,7 +214,7 @@ TEST_F(DatabaseAccess, UpdateVersionStampsTheFirstSettingsRowOrMakesOne) {
     }
 }
 
-TEST_F(DatabaseAccess, CustomHeadingsAndNamesByIdGiveTextOrNothing) {
+TEST_F(DatabaseAccess, CustomHeadingsGiveTextOrNothing) {
     appSystem::dataPath = herd("herd.rsd");
     struct Heading {
         const char* key;
@@ -227,18 +224,6 @@ TEST_F(DatabaseAccess, CustomHeadingsAndNamesByIdGiveTextOrNothing) {
         {"CustomField13", ""},       {"CustomField0", ""},      {"", ""},                  {"CustomName1", ""},
     };
     for (const auto& h : headings) EXPECT_EQ(appSystem::getRsdCustomHeading(h.key), h.want) << h.key;
-
-    appSystem::connectData();
-    struct Name {
-        const char* id;
-        const char* want;
-    } names[] = {
-        {"2", "Max"}, {" 3 ", "Rosie"}, {"", ""}, {"99", ""}, {"abc", ""},
-        // Ids that are no number are not computed into another row's id.
-        {"4-2", ""}, {"1 OR 1=1", ""},
-    };
-    for (const auto& n : names) EXPECT_EQ(appSystem::getNameFromId(appSystem::db, n.id), n.want) << n.id;
-    EXPECT_EQ(appSystem::getNameFromId(nullptr, "1"), "");
 
     // A settings table without one of the headings' columns.
     SqliteCli::query(appSystem::dataPath, "ALTER TABLE settings DROP COLUMN CustomName4");
@@ -269,7 +254,7 @@ TEST_F(DatabaseAccess, TheImportsObjectAndTheSharedObjectShareOneFile) {
         } else {
             DatabaseRecord record;
             record.Column(column, appSystem::rma(value));
-            appSystem::saveToFile(record, "settings");
+            appSystem::saveToFile(appSystem::db, record, "settings");
         }
     };
     caption("CustomName1", "ear tag");
@@ -299,7 +284,7 @@ TEST_F(DatabaseAccess, TheImportsObjectAndTheSharedObjectShareOneFile) {
     EXPECT_EQ(importDb->ErrorCode(), 0) << importDb->ErrorMessage();
 
     appSystem::connectData();
-    EXPECT_TRUE(appSystem::UpdateVersion());
+    EXPECT_TRUE(appSystem::UpdateVersion(appSystem::db));
 
     importDb = nullptr;
     appSystem::db = nullptr;

@@ -116,11 +116,12 @@ TEST_F(Schema, RunningItAgainChangesNothingAndReportsNothing) {
 TEST_F(Schema, RowsInsertedWithoutAnIdAreNumberedFromOne) {
     const std::string path = makeFile();
     appSystem::dataPath = appSystem::output.createdFile = path;
+    appSystem::connectData();
     for (const char* table : {"settings", "tree"}) {
         for (const char* value : {"first", "second"}) {
             DatabaseRecord record;
             record.Column(std::string(table) == "tree" ? "name" : "Breeder", value);
-            EXPECT_TRUE(appSystem::saveToFile(record, table));
+            EXPECT_TRUE(appSystem::saveToFile(appSystem::db, record, table));
         }
     }
     appSystem::db = nullptr;

@@ -241,12 +241,14 @@ TEST_F(TextFunctions, DatesBecomeSqlDateText) {
         {"-1/-1/-1", ""},
         {"99/99/9999", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(appSystem::convDisplayDateToSql(c.in), c.out) << c.in;
-    ASSERT_TRUE(appSystem::CDate(Variant("1/1/1925")));
-    EXPECT_EQ(appSystem::CDate(Variant("1/1/1925"))->SQLDate(), "1925-01-01");
-    EXPECT_EQ(appSystem::CDate(Variant(New<Date>(2021, 6, 7)))->SQLDate(), "2021-06-07");
-    EXPECT_EQ(appSystem::CDate(Variant()), nullptr);
-    EXPECT_EQ(appSystem::CDate(Variant("not a date")), nullptr);
+    // The imports read every date of a file in one order, here the locale's.
+    const DateOrder order = LocaleDateOrder();
+    for (const auto& c : cases) EXPECT_EQ(appSystem::convDisplayDateToSql(c.in, order), c.out) << c.in;
+    ASSERT_TRUE(appSystem::CDate(Variant("1/1/1925"), order));
+    EXPECT_EQ(appSystem::CDate(Variant("1/1/1925"), order)->SQLDate(), "1925-01-01");
+    EXPECT_EQ(appSystem::CDate(Variant(New<Date>(2021, 6, 7)), order)->SQLDate(), "2021-06-07");
+    EXPECT_EQ(appSystem::CDate(Variant(), order), nullptr);
+    EXPECT_EQ(appSystem::CDate(Variant("not a date"), order), nullptr);
 }
 
 TEST_F(TextFunctions, TheDatesOfAFileAreReadInOneOrderOfDayAndMonth) {
