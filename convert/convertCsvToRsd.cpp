@@ -1,10 +1,9 @@
 #include "convert/convertCsvToRsd.h"
 
 #include <filesystem>
-#include <functional>
-#include <initializer_list>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "convert/csvHeadingAliases.h"
@@ -35,73 +34,107 @@ struct RowDates {
     std::map<String, std::vector<int64_t>> unread;
 };
 
-// The tree row of grid row r.
-DatabaseRecord buildRow(const CsvGrid& grid, const Mapping& map, int64_t r, const csvSource::Records& records,
-                        RowDates& dates, bool animalOne) {
-    const std::vector<Group>& groups = Groups();
-    DatabaseRecord record;
-    auto put = [&](const Group& group, const String& value) {
-        switch (group.conversion) {
-            case Conversion::Unchanged: record.Column(group.column, value); break;
-            case Conversion::Apostrophes: record.Column(group.column, appSystem::rma(value)); break;
-            case Conversion::Sex: record.Column(group.column, appSystem::convertSex(value)); break;
-            case Conversion::Date: {
-                const String date = appSystem::convDisplayDateToSql(value, dates.order);
-                if (date.empty() && !value.empty()) dates.unread[group.column].push_back(records.lineOf(r));
-                record.Column(group.column, date);
-                break;
-            }
-            case Conversion::ParentId:
-                // "1" leaves the link empty, as a link left out of the row
-                // would, unless an animal of the file has the id "1"; every
-                // row has the same columns, so that all go through one
-                // prepared insert.
-                if (value == "1" && !animalOne) record.NilColumn(group.column);
-                else record.Column(group.column, value);
-                break;
-            case Conversion::NotImported: break;
-        }
-    };
-    for (int g : RowGroups) put(groups[size_t(g - 1)], grid.cell(r, map.column(g)));
-    for (int n = 1; n <= RsdVariant.slotCount; ++n)
-        put(groups[size_t(FirstSlotGroup + n - 2)], grid.cell(r, map.slot(n)));
-    return record;
+using Cell = appSystem::Pedigree::Cell;
+
+// A cell as the tree row stores it, converted for its group; nullopt for
+// NULL.
+Cell stored(const Group& group, const String& value, bool animalOne) {
+    switch (group.conversion) {
+        case Conversion::Unchanged: return value;
+        case Conversion::Apostrophes: return appSystem::rma(value);
+        case Conversion::Sex: return appSystem::convertSex(value);
+        case Conversion::ParentId:
+            // "1" leaves the link empty, as a link left out of the row
+            // would, unless an animal of the file has the id "1"; every row
+            // has the same columns, so that all go through one prepared
+            // insert.
+            if (value == "1" && !animalOne) return std::nullopt;
+            return value;
+        case Conversion::Date:  // read by the row, which keeps the dates it could not read
+        case Conversion::NotImported: break;
+    }
+    return std::nullopt;
 }
 
-// How the new file is linked. Until it is complete no other program reads
-// it, and a failure removes it: the linking's writes need not wait for the
-// disk, hold the file's lock from one transaction to the next and keep
-// their journal in memory, and its lookups by name go through an index of
-// its own. `end` leaves the file as every RSD/CAX file is: without that
-// index, with its journal beside it, and written through to the disk.
-class LinkingScope {
+// The tree rows as they are written: the groups whose columns each row
+// fills, in this order (the row's columns, then the custom slots), and the
+// values of one row by position, bound into one prepared insert.
+class TreeRows {
 public:
-    explicit LinkingScope(const Ref<SqlFileDatabase>& db) : db_(db) {}
-
-    // False, with the database's error set, when a statement was refused.
-    bool begin() {
-        return ran({"PRAGMA synchronous = OFF", "PRAGMA locking_mode = EXCLUSIVE", "PRAGMA journal_mode = MEMORY",
-                    "CREATE INDEX IF NOT EXISTS " + NameIndex + " ON tree(name)"});
+    TreeRows(const CsvGrid& grid, const Mapping& map, const csvSource::Records& records, bool animalOne)
+        : grid_(grid),
+          records_(records),
+          animalOne_(animalOne),
+          dates_{csvSource::dateOrder(grid, {map.column(DOB), map.column(DateBought)}, map.column(Name)), {}} {
+        const std::vector<Group>& groups = Groups();
+        auto add = [&](int g, int64_t column) {
+            const Group& group = groups[size_t(g - 1)];
+            if (group.conversion == Conversion::NotImported) return;
+            groups_.push_back(g);
+            gridColumns_.push_back(column);
+            columns_.push_back(group.column);
+        };
+        for (int g : RowGroups) add(g, map.column(g));
+        for (int slot = 1; slot <= RsdVariant.slotCount; ++slot) add(FirstSlotGroup + slot - 1, map.slot(slot));
+        texts_.resize(columns_.size());
+        values_.resize(columns_.size());
     }
-    bool end() {
-        return ran({"PRAGMA synchronous = FULL", "PRAGMA locking_mode = NORMAL", "PRAGMA journal_mode = DELETE",
-                    "DROP INDEX IF EXISTS " + NameIndex});
+
+    const std::vector<String>& columns() const { return columns_; }
+    // The values of grid row r, with the name, links, parents' names and
+    // sex of `tree`'s row n; valid until the next row.
+    const std::vector<std::optional<std::string_view>>& row(int64_t r, const appSystem::Pedigree& tree, size_t n) {
+        const std::vector<Group>& groups = Groups();
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            const Group& group = groups[size_t(groups_[i] - 1)];
+            switch (groups_[i]) {
+                case Name: values_[i] = view(tree.name[n]); continue;
+                case Sex: values_[i] = view(tree.sex[n]); continue;
+                case FatherId: values_[i] = view(tree.link[appSystem::Father][n]); continue;
+                case MotherId: values_[i] = view(tree.link[appSystem::Mother][n]); continue;
+                case Ps: values_[i] = view(tree.parentName[appSystem::Father][n]); continue;
+                case Pd: values_[i] = view(tree.parentName[appSystem::Mother][n]); continue;
+                default: break;
+            }
+            String& text = texts_[i];
+            text = grid_.cell(r, gridColumns_[i]);
+            if (group.conversion == Conversion::Date) {
+                String date = appSystem::convDisplayDateToSql(text, dates_.order);
+                if (date.empty() && !text.empty()) dates_.unread[group.column].push_back(records_.lineOf(r));
+                text = std::move(date);
+            } else if (group.conversion != Conversion::Unchanged) {
+                Cell value = stored(group, text, animalOne_);
+                if (!value) {
+                    values_[i] = std::nullopt;
+                    continue;
+                }
+                text = std::move(*value);
+            }
+            values_[i] = std::string_view(text);
+        }
+        return values_;
+    }
+    // The lines of the dates that could not be read, as the closing
+    // message tells them.
+    String unreadDates() {
+        return csvSource::unreadDates("birth date", dates_.unread["DOB"]) +
+               csvSource::unreadDates("purchase date", dates_.unread["dateBought"]);
     }
 
 private:
-    // Runs the statements after a commit, and commits them. The level of
-    // safety and the journal change only between transactions, the level
-    // before the journal's change opens one.
-    bool ran(std::initializer_list<String> statements) {
-        db_->Commit();
-        for (const String& sql : statements)
-            if (db_->ErrorCode() == 0) db_->SQLExecute(sql);
-        if (db_->ErrorCode() == 0) db_->Commit();
-        return db_->ErrorCode() == 0;
+    static std::optional<std::string_view> view(const Cell& cell) {
+        return cell ? std::optional<std::string_view>(*cell) : std::nullopt;
     }
 
-    inline static const String NameIndex = "converter_link_name";
-    Ref<SqlFileDatabase> db_;
+    const CsvGrid& grid_;
+    const csvSource::Records& records_;
+    bool animalOne_;
+    RowDates dates_;
+    std::vector<int> groups_;
+    std::vector<int64_t> gridColumns_;
+    std::vector<String> columns_;
+    std::vector<String> texts_;
+    std::vector<std::optional<std::string_view>> values_;
 };
 
 // Reads the whole file into the grid, record j into row j.
@@ -201,8 +234,9 @@ private:
         return std::nullopt;
     }
     bool wrote() const { return db_->ErrorCode() == 0; }
-    Outcome rows(const Mapping& map, const csvSource::Records& records);
-    Outcome link(const Mapping& map);
+    std::optional<Outcome> rows(const Mapping& map);
+    Outcome link(const Mapping& map, const csvSource::Records& records);
+    Outcome write(const Mapping& map, const csvSource::Records& records);
     Outcome putInPlace();
 
     const CsvGrid& grid_;
@@ -210,7 +244,7 @@ private:
     PendingFile pending_;
     bool destinationExisted_;
     Ref<SqlFileDatabase> db_;
-    std::vector<String> sourceIds_;  // the animals' ids as read, for the linking
+    appSystem::Pedigree tree_;  // the rows' names, ids, links and sex, linked before they are written
     String unreadDates_;
 };
 
@@ -232,46 +266,61 @@ Outcome NewFile::build(const csvSource::Records& records) {
     if (const auto stop = interrupted()) return *stop;
     if (!captionsStored || !proceed || !records.acceptEndOfAnimals(map.column(Name))) return Outcome::Stopped;
 
-    Outcome outcome = rows(map, records);
-    if (outcome == Outcome::Completed) outcome = link(map);
-    return outcome;
+    if (const auto stop = rows(map)) return *stop;
+    return link(map, records);
 }
 
-Outcome NewFile::rows(const Mapping& map, const csvSource::Records& records) {
+// Reads the animals of the grid's rows into the tree in memory, reporting
+// every 20th row as it goes; an outcome when cancelled.
+std::optional<Outcome> NewFile::rows(const Mapping& map) {
+    const std::vector<Group>& groups = Groups();
     const int64_t nameColumn = map.column(Name);
-    RowDates dates{csvSource::dateOrder(grid_, {map.column(DOB), map.column(DateBought)}, nameColumn), {}};
     const bool animalOne = hasAnimalOne(grid_, map);
+    auto value = [&](int g, int64_t r) {
+        return stored(groups[size_t(g - 1)], grid_.cell(r, map.column(g)), animalOne);
+    };
     for (int64_t r = 1; !grid_.endOfRows(r, nameColumn); ++r) {
-        const DatabaseRecord record = buildRow(grid_, map, r, records, dates, animalOne);
-        sourceIds_.push_back(grid_.cell(r, map.column(OldId)));
+        tree_.id.push_back(r);  // the rows of the new table are numbered as they are inserted
+        tree_.sourceId.push_back(grid_.cell(r, map.column(OldId)));
+        tree_.name.push_back(value(Name, r));
+        tree_.link[appSystem::Father].push_back(value(FatherId, r));
+        tree_.link[appSystem::Mother].push_back(value(MotherId, r));
+        tree_.parentName[appSystem::Father].push_back(value(Ps, r));
+        tree_.parentName[appSystem::Mother].push_back(value(Pd, r));
+        tree_.sex.push_back(value(Sex, r));
+        csvSource::reportRow(progress_, r, grid_.cell(r, nameColumn));
+        YieldToEventLoop();
+        if (progress_.Cancelled()) return Outcome::Cancelled;
+    }
+    return std::nullopt;
+}
+
+// Writes every tree row once, with its final links and sex, and commits.
+Outcome NewFile::write(const Mapping& map, const csvSource::Records& records) {
+    TreeRows rows(grid_, map, records, hasAnimalOne(grid_, map));
+    for (size_t n = 0; n < tree_.size(); ++n) {
+        const auto& values = rows.row(tree_.id[n], tree_, n);
         if (!db_->Connect()) {
             progress_.Close();
             MsgBox(db_->ErrorMessage());
             return Outcome::Stopped;
         }
-        db_->InsertRecord("tree", record);
+        db_->InsertRow("tree", rows.columns(), values);
         if (!wrote()) return failed(*db_);
-        csvSource::reportRow(progress_, r, grid_.cell(r, nameColumn));
-        YieldToEventLoop();
+        // A long run of inserts yields within them: a Cancel may come there.
         if (progress_.Cancelled()) return Outcome::Cancelled;
     }
     db_->Commit();
-    unreadDates_ = csvSource::unreadDates("birth date", dates.unread["DOB"]) +
-                   csvSource::unreadDates("purchase date", dates.unread["dateBought"]);
+    unreadDates_ = rows.unreadDates();
     return wrote() ? Outcome::Completed : failed(*db_);
 }
 
-Outcome NewFile::link(const Mapping& map) {
-    LinkingScope scope(db_);
-    if (!scope.begin() || !appSystem::keepSourceIds(db_, sourceIds_)) return failed(*db_);
-    // Each pass yields at every row; a Cancel is read after it.
-    const std::function<bool()> passes[] = {
-        [&] { return appSystem::convertIdRecordToName(db_, "rsd", progress_); },
-        [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "ps", "fatherId", progress_); },
-        [&] { return appSystem::convertNameRecordToNewId(db_, "tree", "pd", "motherId", progress_); },
-    };
-    for (const auto& pass : passes) {
-        if (!pass()) return failed(*db_);
+Outcome NewFile::link(const Mapping& map, const csvSource::Records& records) {
+    // Each step yields at every row; a Cancel is read after it.
+    appSystem::linkByIds(tree_, progress_);
+    if (progress_.Cancelled()) return Outcome::Cancelled;
+    for (const appSystem::PedigreeParent parent : {appSystem::Father, appSystem::Mother}) {
+        appSystem::linkByNames(tree_, parent, progress_);
         if (progress_.Cancelled()) return Outcome::Cancelled;
     }
 
@@ -286,12 +335,11 @@ Outcome NewFile::link(const Mapping& map) {
                 "?",
             MsgBoxYesNoQuestion, "Missing field");
         stamp = answer == AnswerYes;
-        if (stamp && !appSystem::findSex(db_, "rsd", progress_)) return failed(*db_);
+        if (stamp) appSystem::deriveSex(tree_, progress_);
         if (progress_.Cancelled()) return Outcome::Cancelled;
     }
 
-    // The file keeps exactly its twelve tables.
-    if (!scope.end()) return failed(*db_);
+    if (const Outcome written = write(map, records); written != Outcome::Completed) return written;
 
     if (!stamp) {
         // The user leaves to fix the source: the rows and links are kept

@@ -910,12 +910,14 @@ const std::vector<String>* tableColumns(SqlFileConnection& c, const String& tabl
 // record's values for the columns that the table has, the others left out.
 // False, with the error set, when the table is missing or the insert cannot
 // be prepared.
-bool makeInsertPlan(SqlFileConnection& c, const String& table, const String& key,
-                    const std::vector<std::pair<String, Variant>>& values, SqlFileConnection::InsertPlan& plan) {
+template <class Names>
+bool makeInsertPlan(SqlFileConnection& c, const String& table, const String& key, const Names& values,
+                    SqlFileConnection::InsertPlan& plan) {
     const std::vector<String>* columns = tableColumns(c, table, key);
     if (!columns) return false;
     String names, marks;
-    for (const auto& [name, value] : values) {
+    for (size_t i = 0; i < values.size(); ++i) {
+        const String& name = values[i].first;
         auto column = std::find_if(columns->begin(), columns->end(),
                                    [&](const String& col) { return TextEquals(col, name); });
         plan.names.push_back(name);
@@ -1000,26 +1002,25 @@ void SqlFileDatabase::SQLExecute(const String& sql) {
     }
 }
 
-void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& record) {
-    CallScope call(conn_);
-    SqlFileConnection& c = *call;
-    if (!c.requireOpen()) return;
-    const auto& recordValues = record.Values();
+namespace {
 
-    // The plan for this table and these names: the records of an import all
-    // have the same names, or a few lists of them.
+// The connection's kept insert for this table and these names, first in its
+// list; nullptr when it cannot be prepared (the error set). The records of
+// an import all have the same names, or a few lists of them.
+template <class Names>
+SqlFileConnection::InsertPlan* insertPlan(SqlFileConnection& c, const String& table, const Names& names) {
     const String key = Lowercase(table);
     auto samePlan = [&](const SqlFileConnection::InsertPlan& plan) {
-        if (plan.table != key || plan.names.size() != recordValues.size()) return false;
-        for (size_t i = 0; i < recordValues.size(); ++i)
-            if (plan.names[i] != recordValues[i].first) return false;
+        if (plan.table != key || plan.names.size() != names.size()) return false;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (plan.names[i] != names[i].first) return false;
         return true;
     };
     auto& plans = c.insertPlans;
     auto found = std::find_if(plans.begin(), plans.end(), samePlan);
     if (found == plans.end()) {
         SqlFileConnection::InsertPlan plan;
-        if (!makeInsertPlan(c, table, key, recordValues, plan)) return;
+        if (!makeInsertPlan(c, table, key, names, plan)) return nullptr;
         if (plans.size() == SqlFileConnection::MaxInsertPlans) {
             sqlite3_finalize(plans.back().stmt);
             plans.pop_back();
@@ -1028,15 +1029,53 @@ void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& re
     } else if (found != plans.begin()) {
         std::rotate(plans.begin(), found, found + 1);
     }
+    return &plans.front();
+}
+
+}  // namespace
+
+void SqlFileDatabase::InsertRow(const String& table, const std::vector<String>& columns,
+                                const std::vector<std::optional<std::string_view>>& values) {
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
+    if (!c.requireOpen()) return;
+    struct Names {
+        const std::vector<String>& columns;
+        size_t size() const { return columns.size(); }
+        std::pair<const String&, int> operator[](size_t i) const { return {columns[i], 0}; }
+    };
+    const SqlFileConnection::InsertPlan* plan = insertPlan(c, table, Names{columns});
+    if (!plan) return;
+    Run run;
+    run.keep(plan->stmt);
+    sqlite3_stmt* stmt = run.get();
+    int param = 1;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (!plan->inserted[i]) continue;
+        const auto& value = i < values.size() ? values[i] : std::nullopt;
+        if (value) sqlite3_bind_text(stmt, param, value->data(), int(value->size()), SQLITE_STATIC);
+        else sqlite3_bind_null(stmt, param);
+        ++param;
+    }
+    if (c.ensureTransaction() && sqlite3_step(stmt) != SQLITE_DONE) c.setSqliteError();
+}
+
+void SqlFileDatabase::InsertRecord(const String& table, const DatabaseRecord& record) {
+    CallScope call(conn_);
+    SqlFileConnection& c = *call;
+    if (!c.requireOpen()) return;
+    const auto& recordValues = record.Values();
+    const SqlFileConnection::InsertPlan* plan = insertPlan(c, table, recordValues);
+    if (!plan) return;
 
     std::vector<String> texts;
     texts.reserve(recordValues.size());
     Run run;
-    run.keep(plans.front().stmt);
+    run.keep(plan->stmt);
     sqlite3_stmt* stmt = run.get();
     int param = 1;
     for (size_t i = 0; i < recordValues.size(); ++i)
-        if (plans.front().inserted[i]) SqlFileRecordSet::bindVariant(stmt, param++, recordValues[i].second, texts);
+        if (plan->inserted[i]) SqlFileRecordSet::bindVariant(stmt, param++, recordValues[i].second, texts);
     if (c.ensureTransaction() && sqlite3_step(stmt) != SQLITE_DONE) c.setSqliteError();
 }
 

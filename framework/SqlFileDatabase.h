@@ -33,6 +33,9 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "framework/Database.h"
 #include "framework/FolderItem.h"
@@ -85,6 +88,12 @@ public:
     // are left out. Without an `id` the row gets the next key (1 in an empty
     // table).
     void InsertRecord(const String& table, const DatabaseRecord& record) override;
+    // The same with the values given by position, values[i] for columns[i]
+    // (nullopt for NULL), bound as the texts they are for the call only:
+    // for many rows of one table with the same columns, which share one
+    // prepared statement, without a record per row.
+    void InsertRow(const String& table, const std::vector<String>& columns,
+                   const std::vector<std::optional<std::string_view>>& values);
     // Ends the open transaction, if any. When the file stays locked beyond a
     // few seconds the commit fails and the transaction stays open; a commit
     // that cannot write (a full disk) fails with SQLite's code and message.

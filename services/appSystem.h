@@ -5,6 +5,7 @@
 // thread; the state lives as long as the program.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -105,16 +106,18 @@ bool makeRSDfields(const Ref<Database>& database);
 // ---- Pedigree linking and sex derivation ----
 // These work on the database object they are given (the new RSD/CAX file of
 // an import, or an ODBC connection to a CAV file) with plain SQL text, report
-// to `progress` and yield after every row. An RSD/CAX file is changed by sets
-// of rows (a run of rows at a time, then the reports of its rows), a CAV file
-// row by row. A main select that gives no record set returns at once without
+// to `progress` and yield after every row. An RSD/CAX file's tree is read
+// once, linked in memory and the changed rows written back; a CAV file is
+// changed row by row. A main select that gives no record set returns at once without
 // changes. Each returns false at the first update or commit that the
 // database refuses (a full disk), leaving the database's error code and
 // message set, and true otherwise.
 //
-// How the CSV to RSD/CAX import links its new file (keepSourceIds, then
+// How an RSD/CAX tree is linked (the CSV to RSD/CAX import runs the steps
+// on its rows in memory, linkByIds, linkByNames for the fathers and then the
+// mothers, and deriveSex when asked; on a file, keepSourceIds, then
 // convertIdRecordToName "rsd", convertNameRecordToNewId for the fathers and
-// then the mothers, and findSex "rsd" when asked):
+// then the mothers, and findSex "rsd" do the same):
 // 1. By id. A parent id (fatherId, motherId as the file gave it) is compared
 //    as text with the animals' own ids as the file gave them: "007" and "7"
 //    are two animals, and ids of any length keep every digit. The animal
@@ -159,11 +162,35 @@ bool convertNameRecordToNewId(const Ref<Database>& database, const String& table
 // Marks every parent row "male" (named in a fatherId) or "female" (in a
 // motherId): "cav", the row whose oldId is the link (for an empty link the
 // first row called as the parent's name in ps, pd), committing after each;
-// "rsd", the row whose id is the link, committing after each run of rows.
+// "rsd", the row whose id is the link, committing once at the end.
 bool findSex(const Ref<Database>& database, const String& type, Progress& progress);
 // The number of rows of the record set plus one, counted by stepping through
 // it; leaves it on its first row. Raises NilObjectException for nil.
 int64_t getODBCrecords(const Ref<RecordSet>& rs);
+
+// The tree of a new RSD/CAX file in memory, before it is written: the import
+// links it with the three steps above and writes each row once, with its
+// final links, parents' names and sex. Row n of each column is the animal
+// with tree id `id[n]`, in tree order; a nullopt cell is NULL.
+struct Pedigree {
+    using Cell = std::optional<String>;
+    std::vector<int64_t> id;
+    std::vector<String> sourceId;  // the animal's id as the file gave it, "" for none
+    std::vector<Cell> name;
+    std::vector<Cell> link[2];        // fatherId, motherId
+    std::vector<Cell> parentName[2];  // ps, pd
+    std::vector<Cell> sex;
+    size_t size() const { return id.size(); }
+};
+// The parents of a Pedigree row, in the order the steps take them.
+enum PedigreeParent { Father = 0, Mother = 1 };
+// Step 1 (by id), with the reports and yields of convertIdRecordToName "rsd".
+void linkByIds(Pedigree& tree, Progress& progress);
+// Step 2 (by name) for one parent, with the reports and yields of
+// convertNameRecordToNewId on "tree".
+void linkByNames(Pedigree& tree, PedigreeParent parent, Progress& progress);
+// Step 3 (sex), with the reports and yields of findSex "rsd".
+void deriveSex(Pedigree& tree, Progress& progress);
 
 // ---- Text, field and date functions ----
 

@@ -5,14 +5,16 @@
 // of a CAV file, as an integer that holds nothing but digits: an id or a name
 // can never end its literal and change what the statement does.
 //
-// An RSD/CAX file is linked by sets of rows: each pass changes a run of rows
-// with a few statements, then reports each row of the run and yields after
-// it, as a pass row by row would. Those statements are SQLite's, which the
-// Access driver behind a CAV connection does not understand: a CAV file is
-// linked row by row.
+// An RSD/CAX tree is linked in memory (Pedigree): the CSV import links the
+// rows it has read before it writes any, and the operations on a database
+// read its tree once, run the same step and write back the rows it changed.
+// Each step reports every row and yields after it, as a pass row by row
+// would. A CAV file is linked row by row with plain statements, which the
+// Access driver behind a CAV connection understands.
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -235,150 +237,132 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
     return true;
 }
 
-// ---- An RSD/CAX file, by sets of rows ----
+// ---- An RSD/CAX file, in memory ----
 
-// The rows that one set of statements changes at once: a few milliseconds
-// of work, after which the rows are reported and Cancel can answer.
-const size_t RunRows = 1000;
+using Cell = Pedigree::Cell;
 
-// The linking's own temporary tables, which go again at the end of each
-// pass: the parents by source id, and the parent links of a run of rows.
-const char* const ParentsTable = "linkParents";
-const char* const MentionsTable = "linkMentions";
+bool filled(const Cell& cell) { return cell && !cell->empty(); }
+const String& textOf(const Cell& cell) {
+    static const String none;
+    return cell ? *cell : none;
+}
 
-// Goes through `rows` (a select of a table in the order of its "id", left
-// on its first row) in runs of RunRows rows: `write(first, last)` changes
-// the rows whose ids lie from first to last, then `report(rows)` runs on
-// each of them in turn, each followed by a yield to the event loop. False
-// at once when a write was refused.
-template <class Write, class Report>
-bool byRuns(const Ref<RecordSet>& rows, Write write, Report report) {
-    std::vector<int64_t> ids;
-    for (; !rows->Eof(); rows->MoveNext()) ids.push_back(rows->Field("id")->IntegerValue());
-    rows->MoveFirst();
-    for (size_t start = 0; start < ids.size(); start += RunRows) {
-        const size_t end = std::min(ids.size(), start + RunRows);
-        if (!write(ids[start], ids[end - 1])) return false;
-        for (size_t r = start; r < end; ++r) {
-            report(rows);
-            rows->MoveNext();
-            YieldToEventLoop();
+// The value of a column of the current row as text; nullopt for NULL.
+Cell cellOf(const Ref<RecordSet>& rs, int column) {
+    const Variant value = rs->ColumnValue(column);
+    if (value.IsNil()) return std::nullopt;
+    return value.StringValue();
+}
+
+// The tree id that a link holds as text ("42"), -1 for any other text.
+int64_t linkedId(const String& link) {
+    if (link.empty() || link.size() > 18) return -1;
+    int64_t id = 0;
+    for (char c : link) {
+        if (c < '0' || c > '9') return -1;
+        id = id * 10 + (c - '0');
+    }
+    return id;
+}
+
+// The tree id of the first row (lowest id) of each name, as the rows hold it.
+std::unordered_map<String, int64_t> firstByName(const std::vector<int64_t>& ids, const std::vector<Cell>& names) {
+    std::unordered_map<String, int64_t> first;
+    first.reserve(ids.size());
+    for (size_t n = 0; n < ids.size(); ++n)
+        if (names[n]) {
+            auto [at, added] = first.emplace(*names[n], ids[n]);
+            if (!added && ids[n] < at->second) at->second = ids[n];
         }
+    return first;
+}
+
+// Step 2 on the name column and id column of a table's rows: an empty link
+// whose name names a parent becomes the tree id of the first animal of that
+// name (apostrophes taken as backticks), or "" when none has it. Reports
+// each link made, the message every 20th, and yields after every row.
+void linkNames(const std::vector<Cell>& names, std::vector<Cell>& links,
+               const std::unordered_map<String, int64_t>& firstCalled, const String& table, const String& idColumn,
+               Progress& progress) {
+    const int64_t total = int64_t(names.size());
+    int64_t k = 0;
+    for (size_t n = 0; n < names.size(); ++n) {
+        if (!filled(links[n]) && names[n] && namesAParent(*names[n])) {
+            auto found = firstCalled.find(rma(*names[n]));
+            links[n] = found == firstCalled.end() ? String() : Str(found->second);
+            ++k;
+            progress.SetBarVisible(true);
+            progress.SetMaximum(int(total));
+            if (k % 20 == 0) {
+                progress.SetMessage("Linked " + Str(k) + " " + idColumn + " records for Table " + Uppercase(table));
+                progress.SetValue(ProgressBarValue(k, total));
+                progress.Refresh();
+            }
+        }
+        YieldToEventLoop();
+    }
+}
+
+// The rows of a database's tree as the steps take them, in tree order,
+// with the source ids that the import kept (the stored oldIds where it kept
+// none). False when the tree cannot be read.
+bool readTree(const Ref<Database>& database, Pedigree& tree) {
+    Ref<RecordSet> rs = database->SQLSelect("SELECT id, name, oldId, fatherId, motherId, ps, pd, sex FROM tree ORDER BY id");
+    if (!rs) return false;
+    std::unordered_map<int64_t, String> kept;
+    if (Ref<RecordSet> ids = database->SQLSelect("SELECT id, oldId FROM " + String(SourceIdsTable)))
+        for (; !ids->Eof(); ids->MoveNext()) kept.emplace(ids->Field("id")->IntegerValue(), text(ids, "oldId"));
+    for (; !rs->Eof(); rs->MoveNext()) {
+        const int64_t id = rs->ColumnValue(0).IntegerValue();
+        tree.id.push_back(id);
+        tree.name.push_back(cellOf(rs, 1));
+        if (kept.empty()) {
+            tree.sourceId.push_back(textOf(cellOf(rs, 2)));
+        } else {
+            auto found = kept.find(id);
+            tree.sourceId.push_back(found == kept.end() ? String() : found->second);
+        }
+        for (int p = 0; p < 2; ++p) {
+            tree.link[p].push_back(cellOf(rs, 3 + p));
+            tree.parentName[p].push_back(cellOf(rs, 5 + p));
+        }
+        tree.sex.push_back(cellOf(rs, 7));
     }
     return true;
 }
 
-// " WHERE id BETWEEN first AND last", the rows of a run.
-String runOf(int64_t first, int64_t last) { return " WHERE id BETWEEN " + Str(first) + " AND " + Str(last); }
-
-// Makes sure that the source ids are kept: where the import kept none, each
-// animal's stored oldId stands in, as its text reads.
-bool sourceIdsKept(const Ref<Database>& database) {
-    Ref<RecordSet> kept = database->SQLSelect("SELECT id FROM " + String(SourceIdsTable) + " LIMIT 1");
-    if (kept && !kept->Eof()) return true;
-    Ref<RecordSet> stored = database->SQLSelect("SELECT id, oldId FROM tree");
-    if (!stored) return true;
-    if (!sourceIdsTable(database)) return false;
-    for (; !stored->Eof(); stored->MoveNext())
-        if (!keepSourceId(database, stored->Field("id")->IntegerValue(), text(stored, "oldId"))) return false;
+// Writes the links, parents' names and sex that differ from `before` back
+// into the database's tree, one update per changed row; false at the first
+// one refused.
+bool writeChanges(const Ref<Database>& database, const Pedigree& before, const Pedigree& after) {
+    auto value = [](const Cell& cell) { return cell ? literal(*cell) : String("NULL"); };
+    for (size_t n = 0; n < after.size(); ++n) {
+        String sets;
+        auto set = [&](const char* column, const Cell& was, const Cell& is) {
+            if (was == is) return;
+            if (!sets.empty()) sets += ", ";
+            sets += String(column) + " = " + value(is);
+        };
+        for (int p = 0; p < 2; ++p) {
+            set(Parents[p].link, before.link[p][n], after.link[p][n]);
+            set(Parents[p].name, before.parentName[p][n], after.parentName[p][n]);
+        }
+        set("sex", before.sex[n], after.sex[n]);
+        if (!sets.empty() && !wrote(database, "UPDATE tree SET " + sets + " WHERE id = " + Str(after.id[n])))
+            return false;
+    }
     return true;
 }
 
-// The parent of each source id: the animal with the lowest tree id among
-// those with that id, with its name ("" for none).
-bool parentsBySourceId(const Ref<Database>& database) {
-    const String parents(ParentsTable);
-    return sourceIdsKept(database) &&
-           wrote(database, "CREATE TEMP TABLE IF NOT EXISTS " + parents +
-                               "(sourceId TEXT PRIMARY KEY, id INTEGER, name TEXT)") &&
-           wrote(database, "DELETE FROM " + parents) &&
-           wrote(database, "INSERT INTO " + parents + "(sourceId, id) SELECT s.oldId, min(s.id) FROM " +
-                               SourceIdsTable + " s JOIN tree t ON t.id = s.id WHERE s.oldId <> '' GROUP BY s.oldId") &&
-           wrote(database, "UPDATE " + parents + " SET name = ifnull((SELECT name FROM tree WHERE tree.id = " +
-                               parents + ".id), '')");
-}
-
-// The statement that links a run of rows by id: a parent id that is an
-// animal's becomes that animal's tree id, with its name as the parent's
-// name; any other parent id becomes "".
-String linkByIdStatement() {
-    const String parents(ParentsTable);
-    String sets;
-    for (const Parent& parent : Parents) {
-        const String link = parent.link, name = parent.name;
-        const String found = " FROM " + parents + " WHERE sourceId = tree." + link + ")";
-        if (!sets.empty()) sets += ", ";
-        sets += name + " = ifnull((SELECT name" + found + ", " + name + "), " + link + " = CASE WHEN " + link +
-                " <> '' THEN ifnull((SELECT CAST(id AS TEXT)" + found + ", '') ELSE " + link + " END";
-    }
-    return "UPDATE tree SET " + sets;
-}
-
-bool linkByIds(const Ref<Database>& database, Progress& progress) {
-    Ref<RecordSet> rows = database->SQLSelect("SELECT id FROM tree ORDER BY id");
-    if (!rows) return true;
-    const int64_t total = rows->RecordCount();
-    if (!parentsBySourceId(database)) return false;
-
-    const String update = linkByIdStatement();
-    int64_t i = 0;
-    const bool linked = byRuns(
-        rows,
-        [&](int64_t first, int64_t last) {
-            return wrote(database, update + runOf(first, last) + " AND (fatherId <> '' OR motherId <> '')");
-        },
-        [&](const Ref<RecordSet>&) { reportIdRow(progress, i++, total); });
-    return linked && wrote(database, "DROP TABLE " + String(ParentsTable)) && committed(database);
-}
-
-// The rows that a name may link: no link yet, and a name that is neither ""
-// nor "unknown" in any case (the program's lower-casing also takes the
-// Kelvin sign for a "k").
-String linkableByName(const String& nameColumn, const String& idColumn) {
-    return "ifnull(" + idColumn + ", '') = '' AND " + nameColumn + " <> '' AND lower(replace(" + nameColumn +
-           ", char(8490), 'k')) <> 'unknown'";
-}
-
-// The sex of the parents that the links of a run of rows name (by tree
-// id): each the sex of its last mention in the run, in tree order, the
-// father before the mother.
-bool markRun(const Ref<Database>& database, int64_t first, int64_t last) {
-    const String mentions(MentionsTable);
-    String picked;
-    for (size_t p = 0; p < std::size(Parents); ++p) {
-        const String link = String("c.") + Parents[p].link;
-        if (!picked.empty()) picked += " UNION ALL ";
-        picked += "SELECT p.id, 2 * c.id + " + Str(int64_t(p)) + ", " + literal(Parents[p].sex) +
-                  " FROM tree c JOIN tree p ON p.id = " + link + " WHERE c.id BETWEEN " + Str(first) + " AND " +
-                  Str(last) + " AND " + link + " <> ''";
-    }
-    return wrote(database, "DELETE FROM " + mentions) &&
-           wrote(database, "INSERT INTO " + mentions + "(parent, mention, sex) " + picked) &&
-           wrote(database, "UPDATE tree SET sex = (SELECT sex FROM " + mentions + " WHERE parent = tree.id ORDER BY "
-                               "mention DESC LIMIT 1) WHERE id IN (SELECT parent FROM " + mentions + ")") &&
-           committed(database);
-}
-
-bool sexOfParents(const Ref<Database>& database, Progress& progress) {
-    Ref<RecordSet> rows = database->SQLSelect("SELECT id, name, fatherId, motherId FROM tree ORDER BY id");
-    if (!rows) return true;
-    const int64_t total = rows->RecordCount();
-    const String mentions(MentionsTable);
-    if (!wrote(database,
-               "CREATE TEMP TABLE IF NOT EXISTS " + mentions + "(parent INTEGER, mention INTEGER, sex TEXT)") ||
-        !wrote(database,
-               "CREATE INDEX IF NOT EXISTS temp." + mentions + "_parent ON " + mentions + "(parent, mention)"))
-        return false;
-
-    int64_t i = 0;
-    const bool marked = byRuns(
-        rows, [&](int64_t first, int64_t last) { return markRun(database, first, last); },
-        [&](const Ref<RecordSet>& row) {
-            for (const Parent& parent : Parents)
-                if (!text(row, parent.link).empty()) reportSex(progress, i, total, text(row, "name"), parent.sex);
-            ++i;
-        });
-    return marked && wrote(database, "DROP TABLE " + mentions) && committed(database);
+// Runs a step on a database's tree in memory and writes what it changed,
+// then commits.
+template <class Step>
+bool onDatabase(const Ref<Database>& database, Step step) {
+    Pedigree tree;
+    if (!readTree(database, tree)) return true;
+    const Pedigree before = tree;
+    step(tree);
+    return writeChanges(database, before, tree) && committed(database);
 }
 
 }  // namespace
@@ -403,43 +387,93 @@ bool keepSourceIds(const Ref<Database>& database, const std::vector<String>& ids
 }
 
 bool convertIdRecordToName(const Ref<Database>& database, const String& type, Progress& progress) {
-    return TextEquals(type, "cav") ? cavNamesFromSourceIds(database, progress) : linkByIds(database, progress);
+    if (TextEquals(type, "cav")) return cavNamesFromSourceIds(database, progress);
+    return onDatabase(database, [&](Pedigree& tree) { linkByIds(tree, progress); });
 }
 
 bool convertNameRecordToNewId(const Ref<Database>& database, const String& table, const String& nameColumn,
                               const String& idColumn, Progress& progress) {
-    const String linkable = linkableByName(nameColumn, idColumn);
-    Ref<RecordSet> rows = database->SQLSelect("SELECT id, " + linkable + " AS linkable FROM " + table + " ORDER BY id");
+    Ref<RecordSet> rows = database->SQLSelect("SELECT id, " + nameColumn + ", " + idColumn + " FROM " + table +
+                                              " ORDER BY id");
     if (!rows) return true;
-    const int64_t total = rows->RecordCount();
-
-    // A link that is already there was found by the parent's id, which names
-    // the parent more surely than a name that several animals may share: it
-    // stays. A name links to the first animal of that name, looked up with
-    // apostrophes as backticks, or to "" when none has it.
-    const String update = "UPDATE " + table + " SET " + idColumn +
-                          " = ifnull(CAST((SELECT min(p.id) FROM tree p WHERE p.name = replace(" + table + "." +
-                          nameColumn + ", '''', '`')) AS TEXT), '')";
-    int64_t k = 0;
-    const bool linked = byRuns(
-        rows,
-        [&](int64_t first, int64_t last) { return wrote(database, update + runOf(first, last) + " AND " + linkable); },
-        [&](const Ref<RecordSet>& row) {
-            if (row->Field("linkable")->IntegerValue() == 0) return;
-            ++k;
-            progress.SetBarVisible(true);
-            progress.SetMaximum(int(total));
-            if (k % 20 == 0) {
-                progress.SetMessage("Linked " + Str(k) + " " + idColumn + " records for Table " + Uppercase(table));
-                progress.SetValue(ProgressBarValue(k, total));
-                progress.Refresh();
-            }
-        });
-    return linked && committed(database);
+    Ref<RecordSet> animals = database->SQLSelect("SELECT id, name FROM tree ORDER BY id");
+    if (!animals) return true;
+    std::vector<int64_t> ids, treeIds;
+    std::vector<Cell> names, links, treeNames;
+    for (; !rows->Eof(); rows->MoveNext()) {
+        ids.push_back(rows->ColumnValue(0).IntegerValue());
+        names.push_back(cellOf(rows, 1));
+        links.push_back(cellOf(rows, 2));
+    }
+    for (; !animals->Eof(); animals->MoveNext()) {
+        treeIds.push_back(animals->ColumnValue(0).IntegerValue());
+        treeNames.push_back(cellOf(animals, 1));
+    }
+    const std::vector<Cell> before = links;
+    linkNames(names, links, firstByName(treeIds, treeNames), table, idColumn, progress);
+    for (size_t n = 0; n < links.size(); ++n)
+        if (links[n] != before[n] && !wrote(database, "UPDATE " + table + " SET " + idColumn + " = " +
+                                                          literal(*links[n]) + " WHERE id = " + Str(ids[n])))
+            return false;
+    return committed(database);
 }
 
 bool findSex(const Ref<Database>& database, const String& type, Progress& progress) {
-    return TextEquals(type, "cav") ? cavSex(database, progress) : sexOfParents(database, progress);
+    if (TextEquals(type, "cav")) return cavSex(database, progress);
+    return onDatabase(database, [&](Pedigree& tree) { deriveSex(tree, progress); });
+}
+
+void linkByIds(Pedigree& tree, Progress& progress) {
+    // The parent of each source id: the animal with the lowest tree id
+    // among those with that id.
+    std::unordered_map<String, size_t> parents;
+    parents.reserve(tree.size());
+    for (size_t n = 0; n < tree.size(); ++n)
+        if (!tree.sourceId[n].empty()) {
+            auto [at, added] = parents.emplace(tree.sourceId[n], n);
+            if (!added && tree.id[n] < tree.id[at->second]) at->second = n;
+        }
+    // The names as they were before any row changed (no step changes one).
+    const int64_t total = int64_t(tree.size());
+    for (size_t n = 0; n < tree.size(); ++n) {
+        for (int p = 0; p < 2; ++p) {
+            Cell& link = tree.link[p][n];
+            if (!filled(link)) continue;
+            auto found = parents.find(*link);
+            if (found == parents.end()) {
+                link = String();
+            } else {
+                link = Str(tree.id[found->second]);
+                tree.parentName[p][n] = textOf(tree.name[found->second]);
+            }
+        }
+        reportIdRow(progress, int64_t(n), total);
+        YieldToEventLoop();
+    }
+}
+
+void linkByNames(Pedigree& tree, PedigreeParent parent, Progress& progress) {
+    linkNames(tree.parentName[parent], tree.link[parent], firstByName(tree.id, tree.name), "tree",
+              Parents[parent].link, progress);
+}
+
+void deriveSex(Pedigree& tree, Progress& progress) {
+    std::unordered_map<int64_t, size_t> rowOf;
+    rowOf.reserve(tree.size());
+    for (size_t n = 0; n < tree.size(); ++n) rowOf.emplace(tree.id[n], n);
+    const int64_t total = int64_t(tree.size());
+    for (size_t n = 0; n < tree.size(); ++n) {
+        for (int p = 0; p < 2; ++p) {
+            const Cell& link = tree.link[p][n];
+            if (!filled(link)) continue;
+            // The last mark of a parent stays: rows run in tree order, the
+            // father before the mother.
+            auto found = rowOf.find(linkedId(*link));
+            if (found != rowOf.end()) tree.sex[found->second] = String(Parents[p].sex);
+            reportSex(progress, int64_t(n), total, textOf(tree.name[n]), Parents[p].sex);
+        }
+        YieldToEventLoop();
+    }
 }
 
 }  // namespace appSystem

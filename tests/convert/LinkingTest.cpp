@@ -353,9 +353,9 @@ std::vector<std::string> joined(const Rows& rows) {
 
 }  // namespace
 
-TEST_F(Linking, SetsOfRowsAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
-    // More animals than one set of statements changes at once, so that
-    // parents and children lie in different sets.
+TEST_F(Linking, InMemoryAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
+    // Enough animals that parents come before and after their children,
+    // and far apart from them.
     const LinkingHerd herd = linkingHerd(2600);
     const std::string made = dir.file("made.cax");
     {
@@ -394,7 +394,7 @@ TEST_F(Linking, SetsOfRowsAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
         db->Close();
         return Linked{SqliteCli::query(copy, "SELECT " + columns + " FROM tree ORDER BY id"), calls.calls};
     };
-    const Linked bySets = linked("sets.cax", [](const Ref<Database>& db, Progress& p) {
+    const Linked inMemory = linked("memory.cax", [](const Ref<Database>& db, Progress& p) {
         return appSystem::convertIdRecordToName(db, "rsd", p) &&
                appSystem::convertNameRecordToNewId(db, "tree", "ps", "fatherId", p) &&
                appSystem::convertNameRecordToNewId(db, "tree", "pd", "motherId", p) &&
@@ -407,12 +407,12 @@ TEST_F(Linking, SetsOfRowsAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
     });
 
     ASSERT_EQ(byRows.tree.size(), 2600u);
-    EXPECT_EQ(firstDifference(joined(bySets.tree), joined(byRows.tree)), "");
-    EXPECT_EQ(firstDifference(bySets.progress, byRows.progress), "");
+    EXPECT_EQ(firstDifference(joined(inMemory.tree), joined(byRows.tree)), "");
+    EXPECT_EQ(firstDifference(inMemory.progress, byRows.progress), "");
     // Every pass did its part.
-    EXPECT_EQ(SqliteCli::query(dir.file("sets.cax"),
+    EXPECT_EQ(SqliteCli::query(dir.file("memory.cax"),
                                "SELECT sum(fatherId GLOB '[1-9]*') > 500, sum(motherId = '') > 100, "
                                "sum(sex = 'male') > 100, sum(sex = 'female') > 100 FROM tree"),
               (Rows{{"1", "1", "1", "1"}}));
-    EXPECT_NE(joined(bySets.tree), joined(unlinked));
+    EXPECT_NE(joined(inMemory.tree), joined(unlinked));
 }

@@ -2,7 +2,7 @@
 // The linking of a new RSD/CAX file done row by row, as the Brevolan
 // converter first did it: one record-set update per row with parent ids,
 // one lookup per name, one update and one commit per parent marked. The
-// program links by sets of rows; the tests hold its results and its progress
+// program links in memory; the tests hold its results and its progress
 // reports against these. Each works as its appSystem namesake does with the
 // type "rsd" (services/appSystem.h), on the source ids that
 // appSystem::keepSourceIds kept.

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 #include "framework/EventLoop.h"
@@ -361,6 +363,55 @@ TEST(SqlFileDatabase, InsertLeavesOutColumnsTheTableLacksAndNumbersRows) {
               (SqliteCli::Rows{{"1", "Ann", "2021-05-06", "integer"},
                                {"2", "Ben", "2021-05-06", "integer"},
                                {"10", "Cid", SqliteCli::Null, "null"}}));
+}
+
+TEST(SqlFileDatabase, RowsByPositionAreStoredAsTheSameRecordsByName) {
+    // Each case inserted both ways into a table of its own; the tool reads
+    // both back. A nullopt value is NULL, a text a text (with the column's
+    // affinity), a column that the table lacks is left out, and values
+    // missing at the end are NULL.
+    const std::vector<String> columns = {"NAME", "dob", "OldID", "customfield13", "colour"};
+    using Value = std::optional<std::string_view>;
+    const struct {
+        const char* name;
+        std::vector<Value> values;
+    } cases[] = {
+        {"texts and numbers", {"Ann", "2021-05-06", "12", "kept nowhere", "brown"}},
+        {"NULL and empty", {"Ben", std::nullopt, "", std::nullopt, ""}},
+        {"apostrophes and a 20-digit id", {"O'Neil", "x'); DROP TABLE tree; --", "12345678901234567890", "", "a'b"}},
+        {"short", {"Cid"}},
+    };
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    SqliteCli::query(path, "DELETE FROM tree; CREATE TABLE byName(id integer NOT NULL PRIMARY KEY, name Varchar, "
+                           "colour Varchar, dob DATE, oldId Integer);");
+    auto db = openDb(path);
+    ASSERT_TRUE(db->Connect());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DatabaseRecord record;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (i < c.values.size() && c.values[i]) record.Column(columns[i], String(*c.values[i]));
+            else record.NilColumn(columns[i]);
+        }
+        db->InsertRecord("byName", record);
+        ASSERT_EQ(db->ErrorCode(), 0) << db->ErrorMessage();
+        // The texts change after the call: only their bytes at the call count.
+        std::vector<String> texts;
+        for (const Value& v : c.values) texts.push_back(v ? String(*v) : String());
+        std::vector<Value> values;
+        for (size_t i = 0; i < c.values.size(); ++i)
+            values.push_back(c.values[i] ? Value(texts[i]) : std::nullopt);
+        db->InsertRow("TREE", columns, values);
+        ASSERT_EQ(db->ErrorCode(), 0) << db->ErrorMessage();
+        for (String& t : texts) t.assign(t.size(), '#');
+    }
+    db->Commit();
+    const std::string read = "SELECT id, quote(name), quote(colour), quote(dob), quote(oldId), typeof(oldId) FROM ";
+    const SqliteCli::Rows byPosition = SqliteCli::query(path, read + "tree ORDER BY id");
+    EXPECT_EQ(byPosition.size(), std::size(cases));
+    EXPECT_EQ(byPosition, SqliteCli::query(path, read + "byName ORDER BY id"));
+    EXPECT_EQ(byPosition[1], (SqliteCli::Rows::value_type{"2", "'Ben'", "''", "NULL", "''", "text"}));
 }
 
 TEST(SqlFileDatabase, UpdateWritesEditedFieldsBackByTheKey) {
