@@ -29,8 +29,7 @@ namespace {
 const String DatabaseKey = "plovertarn";
 // SQLite's code for a file that stayed locked by another program.
 constexpr int64_t FileLocked = 5;
-// What the last connectData found: dataPath opened, or held by another program.
-bool opened = false;
+// What the last connectData found: dataPath held by another program.
 bool inUse = false;
 
 // A source that needs recovery: a file with a hot journal beside it, left by
@@ -148,7 +147,7 @@ RecoveredCopy recovered;
 
 void connectData() {
     try {
-        opened = inUse = false;
+        inUse = false;
         if (dataPath.empty()) return;
         // A source is never written; a copy that is recovered is.
         const bool source = dataPath != output.createdFile;
@@ -162,7 +161,7 @@ void connectData() {
         // source's select of more stops there.
         db->MaxRows = CsvGrid::LastRow;
         db->EncryptionKey = DatabaseKey;
-        opened = db->Connect();
+        bool opened = db->Connect();
         // A file held by another program says nothing about its key: it is
         // not waited for a second time.
         inUse = !opened && db->ErrorCode() == FileLocked;
