@@ -18,7 +18,7 @@ const Color Navy = Color::Hex(0x000080);
 const Color White = Color::Hex(0xFFFFFF);
 
 // A picture area showing `picture`, which is set before its other properties.
-Ref<Canvas> icon(frmMainWindow& w, const String& name, const Ref<Picture>& picture, int left, int tabIndex) {
+Ref<Canvas> iconCanvas(frmMainWindow& w, const String& name, const Ref<Picture>& picture, int left, int tabIndex) {
     Ref<Canvas> canvas = w.AddControl<Canvas>(name);
     canvas->SetBackdrop(picture);
     placeControl(canvas, left, 139, 32, 32, tabIndex);
@@ -50,7 +50,7 @@ Ref<Label> label(frmMainWindow& w, const String& name, const String& text, int l
     return l;
 }
 
-Ref<PushButton> button(frmMainWindow& w, const String& name, const String& caption, int left, int top,
+Ref<PushButton> commandButton(frmMainWindow& w, const String& name, const String& caption, int left, int top,
                        int tabIndex) {
     Ref<PushButton> b = addPushButton(w, name, caption, left, top, 80, 22, tabIndex);
     b->SetTextSize(11);
@@ -89,7 +89,7 @@ void frmMainWindow::Layout() {
 void frmMainWindow::CreateControls() { _CreateControls0(); }
 
 void frmMainWindow::_CreateControls0() {
-    cmdBrowse = button(*this, "cmdBrowse", "Browse", 503, 180, 7);
+    cmdBrowse = commandButton(*this, "cmdBrowse", "Browse", 503, 180, 7);
     cmdBrowse->Action = [this] { cmdBrowse_Action(cmdBrowse); };
 
     fmeOptions = group(*this, "fmeOptions", "From", 10, 0);
@@ -108,22 +108,22 @@ void frmMainWindow::_CreateControls0() {
     optToCsv = radio(*this, "optToCsv", fmeOptions1, "CSV (Comma Seperated Values)", 314, 92, 253, 20, 7);
     optToCsv->Action = [this] { optToCsv_Action(optToCsv); };
 
-    cmdConvert = button(*this, "cmdConvert", "Convert", 503, 208, 8);
+    cmdConvert = commandButton(*this, "cmdConvert", "Convert", 503, 208, 8);
     cmdConvert->Action = [this] { cmdConvert_Action(cmdConvert); };
 
     // Every icon but the arrow starts beyond the window's width, out of sight
     // until a format choice moves it.
-    cvFromLinux = icon(*this, "cvFromLinux", _x_linux(), 727, 9);
-    cvFromWindows = icon(*this, "cvFromWindows", _x_windows(), 692, 5);
-    cvFromMac = icon(*this, "cvFromMac", _x_mac(), 657, 4);
-    cvArrow = icon(*this, "cvArrow", _x_arrow(), 280, 0);
-    cvFromCSV = icon(*this, "cvFromCSV", _x_csv(), 621, 3);
-    cvToLinux = icon(*this, "cvToLinux", _x_linux(), 934, 14);
-    cvToWindows = icon(*this, "cvToWindows", _x_windows(), 899, 13);
-    cvToMac = icon(*this, "cvToMac", _x_mac(), 864, 12);
-    cvToCSV = icon(*this, "cvToCSV", _x_csv(), 828, 11);
-    cvFromCav = icon(*this, "cvFromCav", _x_brevolan(), 764, 10);
-    cvToCav = icon(*this, "cvToCav", _x_brevolan(), 972, 15);
+    cvFromLinux = iconCanvas(*this, "cvFromLinux", _x_linux(), 727, 9);
+    cvFromWindows = iconCanvas(*this, "cvFromWindows", _x_windows(), 692, 5);
+    cvFromMac = iconCanvas(*this, "cvFromMac", _x_mac(), 657, 4);
+    cvArrow = iconCanvas(*this, "cvArrow", _x_arrow(), 280, 0);
+    cvFromCSV = iconCanvas(*this, "cvFromCSV", _x_csv(), 621, 3);
+    cvToLinux = iconCanvas(*this, "cvToLinux", _x_linux(), 934, 14);
+    cvToWindows = iconCanvas(*this, "cvToWindows", _x_windows(), 899, 13);
+    cvToMac = iconCanvas(*this, "cvToMac", _x_mac(), 864, 12);
+    cvToCSV = iconCanvas(*this, "cvToCSV", _x_csv(), 828, 11);
+    cvFromCav = iconCanvas(*this, "cvFromCav", _x_brevolan(), 764, 10);
+    cvToCav = iconCanvas(*this, "cvToCav", _x_brevolan(), 972, 15);
 
     lblSource = label(*this, "lblSource", "Source:", 10, 164, 69, 18, 11, Black);
     lblDestination = label(*this, "lblDestination", "New File:", 10, 208, 69, 18, 11, Black);

@@ -178,6 +178,7 @@ PluginDatabase::~PluginDatabase() {
 }
 
 bool PluginDatabase::IsConnected() const { return object_ && object_.get()->connected; }
+bool PluginDatabase::Connect() { return IsConnected(); }
 
 DbEngineTable* PluginDatabase::Engine() const {
     HostObject object = object_.get();

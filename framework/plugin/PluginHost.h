@@ -195,7 +195,7 @@ public:
 
     // Plug-in databases connect through a method of their own; the generic
     // Connect tells whether the plug-in has connected it.
-    bool Connect() override { return IsConnected(); }
+    bool Connect() override;
     Ref<RecordSet> SQLSelect(const String& sql) override;
     void SQLExecute(const String& sql) override;
     void InsertRecord(const String& table, const DatabaseRecord& record) override;
