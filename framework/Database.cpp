@@ -87,7 +87,7 @@ uint32_t foldedHash(const String& name, bool& ascii) {
 }
 }  // namespace
 
-int DatabaseRecord::find(const String& name, uint32_t hash, bool ascii) const {
+int DatabaseRecord::positionOf(const String& name, uint32_t hash, bool ascii) const {
     if (!ascii) {
         // Text beyond ASCII may equal a name of other bytes and length.
         for (size_t i = 0; i < values_.size(); ++i)
@@ -127,14 +127,14 @@ void DatabaseRecord::addToIndex(uint32_t position, uint32_t hash) {
 Variant DatabaseRecord::Column(const String& name) const {
     bool ascii;
     const uint32_t hash = foldedHash(name, ascii);
-    const int i = find(name, hash, ascii);
+    const int i = positionOf(name, hash, ascii);
     return i < 0 ? Variant() : values_[size_t(i)].second;
 }
 
 void DatabaseRecord::set(const String& name, Variant value) {
     bool ascii;
     const uint32_t hash = foldedHash(name, ascii);
-    const int i = find(name, hash, ascii);
+    const int i = positionOf(name, hash, ascii);
     if (i >= 0) {
         values_[size_t(i)].second = std::move(value);
         return;

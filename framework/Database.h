@@ -133,7 +133,7 @@ private:
     // place; a new name is appended.
     void set(const String& name, Variant value);
     // The position of the value set for the name; -1 when none.
-    int find(const String& name, uint32_t hash, bool ascii) const;
+    int positionOf(const String& name, uint32_t hash, bool ascii) const;
     void addToIndex(uint32_t position, uint32_t hash);
 
     std::vector<std::pair<String, Variant>> values_;
