@@ -15,6 +15,20 @@ namespace {
 Ref<Application> g_appObject;
 bool g_opened = false;
 
+// Run each time a window has closed, and when the event loop starts.
+void lastWindowMayHaveClosed() {
+    if (!QCoreApplication::instance()) return;
+    // Looked at once the current event is over, so that a handler that
+    // closes one window and then opens another does not end the program,
+    // and not before every running handler has returned, so that a handler
+    // still at work gets its questions answered by the user.
+    QTimer::singleShot(0, [] {
+        WhenNoEventHandlerRuns([] {
+            if (WindowCount() == 0 && g_appObject && g_appObject->AutoQuit) QCoreApplication::exit(0);
+        });
+    });
+}
+
 }  // namespace
 
 Ref<FolderItem> Application::ExecutableFile() const {
@@ -26,7 +40,12 @@ Ref<FolderItem> Application::ExecutableFile() const {
 
 void Application::Quit() { ::Quit(); }
 
-void RuntimeRegisterAppObject(const Ref<Application>& app) { g_appObject = app; }
+void RuntimeRegisterAppObject(const Ref<Application>& app) {
+    g_appObject = app;
+    // A closed window can end the program (AutoQuit) once there is an
+    // application object.
+    SetWindowClosedHandler(&lastWindowMayHaveClosed);
+}
 
 Ref<Application> RuntimeAppObject() { return g_appObject; }
 
@@ -37,7 +56,7 @@ int RuntimeRun() {
         g_appObject->Event_Open();
     }
     // With AutoQuit, a program that opened no window ends at once.
-    LastWindowMayHaveClosed();
+    lastWindowMayHaveClosed();
     return QApplication::exec();
 }
 
@@ -50,19 +69,6 @@ void Quit() {
         WhenNoEventHandlerRuns([] { Quit(); });
         return;
     }
-    while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
+    CloseEveryWindow();
     QCoreApplication::exit(0);
-}
-
-void LastWindowMayHaveClosed() {
-    if (!QCoreApplication::instance()) return;
-    // Looked at once the current event is over, so that a handler that
-    // closes one window and then opens another does not end the program,
-    // and not before every running handler has returned, so that a handler
-    // still at work gets its questions answered by the user.
-    QTimer::singleShot(0, [] {
-        WhenNoEventHandlerRuns([] {
-            if (WindowCount() == 0 && g_appObject && g_appObject->AutoQuit) QCoreApplication::exit(0);
-        });
-    });
 }

@@ -23,7 +23,6 @@
 #include "framework/EventLoop.h"
 #include "framework/Interaction.h"
 #include "framework/gui/DesktopInteraction.h"
-#include "framework/gui/Window.h"
 
 namespace {
 
@@ -163,6 +162,7 @@ unsigned long g_handlersStarted = 0;
 unsigned long g_outermostHandler = 0;
 // What waits until no event handler runs.
 std::vector<std::function<void()>> g_afterHandlers;
+void (*g_beforeShutdown)() = nullptr;
 
 DesktopInteraction& desktopInteraction() {
     static DesktopInteraction handler;
@@ -205,9 +205,11 @@ void SetDisplayAnswerWait(std::chrono::milliseconds wait) { g_displayAnswerWait 
 
 void InstallDesktopInteraction() { SetInteractionHandler(&desktopInteraction()); }
 
+void SetBeforeShutdown(void (*action)()) { g_beforeShutdown = action; }
+
 void ShutdownGuiRuntime() {
     if (!g_app) return;
-    while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
+    if (g_beforeShutdown) g_beforeShutdown();
     QCoreApplication::sendPostedEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     SetYieldHandler(nullptr);

@@ -51,6 +51,9 @@ void InstallDesktopInteraction();
 // Ends the runtime: closes every open window and deletes the QApplication.
 // Called by the program after RuntimeRun returns.
 void ShutdownGuiRuntime();
+// What ShutdownGuiRuntime runs first, while the QApplication still stands:
+// the windows set it to close those still open (replacing any earlier one).
+void SetBeforeShutdown(void (*action)());
 
 // The yield that InitGuiRuntime installs (SetYieldHandler): it reads a
 // coarse clock and lets Qt handle pending events only when at least

@@ -96,6 +96,8 @@ QColor readableOn(const QColor& text, const QColor& background) {
     return c;
 }
 
+void (*g_windowClosed)() = nullptr;
+
 Window::FrameClock g_frameClock = nullptr;  // nullptr: the steady clock
 
 std::chrono::steady_clock::time_point frameNow() {
@@ -221,6 +223,9 @@ struct Window::Native {
 
 Window::Window() : native_(std::make_unique<Native>()) {
     InitGuiRuntime();
+    // The windows still open when the runtime ends close before it goes.
+    static const bool closeAtShutdown = (SetBeforeShutdown(&CloseEveryWindow), true);
+    (void)closeAtShutdown;
     native_->top = new WindowWidget(this);
     ResizeNative();
 }
@@ -513,13 +518,19 @@ void Window::Close() {
                 releaseLater(*it);
                 list.erase(it);
             }
-            LastWindowMayHaveClosed();
+            if (g_windowClosed) g_windowClosed();
         }
     } finish{this};
     if (built_) Event_Close();  // a failure passes on after the window closed
 }
 
 int WindowCount() { return int(openWindows().size()); }
+
+void CloseEveryWindow() {
+    while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
+}
+
+void SetWindowClosedHandler(void (*handler)()) { g_windowClosed = handler; }
 
 int WindowRaiseRequests() { return g_raiseRequests; }
 

@@ -232,6 +232,8 @@ int WindowRaiseRequests();
 // The open windows, in the order they were opened.
 int WindowCount();
 Ref<Window> WindowAt(int index);  // OutOfBoundsException outside the list
+// Closes every open window (each runs its Event_Close), newest first.
+void CloseEveryWindow();
 
 // Makes a window of class T and builds it.
 template <class T>

@@ -1,5 +1,6 @@
 #pragma once
-// Inside the GUI layer: the note that a window has closed, after which the
-// runtime ends the program when AutoQuit is set and no window is left.
+// Inside the GUI layer: what runs each time a window has closed. The
+// application sets it (Application.cpp), so that the runtime ends the
+// program when AutoQuit is set and no window is left.
 
-void LastWindowMayHaveClosed();
+void SetWindowClosedHandler(void (*handler)());
