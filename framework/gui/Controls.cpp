@@ -202,7 +202,7 @@ Ref<RectControl> RectControl::Parent() const { return Ref<RectControl>(parent_.l
 
 void RectControl::RunEvent(const std::function<void()>& handler) {
     std::shared_ptr<RectControl> keepControl = shared_from_this();
-    std::shared_ptr<Window> keepWindow = window_.lock();
+    std::shared_ptr<ControlHolder> keepWindow = Holder();
     RunEventHandler(handler);
 }
 
@@ -218,7 +218,7 @@ void RectControl::PlaceNative() {
 }
 
 void RectControl::MoveDescendants(int dx, int dy) {
-    Ref<Window> w = OwnerWindow();
+    std::shared_ptr<ControlHolder> w = Holder();
     if (!w) return;
     for (int i = 0; i < w->ControlCount(); ++i) {
         Ref<RectControl> c = w->Control(i);
@@ -265,7 +265,7 @@ void RectControl::SetEnabled(bool enabled) {
 
 void RectControl::SetTabIndex(int index) {
     tabIndex_ = index;
-    if (Ref<Window> w = OwnerWindow(); w && w->IsOpen()) w->ApplyTabOrder();
+    if (std::shared_ptr<ControlHolder> w = Holder()) w->TabIndexChanged();
 }
 
 void RectControl::SetTabStop(bool tabStop) {
@@ -471,7 +471,7 @@ void RadioButton::Select() {
         const QSignalBlocker quiet(radio);
         radio->setChecked(true);
     }
-    if (Ref<Window> w = OwnerWindow()) {
+    if (std::shared_ptr<ControlHolder> w = Holder()) {
         const RectControl* parent = Parent().get();
         for (int i = 0; i < w->ControlCount(); ++i) {
             Ref<RadioButton> other = w->Control(i).As<RadioButton>();

@@ -27,12 +27,35 @@
 #include <functional>
 #include <memory>
 
+#include "framework/Exceptions.h"
 #include "framework/Ref.h"
 #include "framework/Text.h"
+#include "framework/gui/Color.h"
 #include "framework/gui/Picture.h"
-#include "framework/gui/Window.h"
 
 class QWidget;
+class RectControl;
+class Window;
+
+// What holds controls, as the controls see it: the window they were added
+// to (Window). A group box moves the controls inside it along, a radio
+// button clears the others of its group, and a new tab index has the tab
+// order set anew. By itself it holds no control.
+class ControlHolder {
+public:
+    // The controls in the order they were added.
+    virtual int ControlCount() const { return 0; }
+    // The control at `index` (from 0); OutOfBoundsException outside the list.
+    virtual Ref<RectControl> Control(int index) const {
+        (void)index;
+        throw OutOfBoundsException();
+    }
+    // Called when a control's tab index has changed.
+    virtual void TabIndexChanged() {}
+
+protected:
+    ~ControlHolder() = default;
+};
 
 class RectControl : public std::enable_shared_from_this<RectControl> {
 public:
@@ -94,6 +117,9 @@ protected:
     // failure goes to UnhandledException.
     void RunEvent(const std::function<void()>& handler);
     QWidget* widget() const;
+    // The window it was added to, as its controls see it; nil when none, or
+    // once that window is gone.
+    std::shared_ptr<ControlHolder> Holder() const { return holder_.lock(); }
     // The object that native event connections are made on: they end when
     // the control goes or its window closes.
     QObject* guard() const;
@@ -110,6 +136,7 @@ private:
     String name_;
     int index_ = -1;
     std::weak_ptr<Window> window_;
+    std::weak_ptr<ControlHolder> holder_;  // the same window
     std::weak_ptr<RectControl> parent_;
     int left_ = 0;
     int top_ = 0;

@@ -390,6 +390,7 @@ void Window::Attach(const Ref<RectControl>& control, const String& name, const R
     control->name_ = name;
     control->index_ = ControlCount();
     control->window_ = weak_from_this();
+    control->holder_ = weak_from_this();
     control->parent_ = parent.shared();
     controls_.push_back(control);
     if (QWidget* w = control->widget()) {
@@ -420,6 +421,10 @@ std::vector<QWidget*> Window::TabOrder() const {
     };
     visit(nullptr);
     return order;
+}
+
+void Window::TabIndexChanged() {
+    if (IsOpen()) ApplyTabOrder();
 }
 
 void Window::ApplyTabOrder() {

@@ -44,23 +44,12 @@
 
 #include "framework/Ref.h"
 #include "framework/Text.h"
+#include "framework/gui/Color.h"
+#include "framework/gui/Controls.h"
 
 class QWidget;
-class RectControl;
 class MenuBar;
 class MenuItem;
-
-// A colour from its red, green and blue parts.
-struct Color {
-    int Red = 0;
-    int Green = 0;
-    int Blue = 0;
-    // Color::Hex(0xDBE7F2) is red DB, green E7, blue F2.
-    static constexpr Color Hex(unsigned rgb) {
-        return Color{int((rgb >> 16) & 0xFF), int((rgb >> 8) & 0xFF), int(rgb & 0xFF)};
-    }
-    friend bool operator==(const Color&, const Color&) = default;
-};
 
 // The frame of a window. A modal dialog is application-modal while it is
 // shown (no other window takes input), but Show still returns at once.
@@ -70,7 +59,7 @@ enum class FrameType { Document, ModalDialog };
 // main screen (the framework's placement code 2).
 enum class WindowPlacement { Default = 0, MainScreen = 2 };
 
-class Window : public std::enable_shared_from_this<Window> {
+class Window : public ControlHolder, public std::enable_shared_from_this<Window> {
 public:
     Window();  // starts the GUI runtime when it has not started
     virtual ~Window();
@@ -149,9 +138,9 @@ public:
     bool IsClosed() const { return closed_; }
 
     // The controls in the order they were added; none after Close.
-    int ControlCount() const { return int(controls_.size()); }
+    int ControlCount() const override { return int(controls_.size()); }
     // The control at `index` (from 0); OutOfBoundsException outside the list.
-    Ref<RectControl> Control(int index) const;
+    Ref<RectControl> Control(int index) const override;
 
     // Makes a control of kind T, adds it to the window under `name` (inside
     // `parent` when given: a group box) and returns it.
@@ -192,7 +181,8 @@ public:
     bool CloseWaitsForHandler() const;
 
 private:
-    friend class RectControl;
+    // A control's new tab index: the tab order is set anew while open.
+    void TabIndexChanged() override;
     void Attach(const Ref<RectControl>& control, const String& name, const Ref<RectControl>& parent);
     void ApplyFrame();
     std::vector<QWidget*> TabOrder() const;
