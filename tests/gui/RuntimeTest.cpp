@@ -1,4 +1,5 @@
-// The runtime: the platform theme it picks, the automatic quit and the yield.
+// The runtime: the platform theme it picks, the automatic quit, the yield
+// and its end.
 
 #include <QMouseEvent>
 #include <QPushButton>
@@ -98,6 +99,29 @@ TEST(GuiRuntime, YieldHandlesAQueuedClickWhileALoopRuns) {
     while (!clicked && std::chrono::steady_clock::now() < until) YieldToEventLoop();
     EXPECT_TRUE(clicked);
     CloseAllWindows();
+}
+
+// A window that notes its title when it closes.
+class Noting : public Window {
+public:
+    std::vector<String>* closed = nullptr;
+    void Event_Close() override { closed->push_back(Title()); }
+};
+
+// Last in the file: it ends the QApplication of the process.
+TEST(GuiRuntime, ShutdownClosesTheOpenWindowsNewestFirst) {
+    ScriptedInteraction ui;
+    std::vector<String> closed;
+    for (const char* title : {"older", "newer"}) {
+        Ref<Noting> w = New<Noting>();
+        w->SetTitle(title);
+        w->closed = &closed;
+        w->Build();
+    }
+    ShutdownGuiRuntime();
+    EXPECT_EQ(closed, (std::vector<String>{"newer", "older"}));
+    EXPECT_EQ(WindowCount(), 0);
+    EXPECT_FALSE(GuiRuntimeStarted());
 }
 
 }  // namespace

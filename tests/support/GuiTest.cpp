@@ -15,7 +15,7 @@ bool ProcessEventsUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 void CloseAllWindows() {
-    while (WindowCount() > 0) WindowAt(WindowCount() - 1)->Close();
+    CloseEveryWindow();
     QApplication::sendPostedEvents();
     QApplication::processEvents();
 }
