@@ -96,6 +96,7 @@ QColor readableOn(const QColor& text, const QColor& background) {
     return c;
 }
 
+// What runs each time a window has closed (SetWindowClosedHandler).
 void (*g_windowClosed)() = nullptr;
 
 Window::FrameClock g_frameClock = nullptr;  // nullptr: the steady clock
@@ -224,8 +225,7 @@ struct Window::Native {
 Window::Window() : native_(std::make_unique<Native>()) {
     InitGuiRuntime();
     // The windows still open when the runtime ends close before it goes.
-    static const bool closeAtShutdown = (SetBeforeShutdown(&CloseEveryWindow), true);
-    (void)closeAtShutdown;
+    [[maybe_unused]] static const bool closeAtShutdown = (SetBeforeShutdown(&CloseEveryWindow), true);
     native_->top = new WindowWidget(this);
     ResizeNative();
 }
