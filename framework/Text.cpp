@@ -142,7 +142,7 @@ bool foldsToItself(const String& find) {
     return true;
 }
 
-bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(unsigned char c) { return IsBlank(char(c)); }
 
 }  // namespace
 

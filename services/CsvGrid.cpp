@@ -1,5 +1,7 @@
 #include "services/CsvGrid.h"
 
+#include <algorithm>
+
 #include "framework/Exceptions.h"
 
 void CsvGrid::checkBounds(int64_t row, int64_t column) {
@@ -20,8 +22,19 @@ String CsvGrid::cell(int64_t row, int64_t column) const {
     return (*this)(row, column);
 }
 
+std::string_view CsvGrid::cellView(int64_t row, int64_t column) const {
+    if (column < 0 || column >= LastColumn || row < 0 || row > LastRow || size_t(row) >= rows_.size() ||
+        !rows_[size_t(row)])
+        return "";
+    const Row& r = *rows_[size_t(row)];
+    if (size_t(column) >= r.ends.size()) return "";
+    const uint32_t begin = column ? r.ends[size_t(column) - 1] : 0;
+    const std::string_view text = std::string_view(r.data).substr(begin, r.ends[size_t(column)] - begin);
+    return text.empty() ? std::string_view("") : text;
+}
+
 bool CsvGrid::endOfRows(int64_t r, int64_t nameColumn) const {
-    return cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty();
+    return cellView(r, nameColumn).empty() && cellView(r + 1, nameColumn).empty();
 }
 
 int64_t CsvGrid::Width(int64_t row) const {
@@ -54,6 +67,33 @@ void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
     r.data.replace(begin, oldLength, value);
     const int64_t delta = int64_t(value.size()) - int64_t(oldLength);
     for (size_t i = k; i < r.ends.size(); ++i) r.ends[i] = uint32_t(int64_t(r.ends[i]) + delta);
+}
+
+int64_t CsvGrid::SetRow(int64_t row, const std::vector<String>& values) {
+    if (row < 0 || row > LastRow) return 0;
+    const size_t stored = std::min(values.size(), size_t(LastColumn + 1));
+    const bool unwritten = size_t(row) >= rows_.size() || !rows_[size_t(row)];
+    if (!unwritten) {
+        for (size_t k = 0; k < stored; ++k) Set(row, int64_t(k), values[k]);
+        return int64_t(stored);
+    }
+    // A row never written is made whole at once, with the room it needs.
+    size_t bytes = 0;
+    for (size_t k = 0; k < stored; ++k) bytes += values[k].size();
+    // Set makes no row beyond the last one for empty cells alone.
+    if (size_t(row) >= rows_.size()) {
+        if (bytes == 0) return int64_t(stored);
+        rows_.resize(size_t(row) + 1);
+    }
+    auto r = std::make_unique<Row>();
+    r->ends.reserve(stored);
+    r->data.reserve(bytes);
+    for (size_t k = 0; k < stored; ++k) {
+        r->data += values[k];
+        r->ends.push_back(uint32_t(r->data.size()));
+    }
+    rows_[size_t(row)] = std::move(r);
+    return int64_t(stored);
 }
 
 void CsvGrid::Clear() { std::vector<std::unique_ptr<Row>>().swap(rows_); }

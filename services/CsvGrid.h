@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "framework/Text.h"
@@ -26,11 +27,18 @@ public:
     // read, and outside the grid, so that the rows' look-ahead never leaves
     // it.
     String cell(int64_t row, int64_t column) const;
+    // cell() as a view of the grid's own text, valid until the row is
+    // written again or the grid cleared; an empty cell is "" (never a null
+    // pointer), so that it is still a text where a null one would be NULL.
+    std::string_view cellView(int64_t row, int64_t column) const;
     // True when row r ends the data rows: its cell in `nameColumn` and the
     // next row's are both empty.
     bool endOfRows(int64_t r, int64_t nameColumn) const;
     // Stores the cell's text. Raises OutOfBoundsException outside the bounds.
     void Set(int64_t row, int64_t column, const String& value);
+    // Stores values[k] into (row, k) for every k, as Set would one after the
+    // other, those outside the grid left out; the number stored.
+    int64_t SetRow(int64_t row, const std::vector<String>& values);
     // Forgets every cell and gives their memory back; every cell reads "".
     void Clear();
 

@@ -51,8 +51,8 @@ public:
     const std::vector<String>& fields() const { return fields_; }
     // True when every field is empty once trimmed.
     bool holdsNoValue() const;
-    // Writes field k into grid(row, k), yielding to the event loop before
-    // every field but the first. Fields outside the grid are not stored,
+    // Writes field k into grid(row, k), and yields to the event loop once
+    // for every field but the first. Fields outside the grid are not stored,
     // silently; the cells written before stay. The number of fields, stored
     // or not.
     int64_t storeInto(CsvGrid& grid, int64_t row) const;
@@ -68,6 +68,8 @@ private:
     // a quoted field is open and lines may be joined. False when the file
     // ends inside such a field.
     bool cut();
+    // cut() for a record without double quotes.
+    bool cutPlain();
     // The position of the quote that closes the field opened at `open`, npos
     // when none follows in what the record may reach; `endedOpen` when the
     // file ended before one.

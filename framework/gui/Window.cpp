@@ -167,6 +167,7 @@ protected:
     }
     template <class Paint>
     bool painting(Paint paint) {
+        if (owner) owner->ShowWaitingChanges();
         const bool handled = paint();
         lastPainted = frameNow();
         return handled;
@@ -359,6 +360,25 @@ void Window::Hide() {
 
 void Window::SetFrameClock(FrameClock clock) { g_frameClock = clock; }
 
+bool Window::WaitForPainting(RectControl* control) {
+    WindowWidget* top = native_->top;
+    if (!IsOpen() || !top) return false;
+    waiting_.push_back(control);
+    top->update();
+    return true;
+}
+
+void Window::ShowWaitingChanges() {
+    // A change shown may ask for another painting at once (a progress bar
+    // repaints itself), which comes back here with nothing left to show.
+    std::vector<RectControl*> waiting;
+    waiting.swap(waiting_);
+    for (RectControl* control : waiting) {
+        control->waiting_ = false;
+        control->ShowChanges();
+    }
+}
+
 void Window::Refresh(bool eraseBackground) {
     (void)eraseBackground;  // every redraw here paints the background first
     WindowWidget* top = native_->top;
@@ -508,6 +528,8 @@ void Window::Close() {
             w->width_ = w->Width();
             w->height_ = w->Height();
             w->closed_ = true;
+            for (RectControl* c : w->waiting_) c->waiting_ = false;
+            w->waiting_.clear();
             for (const auto& c : w->controls_) c->Detach();
             w->controls_.clear();
             w->menuHandlers_.clear();
