@@ -295,6 +295,10 @@ std::optional<Outcome> NewFile::rows(const Mapping& map) {
     auto value = [&](int g, int64_t r) {
         return stored(groups[size_t(g - 1)], grid_.cell(r, map.column(g)), animalOne);
     };
+    // The tree's columns are made once at their size.
+    size_t animals = 0;
+    while (!grid_.endOfRows(int64_t(animals) + 1, nameColumn)) ++animals;
+    tree_.reserve(animals);
     for (int64_t r = 1; !grid_.endOfRows(r, nameColumn); ++r) {
         tree_.id.push_back(r);  // the rows of the new table are numbered as they are inserted
         tree_.sourceId.push_back(grid_.cell(r, map.column(OldId)));

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <iterator>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -279,17 +280,22 @@ std::unordered_map<String, int64_t> firstByName(const std::vector<int64_t>& ids,
 
 // Step 2 on the name column and id column of a table's rows: an empty link
 // whose name names a parent becomes the tree id of the first animal of that
-// name (apostrophes taken as backticks), or "" when none has it. Reports
-// each link made, the message every 20th, and yields after every row.
-void linkNames(const std::vector<Cell>& names, std::vector<Cell>& links,
-               const std::unordered_map<String, int64_t>& firstCalled, const String& table, const String& idColumn,
+// name among the animals (tree ids and names), apostrophes taken as
+// backticks, or "" when none has it. Reports each link made, the message
+// every 20th, and yields after every row.
+void linkNames(const std::vector<Cell>& names, std::vector<Cell>& links, const std::vector<int64_t>& animalIds,
+               const std::vector<Cell>& animalNames, const String& table, const String& idColumn,
                Progress& progress) {
     const int64_t total = int64_t(names.size());
     int64_t k = 0;
+    // Made at the first link that needs it: where every link was found by
+    // id, none does.
+    std::optional<std::unordered_map<String, int64_t>> firstCalled;
     for (size_t n = 0; n < names.size(); ++n) {
         if (!filled(links[n]) && names[n] && namesAParent(*names[n])) {
-            auto found = firstCalled.find(rma(*names[n]));
-            links[n] = found == firstCalled.end() ? String() : Str(found->second);
+            if (!firstCalled) firstCalled = firstByName(animalIds, animalNames);
+            auto found = firstCalled->find(rma(*names[n]));
+            links[n] = found == firstCalled->end() ? String() : Str(found->second);
             ++k;
             progress.SetBarVisible(true);
             progress.SetMaximum(int(total));
@@ -367,6 +373,17 @@ bool onDatabase(const Ref<Database>& database, Step step) {
 
 }  // namespace
 
+void Pedigree::reserve(size_t rows) {
+    id.reserve(rows);
+    sourceId.reserve(rows);
+    name.reserve(rows);
+    sex.reserve(rows);
+    for (int p = 0; p < 2; ++p) {
+        link[p].reserve(rows);
+        parentName[p].reserve(rows);
+    }
+}
+
 int64_t getODBCrecords(const Ref<RecordSet>& rs) {
     rs->MoveFirst();
     int64_t n = 0;
@@ -410,7 +427,7 @@ bool convertNameRecordToNewId(const Ref<Database>& database, const String& table
         treeNames.push_back(cellOf(animals, 1));
     }
     const std::vector<Cell> before = links;
-    linkNames(names, links, firstByName(treeIds, treeNames), table, idColumn, progress);
+    linkNames(names, links, treeIds, treeNames, table, idColumn, progress);
     for (size_t n = 0; n < links.size(); ++n)
         if (links[n] != before[n] && !wrote(database, "UPDATE " + table + " SET " + idColumn + " = " +
                                                           literal(*links[n]) + " WHERE id = " + Str(ids[n])))
@@ -425,8 +442,9 @@ bool findSex(const Ref<Database>& database, const String& type, Progress& progre
 
 void linkByIds(Pedigree& tree, Progress& progress) {
     // The parent of each source id: the animal with the lowest tree id
-    // among those with that id.
-    std::unordered_map<String, size_t> parents;
+    // among those with that id (the ids are not copied: no step changes
+    // them).
+    std::unordered_map<std::string_view, size_t> parents;
     parents.reserve(tree.size());
     for (size_t n = 0; n < tree.size(); ++n)
         if (!tree.sourceId[n].empty()) {
@@ -439,7 +457,7 @@ void linkByIds(Pedigree& tree, Progress& progress) {
         for (int p = 0; p < 2; ++p) {
             Cell& link = tree.link[p][n];
             if (!filled(link)) continue;
-            auto found = parents.find(*link);
+            auto found = parents.find(std::string_view(*link));
             if (found == parents.end()) {
                 link = String();
             } else {
@@ -453,14 +471,30 @@ void linkByIds(Pedigree& tree, Progress& progress) {
 }
 
 void linkByNames(Pedigree& tree, PedigreeParent parent, Progress& progress) {
-    linkNames(tree.parentName[parent], tree.link[parent], firstByName(tree.id, tree.name), "tree",
+    linkNames(tree.parentName[parent], tree.link[parent], tree.id, tree.name, "tree",
               Parents[parent].link, progress);
 }
 
 void deriveSex(Pedigree& tree, Progress& progress) {
+    // The row of each tree id: by its place where the ids run on from the
+    // first without a gap (as a new file numbers its rows), else by a map.
+    const size_t rows = tree.size();
+    bool dense = true;
+    for (size_t n = 0; n < rows && dense; ++n) dense = tree.id[n] == tree.id[0] + int64_t(n);
     std::unordered_map<int64_t, size_t> rowOf;
-    rowOf.reserve(tree.size());
-    for (size_t n = 0; n < tree.size(); ++n) rowOf.emplace(tree.id[n], n);
+    if (!dense) {
+        rowOf.reserve(rows);
+        for (size_t n = 0; n < rows; ++n) rowOf.emplace(tree.id[n], n);
+    }
+    auto rowOfId = [&](int64_t id) -> std::optional<size_t> {
+        if (dense) {
+            if (rows == 0 || id < tree.id[0] || id - tree.id[0] >= int64_t(rows)) return std::nullopt;
+            return size_t(id - tree.id[0]);
+        }
+        auto found = rowOf.find(id);
+        if (found == rowOf.end()) return std::nullopt;
+        return found->second;
+    };
     const int64_t total = int64_t(tree.size());
     for (size_t n = 0; n < tree.size(); ++n) {
         for (int p = 0; p < 2; ++p) {
@@ -468,8 +502,7 @@ void deriveSex(Pedigree& tree, Progress& progress) {
             if (!filled(link)) continue;
             // The last mark of a parent stays: rows run in tree order, the
             // father before the mother.
-            auto found = rowOf.find(linkedId(*link));
-            if (found != rowOf.end()) tree.sex[found->second] = String(Parents[p].sex);
+            if (const auto row = rowOfId(linkedId(*link))) tree.sex[*row] = String(Parents[p].sex);
             reportSex(progress, int64_t(n), total, textOf(tree.name[n]), Parents[p].sex);
         }
         YieldToEventLoop();

@@ -113,6 +113,11 @@ public:
         frameEnd.setSingleShot(true);
         frameEnd.setTimerType(Qt::PreciseTimer);
         QObject::connect(&frameEnd, &QTimer::timeout, this, [this] {
+            if (refreshWaits) {
+                refreshWaits = false;
+                repaint();
+                return;
+            }
             QEvent request(QEvent::UpdateRequest);
             QCoreApplication::sendEvent(this, &request);
         });
@@ -130,6 +135,7 @@ public:
     bool restoreAsked = false;
     std::chrono::steady_clock::time_point lastPainted;  // when the window last finished painting
     QTimer frameEnd;  // the end of the frame in which a request to paint came
+    bool refreshWaits = false;  // a Refresh came while frameEnd ran: the whole window is painted then
 
     int menuHeight() const { return menuBar ? menuBar->sizeHint().height() : 0; }
     void layoutParts() {
@@ -384,7 +390,14 @@ void Window::Refresh(bool eraseBackground) {
     WindowWidget* top = native_->top;
     if (!top || !top->isVisible()) return;
     // Within a frame of the last painting the window paints at the frame's
-    // end (WindowWidget::event).
+    // end (WindowWidget::event). While a painting waits for that end, a
+    // Refresh within the frame only asks for the whole window then: a
+    // progress window is refreshed at every report, hundreds of thousands of
+    // times.
+    if (top->frameEnd.isActive() && frameNow() - top->lastPainted < RefreshFrame) {
+        top->refreshWaits = true;
+        return;
+    }
     top->repaint();
 }
 
