@@ -38,7 +38,8 @@ bool CsvReader::next() {
     do {
         String text;
         if (!readLine(text, line_)) return false;
-        record_ = LTrim(text);
+        if (!text.empty() && !IsBlank(text[0])) record_ = std::move(text);
+        else record_ = LTrim(text);
         firstLine_ = record_.size();
         joined_.clear();
         if (!cut()) {
@@ -99,18 +100,27 @@ bool CsvReader::cutPlain() {
         at = end + delimiter_.size();
     }
     fields_.resize(count);
-    // The text is the record itself, without its line breaks.
-    clean_.assign(record_);
-    if (clean_.find('\r') != String::npos || clean_.find('\n') != String::npos)
+    // The text is the record itself, without its line breaks: made when it
+    // is asked for, which most readers never do.
+    plainText_ = true;
+    return true;
+}
+
+const String& CsvReader::text() const {
+    if (plainText_) {
+        plainText_ = false;
+        clean_.assign(record_);
         clean_.erase(std::remove_if(clean_.begin(), clean_.end(), [](char c) { return c == '\r' || c == '\n'; }),
                      clean_.end());
-    return true;
+    }
+    return clean_;
 }
 
 bool CsvReader::cut() {
     // Without a double quote, nothing is quoted and nothing is dropped: the
     // record is cut at its delimiters as it stands.
     if (!delimiter_.empty() && record_.find('"') == String::npos) return cutPlain();
+    plainText_ = false;
     fields_.clear();
     clean_.clear();
     for (size_t at = 0;;) {

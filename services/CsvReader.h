@@ -45,7 +45,7 @@ public:
     int64_t line() const { return line_; }
     // Its text: read from a file, trimmed; outside its quoted fields without
     // carriage returns and line feeds.
-    const String& text() const { return clean_; }
+    const String& text() const;
     // Its fields' values. The import may change them before it stores them.
     std::vector<String>& fields() { return fields_; }
     const std::vector<String>& fields() const { return fields_; }
@@ -86,7 +86,8 @@ private:
     int64_t read_ = 0;                                // lines taken from the stream
     bool joinLines_ = true;
     int64_t line_ = 0;
-    String clean_;
+    mutable String clean_;
+    mutable bool plainText_ = false;  // clean_ is still to be made from record_, which has no quotes
     std::vector<String> fields_;
     std::vector<int64_t> unclosed_;
     std::vector<int64_t> withNul_;

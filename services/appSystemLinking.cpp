@@ -13,6 +13,8 @@
 // Access driver behind a CAV connection understands.
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -440,29 +442,63 @@ bool findSex(const Ref<Database>& database, const String& type, Progress& progre
     return onDatabase(database, [&](Pedigree& tree) { deriveSex(tree, progress); });
 }
 
-void linkByIds(Pedigree& tree, Progress& progress) {
-    // The parent of each source id: the animal with the lowest tree id
-    // among those with that id (the ids are not copied: no step changes
-    // them).
-    std::unordered_map<std::string_view, size_t> parents;
-    parents.reserve(tree.size());
-    for (size_t n = 0; n < tree.size(); ++n)
-        if (!tree.sourceId[n].empty()) {
-            auto [at, added] = parents.emplace(tree.sourceId[n], n);
-            if (!added && tree.id[n] < tree.id[at->second]) at->second = n;
+namespace {
+
+// The rows of the source ids of a tree, found by id: the row of an id is
+// the one with the lowest tree id among those with that id. An open-
+// addressing table of row numbers, each slot a row (plus one; 0 is free)
+// whose source id the table compares in place: no id is copied, and a
+// look-up touches one slot or a few next to it.
+class RowsBySourceId {
+public:
+    explicit RowsBySourceId(const Pedigree& tree) : tree_(tree) {
+        size_t capacity = 16;
+        while (capacity < 2 * tree.size()) capacity *= 2;
+        slots_.assign(capacity, 0);
+        for (size_t n = 0; n < tree.size(); ++n) {
+            const String& id = tree.sourceId[n];
+            if (id.empty()) continue;
+            uint32_t& slot = slots_[place(id)];
+            if (slot == 0) slot = uint32_t(n + 1);
+            else if (tree.id[n] < tree.id[slot - 1]) slot = uint32_t(n + 1);
         }
+    }
+    // The row of the source id, or npos when no row has it.
+    size_t find(std::string_view id) const {
+        const uint32_t slot = slots_[place(id)];
+        return slot ? size_t(slot - 1) : npos;
+    }
+    static constexpr size_t npos = size_t(-1);
+
+private:
+    // The slot that holds the id's row, or the free slot where it goes.
+    size_t place(std::string_view id) const {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = std::hash<std::string_view>()(id) & mask;; i = (i + 1) & mask)
+            if (slots_[i] == 0 || tree_.sourceId[slots_[i] - 1] == id) return i;
+    }
+
+    const Pedigree& tree_;
+    std::vector<uint32_t> slots_;
+};
+
+}  // namespace
+
+void linkByIds(Pedigree& tree, Progress& progress) {
+    // The source ids do not change meanwhile: no step changes them.
+    const RowsBySourceId parents(tree);
     // The names as they were before any row changed (no step changes one).
     const int64_t total = int64_t(tree.size());
     for (size_t n = 0; n < tree.size(); ++n) {
         for (int p = 0; p < 2; ++p) {
             Cell& link = tree.link[p][n];
             if (!filled(link)) continue;
-            auto found = parents.find(std::string_view(*link));
-            if (found == parents.end()) {
+            const size_t found = parents.find(*link);
+            if (found == RowsBySourceId::npos) {
                 link = String();
             } else {
-                link = Str(tree.id[found->second]);
-                tree.parentName[p][n] = textOf(tree.name[found->second]);
+                link = Str(tree.id[found]);
+                tree.parentName[p][n] = textOf(tree.name[found]);
             }
         }
         reportIdRow(progress, int64_t(n), total);
