@@ -10,8 +10,8 @@ void CsvGrid::checkBounds(int64_t row, int64_t column) {
 
 String CsvGrid::operator()(int64_t row, int64_t column) const {
     checkBounds(row, column);
-    if (size_t(row) >= rows_.size() || !rows_[size_t(row)]) return String();
-    const Row& r = *rows_[size_t(row)];
+    if (size_t(row) >= rows_.size()) return String();
+    const Row& r = rows_[size_t(row)];
     if (size_t(column) >= r.ends.size()) return String();
     const uint32_t begin = column ? r.ends[size_t(column) - 1] : 0;
     return r.data.substr(begin, r.ends[size_t(column)] - begin);
@@ -23,10 +23,8 @@ String CsvGrid::cell(int64_t row, int64_t column) const {
 }
 
 std::string_view CsvGrid::cellView(int64_t row, int64_t column) const {
-    if (column < 0 || column >= LastColumn || row < 0 || row > LastRow || size_t(row) >= rows_.size() ||
-        !rows_[size_t(row)])
-        return "";
-    const Row& r = *rows_[size_t(row)];
+    if (column < 0 || column >= LastColumn || row < 0 || row > LastRow || size_t(row) >= rows_.size()) return "";
+    const Row& r = rows_[size_t(row)];
     if (size_t(column) >= r.ends.size()) return "";
     const uint32_t begin = column ? r.ends[size_t(column) - 1] : 0;
     const std::string_view text = std::string_view(r.data).substr(begin, r.ends[size_t(column)] - begin);
@@ -39,8 +37,8 @@ bool CsvGrid::endOfRows(int64_t r, int64_t nameColumn) const {
 
 int64_t CsvGrid::Width(int64_t row) const {
     checkBounds(row, 0);
-    if (size_t(row) >= rows_.size() || !rows_[size_t(row)]) return 0;
-    return int64_t(rows_[size_t(row)]->ends.size());
+    if (size_t(row) >= rows_.size()) return 0;
+    return int64_t(rows_[size_t(row)].ends.size());
 }
 
 void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
@@ -49,9 +47,7 @@ void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
         if (value.empty()) return;  // reads "" already
         rows_.resize(size_t(row) + 1);
     }
-    std::unique_ptr<Row>& slot = rows_[size_t(row)];
-    if (!slot) slot = std::make_unique<Row>();
-    Row& r = *slot;
+    Row& r = rows_[size_t(row)];
     const size_t k = size_t(column);
     if (k >= r.ends.size()) {
         // Cells between the last one stored and this one stay empty.
@@ -72,7 +68,7 @@ void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
 int64_t CsvGrid::SetRow(int64_t row, const std::vector<String>& values) {
     if (row < 0 || row > LastRow) return 0;
     const size_t stored = std::min(values.size(), size_t(LastColumn + 1));
-    const bool unwritten = size_t(row) >= rows_.size() || !rows_[size_t(row)];
+    const bool unwritten = size_t(row) >= rows_.size() || rows_[size_t(row)].ends.empty();
     if (!unwritten) {
         for (size_t k = 0; k < stored; ++k) Set(row, int64_t(k), values[k]);
         return int64_t(stored);
@@ -85,15 +81,14 @@ int64_t CsvGrid::SetRow(int64_t row, const std::vector<String>& values) {
         if (bytes == 0) return int64_t(stored);
         rows_.resize(size_t(row) + 1);
     }
-    auto r = std::make_unique<Row>();
-    r->ends.reserve(stored);
-    r->data.reserve(bytes);
+    Row& r = rows_[size_t(row)];
+    r.ends.reserve(stored);
+    r.data.reserve(bytes);
     for (size_t k = 0; k < stored; ++k) {
-        r->data += values[k];
-        r->ends.push_back(uint32_t(r->data.size()));
+        r.data += values[k];
+        r.ends.push_back(uint32_t(r.data.size()));
     }
-    rows_[size_t(row)] = std::move(r);
     return int64_t(stored);
 }
 
-void CsvGrid::Clear() { std::vector<std::unique_ptr<Row>>().swap(rows_); }
+void CsvGrid::Clear() { std::vector<Row>().swap(rows_); }

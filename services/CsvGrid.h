@@ -43,12 +43,13 @@ public:
     void Clear();
 
 private:
-    // One row's cells, back to back in `data`; cell k ends at ends[k].
+    // One row's cells, back to back in `data`; cell k ends at ends[k]. A row
+    // never written has no ends.
     struct Row {
         std::vector<uint32_t> ends;
         String data;
     };
     static void checkBounds(int64_t row, int64_t column);
 
-    std::vector<std::unique_ptr<Row>> rows_;  // grows to the last row written
+    std::vector<Row> rows_;  // grows to the last row written
 };
