@@ -22,15 +22,6 @@ String CsvGrid::cell(int64_t row, int64_t column) const {
     return (*this)(row, column);
 }
 
-std::string_view CsvGrid::cellView(int64_t row, int64_t column) const {
-    if (column < 0 || column >= LastColumn || row < 0 || row > LastRow || size_t(row) >= rows_.size()) return "";
-    const Row& r = rows_[size_t(row)];
-    if (size_t(column) >= r.ends.size()) return "";
-    const uint32_t begin = column ? r.ends[size_t(column) - 1] : 0;
-    const std::string_view text = std::string_view(r.data).substr(begin, r.ends[size_t(column)] - begin);
-    return text.empty() ? std::string_view("") : text;
-}
-
 bool CsvGrid::endOfRows(int64_t r, int64_t nameColumn) const {
     return cellView(r, nameColumn).empty() && cellView(r + 1, nameColumn).empty();
 }

@@ -53,3 +53,13 @@ private:
 
     std::vector<Row> rows_;  // grows to the last row written
 };
+
+// Read for every cell of every row an import writes: kept inline.
+inline std::string_view CsvGrid::cellView(int64_t row, int64_t column) const {
+    if (column < 0 || column >= LastColumn || row < 0 || size_t(row) >= rows_.size()) return "";
+    const Row& r = rows_[size_t(row)];
+    if (size_t(column) >= r.ends.size()) return "";
+    const uint32_t begin = column ? r.ends[size_t(column) - 1] : 0;
+    const std::string_view text = std::string_view(r.data).substr(begin, r.ends[size_t(column)] - begin);
+    return text.empty() ? std::string_view("") : text;
+}
