@@ -96,19 +96,35 @@ public:
                 case Pd: values_[i] = view(tree.parentName[appSystem::Mother][n]); continue;
                 default: break;
             }
+            // The grid's own text where the conversion leaves it as it is,
+            // so that most values are never copied.
+            const std::string_view cell = grid_.cellView(r, gridColumns_[i]);
             String& text = texts_[i];
-            text = grid_.cell(r, gridColumns_[i]);
-            if (group.conversion == Conversion::Date) {
-                String date = appSystem::convDisplayDateToSql(text, dates_.order);
-                if (date.empty() && !text.empty()) dates_.unread[group.column].push_back(records_.lineOf(r));
-                text = std::move(date);
-            } else if (group.conversion != Conversion::Unchanged) {
-                Cell value = stored(group, text, animalOne_);
-                if (!value) {
-                    values_[i] = std::nullopt;
-                    continue;
+            switch (group.conversion) {
+                case Conversion::Unchanged: values_[i] = cell; continue;
+                case Conversion::Apostrophes:
+                    if (cell.find('\'') == std::string_view::npos) {
+                        values_[i] = cell;
+                        continue;
+                    }
+                    text = appSystem::rma(String(cell));
+                    break;
+                case Conversion::Date: {
+                    text.assign(cell);
+                    String date = appSystem::convDisplayDateToSql(text, dates_.order);
+                    if (date.empty() && !text.empty()) dates_.unread[group.column].push_back(records_.lineOf(r));
+                    text = std::move(date);
+                    break;
                 }
-                text = std::move(*value);
+                default: {
+                    Cell value = stored(group, String(cell), animalOne_);
+                    if (!value) {
+                        values_[i] = std::nullopt;
+                        continue;
+                    }
+                    text = std::move(*value);
+                    break;
+                }
             }
             values_[i] = std::string_view(text);
         }
@@ -279,6 +295,10 @@ std::optional<Outcome> NewFile::rows(const Mapping& map) {
     auto value = [&](int g, int64_t r) {
         return stored(groups[size_t(g - 1)], grid_.cell(r, map.column(g)), animalOne);
     };
+    // The tree's columns are made once at their size.
+    size_t animals = 0;
+    while (!grid_.endOfRows(int64_t(animals) + 1, nameColumn)) ++animals;
+    tree_.reserve(animals);
     for (int64_t r = 1; !grid_.endOfRows(r, nameColumn); ++r) {
         tree_.id.push_back(r);  // the rows of the new table are numbered as they are inserted
         tree_.sourceId.push_back(grid_.cell(r, map.column(OldId)));

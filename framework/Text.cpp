@@ -4,6 +4,8 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <cwctype>
 #include <locale.h>
 #include <vector>
@@ -142,7 +144,7 @@ bool foldsToItself(const String& find) {
     return true;
 }
 
-bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(unsigned char c) { return IsBlank(char(c)); }
 
 }  // namespace
 
@@ -386,6 +388,11 @@ bool IsValidUTF8(const String& s) {
     for (size_t pos = 0, size = s.size(); pos < size;) {
         if (p[pos] < 0x80) {
             ++pos;
+            // ASCII text is passed over eight bytes at a time.
+            for (uint64_t word; pos + 8 <= size; pos += 8) {
+                std::memcpy(&word, p + pos, 8);
+                if (word & 0x8080808080808080ULL) break;
+            }
             continue;
         }
         const size_t n = validSequence(p + pos, size - pos);

@@ -36,6 +36,11 @@ String ReplaceAll(const String& source, const String& oldText, const String& new
 
 // Without blanks (spaces, tabs and other white space) at both ends / one end.
 String Trim(const String& s);
+// The characters that Trim, LTrim and RTrim remove: blank, tab, line feed,
+// carriage return, vertical tab and form feed.
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 String LTrim(const String& s);
 String RTrim(const String& s);
 

@@ -1,5 +1,7 @@
 #include "services/CsvGrid.h"
 
+#include <algorithm>
+
 #include "framework/Exceptions.h"
 
 void CsvGrid::checkBounds(int64_t row, int64_t column) {
@@ -8,8 +10,8 @@ void CsvGrid::checkBounds(int64_t row, int64_t column) {
 
 String CsvGrid::operator()(int64_t row, int64_t column) const {
     checkBounds(row, column);
-    if (size_t(row) >= rows_.size() || !rows_[size_t(row)]) return String();
-    const Row& r = *rows_[size_t(row)];
+    if (size_t(row) >= rows_.size()) return String();
+    const Row& r = rows_[size_t(row)];
     if (size_t(column) >= r.ends.size()) return String();
     const uint32_t begin = column ? r.ends[size_t(column) - 1] : 0;
     return r.data.substr(begin, r.ends[size_t(column)] - begin);
@@ -21,13 +23,13 @@ String CsvGrid::cell(int64_t row, int64_t column) const {
 }
 
 bool CsvGrid::endOfRows(int64_t r, int64_t nameColumn) const {
-    return cell(r, nameColumn).empty() && cell(r + 1, nameColumn).empty();
+    return cellView(r, nameColumn).empty() && cellView(r + 1, nameColumn).empty();
 }
 
 int64_t CsvGrid::Width(int64_t row) const {
     checkBounds(row, 0);
-    if (size_t(row) >= rows_.size() || !rows_[size_t(row)]) return 0;
-    return int64_t(rows_[size_t(row)]->ends.size());
+    if (size_t(row) >= rows_.size()) return 0;
+    return int64_t(rows_[size_t(row)].ends.size());
 }
 
 void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
@@ -36,9 +38,7 @@ void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
         if (value.empty()) return;  // reads "" already
         rows_.resize(size_t(row) + 1);
     }
-    std::unique_ptr<Row>& slot = rows_[size_t(row)];
-    if (!slot) slot = std::make_unique<Row>();
-    Row& r = *slot;
+    Row& r = rows_[size_t(row)];
     const size_t k = size_t(column);
     if (k >= r.ends.size()) {
         // Cells between the last one stored and this one stay empty.
@@ -56,4 +56,30 @@ void CsvGrid::Set(int64_t row, int64_t column, const String& value) {
     for (size_t i = k; i < r.ends.size(); ++i) r.ends[i] = uint32_t(int64_t(r.ends[i]) + delta);
 }
 
-void CsvGrid::Clear() { std::vector<std::unique_ptr<Row>>().swap(rows_); }
+int64_t CsvGrid::SetRow(int64_t row, const std::vector<String>& values) {
+    if (row < 0 || row > LastRow) return 0;
+    const size_t stored = std::min(values.size(), size_t(LastColumn + 1));
+    const bool unwritten = size_t(row) >= rows_.size() || rows_[size_t(row)].ends.empty();
+    if (!unwritten) {
+        for (size_t k = 0; k < stored; ++k) Set(row, int64_t(k), values[k]);
+        return int64_t(stored);
+    }
+    // A row never written is made whole at once, with the room it needs.
+    size_t bytes = 0;
+    for (size_t k = 0; k < stored; ++k) bytes += values[k].size();
+    // Set makes no row beyond the last one for empty cells alone.
+    if (size_t(row) >= rows_.size()) {
+        if (bytes == 0) return int64_t(stored);
+        rows_.resize(size_t(row) + 1);
+    }
+    Row& r = rows_[size_t(row)];
+    r.ends.reserve(stored);
+    r.data.reserve(bytes);
+    for (size_t k = 0; k < stored; ++k) {
+        r.data += values[k];
+        r.ends.push_back(uint32_t(r.data.size()));
+    }
+    return int64_t(stored);
+}
+
+void CsvGrid::Clear() { std::vector<Row>().swap(rows_); }

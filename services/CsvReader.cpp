@@ -38,7 +38,8 @@ bool CsvReader::next() {
     do {
         String text;
         if (!readLine(text, line_)) return false;
-        record_ = LTrim(text);
+        if (!text.empty() && !IsBlank(text[0])) record_ = std::move(text);
+        else record_ = LTrim(text);
         firstLine_ = record_.size();
         joined_.clear();
         if (!cut()) {
@@ -79,7 +80,47 @@ size_t CsvReader::closingQuote(size_t open, bool& endedOpen) {
     }
 }
 
+bool CsvReader::cutPlain() {
+    // A record read from a file is trimmed; the blanks at its end are all in
+    // its last field.
+    if (in_) {
+        size_t end = record_.size();
+        while (end > 0 && IsBlank(record_[end - 1])) --end;
+        record_.resize(end);
+    }
+    // The fields' strings are kept from record to record, with their room.
+    size_t count = 0;
+    for (size_t at = 0;;) {
+        size_t end = delimiter_.size() == 1 ? record_.find(delimiter_[0], at) : record_.find(delimiter_, at);
+        const bool last = end == String::npos;
+        if (last) end = record_.size();
+        if (count == fields_.size()) fields_.emplace_back();
+        fields_[count++].assign(record_, at, end - at);
+        if (last) break;
+        at = end + delimiter_.size();
+    }
+    fields_.resize(count);
+    // The text is the record itself, without its line breaks: made when it
+    // is asked for, which most readers never do.
+    plainText_ = true;
+    return true;
+}
+
+const String& CsvReader::text() const {
+    if (plainText_) {
+        plainText_ = false;
+        clean_.assign(record_);
+        clean_.erase(std::remove_if(clean_.begin(), clean_.end(), [](char c) { return c == '\r' || c == '\n'; }),
+                     clean_.end());
+    }
+    return clean_;
+}
+
 bool CsvReader::cut() {
+    // Without a double quote, nothing is quoted and nothing is dropped: the
+    // record is cut at its delimiters as it stands.
+    if (!delimiter_.empty() && record_.find('"') == String::npos) return cutPlain();
+    plainText_ = false;
     fields_.clear();
     clean_.clear();
     for (size_t at = 0;;) {
@@ -130,22 +171,17 @@ bool CsvReader::holdsNoValue() const {
 }
 
 int64_t CsvReader::storeInto(CsvGrid& grid, int64_t row) const {
+    // The fields inside the grid are stored at once; the yields come as
+    // they would between the fields.
+    try {
+        grid.SetRow(row, fields_);
+    } catch (...) {
+        // The cells written before stay.
+    }
     int64_t k = 0;
     try {
-        bool storing = true;
-        for (const String& value : fields_) {
-            if (k) YieldToEventLoop();
-            if (storing) {
-                try {
-                    grid.Set(row, k, value);
-                } catch (...) {
-                    // A field outside the grid: it and the later fields of
-                    // the record are not stored.
-                    storing = false;
-                }
-            }
-            ++k;
-        }
+        for (k = 1; k < int64_t(fields_.size()); ++k) YieldToEventLoop();
+        k = int64_t(fields_.size());
     } catch (...) {
         // Any other failure ends this record.
     }

@@ -45,14 +45,14 @@ public:
     int64_t line() const { return line_; }
     // Its text: read from a file, trimmed; outside its quoted fields without
     // carriage returns and line feeds.
-    const String& text() const { return clean_; }
+    const String& text() const;
     // Its fields' values. The import may change them before it stores them.
     std::vector<String>& fields() { return fields_; }
     const std::vector<String>& fields() const { return fields_; }
     // True when every field is empty once trimmed.
     bool holdsNoValue() const;
-    // Writes field k into grid(row, k), yielding to the event loop before
-    // every field but the first. Fields outside the grid are not stored,
+    // Writes field k into grid(row, k), and yields to the event loop once
+    // for every field but the first. Fields outside the grid are not stored,
     // silently; the cells written before stay. The number of fields, stored
     // or not.
     int64_t storeInto(CsvGrid& grid, int64_t row) const;
@@ -68,6 +68,8 @@ private:
     // a quoted field is open and lines may be joined. False when the file
     // ends inside such a field.
     bool cut();
+    // cut() for a record without double quotes.
+    bool cutPlain();
     // The position of the quote that closes the field opened at `open`, npos
     // when none follows in what the record may reach; `endedOpen` when the
     // file ended before one.
@@ -84,7 +86,8 @@ private:
     int64_t read_ = 0;                                // lines taken from the stream
     bool joinLines_ = true;
     int64_t line_ = 0;
-    String clean_;
+    mutable String clean_;
+    mutable bool plainText_ = false;  // clean_ is still to be made from record_, which has no quotes
     std::vector<String> fields_;
     std::vector<int64_t> unclosed_;
     std::vector<int64_t> withNul_;

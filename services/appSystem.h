@@ -181,6 +181,8 @@ struct Pedigree {
     std::vector<Cell> parentName[2];  // ps, pd
     std::vector<Cell> sex;
     size_t size() const { return id.size(); }
+    // Room for `rows` rows in every column.
+    void reserve(size_t rows);
 };
 // The parents of a Pedigree row, in the order the steps take them.
 enum PedigreeParent { Father = 0, Mother = 1 };

@@ -13,8 +13,11 @@
 // Access driver behind a CAV connection understands.
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <iterator>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -279,17 +282,22 @@ std::unordered_map<String, int64_t> firstByName(const std::vector<int64_t>& ids,
 
 // Step 2 on the name column and id column of a table's rows: an empty link
 // whose name names a parent becomes the tree id of the first animal of that
-// name (apostrophes taken as backticks), or "" when none has it. Reports
-// each link made, the message every 20th, and yields after every row.
-void linkNames(const std::vector<Cell>& names, std::vector<Cell>& links,
-               const std::unordered_map<String, int64_t>& firstCalled, const String& table, const String& idColumn,
+// name among the animals (tree ids and names), apostrophes taken as
+// backticks, or "" when none has it. Reports each link made, the message
+// every 20th, and yields after every row.
+void linkNames(const std::vector<Cell>& names, std::vector<Cell>& links, const std::vector<int64_t>& animalIds,
+               const std::vector<Cell>& animalNames, const String& table, const String& idColumn,
                Progress& progress) {
     const int64_t total = int64_t(names.size());
     int64_t k = 0;
+    // Made at the first link that needs it: where every link was found by
+    // id, none does.
+    std::optional<std::unordered_map<String, int64_t>> firstCalled;
     for (size_t n = 0; n < names.size(); ++n) {
         if (!filled(links[n]) && names[n] && namesAParent(*names[n])) {
-            auto found = firstCalled.find(rma(*names[n]));
-            links[n] = found == firstCalled.end() ? String() : Str(found->second);
+            if (!firstCalled) firstCalled = firstByName(animalIds, animalNames);
+            auto found = firstCalled->find(rma(*names[n]));
+            links[n] = found == firstCalled->end() ? String() : Str(found->second);
             ++k;
             progress.SetBarVisible(true);
             progress.SetMaximum(int(total));
@@ -367,6 +375,17 @@ bool onDatabase(const Ref<Database>& database, Step step) {
 
 }  // namespace
 
+void Pedigree::reserve(size_t rows) {
+    id.reserve(rows);
+    sourceId.reserve(rows);
+    name.reserve(rows);
+    sex.reserve(rows);
+    for (int p = 0; p < 2; ++p) {
+        link[p].reserve(rows);
+        parentName[p].reserve(rows);
+    }
+}
+
 int64_t getODBCrecords(const Ref<RecordSet>& rs) {
     rs->MoveFirst();
     int64_t n = 0;
@@ -410,7 +429,7 @@ bool convertNameRecordToNewId(const Ref<Database>& database, const String& table
         treeNames.push_back(cellOf(animals, 1));
     }
     const std::vector<Cell> before = links;
-    linkNames(names, links, firstByName(treeIds, treeNames), table, idColumn, progress);
+    linkNames(names, links, treeIds, treeNames, table, idColumn, progress);
     for (size_t n = 0; n < links.size(); ++n)
         if (links[n] != before[n] && !wrote(database, "UPDATE " + table + " SET " + idColumn + " = " +
                                                           literal(*links[n]) + " WHERE id = " + Str(ids[n])))
@@ -423,28 +442,63 @@ bool findSex(const Ref<Database>& database, const String& type, Progress& progre
     return onDatabase(database, [&](Pedigree& tree) { deriveSex(tree, progress); });
 }
 
-void linkByIds(Pedigree& tree, Progress& progress) {
-    // The parent of each source id: the animal with the lowest tree id
-    // among those with that id.
-    std::unordered_map<String, size_t> parents;
-    parents.reserve(tree.size());
-    for (size_t n = 0; n < tree.size(); ++n)
-        if (!tree.sourceId[n].empty()) {
-            auto [at, added] = parents.emplace(tree.sourceId[n], n);
-            if (!added && tree.id[n] < tree.id[at->second]) at->second = n;
+namespace {
+
+// The rows of the source ids of a tree, found by id: the row of an id is
+// the one with the lowest tree id among those with that id. An open-
+// addressing table of row numbers, each slot a row (plus one; 0 is free)
+// whose source id the table compares in place: no id is copied, and a
+// look-up touches one slot or a few next to it.
+class RowsBySourceId {
+public:
+    explicit RowsBySourceId(const Pedigree& tree) : tree_(tree) {
+        size_t capacity = 16;
+        while (capacity < 2 * tree.size()) capacity *= 2;
+        slots_.assign(capacity, 0);
+        for (size_t n = 0; n < tree.size(); ++n) {
+            const String& id = tree.sourceId[n];
+            if (id.empty()) continue;
+            uint32_t& slot = slots_[place(id)];
+            if (slot == 0) slot = uint32_t(n + 1);
+            else if (tree.id[n] < tree.id[slot - 1]) slot = uint32_t(n + 1);
         }
+    }
+    // The row of the source id, or npos when no row has it.
+    size_t find(std::string_view id) const {
+        const uint32_t slot = slots_[place(id)];
+        return slot ? size_t(slot - 1) : npos;
+    }
+    static constexpr size_t npos = size_t(-1);
+
+private:
+    // The slot that holds the id's row, or the free slot where it goes.
+    size_t place(std::string_view id) const {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = std::hash<std::string_view>()(id) & mask;; i = (i + 1) & mask)
+            if (slots_[i] == 0 || tree_.sourceId[slots_[i] - 1] == id) return i;
+    }
+
+    const Pedigree& tree_;
+    std::vector<uint32_t> slots_;
+};
+
+}  // namespace
+
+void linkByIds(Pedigree& tree, Progress& progress) {
+    // The source ids do not change meanwhile: no step changes them.
+    const RowsBySourceId parents(tree);
     // The names as they were before any row changed (no step changes one).
     const int64_t total = int64_t(tree.size());
     for (size_t n = 0; n < tree.size(); ++n) {
         for (int p = 0; p < 2; ++p) {
             Cell& link = tree.link[p][n];
             if (!filled(link)) continue;
-            auto found = parents.find(*link);
-            if (found == parents.end()) {
+            const size_t found = parents.find(*link);
+            if (found == RowsBySourceId::npos) {
                 link = String();
             } else {
-                link = Str(tree.id[found->second]);
-                tree.parentName[p][n] = textOf(tree.name[found->second]);
+                link = Str(tree.id[found]);
+                tree.parentName[p][n] = textOf(tree.name[found]);
             }
         }
         reportIdRow(progress, int64_t(n), total);
@@ -453,14 +507,30 @@ void linkByIds(Pedigree& tree, Progress& progress) {
 }
 
 void linkByNames(Pedigree& tree, PedigreeParent parent, Progress& progress) {
-    linkNames(tree.parentName[parent], tree.link[parent], firstByName(tree.id, tree.name), "tree",
+    linkNames(tree.parentName[parent], tree.link[parent], tree.id, tree.name, "tree",
               Parents[parent].link, progress);
 }
 
 void deriveSex(Pedigree& tree, Progress& progress) {
+    // The row of each tree id: by its place where the ids run on from the
+    // first without a gap (as a new file numbers its rows), else by a map.
+    const size_t rows = tree.size();
+    bool dense = true;
+    for (size_t n = 0; n < rows && dense; ++n) dense = tree.id[n] == tree.id[0] + int64_t(n);
     std::unordered_map<int64_t, size_t> rowOf;
-    rowOf.reserve(tree.size());
-    for (size_t n = 0; n < tree.size(); ++n) rowOf.emplace(tree.id[n], n);
+    if (!dense) {
+        rowOf.reserve(rows);
+        for (size_t n = 0; n < rows; ++n) rowOf.emplace(tree.id[n], n);
+    }
+    auto rowOfId = [&](int64_t id) -> std::optional<size_t> {
+        if (dense) {
+            if (rows == 0 || id < tree.id[0] || id - tree.id[0] >= int64_t(rows)) return std::nullopt;
+            return size_t(id - tree.id[0]);
+        }
+        auto found = rowOf.find(id);
+        if (found == rowOf.end()) return std::nullopt;
+        return found->second;
+    };
     const int64_t total = int64_t(tree.size());
     for (size_t n = 0; n < tree.size(); ++n) {
         for (int p = 0; p < 2; ++p) {
@@ -468,8 +538,7 @@ void deriveSex(Pedigree& tree, Progress& progress) {
             if (!filled(link)) continue;
             // The last mark of a parent stays: rows run in tree order, the
             // father before the mother.
-            auto found = rowOf.find(linkedId(*link));
-            if (found != rowOf.end()) tree.sex[found->second] = String(Parents[p].sex);
+            if (const auto row = rowOfId(linkedId(*link))) tree.sex[*row] = String(Parents[p].sex);
             reportSex(progress, int64_t(n), total, textOf(tree.name[n]), Parents[p].sex);
         }
         YieldToEventLoop();

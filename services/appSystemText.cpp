@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 #include <string_view>
 
@@ -191,13 +192,35 @@ Ref<Date> CDate(const Variant& value, DateOrder order) {
 String convDisplayDateToSql(const String& text, DateOrder order) {
     try {
         if (text.empty()) return String();
-        if (Mid(text, 5, 1) == "-" && Mid(text, 8, 1) == "-") return text;
+        // Positions count characters: the bytes tell them where the first
+        // eight are ASCII.
+        const bool ascii = text.size() >= 8 && std::all_of(text.begin(), text.begin() + 8, [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+        });
+        if (ascii ? text[4] == '-' && text[7] == '-' : Mid(text, 5, 1) == "-" && Mid(text, 8, 1) == "-")
+            return text;
         Ref<Date> d = CDate(Variant(text), order);
         return d ? d->SQLDate() : String();
     } catch (...) {
         return String();
     }
 }
+
+namespace {
+
+// Whether the text, after its leading blanks, starts with a run of exactly
+// four digits: ParseDate reads such a text as year, month and day whatever
+// the order asked for, so it reads alike in every order and tells nothing
+// about the file's order (SQL dates, the commonest kind).
+bool readsAlikeInEveryOrder(const String& text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    size_t digits = 0;
+    while (i + digits < text.size() && std::isdigit(static_cast<unsigned char>(text[i + digits]))) ++digits;
+    return digits == 4;
+}
+
+}  // namespace
 
 DateOrder dateOrderOf(const std::vector<String>& texts) {
     const DateOrder locale = LocaleDateOrder();
@@ -209,7 +232,7 @@ DateOrder dateOrderOf(const std::vector<String>& texts) {
         if (other == locale) continue;
         bool needed = false, readsAll = true;
         for (const String& text : texts) {
-            if (text.empty()) continue;
+            if (text.empty() || readsAlikeInEveryOrder(text)) continue;
             const bool inLocale = reads(text, locale);
             const bool inOther = reads(text, other);
             if (inOther && !inLocale) needed = true;

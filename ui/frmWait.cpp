@@ -19,6 +19,10 @@ void frmWaitWindow::_CreateControls0() {
     // A message that holds a long animal name would wrap its last line, the
     // record count, out of sight.
     lblMessage->SetElidesLines(true);
+    // The operations report up to hundreds of thousands of times: the
+    // message and the bar are laid out only as the window paints them, at
+    // most once a frame.
+    lblMessage->SetShowsChangesAtPainting(true);
 
     Canvas1 = AddControl<Canvas>("Canvas1");
     Canvas1->SetBackdrop(_x_settings());
@@ -33,6 +37,7 @@ void frmWaitWindow::_CreateControls0() {
     ProgressBar1->SetMaximum(100);
     ProgressBar1->SetValue(0);
     ProgressBar1->SetVisible(true);
+    ProgressBar1->SetShowsChangesAtPainting(true);
 }
 
 void frmWaitWindow::cmdCancel_Action(const Ref<PushButton>&) {
@@ -63,18 +68,27 @@ void frmWaitWindow::cmdCancel_Action(const Ref<PushButton>&) {
 
 void frmWaitWindow::Event_Open() { appSystem::setFontSize(frmWait); }
 
-void frmWaitProgress::Show() { frmWait->Show(); }
+frmWaitWindow& frmWaitProgress::window() {
+    // Kept between reports: reaching the window through frmWait at each of
+    // them costs more than the report. One that has closed is let go, and
+    // frmWait builds a new one.
+    if (!window_ || window_->IsClosed()) window_ = frmWait.Get();
+    return *window_;
+}
 
-void frmWaitProgress::SetBarVisible(bool visible) { frmWait->ProgressBar1->SetVisible(visible); }
+void frmWaitProgress::Show() { window().Show(); }
 
-void frmWaitProgress::SetMaximum(int maximum) { frmWait->ProgressBar1->SetMaximum(maximum); }
+void frmWaitProgress::SetBarVisible(bool visible) { window().ProgressBar1->SetVisible(visible); }
 
-void frmWaitProgress::SetValue(int value) { frmWait->ProgressBar1->SetValue(value); }
+void frmWaitProgress::SetMaximum(int maximum) { window().ProgressBar1->SetMaximum(maximum); }
 
-void frmWaitProgress::SetMessage(const String& text) { frmWait->lblMessage->SetText(text); }
+void frmWaitProgress::SetValue(int value) { window().ProgressBar1->SetValue(value); }
 
-void frmWaitProgress::Refresh() { frmWait->Refresh(true); }
+void frmWaitProgress::SetMessage(const String& text) { window().lblMessage->SetText(text); }
+
+void frmWaitProgress::Refresh() { window().Refresh(true); }
 
 void frmWaitProgress::Close() {
+    window_ = nullptr;
     if (frmWait.IsOpen()) frmWait->Close();
 }

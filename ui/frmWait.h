@@ -61,6 +61,11 @@ public:
     void SetMessage(const String& text) override;
     void Refresh() override;
     void Close() override;
+
+private:
+    // The open progress window, built when none is open, as frmWait gives it.
+    frmWaitWindow& window();
+    Ref<frmWaitWindow> window_;
 };
 
 inline frmWaitProgress progressWindow;

@@ -191,6 +191,21 @@ QWidget* RectControl::NativeWidget() const { return native_->widget; }
 
 QObject* RectControl::guard() const { return native_->guard.get(); }
 
+void RectControl::SetShowsChangesAtPainting(bool atPainting) {
+    atPainting_ = atPainting;
+    // What waited is shown now; the window's mark is then spent.
+    if (!atPainting && waiting_) ShowChanges();
+}
+
+bool RectControl::WaitsForPainting() {
+    if (!atPainting_ || !widget()) return false;
+    if (waiting_) return true;
+    std::shared_ptr<ControlHolder> holder = Holder();
+    if (!holder || !holder->WaitForPainting(this)) return false;
+    waiting_ = true;
+    return true;
+}
+
 void RectControl::Detach() {
     native_->guard.reset();
     native_->widget = nullptr;
@@ -340,8 +355,13 @@ void Label::ApplyText() {
 
 void Label::SetText(const String& text) {
     text_ = text;
+    if (WaitsForPainting()) return;
+    ShowChanges();
+}
+
+void Label::ShowChanges() {
     if (auto* label = static_cast<LabelWidget*>(widget()))
-        label->Show(QString::fromStdString(text), multiline_, elidesLines_);
+        label->Show(QString::fromStdString(text_), multiline_, elidesLines_);
 }
 
 void Label::SetMultiline(bool multiline) {
@@ -550,12 +570,12 @@ void ProgressBar::ApplyValue() {
 
 void ProgressBar::SetMaximum(int maximum) {
     maximum_ = maximum;
-    ApplyValue();
+    if (!WaitsForPainting()) ApplyValue();
 }
 
 void ProgressBar::SetValue(int value) {
     value_ = value;
-    ApplyValue();
+    if (!WaitsForPainting()) ApplyValue();
 }
 
 // ---- kinds without properties of their own ----

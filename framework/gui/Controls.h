@@ -9,9 +9,11 @@
 // labels only, `c.IsA<RectControl>()` for every control.
 //
 // A control is made and added by Window::AddControl; its properties are then
-// set one by one. Every setter takes effect at once on the screen. Values are
-// kept by the control itself, so a control of a closed window can still be
-// read and set (nothing is shown any more).
+// set one by one. Every setter takes effect at once on the screen, but for
+// a label's text and a progress bar's values in a control that shows its
+// changes at painting (SetShowsChangesAtPainting). Values are kept by the
+// control itself, so a control of a closed window can still be read and set
+// (nothing is shown any more).
 //
 // Events: PushButton and RadioButton run their Action (a plain function
 // member) when the user presses or selects them; a failure escaping an
@@ -52,6 +54,14 @@ public:
     }
     // Called when a control's tab index has changed.
     virtual void TabIndexChanged() {}
+    // Called by a control that shows its changes at painting, with a change
+    // to show: true when the holder has marked it for its next painting
+    // (where it runs the control's changes) and asked for one, false when
+    // the change is to be shown now.
+    virtual bool WaitForPainting(RectControl* control) {
+        (void)control;
+        return false;
+    }
 
 protected:
     ~ControlHolder() = default;
@@ -111,6 +121,16 @@ public:
     // and for tests.
     QWidget* NativeWidget() const;
 
+    // A control that shows its changes at painting (off by default; a
+    // label's text, a progress bar's maximum and value) keeps each new value
+    // at once, so that its getters read it, and hands it to the screen when
+    // its window next paints, which a window does at most once a frame
+    // (Window::Refresh). For a control that a long operation changes
+    // thousands of times a second: only the state that is painted is laid
+    // out.
+    bool ShowsChangesAtPainting() const { return atPainting_; }
+    void SetShowsChangesAtPainting(bool atPainting);
+
 protected:
     explicit RectControl(QWidget* widget);
     // Runs an event: the control and its window stay alive meanwhile, and a
@@ -123,6 +143,13 @@ protected:
     // The object that native event connections are made on: they end when
     // the control goes or its window closes.
     QObject* guard() const;
+    // For a setter of a control that shows its changes at painting: true
+    // when the change waits for the window's next painting (the control is
+    // marked for it and the window asked to paint), false when it is to be
+    // shown now.
+    bool WaitsForPainting();
+    // Hands what changed since the window last painted to the screen.
+    virtual void ShowChanges() {}
 
 private:
     friend class Window;
@@ -149,6 +176,8 @@ private:
     String textFont_ = "System";
     double textSize_ = 0;
     bool bold_ = false;
+    bool atPainting_ = false;
+    bool waiting_ = false;  // marked for the window's next painting
 };
 
 // Text alignment of labels and text fields.
@@ -184,6 +213,7 @@ public:
 
 private:
     void ApplyText();
+    void ShowChanges() override;
     String text_;
     bool multiline_ = false;
     bool elidesLines_ = false;
@@ -306,6 +336,7 @@ public:
 
 private:
     void ApplyValue();
+    void ShowChanges() override { ApplyValue(); }
     int maximum_ = 100;
     int value_ = 0;
 };

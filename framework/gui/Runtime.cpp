@@ -219,7 +219,8 @@ void ShutdownGuiRuntime() {
 }
 
 void GuiYield() {
-    const int64_t now = CoarseMilliseconds();
+    // The yield that runs this handler read the clock as it began.
+    const int64_t now = LastYieldAt();
     if (now - g_lastEventsAt < YieldIntervalMs) return;
     g_lastEventsAt = now;
     QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -113,6 +113,11 @@ public:
         frameEnd.setSingleShot(true);
         frameEnd.setTimerType(Qt::PreciseTimer);
         QObject::connect(&frameEnd, &QTimer::timeout, this, [this] {
+            if (refreshWaits) {
+                refreshWaits = false;
+                repaint();
+                return;
+            }
             QEvent request(QEvent::UpdateRequest);
             QCoreApplication::sendEvent(this, &request);
         });
@@ -130,6 +135,7 @@ public:
     bool restoreAsked = false;
     std::chrono::steady_clock::time_point lastPainted;  // when the window last finished painting
     QTimer frameEnd;  // the end of the frame in which a request to paint came
+    bool refreshWaits = false;  // a Refresh came while frameEnd ran: the whole window is painted then
 
     int menuHeight() const { return menuBar ? menuBar->sizeHint().height() : 0; }
     void layoutParts() {
@@ -167,6 +173,7 @@ protected:
     }
     template <class Paint>
     bool painting(Paint paint) {
+        if (owner) owner->ShowWaitingChanges();
         const bool handled = paint();
         lastPainted = frameNow();
         return handled;
@@ -359,12 +366,38 @@ void Window::Hide() {
 
 void Window::SetFrameClock(FrameClock clock) { g_frameClock = clock; }
 
+bool Window::WaitForPainting(RectControl* control) {
+    WindowWidget* top = native_->top;
+    if (!IsOpen() || !top) return false;
+    waiting_.push_back(control);
+    top->update();
+    return true;
+}
+
+void Window::ShowWaitingChanges() {
+    // A change shown may ask for another painting at once (a progress bar
+    // repaints itself), which comes back here with nothing left to show.
+    std::vector<RectControl*> waiting;
+    waiting.swap(waiting_);
+    for (RectControl* control : waiting) {
+        control->waiting_ = false;
+        control->ShowChanges();
+    }
+}
+
 void Window::Refresh(bool eraseBackground) {
     (void)eraseBackground;  // every redraw here paints the background first
     WindowWidget* top = native_->top;
     if (!top || !top->isVisible()) return;
     // Within a frame of the last painting the window paints at the frame's
-    // end (WindowWidget::event).
+    // end (WindowWidget::event). While a painting waits for that end, a
+    // Refresh within the frame only asks for the whole window then: a
+    // progress window is refreshed at every report, hundreds of thousands of
+    // times.
+    if (top->frameEnd.isActive() && frameNow() - top->lastPainted < RefreshFrame) {
+        top->refreshWaits = true;
+        return;
+    }
     top->repaint();
 }
 
@@ -508,6 +541,8 @@ void Window::Close() {
             w->width_ = w->Width();
             w->height_ = w->Height();
             w->closed_ = true;
+            for (RectControl* c : w->waiting_) c->waiting_ = false;
+            w->waiting_.clear();
             for (const auto& c : w->controls_) c->Detach();
             w->controls_.clear();
             w->menuHandlers_.clear();

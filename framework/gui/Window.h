@@ -180,9 +180,16 @@ public:
     // Whether a close from the user would wait now (see CloseFromUser).
     bool CloseWaitsForHandler() const;
 
+    // Hands the changes of the controls that wait for painting to the
+    // screen (RectControl::ShowsChangesAtPainting). Run by the native
+    // window before each painting; for the layer.
+    void ShowWaitingChanges();
+
 private:
     // A control's new tab index: the tab order is set anew while open.
     void TabIndexChanged() override;
+    // Marks the control for the next painting and asks for one, while open.
+    bool WaitForPainting(RectControl* control) override;
     void Attach(const Ref<RectControl>& control, const String& name, const Ref<RectControl>& parent);
     void ApplyFrame();
     std::vector<QWidget*> TabOrder() const;
@@ -208,6 +215,7 @@ private:
     unsigned long openedDuringHandler_ = 0;  // the outermost handler running at Build
     Ref<MenuBar> menuBar_;
     std::vector<Ref<RectControl>> controls_;
+    std::vector<RectControl*> waiting_;  // of controls_, marked for the next painting
     struct MenuHandler {
         String name;
         std::function<bool()> handler;

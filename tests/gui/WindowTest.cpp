@@ -1,6 +1,7 @@
 // Windows and controls of the GUI layer, checked on the native Qt widgets.
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <QEvent>
@@ -359,56 +360,111 @@ struct Paintings : QObject {
     }
 };
 
+// The reports of an operation into the label and the bar of a window of
+// every kind, a millisecond apart by a clock that the test drives as the
+// windows' frame clock, so that how fast the machine runs changes nothing.
+class DrivenReports {
+public:
+    static constexpr int Reports = 100;
+
+    DrivenReports() {
+        // Shown and painted by the window system first, so that no painting
+        // of its own comes among the reports.
+        ProcessEventsUntil([&] {
+            QWindow* native = window->NativeWidget()->windowHandle();
+            return native && native->isExposed();
+        });
+        QApplication::processEvents();
+        bar->SetMaximum(Reports);
+    }
+    // Runs the reports: report i sets the label to "Reading line i" and the
+    // bar to i, then refreshes the window and lets the events run; `after`
+    // runs after each. Then the end of the last report's frame comes, and
+    // the next event processing paints it. The paintings that the label saw.
+    std::vector<Paintings::Painting> run(const std::function<void(int)>& after) {
+        // Long after the window last painted by the steady clock.
+        g_drivenNow = std::chrono::steady_clock::now() + std::chrono::hours(1);
+        Window::SetFrameClock(drivenNow);
+        seen.firstReport = g_drivenNow + std::chrono::milliseconds(1);
+        seen.window = window->NativeWidget();
+        seen.label = label->NativeWidget();
+        seen.window->installEventFilter(&seen);
+        seen.label->installEventFilter(&seen);
+        for (int i = 1; i <= Reports; ++i) {
+            g_drivenNow += std::chrono::milliseconds(1);
+            label->SetText("Reading line " + std::to_string(i));
+            bar->SetValue(i);
+            window->Refresh();
+            QApplication::processEvents();
+            after(i);
+        }
+        const size_t withinTheReports = seen.paintings.size();
+        g_drivenNow += Window::RefreshFrame;
+        ProcessEventsUntil([&] { return seen.paintings.size() > withinTheReports; });
+        QApplication::processEvents();
+        Window::SetFrameClock(nullptr);
+        seen.window->removeEventFilter(&seen);
+        seen.label->removeEventFilter(&seen);
+        return seen.paintings;
+    }
+    // Once a frame: reports 1, 17, 33, ... each come a frame after the last
+    // painting and paint at once; the last report is painted at its frame's end.
+    static std::vector<Paintings::Painting> oncePerFrame() {
+        std::vector<Paintings::Painting> expected;
+        for (int i = 1; i <= Reports; i += 16)
+            expected.push_back({(i - 1) / 16, "Reading line " + QString::number(i)});
+        expected.push_back({(Reports - 1 + 16) / 16, "Reading line " + QString::number(Reports)});
+        return expected;
+    }
+
+    Ref<EveryKindWindow> window = OpenNewWindow<EveryKindWindow>();
+    Ref<Label> label = window->Control(0).As<Label>();
+    Ref<ProgressBar> bar = window->Control(12).As<ProgressBar>();
+    Paintings seen;
+};
+
 // However often an operation reports, the window paints at most once a
 // frame: a report a frame or more after the last painting paints at once,
 // the others within the frame are painted, in their latest state, at its
-// end. The frames are told by a clock the test drives, a millisecond a
-// report, so that how fast the machine runs changes nothing.
+// end.
 TEST_F(WindowTest, ReportsWithinAFramePaintOnceAtItsEndWithTheLatestState) {
-    Ref<EveryKindWindow> w = OpenNewWindow<EveryKindWindow>();
-    // Shown and painted by the window system first, so that no painting of
-    // its own comes among the reports.
-    ProcessEventsUntil([&] {
-        QWindow* native = w->NativeWidget()->windowHandle();
-        return native && native->isExposed();
+    DrivenReports reports;
+    ASSERT_TRUE(reports.label && reports.bar);
+    EXPECT_EQ(reports.run([](int) {}), DrivenReports::oncePerFrame());
+}
+
+// A label and a progress bar that show their changes at painting keep every
+// value as it is set, and the screen gets only what each painting shows: at
+// every report the native widgets hold the state of the last painting, and
+// each painting shows the latest report.
+TEST_F(WindowTest, ChangesShownAtPaintingAreKeptAtOnceAndReachTheScreenWithEachPainting) {
+    DrivenReports reports;
+    ASSERT_TRUE(reports.label && reports.bar);
+    reports.label->SetShowsChangesAtPainting(true);
+    reports.bar->SetShowsChangesAtPainting(true);
+    auto* nativeLabel = static_cast<QLabel*>(reports.label->NativeWidget());
+    auto* nativeBar = static_cast<QProgressBar*>(reports.bar->NativeWidget());
+    size_t paintings = 0;
+    int paintedValue = 0;  // the bar's value at the last painting
+    const auto seen = reports.run([&](int i) {
+        EXPECT_EQ(reports.label->Text(), "Reading line " + std::to_string(i));
+        EXPECT_EQ(reports.bar->Value(), i);
+        const auto& painted = reports.seen.paintings;
+        if (painted.size() > paintings) paintedValue = i;
+        paintings = painted.size();
+        // Between paintings the screen keeps what was painted last.
+        ASSERT_FALSE(painted.empty()) << "the first report paints at once";
+        EXPECT_EQ(nativeLabel->text(), painted.back().label) << i;
+        EXPECT_EQ(nativeBar->value(), paintedValue) << i;
     });
-    QApplication::processEvents();
-    const Ref<Label> label = w->Control(0).As<Label>();
-    const Ref<ProgressBar> bar = w->Control(12).As<ProgressBar>();
-    ASSERT_TRUE(label && bar);
-    constexpr int Reports = 100;
-    bar->SetMaximum(Reports);
+    EXPECT_EQ(seen, DrivenReports::oncePerFrame());
+    EXPECT_EQ(nativeBar->maximum(), DrivenReports::Reports);
+    EXPECT_EQ(nativeBar->value(), DrivenReports::Reports);
 
-    // Long after the window last painted by the steady clock.
-    g_drivenNow = std::chrono::steady_clock::now() + std::chrono::hours(1);
-    Window::SetFrameClock(drivenNow);
-    Paintings seen;
-    seen.firstReport = g_drivenNow + std::chrono::milliseconds(1);
-    seen.window = w->NativeWidget();
-    seen.label = label->NativeWidget();
-    seen.window->installEventFilter(&seen);
-    seen.label->installEventFilter(&seen);
-    for (int i = 1; i <= Reports; ++i) {
-        g_drivenNow += std::chrono::milliseconds(1);
-        label->SetText("Reading line " + std::to_string(i));
-        bar->SetValue(i);
-        w->Refresh();
-        QApplication::processEvents();
-    }
-    // The end of the last report's frame: the next event processing paints it.
-    const size_t withinTheReports = seen.paintings.size();
-    g_drivenNow += Window::RefreshFrame;
-    ProcessEventsUntil([&] { return seen.paintings.size() > withinTheReports; });
-    QApplication::processEvents();
-    Window::SetFrameClock(nullptr);
-    seen.window->removeEventFilter(&seen);
-    seen.label->removeEventFilter(&seen);
-
-    // Reports 1, 17, 33, ... each come a frame after the last painting.
-    std::vector<Paintings::Painting> expected;
-    for (int i = 1; i <= Reports; i += 16) expected.push_back({(i - 1) / 16, "Reading line " + QString::number(i)});
-    expected.push_back({(Reports - 1 + 16) / 16, "Reading line " + QString::number(Reports)});
-    EXPECT_EQ(seen.paintings, expected);
+    // Shown at once again when it no longer waits for paintings.
+    reports.label->SetShowsChangesAtPainting(false);
+    reports.label->SetText("Done");
+    EXPECT_EQ(nativeLabel->text(), "Done");
 }
 
 template <class Kind>

@@ -61,6 +61,7 @@ TEST_F(TextFunctions, CleanTrimsAndDropsLineEndingsOutsideQuotedFields) {
         {"   \"Bella\",brown,\"f\"\r\n", "\"Bella\",brown,\"f\""},  // the quotes are the splitter's
         {"a\"b\rc\nd  ", "a\"bcd"},
         {"x,\"note\r\nline two\",y\r", "x,\"note\r\nline two\",y"},
+        {" x,y\rz\n,w \r\n", "x,yz,w"},  // without quotes too
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(appSystem::clean(c.line), c.cleaned) << c.line;
@@ -108,6 +109,8 @@ TEST_F(TextFunctions, ExtractFieldsWritesOneRowAndYieldsPerCut) {
     EXPECT_EQ(rowCells(8, 2), (std::vector<String>{"a", "b", ""}));
     appSystem::extractfields("Björk,✓", 9, ",");
     EXPECT_EQ(rowCells(9, 1), (std::vector<String>{"Björk", "✓"}));
+    appSystem::extractfields(" a\rb , c ", 10, ",");
+    EXPECT_EQ(rowCells(10, 1), (std::vector<String>{" a\rb ", " c "})) << "a field keeps what the line holds";
 }
 
 TEST_F(TextFunctions, ExtractFieldsDropsWhatFallsOutsideTheGrid) {
