@@ -27,6 +27,9 @@ const char* const FieldColumns[] = {"name",         "Colour",       "Breed",    
                                     "CustomField12"};
 const size_t FatherField = 6, MotherField = 7;
 
+// The lines go to the stream in blocks of about this many bytes.
+constexpr size_t BlockBytes = 64 * 1024;
+
 // SQLite's codes for a statement that names no such table and for a file
 // that stayed locked by another program.
 constexpr int64_t NoSuchTable = 1;
@@ -166,7 +169,8 @@ bool Export_Tree(const String& source, const String& destination, Progress& prog
     // buffer, the values read without a copy.
     std::vector<int> columns;
     for (const char* name : FieldColumns) columns.push_back(rs->ColumnIndex(name));
-    String line, link;
+    String line, link, block;
+    block.reserve(BlockBytes + 4096);
     try {
         out->WriteLine(headings);
         for (int64_t i = 0; !rs->Eof(); ++i) {
@@ -189,15 +193,22 @@ bool Export_Tree(const String& source, const String& destination, Progress& prog
                 });
             }
             line = appSystem::rpa(std::move(line));
-            line += EndOfLine;
-            out->Write(line);
+            block += line;
+            block += EndOfLine;
+            if (block.size() >= BlockBytes) {
+                out->Write(block);
+                block.clear();
+            }
 
             rs->MoveNext();
             YieldToEventLoop();
             // Cancelled: the unfinished file goes with `output`, untold.
             if (progress.Cancelled()) break;
         }
-        if (!progress.Cancelled()) out->Close();
+        if (!progress.Cancelled()) {
+            out->Write(block);
+            out->Close();
+        }
     } catch (const IOException&) {
         appSystem::closeData();
         if (progress.Cancelled()) return false;

@@ -25,6 +25,8 @@ public:
     String operator()(const String& link) const;
 
 private:
+    String find(int64_t id) const;
+
     std::unordered_map<int64_t, String> names_;
 };
 

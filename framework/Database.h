@@ -89,6 +89,17 @@ public:
         (void)text;
         return false;
     }
+    // The current row's value when the record set holds it as text in a
+    // column whose values ColumnValue reads as dates (a DATE column): true,
+    // and `text` shows the bytes that ColumnValue reads its date from (or
+    // gives as text when they hold none), as long as ColumnText's would.
+    // False for any other value. For readers of many dates that need no
+    // date made of each.
+    virtual bool ColumnDateText(int index, std::string_view& text) {
+        (void)index;
+        (void)text;
+        return false;
+    }
 
 protected:
     // Called by Edit before any field is read for editing.

@@ -419,7 +419,7 @@ bool isDateType(const char* declared) { return declared && TextEquals(declared, 
 // for each column a 32-bit word (end offset of its bytes << 3 | storage
 // type), followed by the columns' bytes. Integers and reals take 8 bytes,
 // text and blobs their length, NULL nothing.
-class SqlFileRecordSet : public RecordSet {
+class SqlFileRecordSet final : public RecordSet {
 public:
     enum : uint32_t { Null = 0, Integer = 1, Real = 2, Text = 3 };
 
@@ -435,53 +435,39 @@ public:
         }
     }
 
-    // Appends the statement's current row.
+    // Appends the statement's current row, built in a buffer that the rows
+    // share and copied at its size: one allocation a row.
     void addRow(sqlite3_stmt* stmt) {
-        // The values first, for the row's size: one allocation a row.
         const size_t n = columns_.size();
-        cells_.clear();
-        size_t size = n * 4;
+        scratch_.assign(n * 4, '\0');
         for (size_t i = 0; i < n; ++i) {
             sqlite3_value* value = sqlite3_column_value(stmt, int(i));
-            Cell cell{sqlite3_value_type(value), 0, 0, nullptr, 0};
-            switch (cell.type) {
-                case SQLITE_INTEGER: cell.integer = sqlite3_value_int64(value); break;
-                case SQLITE_FLOAT: cell.real = sqlite3_value_double(value); break;
-                case SQLITE_TEXT:
-                case SQLITE_BLOB:
-                    cell.bytes = sqlite3_value_blob(value);
-                    cell.length = cell.bytes ? size_t(sqlite3_value_bytes(value)) : 0;
-                    break;
-                default: break;
-            }
-            size += cell.type == SQLITE_INTEGER || cell.type == SQLITE_FLOAT ? 8 : cell.length;
-            cells_.push_back(cell);
-        }
-        String row;
-        row.reserve(size);
-        row.append(n * 4, '\0');
-        for (size_t i = 0; i < n; ++i) {
-            const Cell& cell = cells_[i];
             uint32_t type = Null;
-            switch (cell.type) {
-                case SQLITE_INTEGER:
-                    row.append(reinterpret_cast<const char*>(&cell.integer), 8);
+            switch (sqlite3_value_type(value)) {
+                case SQLITE_INTEGER: {
+                    const int64_t integer = sqlite3_value_int64(value);
+                    scratch_.append(reinterpret_cast<const char*>(&integer), 8);
                     type = Integer;
                     break;
-                case SQLITE_FLOAT:
-                    row.append(reinterpret_cast<const char*>(&cell.real), 8);
+                }
+                case SQLITE_FLOAT: {
+                    const double real = sqlite3_value_double(value);
+                    scratch_.append(reinterpret_cast<const char*>(&real), 8);
                     type = Real;
                     break;
+                }
                 case SQLITE_TEXT:
-                case SQLITE_BLOB:
-                    row.append(static_cast<const char*>(cell.bytes), cell.length);
+                case SQLITE_BLOB: {
+                    const void* bytes = sqlite3_value_blob(value);
+                    if (bytes) scratch_.append(static_cast<const char*>(bytes), size_t(sqlite3_value_bytes(value)));
                     type = Text;
                     break;
+                }
                 default: break;
             }
-            setWord(row, int(i), uint32_t(row.size() - n * 4) << 3 | type);
+            setWord(scratch_, int(i), uint32_t(scratch_.size() - n * 4) << 3 | type);
         }
-        rows_.push_back(std::move(row));
+        rows_.emplace_back(scratch_);
     }
 
     bool Eof() override { return current_ >= rows_.size(); }
@@ -511,11 +497,13 @@ public:
     bool ColumnText(int index, std::string_view& text) override {
         if (index < 0 || index >= FieldCount()) throw OutOfBoundsException();
         if (Eof() || columns_[size_t(index)].isDate) return false;
-        uint32_t type;
-        const std::string_view value = bytes(rows_[current_], index, type);
-        if (type != Text) return false;
-        text = value;
-        return true;
+        return storedText(index, text);
+    }
+
+    bool ColumnDateText(int index, std::string_view& text) override {
+        if (index < 0 || index >= FieldCount()) throw OutOfBoundsException();
+        if (Eof() || !columns_[size_t(index)].isDate) return false;
+        return storedText(index, text);
     }
 
 protected:
@@ -603,6 +591,15 @@ private:
         const size_t begin = base + (i ? word(row, i - 1) >> 3 : 0);
         type = w & 7;
         return std::string_view(row).substr(begin, base + (w >> 3) - begin);
+    }
+
+    // The current row's value in column i when it is text.
+    bool storedText(int i, std::string_view& text) const {
+        uint32_t type;
+        const std::string_view value = bytes(rows_[current_], i, type);
+        if (type != Text) return false;
+        text = value;
+        return true;
     }
 
     Variant cell(const String& row, int i, bool asDate) const {
@@ -694,18 +691,9 @@ private:
         return keys == 1 ? key : String();
     }
 
-    // A value of the statement's current row, as addRow reads it.
-    struct Cell {
-        int type;
-        int64_t integer;
-        double real;
-        const void* bytes;  // of a text or blob
-        size_t length;
-    };
-
     std::shared_ptr<SqlFileConnection> conn_;
     std::vector<Column> columns_;
-    std::vector<Cell> cells_;  // room for addRow
+    String scratch_;  // room for addRow
     std::vector<String> rows_;
     size_t current_ = 0;
 };

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -71,8 +72,8 @@ String rma(const String& text) { return replaceByte(text, '\'', '`'); }
 String rmaLiteral(const String& text) { return "'" + rma(text) + "'"; }
 
 String rpa(String text) {
-    for (char& c : text)
-        if (c == '`') c = '\'';
+    char* const end = text.data() + text.size();
+    for (char* c = text.data(); (c = static_cast<char*>(std::memchr(c, '`', size_t(end - c)))); ++c) *c = '\'';
     // The character after the first "$" decides whether "$" stands for an
     // apostrophe or for money: a digit (an ASCII one: no other character is
     // numeric) keeps every "$". A text without "$" has none to change.
@@ -95,17 +96,21 @@ String rcr(const String& text) {
 void appendLineText(String& out, std::string_view text, bool commasToBlanks) {
     // A carriage return, alone or before a line feed, ends a line too: a
     // re-import would split the line there. EndOfLine is a line feed.
+    // The runs between them are appended whole.
+    size_t plain = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (c == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out += " - ";
-        } else if (c == '\n') {
-            out += " - ";
+        if (c != '\r' && c != '\n' && (c != ',' || !commasToBlanks)) continue;
+        out.append(text.data() + plain, i - plain);
+        if (c == ',') {
+            out += ' ';
         } else {
-            out += c == ',' && commasToBlanks ? ' ' : c;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out += " - ";
         }
+        plain = i + 1;
     }
+    out.append(text.data() + plain, text.size() - plain);
 }
 
 namespace {
@@ -125,6 +130,14 @@ void appendField(String& out, std::string_view v, DateText dateText) {
     appendLineText(out, v, true);
 }
 
+// Four digits, "-", two digits, "-", two digits, and nothing else.
+bool plainSqlDateShape(std::string_view v) {
+    if (v.size() != 10 || v[4] != '-' || v[7] != '-') return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (v[i] < '0' || v[i] > '9') return false;
+    return true;
+}
+
 }  // namespace
 
 void appendFieldString(String& out, RecordSet& rs, int index) {
@@ -136,6 +149,14 @@ void appendFieldString(String& out, RecordSet& rs, int index) {
                 if (Ref<Date> d = Variant(String(text)).DateValue()) return d->ToText();
                 return std::nullopt;
             });
+            return;
+        }
+        // A DATE column's text of four digits, "-", two digits, "-", two
+        // digits is the field as it is: read as a date it gives these ten
+        // characters back, and as text it holds nothing that the field
+        // changes (no comma, line end or "0:00").
+        if (rs.ColumnDateText(index, text) && plainSqlDateShape(text)) {
+            out += text;
             return;
         }
         const Variant value = rs.ColumnValue(index);

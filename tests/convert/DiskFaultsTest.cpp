@@ -155,9 +155,10 @@ TEST_F(DiskFaults, AnExportNeverWritesItsSourceNorItsLog) {
 
 TEST_F(DiskFaults, AnExportThatCannotWriteItsWholeFileSaysSoAndKeepsTheEarlierOne) {
     // A stream fails where the disk fills up: in the middle of the lines, or
-    // only when the last of them are flushed as the file is closed.
+    // only when the last of them are flushed as the file is closed. The many
+    // animals take several of the blocks in which the lines are written.
     std::string many;
-    for (int i = 1; i <= 400; ++i) many += "INSERT INTO tree(name, notes) VALUES ('A" + std::to_string(i) + "', 'n');";
+    for (int i = 1; i <= 8000; ++i) many += "INSERT INTO tree(name, notes) VALUES ('A" + std::to_string(i) + "', 'n');";
     struct Case {
         const char* name;
         std::string sql;

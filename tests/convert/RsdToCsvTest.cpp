@@ -77,13 +77,15 @@ TEST_F(RsdToCsv, AParentLinkNamesTheRowWhoseIdItIsAndNothingElse) {
     const std::string csv = exported(
         "INSERT INTO tree(name) VALUES ('Bella'), ('Max'), ('Rosie');"
         "INSERT INTO tree(name, fatherId, motherId) VALUES ('K1', '2', ' 3 '), ('K2', '', '99'), "
-        "('K3', 'abc', '4-2'), ('K4', '1 OR 1=1', '3-1');");
+        "('K3', 'abc', '4-2'), ('K4', '1 OR 1=1', '3-1'), ('K5', '000000000000002', '0000000000000003'), "
+        "('K6', '+2', '3.'), ('K7', '2 ', '03e0');");
     const std::vector<std::string> rows = lines(csv);
-    ASSERT_EQ(rows.size(), 8u);
+    ASSERT_EQ(rows.size(), 11u);
     const struct {
         const char* kid;
         const char* parents;  // FATHER,MOTHER
-    } cases[] = {{"K1", "Max,Rosie"}, {"K2", ","}, {"K3", ","}, {"K4", ","}};
+    } cases[] = {{"K1", "Max,Rosie"}, {"K2", ","},         {"K3", ","},        {"K4", ","},
+                 {"K5", "Max,Rosie"}, {"K6", "Max,Rosie"}, {"K7", "Max,Rosie"}};
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(rows[4 + i], std::string(cases[i].kid) + ",,,,,," + cases[i].parents + ",,,,,,,,,,,,,,,,,")
             << cases[i].kid;

@@ -289,6 +289,44 @@ TEST(SqlFileDatabase, SelectReadsRowsFieldsAndDatesIgnoringCase) {
     EXPECT_EQ(none->RecordCount(), 0);
 }
 
+// The readers of many rows take a value's stored text without a copy: of a
+// text column through ColumnText, of a DATE column (whose values may read as
+// dates) through ColumnDateText; neither gives another kind of value.
+TEST(SqlFileDatabase, StoredTextIsReadInPlaceByTheKindOfItsColumn) {
+    TempDir dir;
+    const std::string path = makeHerd(dir, "herd.rsd");
+    SqliteCli::query(path, "INSERT INTO tree(name, colour, dob) VALUES ('Rosie', '', 20200304);");
+    auto db = openDb(path);
+    ASSERT_TRUE(db->Connect());
+    Ref<RecordSet> rs = db->SQLSelect("SELECT name, colour, dob, oldId FROM tree ORDER BY id");
+    ASSERT_TRUE(rs);
+    const struct {
+        int row, column;
+        const char* text;      // as ColumnText shows it; nullptr: false
+        const char* dateText;  // as ColumnDateText shows it; nullptr: false
+    } cases[] = {
+        {0, 0, "Bella", nullptr},     {0, 2, nullptr, "2020-03-04"}, {0, 3, nullptr, nullptr},
+        {1, 1, nullptr, nullptr},     {1, 2, nullptr, "not known"},  {2, 1, "", nullptr},
+        {2, 2, nullptr, nullptr},     {3, 0, nullptr, nullptr},      {3, 2, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("row " + std::to_string(c.row) + ", column " + std::to_string(c.column));
+        rs->MoveFirst();
+        for (int i = 0; i < c.row; ++i) rs->MoveNext();
+        std::string_view text = "untouched", dateText = "untouched";
+        EXPECT_EQ(rs->ColumnText(c.column, text), c.text != nullptr);
+        if (c.text) {
+            EXPECT_EQ(text, c.text);
+        }
+        EXPECT_EQ(rs->ColumnDateText(c.column, dateText), c.dateText != nullptr);
+        if (c.dateText) {
+            EXPECT_EQ(dateText, c.dateText);
+        }
+    }
+    std::string_view text;
+    EXPECT_THROW(rs->ColumnDateText(4, text), OutOfBoundsException);
+}
+
 TEST(SqlFileDatabase, FailuresSetTheErrorAndSuccessClearsIt) {
     TempDir dir;
     auto db = openDb(makeHerd(dir, "herd.rsd"));

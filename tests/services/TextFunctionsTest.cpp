@@ -205,6 +205,49 @@ TEST_F(TextFunctions, GetFieldStringGivesCsvSafeText) {
     EXPECT_EQ(appSystem::GetFieldString(nullptr, "name"), "");
 }
 
+// A DATE column's value is its SQL date when it reads as a date whose text
+// holds "0:00", and its text otherwise; also where the text has a date's
+// shape but names no day, or a date's length but not its shape.
+TEST_F(TextFunctions, GetFieldStringOfADateColumnGivesItsSqlDateOrItsText) {
+    const struct {
+        const char* stored;  // an SQL literal
+        const char* field;
+    } cases[] = {
+        {"'2020-03-04'", "2020-03-04"},
+        {"'0000-01-01'", "0000-01-01"},
+        {"'2021-02-30'", "2021-02-30"},
+        {"'2021-13-02'", "2021-13-02"},
+        {"'2021-00-31'", "2021-00-31"},
+        {"'2021-01-32'", "2021-01-32"},
+        {"' 2021-01-02'", "2021-01-02"},
+        {"'2021-01-02 00:00:00'", "2021-01-02"},
+        {"'2021-01-02 10:00'", "2021-01-02"},
+        {"'2021-01-02 12:34:56'", "2021-01-02 12:34:56"},
+        {"'2021/01/02'", "2021/01/02"},
+        {"'2021-1-02,'", "2021-1-02 "},
+        {"'202a-01-02'", "202a-01-02"},
+        {"'20210-1-02'", "20210-1-02"},
+        {"'2021-01-0' || char(10)", "2021-01-0 - "},
+        {"20200304", "20200304"},
+        {"''", ""},
+        {"NULL", ""},
+    };
+    const std::string path = dir.file("dates.rsd");
+    std::string sql = "CREATE TABLE tree(id integer PRIMARY KEY, dob DATE);";
+    for (const auto& c : cases) sql += std::string("INSERT INTO tree(dob) VALUES (") + c.stored + ");";
+    SqliteCli::query(path, sql);
+    appSystem::dataPath = path;
+    Ref<RecordSet> rs = appSystem::GetRecordset("SELECT dob FROM tree ORDER BY id");
+    ASSERT_TRUE(rs);
+    for (const auto& c : cases) {
+        String appended = "before,";
+        appSystem::appendFieldString(appended, *rs, 0);
+        EXPECT_EQ(appended, std::string("before,") + c.field) << c.stored;
+        EXPECT_EQ(appSystem::GetFieldString(rs, "dob"), c.field) << c.stored;
+        rs->MoveNext();
+    }
+}
+
 TEST_F(TextFunctions, BooleanStringsAndNewNames) {
     for (const Variant& v : {Variant(true), Variant(int64_t(-1)), Variant("-1"), Variant("True")})
         EXPECT_EQ(appSystem::getBooleanString(v), "True") << v.StringValue();
