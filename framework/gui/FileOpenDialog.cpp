@@ -302,10 +302,15 @@ void FileOpenDialog::fitOnScreen(int wider) {
     QScreen* shownOn = parentWidget() ? parentWidget()->screen() : screen();
     if (!shownOn) return;
     // The room inside the screen's available area that leaves the frame in
-    // sight, title bar and all. Until the dialog has a frame, its owner's
-    // tells how large it will be.
+    // sight, title bar and all. Until the dialog has a frame, and on a side
+    // that reads none while the window manager reframes it (which a busy
+    // machine can make last), its owner's tells how large it is.
     QMargins frame = frameOf(this);
-    if (frame.isNull() && parentWidget()) frame = frameOf(parentWidget()->window());
+    if (parentWidget()) {
+        const QMargins owner = frameOf(parentWidget()->window());
+        frame = QMargins(std::max(frame.left(), owner.left()), std::max(frame.top(), owner.top()),
+                         std::max(frame.right(), owner.right()), std::max(frame.bottom(), owner.bottom()));
+    }
     const QRect room = shownOn->availableGeometry().marginsRemoved(frame);
     // Wider by as much on each side, as far as the room lets it.
     QRect shape = geometry();
