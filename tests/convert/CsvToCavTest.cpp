@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "tests/convert/CavConversionFixture.h"
+#include "tests/support/OtherProgram.h"
 
 using SqliteCli::Rows;
 
@@ -273,29 +275,35 @@ TEST_F(CsvToCav, ParentsAreFoundByTheIdsAsTheFileWroteThemAndAnUnknownIdKeepsThe
 }
 
 // The captions and the rows are one transaction, committed after the last
-// row: until then another program sees none of them, and a Cancel or a
-// refused row undoes all of them, before the linking and the sex question.
+// row: until then another program sees none of them, and a Cancel, a
+// refused row or a refused commit undoes all of them, before the linking
+// and the sex question.
 TEST_F(CsvToCav, NothingIsInTheFileBeforeTheCommitAndAllOfItIsUndoneWhenTheImportStops) {
     std::string herd = "name,sire,dam,Weight\n";
     for (int i = 1; i <= 25; ++i) herd += "A" + std::to_string(i) + ",,," + std::to_string(i) + "g\n";
-    const String stopped = "The import was cancelled.\nNone of the 25 records were written to the Brevolan database.";
+    const String none = "\nNone of the 25 records were written to the Brevolan database.";
+    // The commit waits this long for the reader that the test leaves reading.
+    const cav_rig::LockWaitFor shortWait(std::chrono::milliseconds(100));
     const struct {
         const char* name;
         const char* trigger;        // refuses a row
+        bool keepsReading;          // the other program reads on until the import ends
         std::vector<int> answers;  // to Cancel's question at the 20th row, then to the sex question
         std::vector<String> boxes;  // after Cancel's question
         int beeps;
         bool complete;
     } cases[] = {
-        {"cancelled", "", {AnswerYes}, {stopped}, 0, false},
+        {"cancelled", "", false, {AnswerYes}, {"The import was cancelled." + none}, 0, false},
         {"a row refused",
          "CREATE TRIGGER refuse BEFORE INSERT ON tree WHEN NEW.name = 'A22' BEGIN SELECT RAISE(ABORT, 'not this "
          "one'); END;",
+         false,
          {AnswerNo},
-         {"Database Error: 19\n\nnot this one (19)\nNone of the 25 records were written to the Brevolan database."},
+         {"Database Error: 19\n\nnot this one (19)" + none},
          1,
          false},
-        {"complete", "", {AnswerNo, AnswerYes}, {SexQuestion, Completed}, 0, true},
+        {"the commit refused", "", true, {AnswerNo}, {"Database Error: 5\n\ndatabase is locked" + none}, 1, false},
+        {"complete", "", false, {AnswerNo, AnswerYes}, {SexQuestion, Completed}, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -307,14 +315,17 @@ TEST_F(CsvToCav, NothingIsInTheFileBeforeTheCommitAndAllOfItIsUndoneWhenTheImpor
         // Another program reads the file between two rows, and Cancel is
         // pressed there.
         Rows seen;
+        std::optional<OtherProgram> reader;
         cancelled = false;
         progress.onYield = [&] {
             if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() != "Found  - A20\n20 records") return;
             seen = cavRows("SELECT (SELECT count(*) FROM tree), (SELECT count(fldCustomName1) FROM cavyUser)");
+            if (c.keepsReading) reader.emplace(cav, "BEGIN; SELECT count(*) FROM tree;");
             pressCancel();
         };
         const std::vector<String> boxes = import(herd, c.answers);
         progress.onYield = nullptr;
+        reader.reset();
         ASSERT_TRUE(cancelled);
         EXPECT_EQ(seen, (Rows{{"0", "0"}})) << "neither the rows nor the caption before the commit";
         ASSERT_FALSE(boxes.empty());
