@@ -263,17 +263,38 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
         if (found == firstIds.end()) found = firstIds.emplace(name, firstCalled(database, name)).first;
         return found->second;
     };
-    std::vector<size_t> one(1), changed;
-    // Marks `rows` with `sex`; false when the update was refused. Rows that
-    // already hold the sex are left alone: the result is the same, and the
-    // file changes no more than it must.
-    auto mark = [&](const std::vector<size_t>& rows, const char* sex) {
-        changed.clear();
-        for (size_t row : rows)
-            if (!tree.sex[row] || *tree.sex[row] != sex) changed.push_back(row);
-        if (!setRows(database, tree, changed, "sex", sex)) return false;
-        for (size_t row : changed) tree.sex[row] = String(sex);
+    // The marks are made in memory and written a batch at a time: each
+    // batch sets the rows whose sex now differs from what the file holds, in
+    // one update per sex, so that a row marked twice in a batch is written
+    // once, with its last mark. Rows that already hold the sex are left
+    // alone: the result is the same, and the file changes no more than it
+    // must.
+    constexpr size_t Batch = 200;
+    std::vector<Cell> stored = tree.sex;  // what the file holds
+    std::vector<size_t> pending;          // rows marked since the last batch
+    std::vector<bool> queued(tree.size());
+    auto writeBatch = [&] {
+        for (const Parent& parent : Parents) {
+            std::vector<size_t> rows;
+            for (size_t row : pending)
+                if (tree.sex[row] == String(parent.sex) && stored[row] != tree.sex[row]) rows.push_back(row);
+            if (!setRows(database, tree, rows, "sex", parent.sex)) return false;
+            for (size_t row : rows) stored[row] = tree.sex[row];
+        }
+        for (size_t row : pending) queued[row] = false;
+        pending.clear();
         return true;
+    };
+    std::vector<size_t> one(1);
+    // Marks `rows` with `sex`; false when a batch was refused.
+    auto mark = [&](const std::vector<size_t>& rows, const char* sex) {
+        for (size_t row : rows) {
+            if (tree.sex[row] == String(sex)) continue;
+            tree.sex[row] = String(sex);
+            if (!queued[row]) pending.push_back(row);
+            queued[row] = true;
+        }
+        return pending.size() < Batch || writeBatch();
     };
     // False when a mark was refused.
     auto markParent = [&](size_t i, size_t p) {
@@ -306,9 +327,8 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
         YieldToEventLoop();
     }
     // One commit for all the marks: on a connection with autocommit off a
-    // commit per mark would make the disk sync the file for each. With
-    // autocommit on, each mark has been committed as it ran.
-    return committed(database);
+    // commit per mark would make the disk sync the file for each.
+    return writeBatch() && committed(database);
 }
 
 // ---- An RSD/CAX file, in memory ----
