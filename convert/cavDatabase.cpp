@@ -53,7 +53,7 @@ Insert::Insert(const String& prefix) : sql_(prefix) {
 Insert& Insert::value(const String& text) {
     if (!first_) sql_ += ',';
     first_ = false;
-    sql_ += appSystem::rmaLiteral(text);
+    appSystem::appendRmaLiteral(sql_, text);
     return *this;
 }
 

@@ -224,6 +224,9 @@ String rma(const String& text);
 // The text as an SQL string literal whose apostrophes are backticks (rma),
 // as the Brevolan program stores text: no value can end its literal early.
 String rmaLiteral(const String& text);
+// Appends rmaLiteral(text) to `sql`, without a text of its own in between
+// (a statement of many values is built with it).
+void appendRmaLiteral(String& sql, const String& text);
 // Backticks become apostrophes, and so does every "$" unless a digit follows
 // the first "$".
 String rpa(String text);

@@ -72,7 +72,19 @@ String convertSex(const String& text) {
 
 String rma(const String& text) { return replaceByte(text, '\'', '`'); }
 
-String rmaLiteral(const String& text) { return "'" + rma(text) + "'"; }
+String rmaLiteral(const String& text) {
+    String literal;
+    appendRmaLiteral(literal, text);
+    return literal;
+}
+
+void appendRmaLiteral(String& sql, const String& text) {
+    sql += '\'';
+    const size_t start = sql.size();
+    sql += text;
+    std::replace(sql.begin() + ptrdiff_t(start), sql.end(), '\'', '`');
+    sql += '\'';
+}
 
 String rpa(String text) {
     char* const end = text.data() + text.size();
