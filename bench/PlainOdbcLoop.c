@@ -69,6 +69,11 @@ double plain_odbc_run(const char* connectionText, const struct PlainOdbcStep* st
                 ok = SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, c, SQL_COMMIT));
                 if (!ok) report("SQLEndTran", SQL_HANDLE_DBC, c);
                 break;
+            case PLAIN_AUTOCOMMIT_OFF:
+                ok = SQL_SUCCEEDED(
+                    SQLSetConnectAttr(c, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)(SQLULEN)SQL_AUTOCOMMIT_OFF, 0));
+                if (!ok) report("SQLSetConnectAttr", SQL_HANDLE_DBC, c);
+                break;
         }
         if (!ok) break;
     }

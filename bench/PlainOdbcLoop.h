@@ -13,7 +13,8 @@ enum PlainOdbcOperation {
     PLAIN_DISCONNECT, /* SQLDisconnect */
     PLAIN_SELECT,     /* SQLExecDirect, then every row fetched */
     PLAIN_EXECUTE,    /* SQLExecDirect */
-    PLAIN_COMMIT      /* SQLEndTran with SQL_COMMIT */
+    PLAIN_COMMIT,     /* SQLEndTran with SQL_COMMIT */
+    PLAIN_AUTOCOMMIT_OFF /* SQLSetConnectAttr SQL_ATTR_AUTOCOMMIT, SQL_AUTOCOMMIT_OFF: one transaction until a commit */
 };
 
 /* One step on connection 0 or 1; `sql` for SELECT and EXECUTE. */

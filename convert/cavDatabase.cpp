@@ -53,7 +53,7 @@ Insert::Insert(const String& prefix) : sql_(prefix) {
 Insert& Insert::value(const String& text) {
     if (!first_) sql_ += ',';
     first_ = false;
-    sql_ += appSystem::rmaLiteral(text);
+    appSystem::appendRmaLiteral(sql_, text);
     return *this;
 }
 
@@ -81,13 +81,44 @@ Ref<ODBCDatabase> connect(const String& path) {
     return nullptr;
 }
 
-RowWriter::RowWriter(Ref<ODBCDatabase> db, bool commitEachRow) : db_(std::move(db)), commitEachRow_(commitEachRow) {}
+namespace {
+
+const String UnableToConnect =
+    "Unable to connect to Brevolan database. Make sure the database isn't opened in your Brevolan program.";
+
+// ODBC's connection attribute of autocommit, and its value for off.
+constexpr int64_t AutocommitAttribute = 102, AutocommitOff = 0;
+
+}  // namespace
+
+bool beginTransaction(const Ref<ODBCDatabase>& db) {
+    db->SetConnectionAttribute(AutocommitAttribute, AutocommitOff);
+    return db->ErrorCode() == 0;
+}
+
+String noneWritten(int64_t total) {
+    return "None of the " + Str(total) + " records were written to the Brevolan database.";
+}
+
+RowWriter::RowWriter(Ref<ODBCDatabase> db, Commits commits) : db_(std::move(db)), commits_(commits) {}
+
+bool RowWriter::connected() {
+    if (commits_ == Commits::EachRow) {
+        if (db_->Connect()) return true;
+        MsgBox(UnableToConnect);
+        return false;
+    }
+    // A connection made anew has autocommit on: the transaction went with
+    // the lost one.
+    if (db_->Connect() && db_->GetConnectionAttribute(AutocommitAttribute).IntegerValue() == AutocommitOff)
+        return true;
+    if (firstFailure_.empty()) firstFailure_ = UnableToConnect;
+    return false;
+}
 
 bool RowWriter::write(const String& statement) {
     ++rows_;
-    if (!db_->Connect()) {
-        MsgBox("Unable to connect to Brevolan database. Make sure the database isn't opened in your Brevolan "
-               "program.");
+    if (!connected()) {
         ++skipped_;
         return false;
     }
@@ -96,15 +127,21 @@ bool RowWriter::write(const String& statement) {
     if (written) ++appSystem::output.recordsWritten;
     if (!written && refused_++ == 0) refusal_ = db_->ErrorMessage();
     if (!written) noteFailure();
-    if (commitEachRow_) commit();
+    if (commits_ == Commits::EachRow) commit();
     return written;
 }
 
-void RowWriter::commit() {
+bool RowWriter::commit() {
     db_->Commit();
-    if (db_->ErrorCode() == 0) return;
+    if (db_->ErrorCode() == 0) return true;
     if (commitFailure_.empty()) commitFailure_ = db_->ErrorMessage();
     noteFailure();
+    return false;
+}
+
+void RowWriter::rollback() {
+    db_->Rollback();
+    appSystem::output.recordsWritten = 0;
 }
 
 void RowWriter::noteFailure() {
@@ -120,7 +157,7 @@ String notWrittenLine(int64_t notWritten, int64_t rows) {
 }  // namespace
 
 String RowWriter::failure() const {
-    if (firstFailure_.empty()) return String();
+    if (firstFailure_.empty() || commits_ == Commits::OneTransaction) return firstFailure_;
     return firstFailure_ + notWrittenLine(notWritten(), rows_);
 }
 

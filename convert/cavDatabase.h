@@ -55,34 +55,60 @@ private:
 // ends + message, and nil.
 Ref<ODBCDatabase> connect(const String& path);
 
+// Turns autocommit off on the connected `db`: what it writes from here on
+// is one transaction, which Commit makes lasting and Rollback undoes. False,
+// with the database's error set, when the connection refuses.
+bool beginTransaction(const Ref<ODBCDatabase>& db);
+
+// The line that tells that none of `total` records got in:
+// "None of the " + total + " records were written to the Brevolan database."
+String noneWritten(int64_t total);
+
 // Writes rows through one connection, connecting again before every row (a
-// live connection answers at once). A row whose connect fails is told with
-// the box "Unable to connect to Brevolan database. ..." and skipped; a row
-// that the database refuses is counted, with the first refusal's message.
-// Every row written is also counted in appSystem::output.recordsWritten,
-// which Cancel tells.
+// live connection answers at once). Every row written is also counted in
+// appSystem::output.recordsWritten, which Cancel tells.
+//
+// Each row committed by itself (the export): a row whose connect fails is
+// told with the box "Unable to connect to Brevolan database. ..." and
+// skipped; a row that the database refused is counted, with the first
+// refusal's message, and the rows after it are written.
+//
+// The rows one transaction (the import, after beginTransaction): the first
+// row that cannot be written ends the writing, since the transaction is then
+// undone as a whole. A connect that fails, or that had to make the
+// connection anew (autocommit on again: the driver undid what the lost one
+// had not committed), loses the transaction; nothing is told here, and
+// failure() gives the reason.
 class RowWriter {
 public:
-    // `commitEachRow`: commit after every row (the export), else only on commit().
-    RowWriter(Ref<ODBCDatabase> db, bool commitEachRow);
+    enum class Commits { EachRow, OneTransaction };
+    RowWriter(Ref<ODBCDatabase> db, Commits commits);
 
     // True when the row was written.
     bool write(const String& statement);
-    void commit();
+    // Each row committed: commits what the connection holds; a failure is
+    // told by problems() and failure(). One transaction: commits it, false
+    // when the database refused (failure() tells why; roll back then).
+    bool commit();
+    // Undoes the transaction (one transaction only).
+    void rollback();
 
     int64_t rows() const { return rows_; }
     int64_t notWritten() const { return skipped_ + refused_; }
+    // Whether a row or commit failed.
+    bool failed() const { return !firstFailure_.empty(); }
     // "" when every row got in and every commit went through; otherwise the
     // lines that tell the user, each starting with a line end.
     String problems() const;
     // The first row or commit that the database refused, as "Database
-    // Error: " + code + two line ends + message, followed by the line that
-    // counts the records not written; "" when the database refused nothing.
+    // Error: " + code + two line ends + message, or the box of a lost
+    // connection; for rows committed each by itself followed by the line
+    // that counts the records not written. "" when nothing failed.
     String failure() const;
 
 private:
     Ref<ODBCDatabase> db_;
-    bool commitEachRow_;
+    Commits commits_;
     int64_t rows_ = 0;
     int64_t skipped_ = 0;  // the connect before the row failed
     int64_t refused_ = 0;  // the database refused the statement
@@ -90,6 +116,7 @@ private:
     String commitFailure_; // the first failed commit's message
     String firstFailure_;  // the first refused row's or commit's code and message, as failure() gives it
     void noteFailure();
+    bool connected();
 };
 
 }  // namespace cavDatabase

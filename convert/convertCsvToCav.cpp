@@ -152,43 +152,80 @@ String problems(const cavDatabase::RowWriter& writer, const std::vector<int64_t>
     return writer.problems() + csvSource::unreadDates("birth date", badDates) + removed;
 }
 
+// The animals that the rows of the grid give, as the rows stage counts
+// them.
+int64_t animalCount(const CsvGrid& grid, int64_t nameColumn) {
+    int64_t r = 1;
+    while (!grid.endOfRows(r, nameColumn)) ++r;
+    return r - 1;
+}
+
 // Stages 3 to 5 on the import's connection `db`, once pass 1 has filled the
 // grid.
-void importRows(const String& destination, const CsvGrid& grid, const Ref<ODBCDatabase>& db,
-                const csvSource::Records& records, const String& removed, Progress& progress) {
+//
+// The captions and the rows are one transaction on `db`, committed after
+// the last row: a Cancel, a row that the database refuses or a connection
+// that is lost undoes all of it, and the database is as it was before the
+// import. Only when the checks of the headings end the import are the
+// captions committed by themselves, as no animal follows them then.
+void importRows(const CsvGrid& grid, const Ref<ODBCDatabase>& db, const csvSource::Records& records,
+                const String& removed, Progress& progress) {
     const Mapping map = mapHeadings(grid, CavVariant);
+    if (!cavDatabase::beginTransaction(db)) return appSystem::showDatabaseError(*db);
     // A caption that the database refuses to write (told) stops the import
     // after the checks of the headings, before any animal is written; the
-    // later ones are not tried.
+    // later ones are not tried, and the earlier ones are undone.
     bool captionsStored = true;
     for (const Caption& caption : map.captions)
-        if (!(captionsStored = saveToSettings(destination, caption.column, caption.heading))) break;
-    const bool proceed = acceptHeadings(map);
-    if (!captionsStored || !proceed || !records.acceptEndOfAnimals(map.column(Name))) return;
+        if (!(captionsStored = saveToSettings(db, caption.column, caption.heading))) break;
+    if (!captionsStored) {
+        db->Rollback();
+        return;
+    }
+    if (!acceptHeadings(map) || !records.acceptEndOfAnimals(map.column(Name))) {
+        db->Commit();
+        if (db->ErrorCode() != 0) appSystem::showDatabaseError(*db);
+        return;
+    }
 
-    cavDatabase::RowWriter writer(db, false);
+    cavDatabase::RowWriter writer(db, cavDatabase::RowWriter::Commits::OneTransaction);
     std::vector<int64_t> badDates;
     const int64_t nameColumn = map.column(Name);
     const DateOrder order = csvSource::dateOrder(grid, {map.column(DOB)}, nameColumn);
     const bool animalOne = hasAnimalOne(grid, map);
+    appSystem::output.uncommitted = true;
     for (int64_t r = 1; !grid.endOfRows(r, nameColumn); ++r) {
-        writer.write(rowStatement(grid, map, r, records, order, animalOne, badDates));
+        if (!writer.write(rowStatement(grid, map, r, records, order, animalOne, badDates))) break;
         csvSource::reportRow(progress, r, grid.cell(r, nameColumn));
         YieldToEventLoop();
+        if (progress.Cancelled()) break;
     }
-    writer.commit();
-    // A row or the commit that the database refused ends the import with the
-    // database's message: the rows that did get in stay (each was written by
-    // itself), and what did not is counted.
-    if (const String failure = writer.failure(); !failure.empty()) {
+    const bool cancelled = progress.Cancelled();
+    const bool committed = !cancelled && !writer.failed() && writer.commit();
+    appSystem::output.uncommitted = false;
+    if (!committed) {
+        // Cancelled, or a row or the commit failed: nothing stays.
+        writer.rollback();
         progress.Close();
-        Beep();
-        MsgBox(failure + csvSource::unreadDates("birth date", badDates) + removed);
+        const String none = cavDatabase::noneWritten(animalCount(grid, nameColumn));
+        if (cancelled) {
+            MsgBox("The import was cancelled." + EndOfLine + none);
+        } else {
+            Beep();
+            MsgBox(writer.failure() + EndOfLine + none);
+        }
         return;
     }
+    // A refused linking update ends the import with the database's message;
+    // the updates before it stay, as each did when it was committed by
+    // itself.
     auto linkingFailed = [&] {
+        const String failure =
+            "Database Error: " + Str(db->ErrorCode()) + EndOfLine + EndOfLine + db->ErrorMessage();
+        db->Commit();
         progress.Close();
-        appSystem::showDatabaseError(*db);
+        Beep();
+        MsgBox(failure);
     };
 
     if ((map.noPS() || map.noPd()) && !appSystem::convertIdRecordToName(db, "cav", progress))
@@ -222,6 +259,7 @@ void runconvertCSVtoCav() {
     Progress& progress = CurrentProgress();
     appSystem::output = {};
     appSystem::output.pickedDatabase = true;
+    progress.ClearCancelled();
     Ref<ODBCDatabase> db = cavDatabase::connect(destination);
     if (!db) return;
 
@@ -238,12 +276,10 @@ void runconvertCSVtoCav() {
     if (!goOn) return;
     if (!report.empty() && !reportErrors(report)) return;
     if (!records.accept(reader.unclosedQuotes())) return;
-    importRows(destination, grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
+    importRows(grid, db, records, csvSource::removedNuls(reader.linesWithNul()), progress);
 }
 
-bool saveToSettings(const String& cavFile, const String& column, const String& value) {
-    Ref<ODBCDatabase> db = cavDatabase::connect(cavFile);
-    if (!db) return true;  // told by the "Database Error: " box
+bool saveToSettings(const Ref<ODBCDatabase>& db, const String& column, const String& value) {
     auto lost = [&] {
         MsgBox("The custom field heading \"" + value + "\" could not be saved in the Brevolan database." +
                EndOfLine + db->ErrorMessage());
@@ -274,8 +310,6 @@ bool saveToSettings(const String& cavFile, const String& column, const String& v
     if (!statement) return refused();
     statement->BindType(0, ODBCPreparedStatement::ODBC_TYPE_STRING);
     statement->SQLExecute({Variant(appSystem::rma(value))});
-    if (db->Error()) return refused();
-    db->Commit();
     return !db->Error() || refused();
 }
 

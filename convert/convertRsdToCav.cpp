@@ -202,7 +202,7 @@ String ExportTables(const String& source, const String& destination, Progress& p
     if (appSystem::dataInUse()) return String();  // told by connectData
     if (rsdSource::hasStandInTable(appSystem::db)) return rsdSource::unreadableMessage(source);
 
-    cavDatabase::RowWriter writer(cav, true);
+    cavDatabase::RowWriter writer(cav, cavDatabase::RowWriter::Commits::EachRow);
     std::optional<rsdSource::NamesById> nameOf;
     String unread;
     std::vector<String> withNul;  // the rows whose NUL characters were removed

@@ -52,6 +52,10 @@ struct Output {
     // records this conversion has written to it.
     bool pickedDatabase = false;
     int64_t recordsWritten = 0;  // records written to that database so far
+    // What the conversion has written to that database is one transaction
+    // that it has not committed yet: Cancel offers to stop the conversion,
+    // which then undoes all of it.
+    bool uncommitted = false;
 };
 extern Output output;
 // The box for a conversion whose unfinished file vanished while it was
@@ -161,7 +165,7 @@ bool convertNameRecordToNewId(const Ref<Database>& database, const String& table
                               const String& idColumn, Progress& progress);
 // Marks every parent row "male" (named in a fatherId) or "female" (in a
 // motherId): "cav", the row whose oldId is the link (for an empty link the
-// first row called as the parent's name in ps, pd), committing after each;
+// first row called as the parent's name in ps, pd), committing once at the end;
 // "rsd", the row whose id is the link, committing once at the end.
 bool findSex(const Ref<Database>& database, const String& type, Progress& progress);
 // The number of rows of the record set plus one, counted by stepping through
@@ -220,6 +224,9 @@ String rma(const String& text);
 // The text as an SQL string literal whose apostrophes are backticks (rma),
 // as the Brevolan program stores text: no value can end its literal early.
 String rmaLiteral(const String& text);
+// Appends rmaLiteral(text) to `sql`, without a text of its own in between
+// (a statement of many values is built with it).
+void appendRmaLiteral(String& sql, const String& text);
 // Backticks become apostrophes, and so does every "$" unless a digit follows
 // the first "$".
 String rpa(String text);

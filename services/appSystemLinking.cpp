@@ -9,8 +9,9 @@
 // rows it has read before it writes any, and the operations on a database
 // read its tree once, run the same step and write back the rows it changed.
 // Each step reports every row and yields after it, as a pass row by row
-// would. A CAV file is linked row by row with plain statements, which the
-// Access driver behind a CAV connection understands.
+// would. A CAV file is read once as well, and the passes write the rows
+// they change by their ids, with plain statements, which the Access driver
+// behind a CAV connection understands.
 
 #include <algorithm>
 #include <cstdint>
@@ -115,7 +116,9 @@ void reportSex(Progress& progress, int64_t i, int64_t total, const String& name,
     progress.Refresh();
 }
 
-// ---- A CAV file, row by row ----
+// ---- A CAV file, read once and written by its ids ----
+
+using Cell = Pedigree::Cell;
 
 // The progress total of a CAV tree, whose record sets cannot count their
 // rows: a separate select stepped through. -1 when that select fails.
@@ -125,52 +128,105 @@ int64_t cavRowTotal(const Ref<Database>& database) {
     return getODBCrecords(ids);
 }
 
-// Each CAV row keeps the source file's ids as its links: the name of the
-// first row whose oldId is a parent id is written as that parent's name into
-// every row with that parent id. A parent id that no row has, or that is no
-// integer (which no Number column holds), leaves the name that the file gave.
-class NamesFromSourceIds {
-public:
-    explicit NamesFromSourceIds(const Ref<Database>& database) : database_(database) {}
-
-    // False when an update was refused.
-    bool row(const Ref<RecordSet>& rs) {
-        for (size_t p = 0; p < std::size(Parents); ++p)
-            if (!fill(text(rs, Parents[p].link), Parents[p], done_[p])) return false;
-        return true;
-    }
-
-private:
-    // The update for a parent id sets the name column of every row with that
-    // id, and the name it looks up does not change meanwhile: running it again
-    // for a later sibling would change nothing, so each id is done once.
-    bool fill(const String& id, const Parent& parent, std::unordered_set<String>& done) {
-        const String number = numberOf(id);
-        if (number.empty() || done.count(id)) return true;
-        Ref<RecordSet> lookup = database_->SQLSelect("SELECT name FROM tree WHERE oldId = " + number);
-        if (!lookup) return true;
-        if (!lookup->Eof() && !wrote(database_, String("UPDATE tree SET ") + parent.name + " = " +
-                                                    literal(text(lookup, "name")) + " WHERE " + parent.link +
-                                                    "  = " + number))
-            return false;
-        done.insert(id);
-        return true;
-    }
-
-    Ref<Database> database_;
-    std::unordered_set<String> done_[std::size(Parents)];  // the parent ids done, by parent
+// The rows of a CAV tree, read once, in the order of a plain select of the
+// tree (the order in which the passes take them), each column as text ("" for
+// NULL), with the rows that hold each oldId, link and id. The passes look the
+// parents up here instead of selecting them from the file row by row, which
+// without an index on those columns would read the whole tree each time. The
+// keys are the texts as the file holds them, as the criteria that the passes
+// stood for compare them (an unquoted number with a text column).
+struct CavTree {
+    std::vector<String> id, name, link[2], parentName[2];
+    std::vector<Cell> sex;
+    std::unordered_map<String, std::vector<size_t>> byOldId, byLink[2];
+    std::unordered_map<String, size_t> byId;
+    size_t size() const { return id.size(); }
 };
 
+bool readCavTree(const Ref<Database>& database, CavTree& tree) {
+    Ref<RecordSet> rs = database->SQLSelect("SELECT id, name, oldId, fatherId, motherId, ps, pd, sex FROM tree");
+    if (!rs) return false;
+    auto textAt = [&](int column) {
+        const Variant value = rs->ColumnValue(column);
+        return value.IsNil() ? String() : value.StringValue();
+    };
+    for (size_t n = 0; !rs->Eof(); rs->MoveNext(), ++n) {
+        tree.id.push_back(textAt(0));
+        tree.byId.emplace(tree.id.back(), n);
+        tree.name.push_back(textAt(1));
+        if (const String oldId = textAt(2); !oldId.empty()) tree.byOldId[oldId].push_back(n);
+        for (int p = 0; p < 2; ++p) {
+            tree.link[p].push_back(textAt(3 + p));
+            if (!tree.link[p].back().empty()) tree.byLink[p][tree.link[p].back()].push_back(n);
+            tree.parentName[p].push_back(textAt(5 + p));
+        }
+        const Variant sex = rs->ColumnValue(7);
+        tree.sex.push_back(sex.IsNil() ? Cell() : Cell(sex.StringValue()));
+    }
+    return true;
+}
+
+// The text that a text column is compared with when a criterion gives it
+// the unquoted integer `number` (as numberOf makes it): the integer's own
+// decimal text, without leading zeros ("007" compares as "7", "-0" as "0").
+// "" for an integer beyond 64 bits, which the database takes as a real
+// number in exponent form, which no id that the import writes matches.
+String comparedText(const String& number) {
+    const bool negative = !number.empty() && number[0] == '-';
+    const size_t first = number.find_first_not_of('0', negative ? 1 : 0);
+    if (first == String::npos) return "0";
+    const String digits = number.substr(first);
+    static const String Largest = "9223372036854775807";
+    if (digits.size() > Largest.size() || (digits.size() == Largest.size() && digits > Largest)) return String();
+    return negative ? "-" + digits : digits;
+}
+
+// Sets `column` to the literal `value` in the rows `rows` of the tree, by
+// their ids, a few hundred to a statement; false when an update was refused.
+bool setRows(const Ref<Database>& database, const CavTree& tree, const std::vector<size_t>& rows,
+             const char* column, const String& value) {
+    constexpr size_t PerStatement = 200;
+    for (size_t from = 0; from < rows.size(); from += PerStatement) {
+        String ids;
+        for (size_t k = from; k < std::min(rows.size(), from + PerStatement); ++k)
+            ids += (ids.empty() ? "" : ",") + tree.id[rows[k]];
+        if (!wrote(database, "UPDATE tree SET " + String(column) + " = " + literal(value) + " WHERE id IN (" + ids +
+                                 ")"))
+            return false;
+    }
+    return true;
+}
+
+// Each CAV row keeps the source file's ids as its links: the name of the
+// first row whose oldId is a parent id is written as that parent's name into
+// every row with that parent id, when the pass first meets that id. A parent
+// id that no row has, or that is no integer (which no Number column holds),
+// leaves the name that the file gave.
 bool cavNamesFromSourceIds(const Ref<Database>& database, Progress& progress) {
-    Ref<RecordSet> rs = database->SQLSelect("Select oldId,fatherId,motherId From tree");
-    if (!rs) return true;
+    CavTree tree;
+    if (!readCavTree(database, tree)) return true;
     const int64_t total = cavRowTotal(database);
     if (total < 0) return true;
-    NamesFromSourceIds names(database);
-    for (int64_t i = 0; !rs->Eof(); ++i) {
-        if (!names.row(rs)) return false;
-        reportIdRow(progress, i, total);
-        rs->MoveNext();
+    std::unordered_set<String> done[std::size(Parents)];  // the parent ids done, by parent
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < tree.size(); ++i) {
+        for (size_t p = 0; p < std::size(Parents); ++p) {
+            const String& id = tree.link[p][i];
+            const String number = numberOf(id);
+            if (number.empty() || !done[p].insert(id).second) continue;
+            const String compared = comparedText(number);
+            auto parent = tree.byOldId.find(compared);
+            if (compared.empty() || parent == tree.byOldId.end()) continue;
+            const String& name = tree.name[parent->second.front()];
+            // Every row whose link compares equal, the rows that already hold
+            // the name aside, which would not change.
+            changed.clear();
+            for (size_t child : tree.byLink[p][compared])
+                if (tree.parentName[p][child] != name) changed.push_back(child);
+            if (!setRows(database, tree, changed, Parents[p].name, name)) return false;
+            for (size_t child : changed) tree.parentName[p][child] = name;
+        }
+        reportIdRow(progress, int64_t(i), total);
         YieldToEventLoop();
     }
     return committed(database);
@@ -181,7 +237,8 @@ bool cavNamesFromSourceIds(const Ref<Database>& database, Progress& progress) {
 bool namesAParent(const String& name) { return !name.empty() && Lowercase(name) != "unknown"; }
 
 // The tree id of the first row (lowest id) called `name`, as the import
-// stored both; "" when no row is.
+// stored both; "" when no row is. The database compares the names, as it
+// compares text.
 String firstCalled(const Ref<Database>& database, const String& name) {
     Ref<RecordSet> rows = database->SQLSelect("SELECT id FROM tree WHERE name = " + literal(name) + " ORDER BY id");
     return rows && !rows->Eof() ? numberOf(text(rows, "id")) : String();
@@ -193,12 +250,11 @@ String firstCalled(const Ref<Database>& database, const String& name) {
 // empty, the parent's name (ps, pd) names the first row of that name, so
 // that a file which gave its parents by name alone still yields their sex.
 bool cavSex(const Ref<Database>& database, Progress& progress) {
-    Ref<RecordSet> rs = database->SQLSelect("Select name,fatherId,motherId,ps,pd From tree");
-    if (!rs) return true;
+    CavTree tree;
+    if (!readCavTree(database, tree)) return true;
     const int64_t total = cavRowTotal(database);
     if (total < 0) return true;
 
-    int64_t i = 0;
     // The first row of each parent name looked up: the sex marks change no
     // name, so siblings need not look their parent up again.
     std::unordered_map<String, String> firstIds;
@@ -207,42 +263,75 @@ bool cavSex(const Ref<Database>& database, Progress& progress) {
         if (found == firstIds.end()) found = firstIds.emplace(name, firstCalled(database, name)).first;
         return found->second;
     };
-    // Marks the rows that `where` selects with `sex`; false when the update
-    // or its commit was refused. Rows that already hold the sex are left
-    // alone: the result is the same, and a commit without changes costs the
-    // disk nothing.
-    auto mark = [&](const String& where, const char* sex) {
-        return wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE " + where +
-                                   " AND (sex IS NULL OR sex <> " + literal(sex) + ")") &&
-               committed(database);
+    // The marks are made in memory and written a batch at a time: each
+    // batch sets the rows whose sex now differs from what the file holds, in
+    // one update per sex, so that a row marked twice in a batch is written
+    // once, with its last mark. Rows that already hold the sex are left
+    // alone: the result is the same, and the file changes no more than it
+    // must.
+    constexpr size_t Batch = 200;
+    std::vector<Cell> stored = tree.sex;  // what the file holds
+    std::vector<size_t> pending;          // rows marked since the last batch
+    std::vector<bool> queued(tree.size());
+    auto writeBatch = [&] {
+        for (const Parent& parent : Parents) {
+            std::vector<size_t> rows;
+            for (size_t row : pending)
+                if (tree.sex[row] == String(parent.sex) && stored[row] != tree.sex[row]) rows.push_back(row);
+            if (!setRows(database, tree, rows, "sex", parent.sex)) return false;
+            for (size_t row : rows) stored[row] = tree.sex[row];
+        }
+        for (size_t row : pending) queued[row] = false;
+        pending.clear();
+        return true;
+    };
+    std::vector<size_t> one(1);
+    // Marks `rows` with `sex`; false when a batch was refused.
+    auto mark = [&](const std::vector<size_t>& rows, const char* sex) {
+        for (size_t row : rows) {
+            if (tree.sex[row] == String(sex)) continue;
+            tree.sex[row] = String(sex);
+            if (!queued[row]) pending.push_back(row);
+            queued[row] = true;
+        }
+        return pending.size() < Batch || writeBatch();
     };
     // False when a mark was refused.
-    auto markParent = [&](const Parent& parent) {
-        const String link = text(rs, parent.link);
-        String where;
+    auto markParent = [&](size_t i, size_t p) {
+        const Parent& parent = Parents[p];
+        const String& link = tree.link[p][i];
+        const std::vector<size_t>* rows = nullptr;
         if (!link.empty()) {
-            if (const String number = numberOf(link); !number.empty()) where = "oldId = " + number;
-        } else if (const String name = text(rs, parent.name); namesAParent(name)) {
-            if (const String& id = firstIdOf(name); !id.empty()) where = "id = " + id;
+            if (const String number = numberOf(link); !number.empty()) {
+                auto found = tree.byOldId.find(comparedText(number));
+                if (found != tree.byOldId.end()) rows = &found->second;
+            }
+        } else if (const String& name = tree.parentName[p][i]; namesAParent(name)) {
+            if (const String& id = firstIdOf(name); !id.empty()) {
+                auto found = tree.byId.find(id);
+                if (found != tree.byId.end()) {
+                    one[0] = found->second;
+                    rows = &one;
+                }
+            }
         } else {
             return true;
         }
-        if (!where.empty() && !mark(where, parent.sex)) return false;
-        reportSex(progress, i, total, text(rs, "name"), parent.sex);
+        if (rows && !mark(*rows, parent.sex)) return false;
+        reportSex(progress, int64_t(i), total, tree.name[i], parent.sex);
         return true;
     };
-    for (; !rs->Eof(); ++i) {
-        for (const Parent& parent : Parents)
-            if (!markParent(parent)) return false;
-        rs->MoveNext();
+    for (size_t i = 0; i < tree.size(); ++i) {
+        for (size_t p = 0; p < std::size(Parents); ++p)
+            if (!markParent(i, p)) return false;
         YieldToEventLoop();
     }
-    return true;
+    // One commit for all the marks: on a connection with autocommit off a
+    // commit per mark would make the disk sync the file for each.
+    return writeBatch() && committed(database);
 }
 
 // ---- An RSD/CAX file, in memory ----
-
-using Cell = Pedigree::Cell;
 
 bool filled(const Cell& cell) { return cell && !cell->empty(); }
 const String& textOf(const Cell& cell) {

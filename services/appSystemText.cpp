@@ -47,6 +47,9 @@ int64_t countCommas(const String& line) {
         YieldToEventLoop();
         for (unsigned char c : line)
             if ((c & 0xC0) != 0x80) YieldToEventLoop();  // once per character, not per byte
+        // Without a double quote no comma is quoted: each one separates two
+        // fields. (The grammar is the reader's; this only spares the split.)
+        if (!line.empty() && line.find('"') == String::npos) return int64_t(std::count(line.begin(), line.end(), ','));
         // The commas that separate fields: one fewer than the fields.
         CsvReader record(line, ",");
         record.next();
@@ -69,7 +72,19 @@ String convertSex(const String& text) {
 
 String rma(const String& text) { return replaceByte(text, '\'', '`'); }
 
-String rmaLiteral(const String& text) { return "'" + rma(text) + "'"; }
+String rmaLiteral(const String& text) {
+    String literal;
+    appendRmaLiteral(literal, text);
+    return literal;
+}
+
+void appendRmaLiteral(String& sql, const String& text) {
+    sql += '\'';
+    const size_t start = sql.size();
+    sql += text;
+    std::replace(sql.begin() + ptrdiff_t(start), sql.end(), '\'', '`');
+    sql += '\'';
+}
 
 String rpa(String text) {
     char* const end = text.data() + text.size();

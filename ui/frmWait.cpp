@@ -43,7 +43,15 @@ void frmWaitWindow::_CreateControls0() {
 void frmWaitWindow::cmdCancel_Action(const Ref<PushButton>&) {
     appSystem::closeData();
     const appSystem::Output& output = appSystem::output;
-    if (output.pickedDatabase) {
+    if (output.pickedDatabase && output.uncommitted) {
+        // Nothing that the conversion wrote is lasting yet: stopping leaves
+        // the database as it was.
+        if (MsgBox("The Brevolan database " + appSystem::destinationFilePath +
+                       " doesn't contain the new records yet." + EndOfLine +
+                       "Do you want to stop and leave the database as it was? ",
+                   MsgBoxYesNoQuestion, "Stop Import") == AnswerYes)
+            progressWindow.MarkCancelled();
+    } else if (output.pickedDatabase) {
         // A CAV database is one that the user picked and cannot make again
         // here: it is never deleted, and the user learns what it now holds.
         MsgBox("The Brevolan database " + appSystem::destinationFilePath +

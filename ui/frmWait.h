@@ -14,8 +14,10 @@
 //
 // Cancel closes appSystem::db, then by appSystem::output: asks whether to
 // delete the incomplete file that the conversion made, or, for a CAV
-// database that the user picked, tells how many records were written to it
-// (it is never deleted); then it closes the window. Yes marks the display
+// database that the user picked, asks whether to stop and leave it as it
+// was while the conversion's records are not committed yet, else tells how
+// many records were written to it (it is never deleted); then it closes the
+// window. Yes marks the display
 // cancelled (Progress::MarkCancelled): the conversion stops at its next
 // step and removes its incomplete file once it returns, without a
 // completion. Otherwise the running operation goes on, and its next report
@@ -42,8 +44,10 @@ public:
 
     // Cancel: closes the shared database, offers to delete the incomplete
     // file that the conversion made (Yes marks the conversion cancelled; it
-    // deletes the file itself) or tells what a picked CAV database holds
-    // now, and closes this window, whatever the answer.
+    // deletes the file itself), offers to stop a conversion whose records in
+    // a picked CAV database are not committed yet (Yes marks it cancelled; it
+    // undoes them itself) or tells what a picked CAV database holds now, and
+    // closes this window, whatever the answer.
     void cmdCancel_Action(const Ref<PushButton>& button);
     // Gives the label and the button the program's text size.
     void Event_Open() override;

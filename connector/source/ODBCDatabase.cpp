@@ -494,6 +494,18 @@ void StatementHandle::Free() {
 
 namespace {
 
+// Whether the last call on the connection handle failed because a
+// transaction is still open (SQLSTATE 25000).
+bool transactionOpen(ODBCConnection* connection, SQLHDBC hdbc) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (!Succeeded(ODBC(connection, SQLGetDiagRecW, SQLSMALLINT(SQL_HANDLE_DBC), hdbc, SQLSMALLINT(1), state,
+                        &native, static_cast<SQLWCHAR*>(nullptr), SQLSMALLINT(0), &length)))
+        return false;
+    return state[0] == '2' && state[1] == '5' && state[2] == '0' && state[3] == '0' && state[4] == '0';
+}
+
 // Frees the statements made on a connection handle (results and prepared
 // statements that outlive it lose their handles), then disconnects and frees
 // the handle. A failing disconnect becomes the error when `report`.
@@ -505,8 +517,17 @@ void closeHandle(ODBCConnection* connection, SQLHDBC hdbc, bool report) {
             if (entry.hdbc == hdbc) statements.push_back(entry.statement);
     }
     for (StatementHandle* statement : statements) statement->Free();
-    if (!Succeeded(ODBC(connection, SQLDisconnect, hdbc)) && report)
-        readDiagnostic(connection, SQL_HANDLE_DBC, hdbc);
+    bool disconnected = Succeeded(ODBC(connection, SQLDisconnect, hdbc));
+    if (!disconnected && transactionOpen(connection, hdbc)) {
+        // A connection with autocommit off does not disconnect while its
+        // transaction is open, and a handle that stays connected cannot be
+        // freed: its file would stay locked until the program ends. What was
+        // not committed is undone, as the database undoes it when a program
+        // ends without committing.
+        ODBC(connection, SQLTransact, static_cast<SQLHENV>(SQL_NULL_HENV), hdbc, SQLUSMALLINT(SQL_ROLLBACK));
+        disconnected = Succeeded(ODBC(connection, SQLDisconnect, hdbc));
+    }
+    if (!disconnected && report) readDiagnostic(connection, SQL_HANDLE_DBC, hdbc);
     ODBC(connection, SQLFreeConnect, hdbc);
 }
 

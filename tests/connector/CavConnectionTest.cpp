@@ -3,6 +3,8 @@
 // "Microsoft Access Driver (*.mdb)" (the test rig). What was written is read
 // back with the sqlite3 tool.
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "connector/source/ODBCDatabase.h"
@@ -92,6 +94,51 @@ TEST_F(Cav, NamesBeyondAsciiAreWrittenAndReadBackUnchanged) {
         EXPECT_EQ(rs->Field("notes")->StringValue(), read.back() + " notes");
     }
     EXPECT_EQ(read, names);
+}
+
+// With autocommit off (ODBC's connection attribute 102), what the connection
+// writes is seen by no other program until it is committed; a rollback
+// undoes it, and so does closing or losing the connection, which leaves the
+// file to other programs.
+TEST_F(Cav, AutocommitOffKeepsTheWritesToTheConnectionUntilTheyAreCommitted) {
+    const std::string away = file + ".away";
+    enum End { Commit, Rollback, Close, Lost };
+    const struct {
+        const char* name;
+        End end;
+        SqliteCli::Rows kept;
+    } cases[] = {{"commit", Commit, {{"Kept"}}}, {"rollback", Rollback, {}}, {"close", Close, {}}, {"lost", Lost, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SqliteCli::query(file, "DELETE FROM tree");
+        ASSERT_TRUE(db.Connect()) << db.ErrorMessage();
+        db.SetConnectionAttribute(102, 0);
+        ASSERT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+        EXPECT_EQ(db.GetConnectionAttribute(102).IntegerValue(), 0);
+        db.SQLExecute("INSERT INTO tree (name) VALUES ('Kept')");
+        ASSERT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+        EXPECT_EQ(SqliteCli::query(file, "SELECT count(*) FROM tree"), (SqliteCli::Rows{{"0"}}));
+        switch (c.end) {
+            case Commit: db.Commit(); break;
+            case Rollback: db.Rollback(); break;
+            case Close: db.Close(); break;
+            case Lost:
+                // The connect finds the connection dead and closes it; the
+                // file is not there to connect again.
+                std::filesystem::rename(file, away);
+                EXPECT_FALSE(db.Connect());
+                std::filesystem::rename(away, file);
+                break;
+        }
+        if (c.end != Lost) {
+            EXPECT_EQ(db.ErrorCode(), 0) << db.ErrorMessage();
+        }
+        EXPECT_EQ(SqliteCli::query(file, "SELECT name FROM tree"), c.kept);
+        // No lock is left behind: another program writes at once.
+        EXPECT_EQ(SqliteCli::query(file, "INSERT INTO tree (name) VALUES ('Other'); SELECT count(*) FROM tree"),
+                  (SqliteCli::Rows{{std::to_string(c.kept.size() + 1)}}));
+        db.Close();
+    }
 }
 
 }  // namespace

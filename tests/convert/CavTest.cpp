@@ -88,59 +88,73 @@ TEST_F(CavTargets, AFileThatAnotherProgramHoldsIsToldAsInUseAndNothingIsWritten)
 }
 
 // Both conversions tell a refused row as the database's error, with a beep
-// and the count, and never as a completion; the other rows are written.
-TEST_F(CavTargets, ARefusedRowIsToldAndCountedAndTheOthersAreWritten) {
-    SqliteCli::query(cav, "CREATE TRIGGER refuse BEFORE INSERT ON tree WHEN NEW.name = 'A2' "
-                          "BEGIN SELECT RAISE(ABORT, 'A2 is not welcome'); END;");
-    const String head = "Database Error: 19\n\nA2 is not welcome";
-    for (const char* from : {"csv", "rsd"}) {
-        SCOPED_TRACE(from);
-        restart();
-        SqliteCli::query(cav, "DELETE FROM tree");
-        const std::vector<String> boxes = convert(from, source(from, 3));
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].substr(0, head.size()), head) << boxes[0];
-        EXPECT_NE(boxes[0].find("\n1 of 3 records were not written to the Brevolan database."), String::npos);
-        EXPECT_EQ(boxes[0].find(Completed), String::npos) << boxes[0];
-        EXPECT_EQ(ui.beeps(), 1);
-        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"A1"}, {"A3"}}));
+// and the count, and never as a completion. The export writes the other
+// rows; the import's rows are one transaction, undone as a whole, and the
+// file is as it was.
+TEST_F(CavTargets, ARefusedRowIsToldAndCounted) {
+    const struct {
+        const char* name;
+        const char* when;  // the rows that the trigger refuses
+        String reason;
+    } refusals[] = {{"one row", "WHEN NEW.name = 'A2'", "A2 is not welcome"}, {"every row", "", "read-only here"}};
+    const std::string csv = source("csv", 3), rsd = source("rsd", 3);
+    for (const auto& refusal : refusals) {
+        SqliteCli::query(cav, "DELETE FROM tree; DROP TRIGGER IF EXISTS refuse; CREATE TRIGGER refuse BEFORE INSERT "
+                              "ON tree " + std::string(refusal.when) + " BEGIN SELECT RAISE(ABORT, '" +
+                                  refusal.reason + "'); END;");
+        const struct {
+            const char* from;
+            const char* count;  // the line that counts what is missing
+            Rows tree;
+        } cases[] = {{"csv", "\nNone of the 3 records were written to the Brevolan database.", {}},
+                     {"rsd",
+                      refusal.when[0] ? "\n1 of 3 records were not written to the Brevolan database."
+                                      : "\n3 of 3 records were not written to the Brevolan database.",
+                      refusal.when[0] ? names(1, 3, 2) : Rows{}}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(refusal.name) + ", " + c.from);
+            restart();
+            SqliteCli::query(cav, "DELETE FROM tree");
+            const std::string before = TempDir::read(cav);
+            const std::vector<String> boxes = convert(c.from, c.from == std::string("csv") ? csv : rsd);
+            ASSERT_EQ(boxes.size(), 1u);
+            const String head = "Database Error: 19\n\n" + refusal.reason;
+            EXPECT_EQ(boxes[0].substr(0, head.size()), head) << boxes[0];
+            EXPECT_NE(boxes[0].find(c.count), String::npos) << boxes[0];
+            EXPECT_EQ(boxes[0].find(Completed), String::npos) << boxes[0];
+            EXPECT_EQ(ui.beeps(), 1);
+            EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), c.tree);
+            if (c.from == std::string("csv")) {
+                EXPECT_EQ(TempDir::read(cav), before) << "the file is as it was";
+            }
+            EXPECT_FALSE(frmWait.IsOpen());
+        }
     }
 }
 
-// When the database refuses every row, neither conversion calls that a
-// completion: the database's error comes first, then the count.
-TEST_F(CavTargets, ADatabaseThatRefusesEveryRowIsToldAsItsErrorAndNeverAsACompletion) {
-    SqliteCli::query(cav, "CREATE TRIGGER refuse BEFORE INSERT ON tree "
-                          "BEGIN SELECT RAISE(ABORT, 'read-only here'); END;");
-    const String head = "Database Error: 19\n\nread-only here";
-    for (const char* from : {"csv", "rsd"}) {
-        SCOPED_TRACE(from);
-        restart();
-        const std::vector<String> boxes = convert(from, source(from, 3));
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].substr(0, head.size()), head) << boxes[0];
-        EXPECT_NE(boxes[0].find("\n3 of 3 records were not written to the Brevolan database."), String::npos)
-            << boxes[0];
-        EXPECT_EQ(boxes[0].find(Completed), String::npos) << boxes[0];
-        EXPECT_EQ(ui.beeps(), 1);
-        EXPECT_EQ(cavRows("SELECT count(*) FROM tree"), (Rows{{"0"}}));
-        EXPECT_FALSE(frmWait.IsOpen());
-    }
-}
-
-TEST_F(CavTargets, ARowWhoseConnectFailsIsToldSkippedAndCounted) {
-    // The CAV file goes away after a progress report (as a file on a share
-    // can) and comes back once the converter has said it cannot connect.
+// The CAV file goes away after a progress report (as a file on a share
+// can) and comes back once the converter has said it cannot connect. The
+// export skips that row, tells it and goes on; the import's transaction went
+// with the connection, so it stops and nothing of it is in the file.
+TEST_F(CavTargets, ARowWhoseConnectFailsIsTold) {
     const struct {
         const char* from;
         String report;  // the report after which the file goes
-        int skipped;    // the row written next
-    } cases[] = {{"csv", "Found  - A20\n20 records", 21}, {"rsd", "Adding tree record for A21", 22}};
+        std::vector<String> boxes;
+        Rows tree;
+    } cases[] = {
+        {"csv", "Found  - A20\n20 records",
+         {UnableToConnect + "\nNone of the 25 records were written to the Brevolan database."}, {}},
+        {"rsd", "Adding tree record for A21",
+         {UnableToConnect, "Operation completed\n1 of 25 records were not written to the Brevolan database."},
+         names(1, 25, 22)},
+    };
     const std::string away = cav + ".away";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.from);
         restart();
         SqliteCli::query(cav, "DELETE FROM tree");
+        const std::string herd = source(c.from, 25), before = TempDir::read(cav);
         bool gone = false;
         progress.onYield = [&] {
             if (!gone && frmWait.IsOpen() && frmWait->lblMessage->Text() == c.report) {
@@ -151,12 +165,17 @@ TEST_F(CavTargets, ARowWhoseConnectFailsIsToldSkippedAndCounted) {
                 std::filesystem::rename(away, cav);
             }
         };
-        const std::vector<String> boxes = convert(c.from, source(c.from, 25));
+        const std::vector<String> boxes = convert(c.from, herd);
         progress.onYield = nullptr;
+        if (std::filesystem::exists(away)) std::filesystem::rename(away, cav);
         ASSERT_TRUE(gone);
-        EXPECT_EQ(boxes, (std::vector<String>{UnableToConnect, "Operation completed\n1 of 25 records were not written "
-                                                               "to the Brevolan database."}));
-        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), names(1, 25, c.skipped));
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), c.tree);
+        if (c.from == std::string("csv")) {
+            EXPECT_EQ(TempDir::read(cav), before) << "the file is as it was";
+        }
+        // The lost connection holds no lock: another program can write.
+        EXPECT_EQ(cavRows("DELETE FROM tree; SELECT count(*) FROM tree"), (Rows{{"0"}}));
     }
 }
 
@@ -180,31 +199,55 @@ TEST_F(CavTargets, ASecondConversionIntoTheSameFileAddsEveryRowAgain) {
     }
 }
 
-TEST_F(CavTargets, CancelNeverDeletesTheDatabaseTheUserPickedAndTellsWhatItHolds) {
+// Cancel never deletes the database that the user picked. During the
+// export it tells how many records the database holds now, and the export
+// goes on. During the import's rows, which are not committed yet, it asks
+// whether to stop: Yes undoes them and leaves the file as it was, No lets
+// the import go on to its end.
+TEST_F(CavTargets, CancelNeverDeletesTheDatabaseTheUserPicked) {
+    const String stop = "The Brevolan database " + cav + " doesn't contain the new records yet.\n" +
+                        "Do you want to stop and leave the database as it was? ";
     const struct {
+        const char* name;
         const char* from;
-        String report;  // the report whose window is cancelled
-        int written;    // rows written by then
-    } cases[] = {{"csv", "Found  - A20\n20 records", 20}, {"rsd", "Adding tree record for A21", 21}};
+        String report;              // the report whose window is cancelled
+        std::vector<int> answers;  // to Cancel's question
+        std::vector<String> boxes;
+        bool complete;  // every row is written
+    } cases[] = {
+        {"import, stopped", "csv", "Found  - A20\n20 records", {AnswerYes},
+         {stop, "The import was cancelled.\nNone of the 25 records were written to the Brevolan database."}, false},
+        {"import, not stopped", "csv", "Found  - A20\n20 records", {AnswerNo}, {stop, Completed}, true},
+        {"export", "rsd", "Adding tree record for A21", {},
+         {"The Brevolan database " + cav + " is not deleted: the converter did not create it.\n21 records have "
+                                           "been written to it so far.",
+          Completed},
+         true},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.from);
+        SCOPED_TRACE(c.name);
         restart();
         SqliteCli::query(cav, "DELETE FROM tree");
+        const std::string herd = source(c.from, 25), before = TempDir::read(cav);
         cancelled = false;
         progress.onYield = [&] {
             if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() != c.report) return;
             pressCancel();
         };
-        const std::vector<String> boxes = convert(c.from, source(c.from, 25));
+        const std::vector<String> boxes = convert(c.from, herd, c.answers);
         progress.onYield = nullptr;
         ASSERT_TRUE(cancelled);
-        EXPECT_EQ(boxes, (std::vector<String>{"The Brevolan database " + cav +
-                                                  " is not deleted: the converter did not create it.\n" +
-                                                  Str(int64_t(c.written)) +
-                                                  " records have been written to it so far.",
-                                              Completed}));
-        EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), names(1, 25)) << "the conversion goes on to its end";
+        EXPECT_EQ(boxes, c.boxes);
+        if (!c.answers.empty()) {
+            EXPECT_EQ(ui.boxes()[1].title, "Stop Import");
+        }
+        if (c.complete) {
+            EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), names(1, 25));
+        } else {
+            EXPECT_EQ(TempDir::read(cav), before) << "the file is as it was";
+        }
         EXPECT_EQ(frmMain->lblDestinationFilePath->Text(), cav);
+        EXPECT_FALSE(frmWait.IsOpen());
     }
 }
 

@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "tests/convert/CavConversionFixture.h"
+#include "tests/support/OtherProgram.h"
 
 using SqliteCli::Rows;
 
@@ -272,17 +274,71 @@ TEST_F(CsvToCav, ParentsAreFoundByTheIdsAsTheFileWroteThemAndAnUnknownIdKeepsThe
         << "the links of a CAV file stay the ids of the source file";
 }
 
-TEST_F(CsvToCav, ARefusedRowEndsTheImportBeforeTheLinkingWithTheDatabasesMessage) {
-    SqliteCli::query(cav, "CREATE TRIGGER refuse BEFORE INSERT ON tree WHEN NEW.name = 'Refused' "
-                          "BEGIN SELECT RAISE(ABORT, 'not this one'); END;");
-    // Without a sex column the sex question would follow the rows.
-    const std::vector<String> boxes = import("name,sire,dam\nA1,,\nRefused,,\nA3,,\n");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("Database Error: 19\n\nnot this one", 0), 0u) << boxes[0];
-    EXPECT_NE(boxes[0].find("\n1 of 3 records were not written to the Brevolan database."), String::npos);
-    EXPECT_EQ(ui.beeps(), 1);
-    EXPECT_EQ(cavRows("SELECT name FROM tree ORDER BY id"), (Rows{{"A1"}, {"A3"}}));
-    EXPECT_FALSE(frmWait.IsOpen());
+// The captions and the rows are one transaction, committed after the last
+// row: until then another program sees none of them, and a Cancel, a
+// refused row or a refused commit undoes all of them, before the linking
+// and the sex question.
+TEST_F(CsvToCav, NothingIsInTheFileBeforeTheCommitAndAllOfItIsUndoneWhenTheImportStops) {
+    std::string herd = "name,sire,dam,Weight\n";
+    for (int i = 1; i <= 25; ++i) herd += "A" + std::to_string(i) + ",,," + std::to_string(i) + "g\n";
+    const String none = "\nNone of the 25 records were written to the Brevolan database.";
+    // The commit waits this long for the reader that the test leaves reading.
+    const cav_rig::LockWaitFor shortWait(std::chrono::milliseconds(100));
+    const struct {
+        const char* name;
+        const char* trigger;        // refuses a row
+        bool keepsReading;          // the other program reads on until the import ends
+        std::vector<int> answers;  // to Cancel's question at the 20th row, then to the sex question
+        std::vector<String> boxes;  // after Cancel's question
+        int beeps;
+        bool complete;
+    } cases[] = {
+        {"cancelled", "", false, {AnswerYes}, {"The import was cancelled." + none}, 0, false},
+        {"a row refused",
+         "CREATE TRIGGER refuse BEFORE INSERT ON tree WHEN NEW.name = 'A22' BEGIN SELECT RAISE(ABORT, 'not this "
+         "one'); END;",
+         false,
+         {AnswerNo},
+         {"Database Error: 19\n\nnot this one (19)" + none},
+         1,
+         false},
+        {"the commit refused", "", true, {AnswerNo}, {"Database Error: 5\n\ndatabase is locked" + none}, 1, false},
+        {"complete", "", false, {AnswerNo, AnswerYes}, {SexQuestion, Completed}, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        closeWindows();
+        ui.clear();
+        SqliteCli::query(cav, "DELETE FROM tree; UPDATE cavyUser SET fldCustomName1 = NULL; DROP TRIGGER IF EXISTS "
+                              "refuse; " + std::string(c.trigger));
+        const std::string before = TempDir::read(cav);
+        // Another program reads the file between two rows, and Cancel is
+        // pressed there.
+        Rows seen;
+        std::optional<OtherProgram> reader;
+        cancelled = false;
+        progress.onYield = [&] {
+            if (cancelled || !frmWait.IsOpen() || frmWait->lblMessage->Text() != "Found  - A20\n20 records") return;
+            seen = cavRows("SELECT (SELECT count(*) FROM tree), (SELECT count(fldCustomName1) FROM cavyUser)");
+            if (c.keepsReading) reader.emplace(cav, "BEGIN; SELECT count(*) FROM tree;");
+            pressCancel();
+        };
+        const std::vector<String> boxes = import(herd, c.answers);
+        progress.onYield = nullptr;
+        reader.reset();
+        ASSERT_TRUE(cancelled);
+        EXPECT_EQ(seen, (Rows{{"0", "0"}})) << "neither the rows nor the caption before the commit";
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(std::vector<String>(boxes.begin() + 1, boxes.end()), c.boxes);
+        EXPECT_EQ(ui.beeps(), c.beeps);
+        if (c.complete) {
+            EXPECT_EQ(cavRows("SELECT count(*), min(sex), max(sex) FROM tree"), (Rows{{"25", "undefined", "undefined"}}));
+            EXPECT_EQ(cavRows("SELECT fldCustomName1 FROM cavyUser"), (Rows{{"weight"}}));
+        } else {
+            EXPECT_EQ(TempDir::read(cav), before) << "the file is as it was, its caption too";
+        }
+        EXPECT_FALSE(frmWait.IsOpen());
+    }
 }
 
 TEST_F(CsvToCav, CaptionsStayWrittenWhenTheHeadingChecksEndTheImport) {

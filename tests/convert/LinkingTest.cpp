@@ -351,6 +351,47 @@ std::vector<std::string> joined(const Rows& rows) {
     return lines;
 }
 
+// The columns of the tree that the comparisons read, as SQL literals.
+const std::string TreeColumns = "id, quote(name), quote(oldId), quote(fatherId), quote(motherId), quote(ps), "
+                                "quote(pd), quote(sex)";
+
+// A tree after a linking, and every call of the progress display on the way.
+struct Linked {
+    Rows tree;
+    std::vector<std::string> progress;
+};
+
+// Links a copy `copy` of the file `made`, opened as the import opens its
+// own file, with `link` after `prepare`.
+template <class Prepare, class Link>
+Linked linkCopy(const std::string& made, const std::string& copy, ProgressRecorder& progress, Prepare prepare,
+                Link link) {
+    std::filesystem::copy_file(made, copy);
+    Ref<SqlFileDatabase> db = New<SqlFileDatabase>();
+    db->DatabaseFile = GetFolderItem(copy);
+    EXPECT_TRUE(db->Connect());
+    prepare(db);
+    ProgressCalls calls;
+    progress.onYield = [&calls] { calls.calls.push_back("yield"); };
+    EXPECT_TRUE(link(db, calls));
+    progress.onYield = nullptr;
+    db->Close();
+    return Linked{SqliteCli::query(copy, "SELECT " + TreeColumns + " FROM tree ORDER BY id"), calls.calls};
+}
+
+// The program's linking `program` left the tree and showed the progress
+// that `byRows` did, on the `rows` animals of the herd that was `unlinked`,
+// and every pass did its part: `parts` (a select of four truths) holds for
+// the tree in `file`.
+void expectTheSame(const Linked& program, const Linked& byRows, size_t rows, const Rows& unlinked,
+                   const std::string& file, const std::string& parts) {
+    ASSERT_EQ(byRows.tree.size(), rows);
+    EXPECT_EQ(firstDifference(joined(program.tree), joined(byRows.tree)), "");
+    EXPECT_EQ(firstDifference(program.progress, byRows.progress), "");
+    EXPECT_EQ(SqliteCli::query(file, parts), (Rows{{"1", "1", "1", "1"}}));
+    EXPECT_NE(joined(program.tree), joined(unlinked));
+}
+
 }  // namespace
 
 TEST_F(Linking, InMemoryAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
@@ -377,34 +418,21 @@ TEST_F(Linking, InMemoryAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
             ASSERT_TRUE(appSystem::makeRSDfields(db));
         }
         SqliteCli::query(made, herd.inserts + c.change);
-        const std::string columns = "id, quote(name), quote(oldId), quote(fatherId), quote(motherId), quote(ps), "
-                                    "quote(pd), quote(sex)";
-        const Rows unlinked = SqliteCli::query(made, "SELECT " + columns + " FROM tree ORDER BY id");
-
-        struct Linked {
-            Rows tree;
-            std::vector<std::string> progress;
-        };
+        const Rows unlinked = SqliteCli::query(made, "SELECT " + TreeColumns + " FROM tree ORDER BY id");
         // Links a copy of the herd as the import does, with `link`.
         auto linked = [&](const std::string& name, auto link) {
-            const std::string copy = dir.file(std::string(c.name) + "-" + name);
-            std::filesystem::copy_file(made, copy);
-            Ref<SqlFileDatabase> db = New<SqlFileDatabase>();
-            db->DatabaseFile = GetFolderItem(copy);
-            EXPECT_TRUE(db->Connect());
-            // The import's conditions: the commits of the sex derivation row
-            // by row would otherwise each wait for the disk.
-            db->SQLExecute("PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY; "
-                           "CREATE INDEX converter_link_name ON tree(name)");
-            db->Commit();
-            EXPECT_EQ(db->ErrorMessage(), "");
-            EXPECT_TRUE(appSystem::keepSourceIds(db, herd.sourceIds));
-            ProgressCalls calls;
-            progress.onYield = [&calls] { calls.calls.push_back("yield"); };
-            EXPECT_TRUE(link(db, calls));
-            progress.onYield = nullptr;
-            db->Close();
-            return Linked{SqliteCli::query(copy, "SELECT " + columns + " FROM tree ORDER BY id"), calls.calls};
+            return linkCopy(made, dir.file(std::string(c.name) + "-" + name), progress,
+                            [&](const Ref<SqlFileDatabase>& db) {
+                                // The import's conditions: the commits of the sex
+                                // derivation row by row would otherwise each wait
+                                // for the disk.
+                                db->SQLExecute("PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY; "
+                                               "CREATE INDEX converter_link_name ON tree(name)");
+                                db->Commit();
+                                EXPECT_EQ(db->ErrorMessage(), "");
+                                EXPECT_TRUE(appSystem::keepSourceIds(db, herd.sourceIds));
+                            },
+                            link);
         };
         const Linked inMemory = linked("memory.cax", [](const Ref<Database>& db, Progress& p) {
             return appSystem::convertIdRecordToName(db, "rsd", p) &&
@@ -418,14 +446,42 @@ TEST_F(Linking, InMemoryAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
                    rowByRow::convertNameRecordToNewId(db, "tree", "pd", "motherId", p) && rowByRow::findSex(db, p);
         });
 
-        ASSERT_EQ(byRows.tree.size(), c.rows);
-        EXPECT_EQ(firstDifference(joined(inMemory.tree), joined(byRows.tree)), "");
-        EXPECT_EQ(firstDifference(inMemory.progress, byRows.progress), "");
-        // Every pass did its part.
-        EXPECT_EQ(SqliteCli::query(dir.file(std::string(c.name) + "-memory.cax"),
-                                   "SELECT sum(fatherId GLOB '[1-9]*') > 500, sum(motherId = '') > 100, "
-                                   "sum(sex = 'male') > 100, sum(sex = 'female') > 100 FROM tree"),
-                  (Rows{{"1", "1", "1", "1"}}));
-        EXPECT_NE(joined(inMemory.tree), joined(unlinked));
+        expectTheSame(inMemory, byRows, c.rows, unlinked, dir.file(std::string(c.name) + "-memory.cax"),
+                      "SELECT sum(fatherId GLOB '[1-9]*') > 500, sum(motherId = '') > 100, sum(sex = 'male') > 100, "
+                      "sum(sex = 'female') > 100 FROM tree");
     }
+}
+
+// A CAV tree is read once, and the rows that change are written by their
+// ids: the same tree and the same progress as the passes that selected each
+// parent and updated and committed each mark by criteria on the columns.
+TEST_F(Linking, OnACavTreeReadOnceAndRowByRowLeaveTheSameTreeAndShowTheSameProgress) {
+    const LinkingHerd herd = linkingHerd(2600);
+    const std::string made = dir.file("made.cav");
+    // The CAV tree's columns as the rig's files have them: text, compared
+    // with an unquoted number as text.
+    SqliteCli::query(made, "CREATE TABLE tree (id INTEGER PRIMARY KEY, name VARCHAR(255), oldId VARCHAR(255), "
+                           "fatherId VARCHAR(255), motherId VARCHAR(255), ps VARCHAR(255), pd VARCHAR(255), "
+                           "sex VARCHAR(255));" +
+                               herd.inserts +
+                               // Parents by negative ids, and rows with a sex already.
+                               "UPDATE tree SET oldId = '-' || id WHERE id % 101 = 0;"
+                               "UPDATE tree SET motherId = '-' || (id - id % 101) WHERE id % 13 = 0 AND id > 101;"
+                               "UPDATE tree SET sex = NULL WHERE id % 17 = 0;"
+                               "UPDATE tree SET sex = 'male' WHERE id % 19 = 0;");
+    const Rows unlinked = SqliteCli::query(made, "SELECT " + TreeColumns + " FROM tree ORDER BY id");
+    auto linked = [&](const std::string& name, auto link) {
+        return linkCopy(made, dir.file(name), progress,
+                        [](const Ref<SqlFileDatabase>& db) { db->SQLExecute("PRAGMA synchronous = OFF"); }, link);
+    };
+    const Linked readOnce = linked("once.cav", [](const Ref<Database>& db, Progress& p) {
+        return appSystem::convertIdRecordToName(db, "cav", p) && appSystem::findSex(db, "cav", p);
+    });
+    const Linked byRows = linked("rows.cav", [](const Ref<Database>& db, Progress& p) {
+        return rowByRow::cavConvertIdRecordToName(db, p) && rowByRow::cavFindSex(db, p);
+    });
+
+    expectTheSame(readOnce, byRows, 2600, unlinked, dir.file("once.cav"),
+                  "SELECT sum(ps <> '' AND fatherId IS NOT NULL) > 300, sum(pd <> '' AND motherId LIKE '-%') > 10, "
+                  "sum(sex = 'male') > 100, sum(sex = 'female') > 100 FROM tree");
 }

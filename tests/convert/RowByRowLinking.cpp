@@ -1,6 +1,9 @@
 #include "tests/convert/RowByRowLinking.h"
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "framework/EventLoop.h"
 #include "services/appSystem.h"
@@ -26,6 +29,28 @@ struct Parent {
     const char* name;
 };
 const Parent Parents[] = {{"fatherId", "ps"}, {"motherId", "pd"}};
+
+// The reports of the passes: parent names from ids on every row, the
+// message every 20th; the sex on every parent marked.
+void reportIdRow(Progress& progress, int64_t i, int64_t total) {
+    progress.Show();
+    progress.SetBarVisible(true);
+    progress.SetMaximum(int(total));
+    if (i % 20 == 0) {
+        progress.SetMessage("Getting name from id  #" + Str(i));
+        progress.SetValue(ProgressBarValue(i, total));
+        progress.Refresh();
+    }
+}
+
+void reportSex(Progress& progress, int64_t i, int64_t total, const String& name, const char* sex) {
+    progress.Show();
+    progress.SetBarVisible(true);
+    progress.SetMaximum(int(total));
+    progress.SetValue(ProgressBarValue(i, total));
+    progress.SetMessage("Found sex  of " + appSystem::rpa(name) + " - " + sex);
+    progress.Refresh();
+}
 
 }  // namespace
 
@@ -75,14 +100,7 @@ bool convertIdRecordToName(const Ref<Database>& database, Progress& progress) {
             if (database->ErrorCode() != 0) return false;
         }
 
-        progress.Show();
-        progress.SetBarVisible(true);
-        progress.SetMaximum(int(total));
-        if (i % 20 == 0) {
-            progress.SetMessage("Getting name from id  #" + Str(i));
-            progress.SetValue(ProgressBarValue(i, total));
-            progress.Refresh();
-        }
+        reportIdRow(progress, i, total);
         ++i;
         rs->MoveNext();
         YieldToEventLoop();
@@ -140,17 +158,162 @@ bool findSex(const Ref<Database>& database, Progress& progress) {
         if (link.empty()) return true;
         database->SQLExecute("UPDATE tree SET sex = " + literal(sex) + " WHERE id = " + literal(link));
         if (database->ErrorCode() != 0 || !committed(database)) return false;
-        progress.Show();
-        progress.SetBarVisible(true);
-        progress.SetMaximum(int(total));
-        progress.SetValue(ProgressBarValue(i, total));
-        progress.SetMessage("Found sex  of " + appSystem::rpa(text(rs, "name")) + " - " + sex);
-        progress.Refresh();
+        reportSex(progress, i, total, text(rs, "name"), sex);
         return true;
     };
     while (!rs->Eof()) {
         if (!mark(text(rs, "fatherId"), "male") || !mark(text(rs, "motherId"), "female")) return false;
         ++i;
+        rs->MoveNext();
+        YieldToEventLoop();
+    }
+    return true;
+}
+
+
+// ---- A CAV file, row by row ----
+
+namespace {
+
+// A source id as an unquoted integer for a criterion on a Number column;
+// "" for any other text.
+String numberOf(const String& id) {
+    const size_t digits = id.rfind('-', 0) == 0 ? 1 : 0;
+    const bool integer = id.size() > digits && std::all_of(id.begin() + digits, id.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    return integer ? id : String();
+}
+
+bool wrote(const Ref<Database>& database, const String& sql) {
+    database->SQLExecute(sql);
+    return database->ErrorCode() == 0;
+}
+
+struct CavParent {
+    const char* link;
+    const char* name;
+    const char* sex;
+};
+const CavParent CavParents[] = {{"fatherId", "ps", "male"}, {"motherId", "pd", "female"}};
+
+int64_t cavRowTotal(const Ref<Database>& database) {
+    Ref<RecordSet> ids = database->SQLSelect("SELECT id FROM tree");
+    if (!ids) return -1;
+    return appSystem::getODBCrecords(ids);
+}
+
+// Each CAV row keeps the source file's ids as its links: the name of the
+// first row whose oldId is a parent id is written as that parent's name into
+// every row with that parent id. A parent id that no row has, or that is no
+// integer (which no Number column holds), leaves the name that the file gave.
+class NamesFromSourceIds {
+public:
+    explicit NamesFromSourceIds(const Ref<Database>& database) : database_(database) {}
+
+    // False when an update was refused.
+    bool row(const Ref<RecordSet>& rs) {
+        for (size_t p = 0; p < std::size(CavParents); ++p)
+            if (!fill(text(rs, CavParents[p].link), CavParents[p], done_[p])) return false;
+        return true;
+    }
+
+private:
+    // The update for a parent id sets the name column of every row with that
+    // id, and the name it looks up does not change meanwhile: running it again
+    // for a later sibling would change nothing, so each id is done once.
+    bool fill(const String& id, const CavParent& parent, std::unordered_set<String>& done) {
+        const String number = numberOf(id);
+        if (number.empty() || done.count(id)) return true;
+        Ref<RecordSet> lookup = database_->SQLSelect("SELECT name FROM tree WHERE oldId = " + number);
+        if (!lookup) return true;
+        if (!lookup->Eof() && !wrote(database_, String("UPDATE tree SET ") + parent.name + " = " +
+                                                    literal(text(lookup, "name")) + " WHERE " + parent.link +
+                                                    "  = " + number))
+            return false;
+        done.insert(id);
+        return true;
+    }
+
+    Ref<Database> database_;
+    std::unordered_set<String> done_[std::size(CavParents)];  // the parent ids done, by parent
+};
+
+// Whether a parent's name column names a parent: neither "" nor "unknown"
+// in any case, as for the linking by name of an RSD/CAX file.
+bool namesAParent(const String& name) { return !name.empty() && Lowercase(name) != "unknown"; }
+
+// The tree id of the first row (lowest id) called `name`, as the import
+// stored both; "" when no row is.
+String firstCalled(const Ref<Database>& database, const String& name) {
+    Ref<RecordSet> rows = database->SQLSelect("SELECT id FROM tree WHERE name = " + literal(name) + " ORDER BY id");
+    return rows && !rows->Eof() ? numberOf(text(rows, "id")) : String();
+}
+
+}  // namespace
+
+bool cavConvertIdRecordToName(const Ref<Database>& database, Progress& progress) {
+    Ref<RecordSet> rs = database->SQLSelect("Select oldId,fatherId,motherId From tree");
+    if (!rs) return true;
+    const int64_t total = cavRowTotal(database);
+    if (total < 0) return true;
+    NamesFromSourceIds names(database);
+    for (int64_t i = 0; !rs->Eof(); ++i) {
+        if (!names.row(rs)) return false;
+        reportIdRow(progress, i, total);
+        rs->MoveNext();
+        YieldToEventLoop();
+    }
+    return committed(database);
+}
+
+// In a CAV file the links hold the source file's ids: a parent is the row
+// whose oldId is the link. A link that is no integer names no row: it is
+// reported as any other, and nothing is written for it. Where a link is
+// empty, the parent's name (ps, pd) names the first row of that name, so
+// that a file which gave its parents by name alone still yields their sex.
+bool cavFindSex(const Ref<Database>& database, Progress& progress) {
+    Ref<RecordSet> rs = database->SQLSelect("Select name,fatherId,motherId,ps,pd From tree");
+    if (!rs) return true;
+    const int64_t total = cavRowTotal(database);
+    if (total < 0) return true;
+
+    int64_t i = 0;
+    // The first row of each parent name looked up: the sex marks change no
+    // name, so siblings need not look their parent up again.
+    std::unordered_map<String, String> firstIds;
+    auto firstIdOf = [&](const String& name) -> const String& {
+        auto found = firstIds.find(name);
+        if (found == firstIds.end()) found = firstIds.emplace(name, firstCalled(database, name)).first;
+        return found->second;
+    };
+    // Marks the rows that `where` selects with `sex`; false when the update
+    // or its commit was refused. Rows that already hold the sex are left
+    // alone: the result is the same, and a commit without changes costs the
+    // disk nothing.
+    auto mark = [&](const String& where, const char* sex) {
+        return wrote(database, "UPDATE tree SET sex = " + literal(sex) + " WHERE " + where +
+                                   " AND (sex IS NULL OR sex <> " + literal(sex) + ")") &&
+               committed(database);
+    };
+    // False when a mark was refused.
+    auto markParent = [&](const CavParent& parent) {
+        const String link = text(rs, parent.link);
+        String where;
+        if (!link.empty()) {
+            if (const String number = numberOf(link); !number.empty()) where = "oldId = " + number;
+        } else if (const String name = text(rs, parent.name); namesAParent(name)) {
+            if (const String& id = firstIdOf(name); !id.empty()) where = "id = " + id;
+        } else {
+            return true;
+        }
+        if (!where.empty() && !mark(where, parent.sex)) return false;
+        reportSex(progress, i, total, text(rs, "name"), parent.sex);
+        return true;
+    };
+    for (; !rs->Eof(); ++i) {
+        for (const CavParent& parent : CavParents)
+            if (!markParent(parent)) return false;
         rs->MoveNext();
         YieldToEventLoop();
     }

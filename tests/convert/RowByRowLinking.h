@@ -17,4 +17,10 @@ bool convertNameRecordToNewId(const Ref<Database>& database, const String& table
                               const String& idColumn, Progress& progress);
 bool findSex(const Ref<Database>& database, Progress& progress);
 
+// The same with the type "cav": one select of the parent by its source id
+// and one update per parent id, and one update and one commit per parent
+// marked.
+bool cavConvertIdRecordToName(const Ref<Database>& database, Progress& progress);
+bool cavFindSex(const Ref<Database>& database, Progress& progress);
+
 }  // namespace rowByRow

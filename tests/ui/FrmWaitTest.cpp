@@ -88,7 +88,9 @@ TEST_F(FrmWaitTest, FirstUseBuildsAndShowsTheWindowUntilItIsClosed) {
 TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndMarksForDeletionOnlyAFileThatTheConversionMade) {
     // The converter window shows the output of an earlier request.
     Ref<frmMainWindow> main = frmMain.Get();
-    enum Made { Created, Picked, Nothing };  // what appSystem::output says of the destination
+    // What appSystem::output says of the destination; PickedUncommitted: a
+    // picked CAV database whose new records are not committed yet.
+    enum Made { Created, Picked, PickedUncommitted, Nothing };
     struct Case {
         const char* name;
         bool sharedDatabase;  // appSystem::db open, or never set
@@ -101,12 +103,16 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndMarksForDeletionOnlyAFileThatTheCo
     const String picked = "The Brevolan database " + dir.file("new.cav") +
                           " is not deleted: the converter did not create it.\n7 records have been written to it so "
                           "far.";
+    const String stop = "The Brevolan database " + dir.file("new.cav") + " doesn't contain the new records yet.\n" +
+                        "Do you want to stop and leave the database as it was? ";
     const std::vector<Case> cases = {
         {"made, yes", true, Created, true, true, CancelQuestion, true},
         {"made, no", true, Created, true, false, CancelQuestion, false},
         {"made and gone, yes", true, Created, false, true, CancelQuestion, true},
         {"made, no database ever opened", false, Created, true, true, CancelQuestion, true},
         {"a CAV database the user picked", true, Picked, true, false, picked, false},
+        {"a picked CAV database, not committed, yes", true, PickedUncommitted, true, true, stop, true},
+        {"a picked CAV database, not committed, no", true, PickedUncommitted, true, false, stop, false},
         {"nothing made yet", true, Nothing, true, false, "", false},
     };
     for (const Case& c : cases) {
@@ -119,13 +125,15 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndMarksForDeletionOnlyAFileThatTheCo
         appSystem::destinationFilePath = path;
         appSystem::output = {};
         if (c.made == Created) appSystem::output.createdFile = path;
-        if (c.made == Picked) {
+        if (c.made == Picked || c.made == PickedUncommitted) {
             appSystem::output.pickedDatabase = true;
             appSystem::output.recordsWritten = 7;
+            appSystem::output.uncommitted = c.made == PickedUncommitted;
         }
         ui.clear();
         progressWindow.ClearCancelled();
-        if (c.box == CancelQuestion) c.answerYes ? ui.AnswerYes() : ui.AnswerNo();
+        const bool asks = c.box == CancelQuestion || c.box == stop;
+        if (asks) c.answerYes ? ui.AnswerYes() : ui.AnswerNo();
         main->lblDestination->SetVisible(true);
         main->lblDestinationFilePath->SetText(path);
 
@@ -137,8 +145,8 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndMarksForDeletionOnlyAFileThatTheCo
         } else {
             ASSERT_EQ(ui.boxes().size(), 1u);
             EXPECT_EQ(ui.boxes()[0].text, c.box);
-            if (c.box == CancelQuestion) {
-                EXPECT_EQ(ui.boxes()[0].title, "Delete Incomplete File");
+            if (asks) {
+                EXPECT_EQ(ui.boxes()[0].title, c.box == stop ? "Stop Import" : "Delete Incomplete File");
                 EXPECT_EQ(ui.boxes()[0].buttons, 36);
             } else {
                 EXPECT_EQ(ui.boxes()[0].buttons, 0);
@@ -147,9 +155,10 @@ TEST_F(FrmWaitTest, CancelClosesTheDatabaseAndMarksForDeletionOnlyAFileThatTheCo
         EXPECT_FALSE(sharedDatabaseOpen());
         EXPECT_EQ(std::filesystem::exists(path), c.fileExists);
         EXPECT_EQ(progressWindow.Cancelled(), c.marked);
-        // "New File:" goes with the file it named.
-        EXPECT_EQ(main->lblDestination->Visible(), !c.marked);
-        EXPECT_EQ(main->lblDestinationFilePath->Text(), c.marked ? "" : path);
+        // "New File:" goes with the file it named; a picked database stays.
+        const bool deleted = c.marked && c.made == Created;
+        EXPECT_EQ(main->lblDestination->Visible(), !deleted);
+        EXPECT_EQ(main->lblDestinationFilePath->Text(), deleted ? "" : path);
         EXPECT_FALSE(w->IsOpen());
         EXPECT_FALSE(frmWait.IsOpen());
         EXPECT_EQ(WindowCount(), 1);
