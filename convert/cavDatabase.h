@@ -5,6 +5,7 @@
 // get in so that the completion message can say so.
 
 #include <cstdint>
+#include <string_view>
 
 #include "framework/Ref.h"
 #include "framework/Text.h"
@@ -35,10 +36,10 @@ extern const String TreePrefix;
 class Insert {
 public:
     explicit Insert(const String& prefix);
-    Insert& value(const String& text);
+    Insert& value(std::string_view text);
     // A value for a Date/Time or Number column, which refuses an empty text:
     // NULL when the text is empty.
-    Insert& dateOrNumber(const String& text);
+    Insert& dateOrNumber(std::string_view text);
     Insert& null();
     // The finished statement.
     String statement() const { return sql_ + ")"; }
@@ -64,24 +65,29 @@ bool beginTransaction(const Ref<ODBCDatabase>& db);
 // "None of the " + total + " records were written to the Brevolan database."
 String noneWritten(int64_t total);
 
-// Writes rows through one connection, connecting again before every row (a
-// live connection answers at once). Every row written is also counted in
+// Writes rows through one connection. Every row written is also counted in
 // appSystem::output.recordsWritten, which Cancel tells.
 //
-// Each row committed by itself (the export): a row whose connect fails is
-// told with the box "Unable to connect to Brevolan database. ..." and
-// skipped; a row that the database refused is counted, with the first
+// Each row committed by itself (the export): the writer connects again
+// before every row (a live connection answers at once); a row whose connect
+// fails is told with the box "Unable to connect to Brevolan database. ..."
+// and skipped; a row that the database refused is counted, with the first
 // refusal's message, and the rows after it are written.
 //
 // The rows one transaction (the import, after beginTransaction): the first
 // row that cannot be written ends the writing, since the transaction is then
-// undone as a whole. A connect that fails, or that had to make the
+// undone as a whole. The connection is looked at before the first row,
+// after every RowsBetweenConnectionChecks rows, when a row is refused and
+// before the commit: a connect that fails, or that had to make the
 // connection anew (autocommit on again: the driver undid what the lost one
 // had not committed), loses the transaction; nothing is told here, and
 // failure() gives the reason.
 class RowWriter {
 public:
     enum class Commits { EachRow, OneTransaction };
+    // In one transaction, the rows written between two looks at the
+    // connection: the rows of one progress report.
+    static constexpr int64_t RowsBetweenConnectionChecks = 20;
     RowWriter(Ref<ODBCDatabase> db, Commits commits);
 
     // True when the row was written.
@@ -115,7 +121,7 @@ private:
     String refusal_;       // the first refusal's message
     String commitFailure_; // the first failed commit's message
     String firstFailure_;  // the first refused row's or commit's code and message, as failure() gives it
-    void noteFailure();
+    void noteFailure(int64_t code, const String& message);
     bool connected();
 };
 

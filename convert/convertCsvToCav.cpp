@@ -1,5 +1,6 @@
 #include "convert/convertCsvToCav.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "convert/cavDatabase.h"
@@ -31,11 +32,14 @@ bool readFile(CsvReader& reader, csvSource::Records& records, String& report, Pr
     int64_t headingCommas = 0;
     int64_t errors = 0;
     for (int64_t j = 0; reader.next(); ++j) {
-        const String line = ReplaceAll(reader.text(), "'", "$");
-        for (String& field : reader.fields()) field = ReplaceAll(field, "'", "$");
-        const int64_t commas = appSystem::countCommas(line);
+        // An apostrophe is one byte and so is its "$": replaced in place.
+        for (String& field : reader.fields()) std::replace(field.begin(), field.end(), '\'', '$');
+        // Apostrophes neither make nor hide commas: the line is counted as
+        // read and cleaned only for a report.
+        const int64_t commas = appSystem::countCommas(reader.text());
         if (j == 0) headingCommas = commas;
         if (commas != headingCommas) {
+            const String line = ReplaceAll(reader.text(), "'", "$");
             const String error = "There are " + Str(commas) + " commas in row " + Str(reader.line()) +
                                  " which is " + (commas > headingCommas ? "more" : "less") +
                                  " than in the headings row (" + Str(headingCommas) + ")";
@@ -102,9 +106,11 @@ bool reportErrors(const String& report) {
 // The SQL date of a birth-date cell read in the file's order of day and
 // month; an empty cell stands for 1 January 1925. "" when the cell holds no
 // date.
-String birthDate(const String& cellText, DateOrder order) {
+String birthDate(std::string_view cellText, DateOrder order) {
     if (cellText.empty()) return Date(1925, 1, 1).SQLDate();
-    Ref<Date> d = appSystem::CDate(Variant(cellText), order);
+    // The commonest kind reads as itself: it is not parsed again.
+    if (IsSqlDate(cellText)) return String(cellText);
+    Ref<Date> d = appSystem::CDate(Variant(String(cellText)), order);
     return d ? d->SQLDate() : String();
 }
 
@@ -120,15 +126,15 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
     const std::vector<Group>& groups = Groups();
     cavDatabase::Insert insert(cavDatabase::TreePrefix);
     for (int g = 1; g <= CavVariant.groupCount; ++g) {
-        const String value = grid.cell(r, map.column(g));
+        const std::string_view value = grid.cellView(r, map.column(g));
         switch (groups[size_t(g - 1)].conversion) {
             case Conversion::Unchanged:
             case Conversion::Apostrophes:
                 // The animal's id goes into a Number column, as the parent ids do.
                 g == OldId ? insert.dateOrNumber(value) : insert.value(value);
                 break;
-            case Conversion::Sex: insert.value(appSystem::convertSex(value)); break;
-            case Conversion::ParentId: insert.dateOrNumber(value == "1" && !animalOne ? String() : value); break;
+            case Conversion::Sex: insert.value(appSystem::convertSex(String(value))); break;
+            case Conversion::ParentId: insert.dateOrNumber(value == "1" && !animalOne ? std::string_view() : value); break;
             case Conversion::NotImported: break;
             case Conversion::Date: {
                 const String date = birthDate(value, order);
@@ -142,7 +148,7 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
             }
         }
     }
-    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(grid.cell(r, map.slot(n)));
+    for (int n = 1; n <= CavVariant.slotCount; ++n) insert.value(grid.cellView(r, map.slot(n)));
     return insert.statement();
 }
 

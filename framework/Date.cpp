@@ -169,6 +169,18 @@ bool ParseDate(const String& text, Ref<Date>& result, DateOrder order) {
     return true;
 }
 
+bool IsSqlDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    int value[3] = {0, 0, 0};
+    const size_t starts[3] = {0, 5, 8}, ends[3] = {4, 7, 10};
+    for (int part = 0; part < 3; ++part)
+        for (size_t i = starts[part]; i < ends[part]; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            value[part] = value[part] * 10 + (text[i] - '0');
+        }
+    return validDate(value[0], value[1], value[2]);
+}
+
 Ref<Date> ParseSqlDateTime(const String& text) {
     const String t = Trim(text);
     size_t i = 0;

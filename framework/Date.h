@@ -2,6 +2,7 @@
 // Calendar date and time of day, as the framework's Date class.
 
 #include <cstdint>
+#include <string_view>
 
 #include "framework/Ref.h"
 #include "framework/Text.h"
@@ -40,6 +41,12 @@ DateOrder LocaleDateOrder();
 // is not a valid date, leaving `result` as it was.
 bool ParseDate(const String& text, Ref<Date>& result, DateOrder order);
 bool ParseDate(const String& text, Ref<Date>& result);
+
+// Whether the text is exactly a valid day as SQLDate writes it,
+// "YYYY-MM-DD": ParseDate then reads it alike in every order, and the
+// SQLDate of what it reads is the text itself. Lets a reader that turns a
+// typed date into SQL text keep such a text as it stands.
+bool IsSqlDate(std::string_view text);
 
 // Reads SQL date text as a database holds it: "YYYY-MM-DD" (four, two and
 // two digits), optionally followed after one blank or a "T" by "H:MM" or

@@ -19,6 +19,14 @@ void YieldToEventLoop() {
     if (g_yieldHandler) g_yieldHandler();
 }
 
+void YieldToEventLoopTimes(int64_t times) {
+    constexpr int64_t YieldsPerClockReading = 256;
+    for (int64_t k = 0; k < times; ++k) {
+        if (k % YieldsPerClockReading == 0) g_lastYieldAt = CoarseMilliseconds();
+        if (g_yieldHandler) g_yieldHandler();
+    }
+}
+
 void YieldWithinWork() {
     const bool outer = g_withinWork;
     g_withinWork = true;

@@ -226,7 +226,7 @@ String rma(const String& text);
 String rmaLiteral(const String& text);
 // Appends rmaLiteral(text) to `sql`, without a text of its own in between
 // (a statement of many values is built with it).
-void appendRmaLiteral(String& sql, const String& text);
+void appendRmaLiteral(String& sql, std::string_view text);
 // Backticks become apostrophes, and so does every "$" unless a digit follows
 // the first "$".
 String rpa(String text);

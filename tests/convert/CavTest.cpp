@@ -135,17 +135,21 @@ TEST_F(CavTargets, ARefusedRowIsToldAndCounted) {
 // The CAV file goes away after a progress report (as a file on a share
 // can) and comes back once the converter has said it cannot connect. The
 // export skips that row, tells it and goes on; the import's transaction went
-// with the connection, so it stops and nothing of it is in the file.
+// with the connection, so it stops and nothing of it is in the file, also
+// when the file goes after the last row, just before the commit.
 TEST_F(CavTargets, ARowWhoseConnectFailsIsTold) {
     const struct {
         const char* from;
+        int animals;
         String report;  // the report after which the file goes
         std::vector<String> boxes;
         Rows tree;
     } cases[] = {
-        {"csv", "Found  - A20\n20 records",
+        {"csv", 25, "Found  - A20\n20 records",
          {UnableToConnect + "\nNone of the 25 records were written to the Brevolan database."}, {}},
-        {"rsd", "Adding tree record for A21",
+        {"csv", 40, "Found  - A40\n40 records",
+         {UnableToConnect + "\nNone of the 40 records were written to the Brevolan database."}, {}},
+        {"rsd", 25, "Adding tree record for A21",
          {UnableToConnect, "Operation completed\n1 of 25 records were not written to the Brevolan database."},
          names(1, 25, 22)},
     };
@@ -154,7 +158,7 @@ TEST_F(CavTargets, ARowWhoseConnectFailsIsTold) {
         SCOPED_TRACE(c.from);
         restart();
         SqliteCli::query(cav, "DELETE FROM tree");
-        const std::string herd = source(c.from, 25), before = TempDir::read(cav);
+        const std::string herd = source(c.from, c.animals), before = TempDir::read(cav);
         bool gone = false;
         progress.onYield = [&] {
             if (!gone && frmWait.IsOpen() && frmWait->lblMessage->Text() == c.report) {

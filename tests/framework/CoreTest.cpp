@@ -236,6 +236,38 @@ TEST(ParseDate, AcceptsSqlDatesAndTimesAndReportsFailure) {
     EXPECT_EQ(kept.get(), before) << "a failed parse leaves the result alone";
 }
 
+// A text that IsSqlDate keeps as it stands must be what ParseDate and
+// SQLDate make of it in every order, and every other ten-character text
+// must read differently or not at all: held against the parser on every
+// day of four centuries and on texts of digits and dashes around them.
+TEST(IsSqlDate, KeepsExactlyTheTextsThatParseBackToThemselves) {
+    const DateOrder orders[] = {DateOrder::DayMonthYear, DateOrder::MonthDayYear, DateOrder::YearMonthDay};
+    auto parsesToItself = [&](const std::string& text) {
+        for (DateOrder order : orders) {
+            Ref<Date> d;
+            if (!ParseDate(text, d, order) || d->SQLDate() != text) return false;
+        }
+        return true;
+    };
+    std::vector<std::string> texts = {"2020-02-29", "2021-02-29", "1900-02-29", "2000-02-29", "0000-01-01",
+                                      "0001-01-01", "9999-12-31", "2020-00-10", "2020-13-01", "2020-04-31",
+                                      "2020-4-031", "2020/04/03", " 2020-04-3", "2020-04-03 ", "2020-04-0a",
+                                      "+020-04-03", "2020--4-03", "20200-4-03", "", "2020-04-03T"};
+    for (int year : {1, 1899, 1900, 1925, 1999, 2000, 2023, 2100, 2400, 9999})
+        for (int month = 0; month <= 13; ++month)
+            for (int day = 0; day <= 32; ++day) {
+                char text[16];
+                std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+                texts.push_back(text);
+            }
+    int kept = 0;
+    for (const std::string& text : texts) {
+        EXPECT_EQ(IsSqlDate(text), parsesToItself(text)) << "\"" << text << "\"";
+        kept += IsSqlDate(text);
+    }
+    EXPECT_GT(kept, 3000) << "the valid days are kept";
+}
+
 TEST(FolderItem, PathsParentsAndChildren) {
     TempDir dir;
     const std::string sub = dir.file("herds");
