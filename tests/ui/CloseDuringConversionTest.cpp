@@ -8,7 +8,9 @@
 #include <functional>
 #include <ostream>
 
+#include "framework/EventLoop.h"
 #include "framework/gui/Application.h"
+#include "framework/gui/Runtime.h"
 #include "framework/gui/Window.h"
 #include "tests/support/SqliteCli.h"
 #include "tests/ui/OnScreen.h"
@@ -86,15 +88,20 @@ TEST_P(CloseDuringConversion, WaitsForTheImportAndItsQuestion) {
             return box->button(QMessageBox::No) ? c.answer : QMessageBox::Ok;
         },
         60000);
+    // The moment is looked for at every yield of the import: a stage of a
+    // fast import can pass between two turns of a timer.
+    static std::function<void()> watch;
     bool converting = false, closeSent = false;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
+    watch = [&] {
         if (converting && !closeSent && c.moment()) {
             closeSent = true;
             display->askToClose(mainWindow);
         }
+    };
+    SetYieldHandler([] {
+        GuiYield();
+        watch();
     });
-    watch.start(5);
     // Far beyond the import's time; only a program that never ends meets it.
     QTimer::singleShot(240000, [] {
         ADD_FAILURE() << "the program did not end";
@@ -107,7 +114,8 @@ TEST_P(CloseDuringConversion, WaitsForTheImportAndItsQuestion) {
         converting = false;
     });
     const int exitCode = RuntimeRun();
-    watch.stop();
+    SetYieldHandler(&GuiYield);
+    watch = nullptr;
 
     EXPECT_TRUE(closeSent) << "the import ended before the moment came";
     EXPECT_EQ(exitCode, 0);
