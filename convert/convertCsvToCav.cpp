@@ -134,7 +134,9 @@ String rowStatement(const CsvGrid& grid, const Mapping& map, int64_t r, const cs
                 g == OldId ? insert.dateOrNumber(value) : insert.value(value);
                 break;
             case Conversion::Sex: insert.value(appSystem::convertSex(String(value))); break;
-            case Conversion::ParentId: insert.dateOrNumber(value == "1" && !animalOne ? std::string_view() : value); break;
+            case Conversion::ParentId:
+                insert.dateOrNumber(value == "1" && !animalOne ? std::string_view() : value);
+                break;
             case Conversion::NotImported: break;
             case Conversion::Date: {
                 const String date = birthDate(value, order);
